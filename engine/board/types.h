@@ -1,0 +1,104 @@
+// Shared encodings: squares, bitboards, colours, piece codes, the Move word
+// and the move-list entry. Every subsystem reads these.
+#pragma once
+
+#include <cstdint>
+
+namespace kavrin {
+
+// Square 0 is a8, 7 is h8, 56 is a1, 63 is h1: square = file + 8 * (8 - rank).
+using Square = int;
+// Square s is bit 63 - s: h1 is bit 0, a8 is bit 63. A rank is one byte.
+using Bitboard = uint64_t;
+
+enum Colour : int { Black = 0, White = 1 };
+
+enum PieceCode : uint8_t {
+    Empty = 0,
+    WhitePawn = 1, BlackPawn = 2,
+    WhiteKnight = 3, BlackKnight = 4,
+    WhiteBishop = 5, BlackBishop = 6,
+    WhiteRook = 7, BlackRook = 8,
+    WhiteQueen = 9, BlackQueen = 10,
+    WhiteKing = 11, BlackKing = 12,
+};
+
+// Code of a kind for colour c: white code + 1 - c.
+constexpr int PawnOf(int c) { return 2 - c; }
+constexpr int KnightOf(int c) { return 4 - c; }
+constexpr int BishopOf(int c) { return 6 - c; }
+constexpr int RookOf(int c) { return 8 - c; }
+constexpr int QueenOf(int c) { return 10 - c; }
+constexpr int KingOf(int c) { return 12 - c; }
+constexpr int ColourOf(int code) { return code & 1; }
+
+constexpr char PieceLetters[] = ".PpNnBbRrQqKk";
+
+constexpr uint8_t MaterialUnits[13] = {0, 1, 1, 3, 3, 3, 3, 5, 5, 9, 9, 150, 200};
+constexpr int16_t PieceValue[13] = {0, 100, 100, 320, 320, 325, 325, 500, 500, 950, 950, 2000, 2000};
+
+// Move word:  bits 0-5 destination, bits 6-11 origin, bits 12-15 kind.
+using Move = uint16_t;
+constexpr int MoveToBits = 6;
+constexpr int MoveFromShift = 6;
+constexpr int MoveKindShift = 12;
+constexpr Move SquareBitsMask = (1u << MoveToBits) - 1;
+
+enum MoveKind : uint8_t {
+    Quiet = 0,
+    Capture = 1,
+    EnPassant = 2,
+    MarkerKind = 3,
+    PromoteQueen = 4, PromoteKnight = 5, PromoteRook = 6, PromoteBishop = 7,
+    CapturePromoteQueen = 8, CapturePromoteKnight = 9, CapturePromoteRook = 10, CapturePromoteBishop = 11,
+    BlackCastleKing = 12, WhiteCastleKing = 13, BlackCastleQueen = 14, WhiteCastleQueen = 15,
+};
+
+constexpr Move MakeMoveWord(int from, int to, int kind) {
+    return static_cast<Move>((kind << MoveKindShift) | (from << MoveFromShift) | to);
+}
+constexpr int MoveTo(Move m) { return m & SquareBitsMask; }
+constexpr int MoveFrom(Move m) { return (m >> MoveFromShift) & SquareBitsMask; }
+constexpr int MoveKindOf(Move m) { return m >> MoveKindShift; }
+constexpr bool IsCastling(Move m) { return m >= 0xC000; }
+constexpr bool IsPromotion(Move m) { return MoveKindOf(m) >= PromoteQueen && MoveKindOf(m) <= CapturePromoteBishop; }
+constexpr bool IsCaptureKind(int kind) { return kind == Capture || kind == EnPassant || (kind >= CapturePromoteQueen && kind <= CapturePromoteBishop); }
+
+constexpr Move CastleBlackKingSide = MakeMoveWord(4, 6, BlackCastleKing);
+constexpr Move CastleWhiteKingSide = MakeMoveWord(60, 62, WhiteCastleKing);
+constexpr Move CastleBlackQueenSide = MakeMoveWord(4, 2, BlackCastleQueen);
+constexpr Move CastleWhiteQueenSide = MakeMoveWord(60, 58, WhiteCastleQueen);
+static_assert(sizeof(Move) == 2, "the Move word is 16 bits");
+static_assert(CastleBlackKingSide == 0xC106 && CastleWhiteKingSide == 0xDF3E, "king-side castling words");
+static_assert(CastleBlackQueenSide == 0xE102 && CastleWhiteQueenSide == 0xFF3A, "queen-side castling words");
+
+// Kind-3 words that stand for a game result rather than a move.
+constexpr Move ResultCheckmated = 0x3000;
+constexpr Move ResultStalemate = 0x3041;
+constexpr Move ResultRepetition = 0x3082;
+constexpr Move NullMoveMarker = 0x3104;
+constexpr Move ResultFiftyMoves = 0x3186;
+constexpr Move ResultInsufficientMaterial = 0x31C7;
+
+// Move-list entry: ordering score, then the Move.
+struct MoveEntry {
+    int16_t score;
+    Move move;
+};
+static_assert(sizeof(MoveEntry) == 4, "a move-list entry is four bytes");
+
+constexpr int16_t ScoreMax = 8190;
+constexpr int16_t MateValue = 8100;
+
+// Capacities of the global records.
+constexpr int HistorySize = 1024;
+constexpr int PlyStackSize = 136;
+constexpr int MoveStackSize = 16512;
+constexpr int MaxGamePlies = 1023;
+// Room for the quiet-move ordering keys of one ply: more than the largest
+// legal move list (218).
+constexpr int OrderKeysSize = 256;
+
+constexpr uint8_t NoKingSquare = 100;
+
+}  // namespace kavrin
