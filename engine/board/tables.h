@@ -1,0 +1,67 @@
+// Attack and mask tables built once at start-up, the rotated-occupancy
+// layouts and the two bit primitives.
+#pragma once
+
+#include <cstdint>
+
+#include "board/board.h"
+#include "board/types.h"
+
+namespace kavrin {
+
+extern Bitboard SquareMask[64];
+extern Bitboard SquareMaskFiles[64];
+extern Bitboard SquareMaskA1H8[64];
+extern Bitboard SquareMaskA8H1[64];
+extern Bitboard KingAttacks[64];
+extern Bitboard KnightAttacks[64];
+extern Bitboard WhitePawnAttacks[64];
+extern Bitboard BlackPawnAttacks[64];
+extern Bitboard RankAttacks[64][256];
+extern Bitboard FileAttacks[64][256];
+extern Bitboard DiagA1H8Attacks[64][256];
+extern Bitboard DiagA8H1Attacks[64][256];
+extern Bitboard RookRays[64];
+extern Bitboard BishopRays[64];
+extern Bitboard QueenRays[64];
+extern Bitboard FileOthers[64];
+extern Bitboard AdjacentFiles[64];
+extern Bitboard PassedSpanWhite[64];
+extern Bitboard PassedSpanBlack[64];
+extern Bitboard FrontSpanWhite[64];
+extern Bitboard FrontSpanBlack[64];
+// Rotated bits of an en-passant destination and of the captured pawn's square,
+// indexed [rotation: 0 files, 1 a1-h8, 2 a8-h1][destination square].
+extern Bitboard EpRotatedMasks[3][64];
+
+// Diagonal line index: (rotated >> shift[s]) & mask[s].
+extern const uint8_t ShiftA1H8[64];
+extern const uint8_t MaskA1H8[64];
+extern const uint8_t ShiftA8H1[64];
+extern const uint8_t MaskA8H1[64];
+
+// Fills every table above, in dependency order, and then the evaluation's
+// piece-square selectors.
+void BuildTables();
+
+Bitboard RotateFiles(Bitboard b);
+Bitboard RotateA1H8(Bitboard b);
+Bitboard RotateA8H1(Bitboard b);
+
+// Square of the lowest set bit of a non-empty set (63 minus the bit index).
+inline int LowestSquare(Bitboard b) { return 63 - __builtin_ctzll(b); }
+inline int PopCount(uint64_t b) { return __builtin_popcountll(b); }
+
+inline unsigned RankByte(Bitboard occ, int s) { return static_cast<unsigned>(occ >> (8 * (7 - (s >> 3)))) & 0xFF; }
+inline unsigned FileByte(Bitboard files, int s) { return static_cast<unsigned>(files >> (8 * (s & 7))) & 0xFF; }
+
+inline Bitboard RookAttacksFrom(int s) {
+    return RankAttacks[s][RankByte(board.occupied, s)] | FileAttacks[s][FileByte(board.occupiedFiles, s)];
+}
+inline Bitboard BishopAttacksFrom(int s) {
+    return DiagA1H8Attacks[s][(board.occupiedA1H8 >> ShiftA1H8[s]) & MaskA1H8[s]] |
+           DiagA8H1Attacks[s][(board.occupiedA8H1 >> ShiftA8H1[s]) & MaskA8H1[s]];
+}
+inline Bitboard QueenAttacksFrom(int s) { return RookAttacksFrom(s) | BishopAttacksFrom(s); }
+
+}  // namespace kavrin

@@ -1,0 +1,7 @@
+#include "driver/engine_state.h"
+
+namespace kavrin {
+
+EngineState engineState;
+
+}  // namespace kavrin
