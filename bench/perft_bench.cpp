@@ -1,0 +1,7 @@
+#include "bench.h"
+
+namespace kavrin::bench {
+
+void RunPerftBench() {}
+
+}  // namespace kavrin::bench

@@ -1,0 +1,7 @@
+#include "search/reset.h"
+
+namespace kavrin {
+
+void ResetSearchState() {}
+
+}  // namespace kavrin
