@@ -1,13 +1,414 @@
 #include "search/eval.h"
 
+#include "board/board.h"
+#include "board/tables.h"
+#include "board/types.h"
+#include "search/eval_tables.h"
+#include "search/pawnhash.h"
+
 namespace kavrin {
 
 namespace {
-const int16_t zeroTable[64] = {};
+
+// Piece kinds in the order of their piece codes: code = 2 * kind + 1 (white)
+// or + 2 (black).
+enum PieceKind : uint8_t { PawnKind = 0, KnightKind, BishopKind, RookKind, QueenKind, KingKind, KindCount };
+
+// totalMaterial is a byte; one selector entry for every value it can hold.
+constexpr int PhaseCount = 256;
+
+const int16_t* pstByPhase[KindCount][PhaseCount];
+constexpr int16_t emptyTable[64] = {};
+
+constexpr Bitboard Bit(int s) { return Bitboard{1} << (63 - s); }
+constexpr Bitboard RowMask(int row) { return Bitboard{0xFF} << (8 * (7 - row)); }
+constexpr int RowOf(int s) { return s >> 3; }
+constexpr int ColumnOf(int s) { return s & 7; }
+
+// Light squares: row + column even (a8 and h1 are light).
+constexpr Bitboard LightSquares = [] {
+    Bitboard b = 0;
+    for (int s = 0; s < 64; ++s)
+        if (((RowOf(s) + ColumnOf(s)) & 1) == 0) b |= Bit(s);
+    return b;
+}();
+
+// Chebyshev distance between two squares.
+struct DistanceTable {
+    uint8_t d[64][64];
+};
+constexpr DistanceTable Distance = [] {
+    DistanceTable t{};
+    for (int a = 0; a < 64; ++a)
+        for (int b = 0; b < 64; ++b) {
+            const int dr = RowOf(a) > RowOf(b) ? RowOf(a) - RowOf(b) : RowOf(b) - RowOf(a);
+            const int dc = ColumnOf(a) > ColumnOf(b) ? ColumnOf(a) - ColumnOf(b) : ColumnOf(b) - ColumnOf(a);
+            t.d[a][b] = static_cast<uint8_t>(dr > dc ? dr : dc);
+        }
+    return t;
+}();
+
+// The square that plays the role of White's square s for colour Us: the same
+// file, the rank seen from Us's side of the board.
+template <int Us>
+constexpr int RelativeSquare(int s) {
+    return Us == White ? s : s ^ 56;
 }
 
-int16_t Evaluate() { return 0; }
-const int16_t* PieceSquareTable(int) { return zeroTable; }
-void BuildPstSelectors() {}
+// Index into a piece-square table: black pieces read the board turned by half
+// a turn.
+template <int Us>
+constexpr int PstIndex(int s) {
+    return Us == White ? s : 63 - s;
+}
+
+// What one side's piece loops leave for the king-danger and imbalance terms.
+struct SideCounts {
+    int minors = 0;        // knights and bishops
+    int majors = 0;        // rooks and queens
+    int enemyKingAttacks = 0;  // tropism and king-zone points against the enemy king
+};
+
+// Pawn-shelter bonus of Us's king on its first rank, from Us's point of view.
+template <int Us>
+int ShelterTerm(bool enemyHasQueen) {
+    const int unit = (enemyHasQueen ? 6 : 0) + 5;
+    const int king = RelativeSquare<Us>(board.kingSquare[Us]);
+    const auto pieceAt = [](int whiteSquare) { return board.pieceOn[RelativeSquare<Us>(whiteSquare)]; };
+    const int ownPawn = PawnOf(Us);
+    const int ownRook = RookOf(Us);
+    int term = 0;
+    // King side: king on f1, g1 or h1 with no rook on g1 or h1.
+    if (king >= 61 && pieceAt(62) != ownRook && pieceAt(63) != ownRook) {
+        for (int s = 53; s <= 55; ++s)
+            if (pieceAt(s) == ownPawn) term += unit + 1;
+        if (pieceAt(46) == ownPawn || pieceAt(47) == ownPawn) term += (unit + 1) / 2;
+    }
+    // Queen side: king on a1, b1 or c1 with no rook on a1 or b1.
+    if (king >= 56 && king <= 58 && pieceAt(56) != ownRook && pieceAt(57) != ownRook) {
+        for (int s = 48; s <= 50; ++s)
+            if (pieceAt(s) == ownPawn) term += unit - 2;
+        if (pieceAt(40) == ownPawn || pieceAt(41) == ownPawn) term += (unit - 2) / 2;
+    }
+    return term;
+}
+
+// Openness count (0..15) of the files around Us's king: missing own pawns
+// weigh more than missing enemy pawns, and an enemy queen adds one.
+template <int Us>
+int OpennessCount(bool enemyHasQueen) {
+    const int king = board.kingSquare[Us];
+    const Bitboard own = board.pieceBitboard[PawnOf(Us)];
+    const Bitboard enemy = board.pieceBitboard[PawnOf(1 - Us)];
+    int count = 0;
+    if (!(FileOthers[king] & own)) count = 2;
+    if (!(FileOthers[king] & enemy)) count += count != 0 ? 2 : 1;
+    const auto neighbour = [&](int s) {
+        if (!(FileOthers[s] & own)) count += count < 4 ? 2 : 3;
+        if (!(FileOthers[s] & enemy)) count += count < 4 ? 1 : 2;
+    };
+    if (ColumnOf(king) != 7) neighbour(king + 1);
+    if (ColumnOf(king) != 0) neighbour(king - 1);
+    if (enemyHasQueen) count += 1;
+    return count;
+}
+
+// Pawn material, table values and structure of Us's pawns, from Us's point of
+// view.
+template <int Us>
+int PawnTerms(const int16_t* pst) {
+    const Bitboard own = board.pieceBitboard[PawnOf(Us)];
+    const Bitboard enemy = board.pieceBitboard[PawnOf(1 - Us)];
+    const Bitboard* passedSpan = Us == White ? PassedSpanWhite : PassedSpanBlack;
+    const Bitboard* frontSpan = Us == White ? FrontSpanWhite : FrontSpanBlack;
+    // Squares from which enemy pawns attack s, and from which own pawns defend it.
+    const Bitboard* attackerSquares = Us == White ? WhitePawnAttacks : BlackPawnAttacks;
+    const Bitboard* defenderSquares = Us == White ? BlackPawnAttacks : WhitePawnAttacks;
+    int term = 0;
+    for (Bitboard b = own; b; b &= b - 1) {
+        const int s = LowestSquare(b);
+        const int relative = RelativeSquare<Us>(s);
+        term += pst[PstIndex<Us>(s)] + 100;
+        bool passed = !(passedSpan[s] & enemy);
+        if (FileOthers[s] & own) {
+            term -= 8;
+            // Of a doubled pair only the front pawn counts as passed.
+            if (passed && (frontSpan[s] & own)) passed = false;
+        }
+        if (passed) term += (7 - RowOf(relative)) * 16;
+        if (!(AdjacentFiles[s] & own)) {
+            term -= 16;
+            if (!(frontSpan[s] & enemy)) term -= 6;
+        } else if (!passed && relative >= 16) {
+            const Bitboard attackers = attackerSquares[s] & enemy;
+            if (attackers) {
+                int weight = (attackers & (attackers - 1)) ? 3 : 2;
+                const Bitboard defenders = defenderSquares[s] & own;
+                if (defenders) weight -= (defenders & (defenders - 1)) ? 2 : 1;
+                term -= weight * 8;
+            }
+        }
+    }
+    return term;
+}
+
+// Knights of Us, from Us's point of view.
+template <int Us>
+int KnightTerms(const int16_t* pst, int pawnTotal, SideCounts& counts) {
+    const int enemyKing = board.kingSquare[1 - Us];
+    const Bitboard kingZone = KingAttacks[enemyKing];
+    int term = 0;
+    for (Bitboard b = board.pieceBitboard[KnightOf(Us)]; b; b &= b - 1) {
+        const int s = LowestSquare(b);
+        term += pst[PstIndex<Us>(s)] + 320 + (pawnTotal - 6);
+        ++counts.minors;
+        counts.enemyKingAttacks += KnightTropism[Distance.d[s][enemyKing]];
+        if (KnightAttacks[s] & kingZone) ++counts.enemyKingAttacks;
+    }
+    return term;
+}
+
+// Bishops of Us with their mobility, the trapped-bishop penalty and the pair
+// bonus, from Us's point of view.
+template <int Us>
+int BishopTerms(const int16_t* pst, int pawnTotal, SideCounts& counts) {
+    const int enemyKing = board.kingSquare[1 - Us];
+    const Bitboard kingZone = KingAttacks[enemyKing];
+    const Bitboard notOwn = ~board.colourOccupied[Us];
+    const Bitboard bishops = board.pieceBitboard[BishopOf(Us)];
+    int term = 0;
+    for (Bitboard b = bishops; b; b &= b - 1) {
+        const int s = LowestSquare(b);
+        term += pst[PstIndex<Us>(s)] + 325;
+        counts.enemyKingAttacks += BishopTropism[Distance.d[s][enemyKing]];
+        ++counts.minors;
+        const Bitboard attacks = BishopAttacksFrom(s);
+        term += 5 * PopCount(attacks & notOwn) - pawnTotal - 24;
+        if (attacks & kingZone) ++counts.enemyKingAttacks;
+    }
+    // A bishop that took a rim pawn deep in the enemy camp and can be shut in
+    // by a pawn: a7/b6, b8/c7, g8/f7, h7/g6 (for White).
+    const Bitboard enemyPawns = board.pieceBitboard[PawnOf(1 - Us)];
+    const auto trappedAt = [&](int bishopSquare, int pawnSquare) {
+        return (bishops & Bit(RelativeSquare<Us>(bishopSquare))) && (enemyPawns & Bit(RelativeSquare<Us>(pawnSquare)));
+    };
+    if (trappedAt(8, 17) || trappedAt(1, 10) || trappedAt(6, 13) || trappedAt(15, 22)) term -= 220;
+    if ((bishops & LightSquares) && (bishops & ~LightSquares)) term += 40;
+    return term;
+}
+
+// Rooks of Us with their file, mobility and seventh-rank terms, from Us's
+// point of view.
+template <int Us>
+int RookTerms(const int16_t* pst, SideCounts& counts) {
+    const int enemyKing = board.kingSquare[1 - Us];
+    const Bitboard kingZone = KingAttacks[enemyKing];
+    const Bitboard notOwn = ~board.colourOccupied[Us];
+    const Bitboard ownPawns = board.pieceBitboard[PawnOf(Us)];
+    const Bitboard enemyPawns = board.pieceBitboard[PawnOf(1 - Us)];
+    const Bitboard* passedSpan = Us == White ? PassedSpanWhite : PassedSpanBlack;
+    const Bitboard rooks = board.pieceBitboard[RookOf(Us)];
+    int term = 0;
+    for (Bitboard b = rooks; b; b &= b - 1) {
+        const int s = LowestSquare(b);
+        term += pst[PstIndex<Us>(s)] + 500;
+        counts.enemyKingAttacks += RookTropism[Distance.d[s][enemyKing]];
+        ++counts.majors;
+        const Bitboard filePawns = FileOthers[s] & ownPawns;
+        if (filePawns) {
+            // The own pawn on this file nearest rank 1; a rook behind it
+            // supports it when it is passed.
+            const int q = LowestSquare(filePawns);
+            const bool behind = Us == White ? s > q : s < q;
+            if (!(passedSpan[q] & enemyPawns) && behind) term += 20;
+        } else {
+            term += 8;
+            if (!(FileOthers[s] & enemyPawns)) term += 12;
+        }
+        const Bitboard attacks = RookAttacksFrom(s);
+        term += 2 * PopCount(attacks & notOwn) - 14;
+        if (attacks & kingZone) ++counts.enemyKingAttacks;
+    }
+    const Bitboard onSeventh = rooks & RowMask(RowOf(RelativeSquare<Us>(8)));
+    if (onSeventh) {
+        term += 18;
+        if (onSeventh & (onSeventh - 1)) {
+            term += 18;
+            const int kingRow = RowOf(RelativeSquare<Us>(enemyKing));
+            if (kingRow == 0) term += 48;
+            else if (kingRow == 1) term += 18;
+        }
+    }
+    return term;
+}
+
+// Queens of Us with their mobility, from Us's point of view.
+template <int Us>
+int QueenTerms(const int16_t* pst, SideCounts& counts) {
+    const int enemyKing = board.kingSquare[1 - Us];
+    const Bitboard kingZone = KingAttacks[enemyKing];
+    const Bitboard notOwn = ~board.colourOccupied[Us];
+    int term = 0;
+    for (Bitboard b = board.pieceBitboard[QueenOf(Us)]; b; b &= b - 1) {
+        const int s = LowestSquare(b);
+        term += pst[PstIndex<Us>(s)] + 950;
+        counts.enemyKingAttacks += QueenTropism[Distance.d[s][enemyKing]];
+        ++counts.majors;
+        const Bitboard attacks = QueenAttacksFrom(s);
+        term += PopCount(attacks & notOwn) - 13;
+        if (attacks & kingZone) ++counts.enemyKingAttacks;
+    }
+    return term;
+}
+
+// Bonus for White from the balance of minor and major pieces.
+int ImbalanceTerm(int minor, int major, bool whiteQueen, bool blackQueen, int whiteMaterial, int blackMaterial) {
+    const bool queensEqual = whiteQueen == blackQueen;
+    const bool onlyWhiteQueen = whiteQueen && !blackQueen;
+    const bool onlyBlackQueen = blackQueen && !whiteQueen;
+    int term = 0;
+    if (minor != 0) {
+        switch (major) {
+            case -2:
+                if (minor > 2) term += 130;
+                break;
+            case -1:
+                if (minor > 1) term += 100;
+                else if (minor == 1) term -= 60;
+                if (onlyWhiteQueen && whiteMaterial >= 12) term += 60;
+                break;
+            case 0:
+                if (queensEqual) term += minor > 0 ? 100 : -100;
+                break;
+            case 1:
+                if (minor < -1) term -= 100;
+                else if (minor == -1) term += 60;
+                if (onlyBlackQueen && blackMaterial >= 12) term -= 60;
+                break;
+            case 2:
+                if (minor < -2) term -= 130;
+                break;
+            default:
+                break;
+        }
+    } else if (major == 0) {
+        if (onlyWhiteQueen) term += 60;
+        else if (onlyBlackQueen) term -= 60;
+    } else if (queensEqual) {
+        term += major > 0 ? 100 : -100;
+    } else if (onlyWhiteQueen) {
+        if (whiteMaterial >= 12) term += 60;
+    } else if (blackMaterial >= 12) {
+        term -= 60;
+    }
+    return term;
+}
+
+// Danger to a king from its openness and the attack points against it. Counts
+// beyond the weight table (only with many promoted pieces) take its last entry.
+int KingDanger(int openness, int attackCount) {
+    if (attackCount >= KingAttackWeightSize) attackCount = KingAttackWeightSize - 1;
+    return static_cast<int16_t>(ShelterMultiplier[openness] * KingAttackWeight[attackCount]);
+}
+
+}  // namespace
+
+void BuildPstSelectors() {
+    for (int p = 0; p < PhaseCount; ++p) {
+        pstByPhase[KingKind][p] = p > 70 ? KingTable1 : p >= 47 ? KingTable2 : p >= 15 ? KingTable3 : KingTable4;
+        pstByPhase[PawnKind][p] = p > 70 ? PawnTable1 : p >= 63 ? PawnTable2 : p >= 15 ? PawnTable3 : PawnTable4;
+        pstByPhase[KnightKind][p] = p > 70 ? KnightTable1 : KnightTable2;
+        pstByPhase[BishopKind][p] = p > 70 ? BishopTable1 : BishopTable2;
+        pstByPhase[RookKind][p] = p > 70 ? RookTable1 : RookTable2;
+        pstByPhase[QueenKind][p] = p > 70 ? QueenTable1 : QueenTable2;
+    }
+}
+
+const int16_t* PieceSquareTable(int code) {
+    if (code < WhitePawn || code > BlackKing) return emptyTable;
+    const int16_t* table = pstByPhase[(code - 1) >> 1][board.totalMaterial];
+    return table ? table : emptyTable;
+}
+
+int16_t Evaluate() {
+    // A Board without both kings has no king squares to measure from.
+    if (!boardPlayable) return 0;
+
+    const int whiteKing = board.kingSquare[White];
+    const int blackKing = board.kingSquare[Black];
+    const int pawnTotal = board.pawnCount[Black] + board.pawnCount[White];
+    const int phase = board.totalMaterial;
+    const int whiteMaterial = board.nonPawnMaterial[White];
+    const int blackMaterial = board.nonPawnMaterial[Black];
+    const bool whiteQueen = board.pieceBitboard[WhiteQueen] != 0;
+    const bool blackQueen = board.pieceBitboard[BlackQueen] != 0;
+
+    // 1. Bare kings, or a single minor piece, and no pawns: a dead draw.
+    if (pawnTotal == 0 && phase < 4) return 0;
+
+    // The sum is taken modulo 2^16 at the end, exactly as if every step were
+    // done in 16 bits.
+    // 2. King tables, the same orientation for both kings.
+    const int16_t* kingTable = pstByPhase[KingKind][phase];
+    int score = kingTable[whiteKing] - kingTable[blackKing];
+
+    // 3. King shelter and the openness of the king's files, while enough
+    // material is left for an attack.
+    int whiteOpenness = 0;
+    int blackOpenness = 0;
+    if (phase > 35) {
+        score += ShelterTerm<White>(blackQueen);
+        score -= ShelterTerm<Black>(whiteQueen);
+        whiteOpenness = OpennessCount<White>(blackQueen);
+        blackOpenness = OpennessCount<Black>(whiteQueen);
+    }
+
+    // 4. Pawn structure, cached by pawn key (with the table values of the
+    // phase it was first computed at).
+    if (pawnTotal > 0) {
+        int16_t pawnScore;
+        if (!ProbePawnHash(board.pawnKey, &pawnScore)) {
+            const int16_t* pawnTable = pstByPhase[PawnKind][phase];
+            pawnScore = static_cast<int16_t>(PawnTerms<White>(pawnTable) - PawnTerms<Black>(pawnTable));
+            StorePawnHash(board.pawnKey, pawnScore);
+        }
+        score += pawnScore;
+    }
+
+    SideCounts white;
+    SideCounts black;
+    // 5. Knights.
+    const int16_t* knightTable = pstByPhase[KnightKind][phase];
+    score += KnightTerms<White>(knightTable, pawnTotal, white);
+    score -= KnightTerms<Black>(knightTable, pawnTotal, black);
+    // 6. Bishops.
+    const int16_t* bishopTable = pstByPhase[BishopKind][phase];
+    score += BishopTerms<White>(bishopTable, pawnTotal, white);
+    score -= BishopTerms<Black>(bishopTable, pawnTotal, black);
+    // 7. Rooks.
+    const int16_t* rookTable = pstByPhase[RookKind][phase];
+    score += RookTerms<White>(rookTable, white);
+    score -= RookTerms<Black>(rookTable, black);
+    // 8. Queens.
+    const int16_t* queenTable = pstByPhase[QueenKind][phase];
+    score += QueenTerms<White>(queenTable, white);
+    score -= QueenTerms<Black>(queenTable, black);
+
+    // 9. Material imbalance, once either side has more than a minor piece.
+    if (blackMaterial >= 5 || whiteMaterial >= 5)
+        score += ImbalanceTerm(white.minors - black.minors, white.majors - black.majors, whiteQueen, blackQueen,
+                               whiteMaterial, blackMaterial);
+
+    // 10-12. King danger from the attack points gathered in steps 5 to 8.
+    if (blackMaterial > 13) score -= KingDanger(whiteOpenness, black.enemyKingAttacks);
+    if (whiteMaterial > 13) score += KingDanger(blackOpenness, white.enemyKingAttacks);
+
+    // 13. Side to move, and no winning score for a side that has neither pawns
+    // nor more than one minor piece.
+    int16_t result = static_cast<int16_t>(score);
+    if (sideToMove == Black) result = static_cast<int16_t>(-result);
+    if (result > 0 && board.pawnCount[sideToMove] == 0 && board.nonPawnMaterial[sideToMove] < 5) result = 0;
+    return result;
+}
 
 }  // namespace kavrin
