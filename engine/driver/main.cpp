@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "driver/command_loop.h"
+
+int main() {
+    kavrin::CommandLoop();
+    return 0;
+}

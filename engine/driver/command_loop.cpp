@@ -1,0 +1,350 @@
+#include "driver/command_loop.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "board/board.h"
+#include "driver/engine_state.h"
+#include "driver/game.h"
+#include "driver/handshake.h"
+#include "driver/input.h"
+#include "driver/log.h"
+#include "driver/timecontrol.h"
+
+namespace kavrin {
+
+namespace {
+
+constexpr const char* StartPosition = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
+constexpr const char* TestPosition = "8/8/5Q2/2R4k/8/8/P5P1/6K1 b - - 0 51";
+
+struct CommandName {
+    const char* text;
+    int prefixLength;  // 0: the whole word must match
+    CommandWord command;
+};
+
+// The order of this table is the order in which a word is tried.
+constexpr CommandName CommandNames[] = {
+    {"go", 2, CommandWord::Go},
+    {"new", 3, CommandWord::NewGame},
+    {"result", 6, CommandWord::NewGame},
+    {"level", 5, CommandWord::Level},
+    {"force", 5, CommandWord::Force},
+    {"setboard", 8, CommandWord::Setboard},
+    {"easy", 0, CommandWord::Easy},
+    {"hard", 0, CommandWord::Hard},
+    {"quit", 4, CommandWord::Quit},
+    {"white", 5, CommandWord::White},
+    {"black", 5, CommandWord::Black},
+    {"pgn2pos", 0, CommandWord::Pgn2Pos},
+    {"pgn2game", 0, CommandWord::Pgn2Game},
+    {"pgnlist2game", 0, CommandWord::PgnList2Game},
+    {"game2pgn", 0, CommandWord::Game2Pgn},
+    {"game2pos", 0, CommandWord::Game2Pos},
+    {"bookshow", 0, CommandWord::BookShow},
+    {"dbshow", 0, CommandWord::DbShow},
+    {"dbshowlin", 0, CommandWord::DbShowLin},
+    {"bookcreate", 0, CommandWord::BookCreate},
+    {"dbcreate", 0, CommandWord::DbCreate},
+    {"benchmark", 0, CommandWord::Benchmark},
+    {"perft", 0, CommandWord::Perft},
+    {"test", 0, CommandWord::Test},
+    // The interface assumes analysis is supported unless refused.
+    {"analyze", 0, CommandWord::Analyze},
+};
+
+bool Matches(const char* word, const CommandName& name) {
+    if (name.prefixLength == 0) return std::strcmp(word, name.text) == 0;
+    return std::strncmp(word, name.text, static_cast<size_t>(name.prefixLength)) == 0;
+}
+
+// A word read ahead by "time" that turned out to be the next command.
+char pendingWord[CommandBufferSize];
+bool wordPending = false;
+
+bool NextCommandWord(char word[CommandBufferSize]) {
+    if (wordPending) {
+        wordPending = false;
+        std::memcpy(word, pendingWord, CommandBufferSize);
+        return true;
+    }
+    return ReadWord(commandInput, word);
+}
+
+void ReportError(const char* kind, const char* command) {
+    std::printf("Error (%s): %s\n", kind, command);
+    logStream << "Error (" << kind << "): " << command << std::endl;
+}
+
+// "time": own time, and the opponent's time only when its word follows; any
+// other word is the next command and is left to the loop.
+void TimeCommand() {
+    int ownCs = 0;
+    if (!ReadNumber(commandInput, ownCs)) return;
+    ApplyRemainingTime(ownCs);
+    char next[CommandBufferSize];
+    if (!ReadWord(commandInput, next)) return;
+    if (std::strcmp(next, "otim") == 0) {
+        int opponentCs = 0;
+        ReadNumber(commandInput, opponentCs);
+        return;
+    }
+    std::memcpy(pendingWord, next, CommandBufferSize);
+    wordPending = true;
+}
+
+// "level": moves per period, the base time (ignored: "time" gives the real
+// clock) and the increment; reading stops at the first item that is missing.
+void LevelCommand() {
+    int moves = 0;
+    if (!ReadNumber(commandInput, moves)) return;
+    SetMovesPerControl(moves);
+    char base[CommandBufferSize];
+    if (!ReadWord(commandInput, base)) return;
+    int incrementSeconds = 0;
+    if (ReadNumber(commandInput, incrementSeconds)) SetIncrementSeconds(incrementSeconds);
+}
+
+void SetboardCommand() {
+    char text[CommandBufferSize];
+    ReadLineRest(commandInput, text);
+    logStream << "setboard " << text << std::endl;
+    // WIRE: ReadFen (board/fen.h) on text; on failure log
+    // "-M: tellusererror Illegal position".
+}
+
+void TestCommand() {
+    SetMovesPerControl(1);
+    engineState.incrementMs = 0;
+    // WIRE: ReadFen(TestPosition) once board/fen.h lands.
+    (void)TestPosition;
+    engineState.mode = Playing;
+    engineState.ponderEnabled = false;
+    // WIRE: PrintBoard(board.pieceOn) once notation/movetext.h lands.
+    ApplyRemainingTime(TestRemainingCs);
+}
+
+void NewGameCommand() {
+    // WIRE: ReadFen(StartPosition) once board/fen.h lands.
+    (void)StartPosition;
+    engineState.mode = Playing;
+}
+
+// Reads the n file-name words of a workbench command; false when the input
+// ended before all of them.
+bool ReadNames(char first[CommandBufferSize], char second[CommandBufferSize], int n) {
+    if (!ReadWord(commandInput, first)) return false;
+    return n < 2 || ReadWord(commandInput, second);
+}
+
+void GoCommand(const char* word) {
+    if (!boardPlayable) {
+        ReportError("position not playable", word);
+        return;
+    }
+    if (!GameHasRoom(1)) {
+        ReportError("game too long", word);
+        return;
+    }
+    ThinkAndMove();
+}
+
+// Commands that read or replace the position act on the game position: an
+// assumed ponder reply is taken back first.
+bool ActsOnPosition(CommandWord c) {
+    switch (c) {
+        case CommandWord::Unknown:
+        case CommandWord::Level:
+        case CommandWord::Easy:
+        case CommandWord::Hard:
+        case CommandWord::Benchmark:
+        case CommandWord::Analyze:
+            return false;
+        default:
+            return true;
+    }
+}
+
+void Execute(const char* word) {
+    CommandWord c = MatchCommandWord(word);
+    if (ActsOnPosition(c)) TakeBackPonderMove();
+    char first[CommandBufferSize];
+    char second[CommandBufferSize];
+    switch (c) {
+        case CommandWord::Go:
+            GoCommand(word);
+            break;
+        case CommandWord::NewGame:
+            NewGameCommand();
+            break;
+        case CommandWord::Level:
+            LevelCommand();
+            break;
+        case CommandWord::Force:
+            StopEngine();
+            break;
+        case CommandWord::Setboard:
+            SetboardCommand();
+            break;
+        case CommandWord::Easy:
+            engineState.ponderEnabled = false;
+            break;
+        case CommandWord::Hard:
+            engineState.ponderEnabled = true;
+            break;
+        case CommandWord::Quit:
+            engineState.mode = Quit;
+            break;
+        case CommandWord::White:
+            sideToMove = White;
+            break;
+        case CommandWord::Black:
+            sideToMove = Black;
+            break;
+        case CommandWord::Pgn2Pos:
+            if (ReadNames(first, second, 1)) {
+                // WIRE: pgn2pos(first) (notation/converters.h)
+            }
+            break;
+        case CommandWord::Pgn2Game:
+            if (ReadNames(first, second, 2)) {
+                // WIRE: pgn2game(first, second, total 0)
+            }
+            break;
+        case CommandWord::PgnList2Game:
+            if (ReadNames(first, second, 2)) {
+                // WIRE: pgnlist2game(first, second)
+            }
+            break;
+        case CommandWord::Game2Pgn:
+            if (ReadNames(first, second, 2)) {
+                // WIRE: game2pgn(first, second)
+            }
+            break;
+        case CommandWord::Game2Pos:
+            if (ReadNames(first, second, 2)) {
+                // WIRE: game2pos(first, second)
+            }
+            break;
+        case CommandWord::BookShow:
+            // WIRE: BookContains(bookSet book of sideToMove, board.hashKey)
+            std::printf("NO\n");
+            break;
+        case CommandWord::DbShow:
+        case CommandWord::DbShowLin:
+            // WIRE: position-statistics lookup (book/posdb.h)
+            break;
+        case CommandWord::BookCreate:
+            // WIRE: book creation (book/bookcreate.h)
+            break;
+        case CommandWord::DbCreate:
+            if (ReadNames(first, second, 2)) {
+                // WIRE: database creation (book/posdb.h)
+            }
+            break;
+        case CommandWord::Benchmark:
+            ReadWord(commandInput, first);
+            std::printf("Define __STAT\n");
+            break;
+        case CommandWord::Perft: {
+            int depth = 0;
+            if (!ReadNumber(commandInput, depth)) depth = 0;
+            if (!boardPlayable) {
+                ReportError("position not playable", word);
+                break;
+            }
+            // WIRE: RunPerft(depth) (board/perft.h)
+            break;
+        }
+        case CommandWord::Test:
+            TestCommand();
+            break;
+        case CommandWord::Analyze:
+            ReportError("unknown command", word);
+            break;
+        case CommandWord::Unknown:
+            break;
+    }
+}
+
+void ReceiveMove(const char* word, Move m) {
+    if (!boardPlayable) {
+        ReportError("position not playable", word);
+        return;
+    }
+    if (engineState.mode == Pondering && m == engineState.ponderMove) {
+        PonderHit();
+        return;
+    }
+    bool wasPondering = engineState.mode == Pondering;
+    // The move is judged in the game position, without the assumed reply.
+    TakeBackPonderMove();
+    if (!IsLegalMove(m)) {
+        std::printf("Illegal move: %s\n", word);
+        logStream << "Illegal move: " << word << std::endl;
+        return;
+    }
+    bool answers = engineState.mode == Playing;
+    if (!GameHasRoom(answers ? 2 : 1)) {
+        ReportError("game too long", word);
+        return;
+    }
+    if (wasPondering) {
+        PonderMiss(m);
+        return;
+    }
+    GameMove(m);
+    if (answers) ThinkAndMove();
+}
+
+void Dispatch(const char* word) {
+    if (IsTimeWord(word)) {
+        TimeCommand();
+        return;
+    }
+    EngineMode mode = engineState.mode;
+    Move m = 0;
+    // WIRE: m = TextToMove(word) (notation/movetext.h)
+    if (m != 0 && (mode == Pondering || mode == Playing || mode == Force)) {
+        ReceiveMove(word, m);
+        return;
+    }
+    Execute(word);
+}
+
+}  // namespace
+
+bool IsTimeWord(const char* word) { return std::strncmp(word, "time", 4) == 0; }
+
+CommandWord MatchCommandWord(const char* word) {
+    for (const CommandName& name : CommandNames) {
+        if (Matches(word, name)) return name.command;
+    }
+    return CommandWord::Unknown;
+}
+
+void CommandLoop() {
+    engineState.ponderEnabled = true;
+    char word[CommandBufferSize] = {};
+    engineState.mode = Force;
+    // Interfaces signal their engines (SIGINT before relaying a move unless
+    // told otherwise, SIGTERM after "quit"); the engine listens only to its
+    // input, where "quit" ends it promptly.
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGTERM, SIG_IGN);
+    Handshake();
+    while (engineState.mode != Quit) {
+        // The end of input ends the engine as "quit" would.
+        if (!NextCommandWord(word)) {
+            TakeBackPonderMove();
+            engineState.mode = Quit;
+            break;
+        }
+        logStream << "::cmd:: " << word << std::endl;
+        Dispatch(word);
+    }
+}
+
+}  // namespace kavrin

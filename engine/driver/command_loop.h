@@ -1,0 +1,48 @@
+// The engine's main loop: reads one command word at a time from standard
+// input and dispatches it, for the interface and for the workbench.
+#pragma once
+
+namespace kavrin {
+
+// The command words after "time" and the moves, in the order they are tried.
+enum class CommandWord {
+    Unknown,
+    Go,
+    NewGame,  // "new" and "result"
+    Level,
+    Force,
+    Setboard,
+    Easy,
+    Hard,
+    Quit,
+    White,
+    Black,
+    Pgn2Pos,
+    Pgn2Game,
+    PgnList2Game,
+    Game2Pgn,
+    Game2Pos,
+    BookShow,
+    DbShow,
+    DbShowLin,
+    BookCreate,
+    DbCreate,
+    Benchmark,
+    Perft,
+    Test,
+    Analyze,
+};
+
+// "time" is recognised by its first four characters, before any move.
+bool IsTimeWord(const char* word);
+
+// The command a word names. Interface commands match by prefix ("gone" is
+// "go", "newgame" is "new"), "easy", "hard" and the workbench commands only
+// as whole words. A word that names nothing gives Unknown.
+CommandWord MatchCommandWord(const char* word);
+
+// Runs the handshake, then reads and executes commands until "quit" or the
+// end of input.
+void CommandLoop();
+
+}  // namespace kavrin

@@ -1,0 +1,256 @@
+#include "driver/game.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "board/board.h"
+#include "driver/clock.h"
+#include "driver/engine_state.h"
+#include "driver/input.h"
+#include "driver/log.h"
+
+namespace kavrin {
+
+namespace {
+
+// Room for the pseudo-legal moves of any position.
+constexpr int LegalCheckListSize = 320;
+constexpr int MoveTextSize = 16;
+
+PlyRecord* const rootRecord = plyStack;
+
+bool IsRealMove(Move m) { return m != 0 && MoveKindOf(m) != MarkerKind; }
+
+// Fills list with the pseudo-legal moves of the Board position (evasions when
+// in check) and prepares ply for making them; returns the end of the list.
+MoveEntry* GenerateForCheck(PlyRecord& ply, MoveEntry* list) {
+    // WIRE: ComputeCheckers, GenerateEvasions/GenerateAll (board/movegen.h)
+    SaveForMake(&ply);
+    return list;
+}
+
+bool LegalAfterMake(Move m, PlyRecord& ply) {
+    // WIRE: MakeMove, IsKingAttacked, UnmakeMove
+    (void)m;
+    (void)ply;
+    return false;
+}
+
+void RefreshSnapshot() {
+    std::memcpy(gameSnapshot.pieceOn, board.pieceOn, sizeof gameSnapshot.pieceOn);
+    gameSnapshot.castling = board.castling;
+    gameSnapshot.epSquare = board.epSquare;
+}
+
+// The table's move for the Board position, when it is a legal move.
+Move TablePonderMove() {
+    // WIRE: ProbeTT (search/tt.h)
+    return 0;
+}
+
+bool TableShowsMate() {
+    // WIRE: ProbeTT (search/tt.h)
+    return false;
+}
+
+void PrintMove(Move m) {
+    // WIRE: MoveToText (notation/movetext.h)
+    std::printf("move %04x\n", m);
+}
+
+void StartPondering(Move p) {
+    SaveForMake(&ponderRecord);
+    engineState.mode = Pondering;
+    currentPly = &ponderRecord;
+    engineState.ponderMove = p;
+    // WIRE: MakeMove(p, &ponderRecord)
+    currentPly = rootRecord;
+    StartEngine(false, GameSearchDepthLimit);
+    logStream << "-ponder move: " << p << std::endl;
+}
+
+// Pondering needs room for the assumed reply as a game move and the answer.
+bool MayPonder() { return engineState.ponderEnabled && GameHasRoom(2); }
+
+// The mated or stalemate marker of a Board position with no legal move.
+Move NoMoveMarker() {
+    // WIRE: ComputeCheckers
+    return ResultStalemate;
+}
+
+}  // namespace
+
+bool IsLegalMove(Move m) {
+    if (!IsRealMove(m) || !boardPlayable) return false;
+    PlyRecord ply{};
+    MoveEntry list[LegalCheckListSize];
+    MoveEntry* end = GenerateForCheck(ply, list);
+    for (MoveEntry* e = list; e != end; ++e) {
+        if (e->move == m) return LegalAfterMake(m, ply);
+    }
+    return false;
+}
+
+Move FirstLegalMove() {
+    if (!boardPlayable) return 0;
+    PlyRecord ply{};
+    MoveEntry list[LegalCheckListSize];
+    MoveEntry* end = GenerateForCheck(ply, list);
+    for (MoveEntry* e = list; e != end; ++e) {
+        if (LegalAfterMake(e->move, ply)) return e->move;
+    }
+    return 0;
+}
+
+bool GameHasRoom(int moves) { return HistoryIndex() + moves <= GameHistoryLimit; }
+
+const char* MarkerResultLine(Move m, int side) {
+    switch (m) {
+        case ResultCheckmated:
+            return side == Black ? "1-0 {Kavrin mated 0}\n" : "0-1 {Kavrin mated 0}\n";
+        case ResultStalemate:
+            return "1/2-1/2 {Draw by stalemate (1)}\n";
+        case ResultRepetition:
+            return "1/2-1/2 {Draw by 3 fold repetition (2)}\n";
+        case ResultFiftyMoves:
+            return "1/2-1/2 {Draw by 50 moves rule (3)}\n";
+        case ResultInsufficientMaterial:
+            return "1/2-1/2 {Draw by insufficient material to mate (4)}\n";
+        default:
+            return nullptr;
+    }
+}
+
+const char* MoveResultLine(int16_t score, bool tableShowsMate, Move drawMarker, int side) {
+    if (score == MateInOneScore) return side == Black ? "1-0 {Kavrin mates 1}\n" : "0-1 {Kavrin mates 1}\n";
+    if (score > MateScoreThreshold) {
+        if (!tableShowsMate) return nullptr;
+        return side == Black ? "1-0 {Kavrin mates 1#}\n" : "0-1 {Kavrin mates 1#}\n";
+    }
+    switch (drawMarker) {
+        case ResultRepetition:
+            return "1/2-1/2 {Draw by 3 fold repetition (22)}\n";
+        case ResultFiftyMoves:
+            return "1/2-1/2 {Draw by 50 moves rule (33)}\n";
+        case ResultInsufficientMaterial:
+            return "1/2-1/2 {Draw by insufficient material to mate (44)}\n";
+        default:
+            return nullptr;
+    }
+}
+
+void StartEngine(bool goodPonder, uint8_t depthLimit) {
+    logStream << "-M: entered StartEngine, goodPonder: " << (goodPonder ? 1 : 0) << std::endl;
+    engineState.maxDepth = depthLimit >= MaxSearchDepth ? MaxSearchDepth : depthLimit;
+    engineState.stopSearch = false;
+    if (!goodPonder) engineState.searchStart = ClockMs();
+    logStream << "*** xxx czas uzyty: " << ClockMs() - engineState.searchStart << std::endl;
+    currentPly = rootRecord;
+    // WIRE: IterativeDeepening (search/root.h)
+    logStream << "-M: exited StartEngine" << std::endl;
+}
+
+void StopEngine() {
+    logStream << "-M: entered StopEngine" << std::endl;
+    engineState.mode = Force;
+    engineState.stopSearch = true;
+    engineState.searchStart = 0;
+    logStream << "-M: exited StopEngine" << std::endl;
+}
+
+bool GameMove(Move m) {
+    if (m == 0) return false;
+    SaveForMake(currentPly);
+    // WIRE: MakeMove(m, currentPly)
+    ++gamePly;
+    RefreshSnapshot();
+    // WIRE: history table clear
+    logStream << std::hex << static_cast<uint32_t>(board.hashKey >> 32) << ' ' << static_cast<uint32_t>(board.hashKey)
+              << std::dec << std::endl;
+    return true;
+}
+
+void ThinkAndMove() {
+    bool goodPonder = engineState.mode == Pondering;
+
+    // 1. A book move, while the game is young.
+    Move b = 0;  // WIRE: BookProbe while gamePly < BookPlyLimit
+    if (b != 0 && IsLegalMove(b)) {
+        GameMove(b);
+        PrintMove(b);
+        logStream << "move (book) " << b << std::endl;
+        engineState.mode = Playing;
+        if (MayPonder()) {
+            Move p = TablePonderMove();
+            if (p != 0) {
+                StartPondering(p);
+                return;
+            }
+        }
+        logStream << "- NO ponder move" << std::endl;
+        return;
+    }
+
+    // 2. Search.
+    engineState.mode = Thinking;
+    StartEngine(goodPonder, GameSearchDepthLimit);
+    Move r = engineState.bestMove;
+    const char* resultLine = MarkerResultLine(r, sideToMove);
+
+    // 3. Play the move, or claim the result the search found.
+    if (resultLine == nullptr) {
+        // Input may stop a search before any iteration finished, and a table
+        // move is not to be trusted blindly: play the first legal move then.
+        if (!IsLegalMove(r)) r = FirstLegalMove();
+        if (r == 0) {
+            resultLine = MarkerResultLine(NoMoveMarker(), sideToMove);
+        } else {
+            GameMove(r);
+            PrintMove(r);
+            logStream << "move " << r << "\tscore: " << engineState.bestScore << std::endl;
+            bool tableShowsMate = engineState.bestScore > MateScoreThreshold && TableShowsMate();
+            Move drawMarker = engineState.bestScore <= MateScoreThreshold ? Move(0) : 0;
+            resultLine = MoveResultLine(engineState.bestScore, tableShowsMate, drawMarker, sideToMove);
+        }
+    }
+    engineState.mode = Playing;
+
+    // 4. The claim, or a search on the opponent's time.
+    if (resultLine != nullptr) {
+        std::printf("%s", resultLine);
+    } else if (MayPonder() && InputPending() == 0) {
+        Move p = TablePonderMove();
+        if (p != 0) StartPondering(p);
+    }
+    if (engineState.mode == Playing) logStream << "- NO ponder move" << std::endl;
+}
+
+void PonderHit() {
+    ++gamePly;
+    engineState.ponderMove = 0;
+    // The assumed reply is now a game move: incoming moves are read against it.
+    RefreshSnapshot();
+    logStream << "-GOOD PONDER" << std::endl;
+    ThinkAndMove();
+}
+
+void PonderMiss(Move received) {
+    logStream << "-BAD PONDER" << std::endl;
+    TakeBackPonderMove();
+    GameMove(received);
+    engineState.mode = Playing;
+    ThinkAndMove();
+}
+
+void TakeBackPonderMove() {
+    if (engineState.mode != Pondering) return;
+    if (engineState.ponderMove != 0) {
+        currentPly = &ponderRecord;
+        // WIRE: UnmakeMove(engineState.ponderMove, &ponderRecord)
+        engineState.ponderMove = 0;
+        currentPly = rootRecord;
+    }
+    engineState.mode = Playing;
+}
+
+}  // namespace kavrin

@@ -1,0 +1,58 @@
+// The engine's side of a game: its searches, the game moves, the move output
+// with result claims, and pondering on the opponent's time.
+#pragma once
+
+#include <cstdint>
+
+#include "board/types.h"
+
+namespace kavrin {
+
+// Iterations a search may reach at most.
+constexpr int MaxSearchDepth = 127;
+// Depth limit every game search is started with.
+constexpr int GameSearchDepthLimit = 128;
+// The book is asked only while the game ply is below this.
+constexpr int BookPlyLimit = 64;
+// Score of a move that mates at once; scores above MateScoreThreshold are mates.
+constexpr int16_t MateInOneScore = 8099;
+constexpr int16_t MateScoreThreshold = 8050;
+// History entries a game may fill: what is left must hold a ponder move and
+// the deepest search line after it.
+constexpr int GameHistoryLimit = HistorySize - PlyStackSize - 2;
+
+// Runs one search with the time budget already set; after a ponder hit
+// (goodPonder) the clock keeps running from the start of pondering.
+void StartEngine(bool goodPonder, uint8_t depthLimit);
+// Enters force mode and stops any search.
+void StopEngine();
+// Plays m into the game (it must be legal); false when m is 0.
+bool GameMove(Move m);
+// The engine's turn: a book move or a search, the move output, a result
+// claim, then pondering when allowed.
+void ThinkAndMove();
+// The received move is the assumed ponder move, already on the Board.
+void PonderHit();
+// The received (legal) move differs from the ponder move.
+void PonderMiss(Move received);
+// While pondering: takes the assumed reply back so that the Board shows the
+// game position again; the mode becomes Playing. Does nothing otherwise.
+void TakeBackPonderMove();
+
+// True when m is a legal move of the position on the Board.
+bool IsLegalMove(Move m);
+// The first legal move of the Board position in generation order, or 0.
+Move FirstLegalMove();
+// Whether the game has room in the history for `moves` more game moves and a
+// search after them.
+bool GameHasRoom(int moves);
+
+// The result line for a marker that the search left instead of a move, with
+// `side` to move (the engine's side); nullptr when m is no result marker.
+const char* MarkerResultLine(Move m, int side);
+// The result line after the engine played a move with score `score`, `side`
+// now to move: tableShowsMate is whether the table's entry for the new
+// position holds the mated marker, drawMarker what the game-end draw test gave.
+const char* MoveResultLine(int16_t score, bool tableShowsMate, Move drawMarker, int side);
+
+}  // namespace kavrin
