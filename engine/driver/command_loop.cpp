@@ -78,35 +78,6 @@ void ReportError(const char* kind, const char* command) {
     logStream << "Error (" << kind << "): " << command << std::endl;
 }
 
-// "time": own time, and the opponent's time only when its word follows; any
-// other word is the next command and is left to the loop.
-void TimeCommand() {
-    int ownCs = 0;
-    if (!ReadNumber(commandInput, ownCs)) return;
-    ApplyRemainingTime(ownCs);
-    char next[CommandBufferSize];
-    if (!ReadWord(commandInput, next)) return;
-    if (std::strcmp(next, "otim") == 0) {
-        int opponentCs = 0;
-        ReadNumber(commandInput, opponentCs);
-        return;
-    }
-    std::memcpy(pendingWord, next, CommandBufferSize);
-    wordPending = true;
-}
-
-// "level": moves per period, the base time (ignored: "time" gives the real
-// clock) and the increment; reading stops at the first item that is missing.
-void LevelCommand() {
-    int moves = 0;
-    if (!ReadNumber(commandInput, moves)) return;
-    SetMovesPerControl(moves);
-    char base[CommandBufferSize];
-    if (!ReadWord(commandInput, base)) return;
-    int incrementSeconds = 0;
-    if (ReadNumber(commandInput, incrementSeconds)) SetIncrementSeconds(incrementSeconds);
-}
-
 void SetboardCommand() {
     char text[CommandBufferSize];
     ReadLineRest(commandInput, text);
@@ -180,7 +151,7 @@ void Execute(const char* word) {
             NewGameCommand();
             break;
         case CommandWord::Level:
-            LevelCommand();
+            ReadLevelItems(commandInput);
             break;
         case CommandWord::Force:
             StopEngine();
@@ -301,7 +272,7 @@ void ReceiveMove(const char* word, Move m) {
 
 void Dispatch(const char* word) {
     if (IsTimeWord(word)) {
-        TimeCommand();
+        wordPending = ReadTimeItems(commandInput, pendingWord);
         return;
     }
     EngineMode mode = engineState.mode;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "driver/input.h"
+
 namespace kavrin {
 
 // Moves assumed to the control when the whole game is one period.
@@ -32,5 +34,15 @@ void ApplyRemainingTime(int remainingCs);
 // "level": moves per period, and the increment in whole seconds.
 void SetMovesPerControl(int moves);
 void SetIncrementSeconds(int seconds);
+
+// Reads the items of "level" (moves, base time word, increment) and applies
+// them; reading stops at the first item that is not there, and what was not
+// read keeps its previous value.
+void ReadLevelItems(WordSource& source);
+
+// Reads the items of "time": the own time, then the opponent's time only when
+// the next word is "otim". Any other word is the next command: it is left in
+// nextWord and the result is true. A missing own time changes nothing.
+bool ReadTimeItems(WordSource& source, char nextWord[CommandBufferSize]);
 
 }  // namespace kavrin

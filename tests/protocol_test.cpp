@@ -1,0 +1,152 @@
+// End-to-end: the start-up exchange, the command log and the loop's handling
+// of awkward input, checked byte for byte on the engine's output and log.
+#include <csignal>
+#include <string>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "support/engine_process.h"
+
+namespace kavrin::test {
+namespace {
+
+constexpr int Timeout = 10000;
+const std::string Features = "\nfeature done=0\nfeature setboard=1\nfeature done=1\n";
+
+// An opening book pair with no positions, so that start-up reports nothing.
+void WriteEmptyBooks(EngineProcess& engine) {
+    const std::string index(524288, '\0');
+    engine.WriteFile("bookbtm.mbx", index);
+    engine.WriteFile("bookwtm.mbx", index);
+    engine.WriteFile("bookbtm.mbk", "");
+    engine.WriteFile("bookwtm.mbk", "");
+}
+
+// Sends text and then "quit", and waits for the engine to end normally.
+void RunToQuit(EngineProcess& engine, const std::string& text) {
+    engine.Send(text);
+    engine.Send("quit\n");
+    int status = -1;
+    ASSERT_TRUE(engine.WaitExit(Timeout, &status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+class Protocol : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        WriteEmptyBooks(engine);
+        ASSERT_TRUE(engine.Start());
+    }
+    EngineProcess engine{KAVRIN_BINARY};
+};
+
+TEST_F(Protocol, HandshakeConsumesSixReplyWordsAndPrintsFourLines) {
+    engine.Send("xboard\nprotover 2\naccepted done\naccepted setboard\n");
+    ASSERT_TRUE(engine.WaitFor("feature done=1\n", Timeout));
+    RunToQuit(engine, "hard\n");
+    EXPECT_EQ(engine.Output(), Features);
+    EXPECT_EQ(engine.Log(), "::cmd:: hard\n::cmd:: quit\n");
+}
+
+TEST_F(Protocol, OtherFirstWordWarnsAndReadsNoReplies) {
+    RunToQuit(engine, "perft\naccepted\n");
+    EXPECT_EQ(engine.Output(), "Engine works only with xboard protocol ver. 2\n" + Features);
+    EXPECT_EQ(engine.Log(), "::cmd:: accepted\n::cmd:: quit\n");
+}
+
+TEST_F(Protocol, GreetingIsRecognisedByItsFirstSixCharacters) {
+    engine.Send("xboardish a b c d e f\n");
+    ASSERT_TRUE(engine.WaitFor("feature done=1\n", Timeout));
+    RunToQuit(engine, "");
+    EXPECT_EQ(engine.Output(), Features);
+    EXPECT_EQ(engine.Log(), "::cmd:: quit\n");
+}
+
+TEST_F(Protocol, EveryCommandWordIsLoggedOnceItemsAreNot) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "level 40 5 0\ntime 30000\notim 29000\nhardly easygoing perft5 otim 12\n");
+    EXPECT_EQ(engine.Log(),
+              "::cmd:: level\n::cmd:: time\n::cmd:: hardly\n::cmd:: easygoing\n::cmd:: perft5\n"
+              "::cmd:: otim\n::cmd:: 12\n::cmd:: quit\n");
+}
+
+TEST_F(Protocol, TimeLeavesAWordOtherThanOtimToTheLoop) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "time 3000 easy timeout abc otim 5 time 100\notim 99\n");
+    // "time 3000" then "easy" is a command; "timeout" is "time" and its own
+    // time is missing, so "abc" is the next command.
+    EXPECT_EQ(engine.Log(),
+              "::cmd:: time\n::cmd:: easy\n::cmd:: timeout\n::cmd:: abc\n::cmd:: otim\n::cmd:: 5\n"
+              "::cmd:: time\n::cmd:: quit\n");
+}
+
+TEST_F(Protocol, LevelStopsReadingAtAMissingNumber) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "level x 5 0\nlevel 0 0:30 0\nlevel 0 2 0.5\n");
+    EXPECT_EQ(engine.Log(),
+              "::cmd:: level\n::cmd:: x\n::cmd:: 5\n::cmd:: 0\n::cmd:: level\n::cmd:: level\n::cmd:: .5\n"
+              "::cmd:: quit\n");
+}
+
+TEST_F(Protocol, OverlongWordIsCutAndItsTailDropped) {
+    ASSERT_TRUE(engine.Greet());
+    std::string longWord(300, 'x');
+    RunToQuit(engine, longWord + "e2e4 hard\n");
+    EXPECT_EQ(engine.Log(), "::cmd:: " + std::string(255, 'x') + "\n::cmd:: hard\n::cmd:: quit\n");
+}
+
+TEST_F(Protocol, AnalyzeIsRefusedOtherUnknownWordsIgnored) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "post analyze random\n");
+    EXPECT_EQ(engine.Output(), Features + "Error (unknown command): analyze\n");
+}
+
+TEST_F(Protocol, SearchOnAnEmptyBoardIsRefused) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "go\nperft 2\n");
+    EXPECT_EQ(engine.Output(),
+              Features + "Error (position not playable): go\nError (position not playable): perft\n");
+}
+
+TEST_F(Protocol, BenchmarkReadsOneWord) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "benchmark 5 hard\n");
+    EXPECT_EQ(engine.Output(), Features + "Define __STAT\n");
+    EXPECT_EQ(engine.Log(), "::cmd:: benchmark\n::cmd:: hard\n::cmd:: quit\n");
+}
+
+TEST_F(Protocol, EndOfInputEndsTheEngine) {
+    ASSERT_TRUE(engine.Greet());
+    engine.Send("hard\n");
+    engine.CloseInput();
+    int status = -1;
+    ASSERT_TRUE(engine.WaitExit(Timeout, &status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(engine.Log(), "::cmd:: hard\n");
+}
+
+TEST_F(Protocol, InterruptAndTerminateSignalsAreIgnored) {
+    ASSERT_TRUE(engine.Greet());
+    kill(engine.Pid(), SIGINT);
+    kill(engine.Pid(), SIGTERM);
+    engine.Send("easy\n");
+    // The engine is still there to log its next word and to end on "quit".
+    RunToQuit(engine, "");
+    EXPECT_EQ(engine.Log(), "::cmd:: easy\n::cmd:: quit\n");
+}
+
+TEST(ProtocolLog, StartingAgainEmptiesTheLog) {
+    EngineProcess engine(KAVRIN_BINARY);
+    WriteEmptyBooks(engine);
+    engine.WriteFile("Kavrin.log", "an earlier run\n");
+    ASSERT_TRUE(engine.Start());
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "");
+    EXPECT_EQ(engine.Log(), "::cmd:: quit\n");
+}
+
+}  // namespace
+}  // namespace kavrin::test
