@@ -1,0 +1,17 @@
+// Setting up a position from FEN text (with optional "bm"/"am" operations).
+#pragma once
+
+namespace kavrin {
+
+// The text of a new game.
+constexpr const char* InitialFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
+
+// Reads the placement, side to move, castling and en-passant fields of text
+// (NUL-terminated) into the Board, resets the history, the game snapshot and
+// the search state, and sets boardPlayable. Returns false, leaving the previous
+// position untouched, when a field is malformed or the text ends before the
+// en-passant field. When an "am"/"bm" operation names no legal move the
+// position is read, a warning printed, and the result is false.
+bool ReadFen(const char* text);
+
+}  // namespace kavrin
