@@ -1,0 +1,29 @@
+// Coordinate move text, four-field FEN output and the board diagram.
+#pragma once
+
+#include <cstdint>
+
+#include "board/types.h"
+
+namespace kavrin {
+
+// Longest coordinate move text with its NUL (e7e8q).
+constexpr int MoveTextSize = 6;
+// Longest four-field FEN with its NUL.
+constexpr int FenTextSize = 82;
+
+// Writes the coordinate text of m (castling as the king's two-square move,
+// promotions with a lower-case letter) and a NUL; returns the NUL's address.
+char* MoveToText(char* out, Move m);
+// Decodes the first four or five characters of text against the game
+// snapshot; 0 when the text is no coordinate move. Legality is not examined.
+Move TextToMove(const char* text);
+// The same against the live Board; promotion letters of either case.
+Move TextToMoveOnBoard(const char* text);
+// Writes placement, side, castling and en-passant fields of the Board and a
+// NUL; returns the NUL's address.
+char* WriteFen(char* out);
+// Prints the diagram of 64 piece codes on standard output, rank 8 first.
+void PrintBoard(const uint8_t pieces[64]);
+
+}  // namespace kavrin
