@@ -138,6 +138,55 @@ TEST_F(Protocol, InterruptAndTerminateSignalsAreIgnored) {
     EXPECT_EQ(engine.Log(), "::cmd:: easy\n::cmd:: quit\n");
 }
 
+TEST_F(Protocol, SetboardLogsItsLineWithBothLineEnds) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "setboard 8/8/8/8/8/8/8/8 w - -\nsetboard rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\n");
+    EXPECT_EQ(engine.Output(), Features);
+    EXPECT_EQ(engine.Log(),
+              "::cmd:: setboard\nsetboard  8/8/8/8/8/8/8/8 w - -\n\n"
+              "::cmd:: setboard\nsetboard  rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\n\n"
+              "::cmd:: quit\n");
+}
+
+TEST_F(Protocol, IllegalSetboardIsReportedOnlyInTheLog) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "setboard 8/8/8/8/8/8/8/9 w - -\nsetboard rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq -\n");
+    EXPECT_EQ(engine.Output(), Features);
+    EXPECT_EQ(engine.Log(),
+              "::cmd:: setboard\nsetboard  8/8/8/8/8/8/8/9 w - -\n\n-M: tellusererror Illegal position\n"
+              "::cmd:: setboard\nsetboard  rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq -\n\n"
+              "-M: tellusererror Illegal position\n::cmd:: quit\n");
+}
+
+TEST_F(Protocol, OverlongSetboardLineLeavesNoTailToPlay) {
+    ASSERT_TRUE(engine.Greet());
+    // A valid position padded with blanks past the line limit, ending in a
+    // word that would be a legal move.
+    std::string fen = " rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
+    std::string line = fen + std::string(300, ' ') + "e2e4\n";
+    RunToQuit(engine, "new\nforce\nsetboard" + line + "hard\n");
+    std::string kept = line.substr(0, 254);
+    EXPECT_EQ(engine.Log(), "::cmd:: new\n::cmd:: force\n-M: entered StopEngine\n-M: exited StopEngine\n"
+                            "::cmd:: setboard\nsetboard " + kept + "\n::cmd:: hard\n::cmd:: quit\n");
+    EXPECT_EQ(engine.Output(), Features);
+}
+
+TEST_F(Protocol, TestSetsUpItsPositionAndPrintsTheDiagram) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "test\n");
+    EXPECT_EQ(engine.Output(), Features +
+                                   "\n8 . . . . . . . . \n7 . . . . . . . . \n6 . . . . . Q . . \n"
+                                   "5 . . R . . . . k \n4 . . . . . . . . \n3 . . . . . . . . \n"
+                                   "2 P . . . . . P . \n1 . . . . . . K . \n\n  A B C D E F G H\n");
+    EXPECT_EQ(engine.Log(), "::cmd:: test\n::cmd:: quit\n");
+}
+
+TEST_F(Protocol, MoveOnABoardWithoutKingsIsRefused) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "setboard 8/8/8/8/8/8/4P3/8 w - -\ne2e4\n");
+    EXPECT_EQ(engine.Output(), Features + "Error (position not playable): e2e4\n");
+}
+
 TEST(ProtocolLog, StartingAgainEmptiesTheLog) {
     EngineProcess engine(KAVRIN_BINARY);
     WriteEmptyBooks(engine);

@@ -5,18 +5,19 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "board/fen.h"
 #include "driver/engine_state.h"
 #include "driver/game.h"
 #include "driver/handshake.h"
 #include "driver/input.h"
 #include "driver/log.h"
 #include "driver/timecontrol.h"
+#include "notation/movetext.h"
 
 namespace kavrin {
 
 namespace {
 
-constexpr const char* StartPosition = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 constexpr const char* TestPosition = "8/8/5Q2/2R4k/8/8/P5P1/6K1 b - - 0 51";
 
 struct CommandName {
@@ -82,24 +83,21 @@ void SetboardCommand() {
     char text[CommandBufferSize];
     ReadLineRest(commandInput, text);
     logStream << "setboard " << text << std::endl;
-    // WIRE: ReadFen (board/fen.h) on text; on failure log
-    // "-M: tellusererror Illegal position".
+    if (!ReadFen(text)) logStream << "-M: tellusererror Illegal position" << std::endl;
 }
 
 void TestCommand() {
     SetMovesPerControl(1);
     engineState.incrementMs = 0;
-    // WIRE: ReadFen(TestPosition) once board/fen.h lands.
-    (void)TestPosition;
+    ReadFen(TestPosition);
     engineState.mode = Playing;
     engineState.ponderEnabled = false;
-    // WIRE: PrintBoard(board.pieceOn) once notation/movetext.h lands.
+    PrintBoard(board.pieceOn);
     ApplyRemainingTime(TestRemainingCs);
 }
 
 void NewGameCommand() {
-    // WIRE: ReadFen(StartPosition) once board/fen.h lands.
-    (void)StartPosition;
+    ReadFen(InitialFen);
     engineState.mode = Playing;
 }
 
@@ -276,8 +274,7 @@ void Dispatch(const char* word) {
         return;
     }
     EngineMode mode = engineState.mode;
-    Move m = 0;
-    // WIRE: m = TextToMove(word) (notation/movetext.h)
+    Move m = TextToMove(word);
     if (m != 0 && (mode == Pondering || mode == Playing || mode == Force)) {
         ReceiveMove(word, m);
         return;

@@ -8,6 +8,7 @@
 #include "driver/engine_state.h"
 #include "driver/input.h"
 #include "driver/log.h"
+#include "notation/movetext.h"
 
 namespace kavrin {
 
@@ -15,7 +16,6 @@ namespace {
 
 // Room for the pseudo-legal moves of any position.
 constexpr int LegalCheckListSize = 320;
-constexpr int MoveTextSize = 16;
 
 PlyRecord* const rootRecord = plyStack;
 
@@ -54,8 +54,9 @@ bool TableShowsMate() {
 }
 
 void PrintMove(Move m) {
-    // WIRE: MoveToText (notation/movetext.h)
-    std::printf("move %04x\n", m);
+    char text[MoveTextSize];
+    MoveToText(text, m);
+    std::printf("move %s\n", text);
 }
 
 void StartPondering(Move p) {
@@ -66,7 +67,9 @@ void StartPondering(Move p) {
     // WIRE: MakeMove(p, &ponderRecord)
     currentPly = rootRecord;
     StartEngine(false, GameSearchDepthLimit);
-    logStream << "-ponder move: " << p << std::endl;
+    char text[MoveTextSize];
+    MoveToText(text, p);
+    logStream << "-ponder move: " << text << std::endl;
 }
 
 // Pondering needs room for the assumed reply as a game move and the answer.
@@ -178,7 +181,9 @@ void ThinkAndMove() {
     if (b != 0 && IsLegalMove(b)) {
         GameMove(b);
         PrintMove(b);
-        logStream << "move (book) " << b << std::endl;
+        char text[MoveTextSize];
+        MoveToText(text, b);
+        logStream << "move (book) " << text << std::endl;
         engineState.mode = Playing;
         if (MayPonder()) {
             Move p = TablePonderMove();
@@ -207,7 +212,9 @@ void ThinkAndMove() {
         } else {
             GameMove(r);
             PrintMove(r);
-            logStream << "move " << r << "\tscore: " << engineState.bestScore << std::endl;
+            char text[MoveTextSize];
+            MoveToText(text, r);
+            logStream << "move " << text << "\tscore: " << engineState.bestScore << std::endl;
             bool tableShowsMate = engineState.bestScore > MateScoreThreshold && TableShowsMate();
             Move drawMarker = engineState.bestScore <= MateScoreThreshold ? Move(0) : 0;
             resultLine = MoveResultLine(engineState.bestScore, tableShowsMate, drawMarker, sideToMove);
