@@ -10,6 +10,8 @@
 
 namespace kavrin {
 
+uint8_t readEpSquare = 0;
+
 namespace {
 
 // A position under construction; copied to the globals only once it is
@@ -119,6 +121,7 @@ void CompleteOccupancy(Board& b) {
 
 void CommitPosition(const ScratchPosition& pos) {
     board = pos.board;
+    readEpSquare = board.epSquare;
     sideToMove = pos.sideToMove;
     boardPlayable = pos.kingCount[Black] == 1 && pos.kingCount[White] == 1;
 

@@ -1,7 +1,14 @@
 // Setting up a position from FEN text (with optional "bm"/"am" operations).
 #pragma once
 
+#include <cstdint>
+
 namespace kavrin {
+
+// En-passant square of the last position read (0 if none). No key was XORed
+// in for it, so the first move after the read toggles its key into hashKey
+// for good; the position check needs to know it.
+extern uint8_t readEpSquare;
 
 // The text of a new game.
 constexpr const char* InitialFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
