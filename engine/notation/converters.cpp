@@ -1,0 +1,214 @@
+#include "notation/converters.h"
+
+#include <cstdio>
+#include <fstream>
+#include <istream>
+
+#include "board/fen.h"
+#include "driver/log.h"
+#include "notation/gamefile.h"
+#include "notation/pgn.h"
+#include "notation/posfile.h"
+
+namespace kavrin {
+
+namespace {
+
+// One game record reused by every converter.
+GameRecord convertedGame;
+
+bool MoreInput(std::istream& in) {
+    return in.good() && in.peek() != std::char_traits<char>::eof();
+}
+
+// The end-of-file report of the PGN readers.
+void ReportFinished(const char* pgnName, int converted, int skipped) {
+    std::printf("converted: %d games. (skipped: %d)\n", converted, skipped);
+    std::printf("file: %s \t\tfinished\n", pgnName);
+    logStream << "<<< OK:\t" << pgnName << "\t>>>" << std::endl;
+}
+
+// The error report of the PGN readers; the files are already closed.
+void ReportPgnError(const GameFileError& error, const char* pgnName, int converted, int skipped) {
+    std::printf("converted: %d games. (skipped: %d)\n", converted, skipped);
+    std::printf("ERROR: %s file: %s\n", error.text, pgnName);
+    logStream << "converted: " << converted << "\tskipped: " << skipped << std::endl;
+    logStream << "ERROR: " << error.text << std::endl;
+}
+
+void WarnSkipped(int number, const char* pgnName) {
+    std::printf("Warning: game %d (skipped) file: %s\n", number, pgnName);
+}
+
+// The progress field that counts up in place.
+struct Progress {
+    int count;
+    unsigned last = 0;
+    void Step(int done) {
+        const unsigned percent = static_cast<unsigned>(done) * 100u / static_cast<unsigned>(count);
+        if (percent > last) {
+            std::printf("\b\b\b\b\b\b\b\b%3d%%]...", static_cast<int>(percent));
+            last = percent;
+        }
+    }
+};
+
+// Shared body of game2pgn and game2pos: count, reopen, convert every record.
+template <typename WriteGame>
+void ConvertGameFile(std::ifstream& in, const char* gameName, bool setUpBoard, const char* okText, WriteGame write) {
+    const int count = CountGameRecords(in);
+    if (count < 0) {
+        std::printf("Game file corrupted! (error on game: %d)", -count);
+        return;
+    }
+    in.close();
+    in.clear();
+    in.open(gameName, std::ios::binary);
+    std::printf("Converting %d games [  0%%]...", count);
+    if (setUpBoard) ReadFen(InitialFen);
+
+    int done = 0;
+    Progress progress{count};
+    try {
+        while (ReadGameRecord(convertedGame, in)) {
+            write(convertedGame);
+            ++done;
+            progress.Step(done);
+        }
+    } catch (const GameFileError& error) {
+        std::printf("ERROR: %s\n", error.text);
+        std::printf("converted: %d games.\n", done);
+        return;
+    }
+    std::printf("%s", okText);
+    std::printf("converted: %d games.\n", done);
+}
+
+}  // namespace
+
+void Pgn2Pos(const char* pgnName) {
+    std::ifstream in(pgnName);
+    if (!in.is_open()) {
+        std::printf("Cannot open PGN input file: '%s'\n", pgnName);
+        return;
+    }
+    std::ofstream files[PosFileCount];
+    std::ostream* outs[PosFileCount];
+    for (int i = 0; i < PosFileCount; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%X.pos", i);
+        files[i].open(name, std::ios::out | std::ios::trunc);
+        if (!files[i].is_open()) {
+            std::printf("Cannot create POS output file: '%s'\n", name);
+            return;  // the streams opened so far close with the array
+        }
+        outs[i] = &files[i];
+    }
+
+    ReadFen(InitialFen);
+    int converted = 0;
+    int skipped = 0;
+    try {
+        while (MoreInput(in)) {
+            if (ReadPgnGame(convertedGame, in) != 0) {
+                WriteGamePositions(convertedGame, outs, PosPlyLimit);
+                ++converted;
+            } else {
+                ++skipped;
+                WarnSkipped(converted + skipped, pgnName);
+            }
+            in >> std::ws;
+        }
+    } catch (const GameFileError& error) {
+        in.close();
+        ReportPgnError(error, pgnName, converted, skipped);
+        throw;
+    }
+    ReportFinished(pgnName, converted, skipped);
+}
+
+void Pgn2Game(const char* pgnName, const char* gameName, int& runningTotal) {
+    std::ifstream in(pgnName);
+    if (!in.is_open()) {
+        std::printf("Cannot open PGN input file: '%s'\n", pgnName);
+        return;
+    }
+    std::fstream games(gameName, std::ios::in | std::ios::out | std::ios::app | std::ios::binary);
+    if (!games.is_open()) {
+        std::printf("Cannot create GAME output file: '%s'\n", gameName);
+        return;
+    }
+
+    ReadFen(InitialFen);
+    int converted = 0;
+    int skipped = 0;
+    GameIndex index;
+    try {
+        BuildGameIndex(index, games);
+        while (MoreInput(in)) {
+            if (ReadPgnGame(convertedGame, in) == 0 || IndexedGameStored(index, convertedGame, games)) {
+                ++skipped;
+                WarnSkipped(converted + skipped, pgnName);
+            } else {
+                WriteGameRecord(convertedGame, games);
+                AddToGameIndex(index, convertedGame);
+                ++runningTotal;
+                ++converted;
+            }
+            in >> std::ws;
+        }
+    } catch (const GameFileError& error) {
+        in.close();
+        games.close();
+        ReportPgnError(error, pgnName, converted, skipped);
+        throw;
+    }
+    ReportFinished(pgnName, converted, skipped);
+}
+
+void PgnList2Game(const char* listName, const char* gameName) {
+    std::ifstream list(listName);
+    if (!list.is_open()) {
+        std::printf("Cannot open PGN input file: '%s'\n", listName);
+        return;
+    }
+    int total = 0;
+    char line[ListLineSize];
+    while (list.good()) {
+        // A line too long for the buffer is used cut, and ends the list.
+        list.getline(line, sizeof line);
+        Pgn2Game(line, gameName, total);
+    }
+    std::printf("\nCONVERTED GAMES: %d\n", total);
+}
+
+void Game2Pgn(const char* gameName, const char* pgnName) {
+    std::ifstream in(gameName, std::ios::binary);
+    if (!in.is_open()) {
+        std::printf("Cannot open GAME input file: '%s'\n", gameName);
+        return;
+    }
+    std::ofstream out(pgnName, std::ios::app);
+    if (!out.is_open()) {
+        std::printf("Cannot create PGN output file: '%s'\n", pgnName);
+        return;
+    }
+    ConvertGameFile(in, gameName, false, "OK\n", [&out](const GameRecord& game) { WritePgnGame(game, out); });
+}
+
+void Game2Pos(const char* gameName, const char* posName) {
+    std::ifstream in(gameName, std::ios::binary);
+    if (!in.is_open()) {
+        std::printf("Cannot open GAME input file: '%s'\n", gameName);
+        return;
+    }
+    std::ofstream out(posName, std::ios::app);
+    if (!out.is_open()) {
+        std::printf("Cannot create DB output file: '%s'\n", posName);
+        return;
+    }
+    ConvertGameFile(in, gameName, true, "\tOK\n",
+                    [&out](const GameRecord& game) { WriteGamePositions(game, out, PosPlyLimit); });
+}
+
+}  // namespace kavrin

@@ -1,0 +1,238 @@
+#include "notation/san.h"
+
+#include <cstring>
+
+#include "board/board.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/tables.h"
+#include "notation/movetext.h"
+
+namespace kavrin {
+
+namespace {
+
+constexpr char Decoration[] = "x+#!?=-";
+constexpr Bitboard AllSquares = ~Bitboard{0};
+constexpr Bitboard FileAMask = 0x8080808080808080ULL;
+
+bool IsFileLetter(char c) { return c >= 'a' && c <= 'h'; }
+bool IsRankDigit(char c) { return c >= '1' && c <= '8'; }
+bool OnBoard(int s) { return s >= 0 && s < 64; }
+int SquareOf(char file, char rank) { return (file - 'a') + 8 * ('8' - rank); }
+bool IsPawn(int code) { return code == WhitePawn || code == BlackPawn; }
+
+Bitboard FileMask(char file) { return FileAMask >> (file - 'a'); }
+Bitboard RankMask(char rank) { return Bitboard{0xFF} << (8 * (rank - '1')); }
+
+// The square one pawn step behind s for the side to move (may leave the board).
+int StepBehind(int s) { return sideToMove == White ? s + 8 : s - 8; }
+
+// Whether m, already pseudo-legal, leaves the mover's king safe. When the
+// history has no entry left for the trial move, the last one is borrowed and
+// put back, so an over-long game can still resolve its moves.
+bool LeavesKingSafe(Move m) {
+    static PlyRecord trial;
+    const bool full = historyTop >= history + HistorySize - 1;
+    HistoryEntry saved[2] = {};
+    if (full) {
+        saved[0] = historyTop[-1];
+        saved[1] = historyTop[0];
+        --historyTop;
+    }
+    const int mover = sideToMove;
+    SaveForMake(&trial);
+    MakeMove(m, &trial);
+    const bool attacked = IsKingAttacked(m, mover);
+    UnmakeMove(m, &trial);
+    if (full) {
+        ++historyTop;
+        historyTop[-1] = saved[0];
+        historyTop[0] = saved[1];
+    }
+    return !attacked;
+}
+
+Move CastlingMove(bool kingSide) {
+    if (sideToMove == White) {
+        if (kingSide) return (board.castling & 1) ? CastleWhiteKingSide : 0;
+        return (board.castling & 2) ? CastleWhiteQueenSide : 0;
+    }
+    if (kingSide) return (board.castling & 8) ? CastleBlackKingSide : 0;
+    return (board.castling & 0x10) ? CastleBlackQueenSide : 0;
+}
+
+// e4: the pawn one step behind the target, or two when that square holds no pawn.
+Move PawnPush(const char* s) {
+    if (!IsFileLetter(s[0]) || !IsRankDigit(s[1])) return 0;
+    const int to = SquareOf(s[0], s[1]);
+    int from = StepBehind(to);
+    if (!OnBoard(from)) return 0;
+    if (!IsPawn(board.pieceOn[from])) from = StepBehind(from);
+    if (!OnBoard(from)) return 0;
+    return MakeMoveWord(from, to, Quiet);
+}
+
+// e8Q: a promoting push.
+Move PromotingPush(const char* s) {
+    if (!IsFileLetter(s[0]) || !IsRankDigit(s[1])) return 0;
+    const int to = SquareOf(s[0], s[1]);
+    const int from = StepBehind(to);
+    if (!OnBoard(from)) return 0;
+    return MakeMoveWord(from, to, PromotionKind(s[2]));
+}
+
+// de8Q: a promoting capture from the neighbouring file s[0].
+Move PromotingCapture(const char* s) {
+    if (!IsFileLetter(s[1]) || !IsRankDigit(s[2])) return 0;
+    const int to = SquareOf(s[1], s[2]);
+    const bool fromFileA = s[0] < s[1];
+    int from;
+    if (sideToMove == White)
+        from = fromFileA ? to + 7 : to + 9;
+    else
+        from = fromFileA ? to - 9 : to - 7;
+    if (!OnBoard(from)) return 0;
+    const int kind = board.pieceOn[to] != Empty ? CapturePromotionKind(s[3]) : PromotionKind(s[3]);
+    return MakeMoveWord(from, to, kind);
+}
+
+// Nbd7, R1e2: one disambiguating file or rank.
+Move DisambiguatedMove(const char* s) {
+    if (!IsFileLetter(s[2]) || !IsRankDigit(s[3])) return 0;
+    const int to = SquareOf(s[2], s[3]);
+    Bitboard mask;
+    if (IsFileLetter(s[1]))
+        mask = FileMask(s[1]);
+    else if (IsRankDigit(s[1]))
+        mask = RankMask(s[1]);
+    else
+        return 0;
+    const char shortened[4] = {s[0], s[2], s[3], '\0'};
+    return ResolvePieceMove(shortened, to, mask);
+}
+
+}  // namespace
+
+int PromotionKind(char letter) {
+    switch (letter) {
+        case 'Q': case 'q': return PromoteQueen;
+        case 'N': case 'n': return PromoteKnight;
+        case 'R': case 'r': return PromoteRook;
+        case 'B': case 'b': return PromoteBishop;
+        default: return 0;
+    }
+}
+
+int CapturePromotionKind(char letter) {
+    const int kind = PromotionKind(letter);
+    return kind == 0 ? 0 : kind + 4;
+}
+
+Move ParseSan(const char* text) {
+    // Work copy of at most SanTextLimit characters, decoration removed.
+    char s[SanTextLimit + 1];
+    int n = 0;
+    for (int i = 0; i < SanTextLimit && text[i] != '\0'; ++i) {
+        if (std::strchr(Decoration, text[i]) == nullptr) s[n++] = text[i];
+    }
+    s[n] = '\0';
+
+    switch (n) {
+        case 2:
+            if (std::strcmp(s, "OO") == 0 || std::strcmp(s, "00") == 0) return CastlingMove(true);
+            return PawnPush(s);
+        case 3:
+            if (std::strcmp(s, "OOO") == 0 || std::strcmp(s, "000") == 0) return CastlingMove(false);
+            if (PromotionKind(s[2]) != 0) return PromotingPush(s);
+            if (!IsFileLetter(s[1]) || !IsRankDigit(s[2])) return 0;
+            return ResolvePieceMove(s, SquareOf(s[1], s[2]), AllSquares);
+        case 4: {
+            if (PromotionKind(s[3]) != 0) return PromotingCapture(s);
+            const Move coordinate = TextToMoveOnBoard(s);
+            if (coordinate != 0) return coordinate;
+            return DisambiguatedMove(s);
+        }
+        case 5: {
+            const Move withPiece = TextToMoveOnBoard(s + 1);
+            return withPiece != 0 ? withPiece : TextToMoveOnBoard(s);
+        }
+        default:
+            return 0;
+    }
+}
+
+Move ResolvePieceMove(const char* text, int to, Bitboard originMask) {
+    int kind = board.pieceOn[to] != Empty ? Capture : Quiet;
+    const int side = sideToMove;
+    Bitboard candidates;
+    switch (text[0]) {
+        case 'N':
+            candidates = KnightAttacks[to] & board.pieceBitboard[KnightOf(side)] & originMask;
+            break;
+        case 'B':
+            candidates = BishopAttacksFrom(to) & board.pieceBitboard[BishopOf(side)] & originMask;
+            break;
+        case 'R':
+            candidates = RookAttacksFrom(to) & board.pieceBitboard[RookOf(side)] & originMask;
+            break;
+        case 'Q':
+            candidates = QueenAttacksFrom(to) & board.pieceBitboard[QueenOf(side)] & originMask;
+            break;
+        case 'K': {
+            const int from = board.kingSquare[side];
+            if (!OnBoard(from)) return 0;
+            return MakeMoveWord(from, to, kind);
+        }
+        default: {
+            if (!IsFileLetter(text[0])) return 0;
+            const int behind[2] = {side == White ? to + 7 : to - 7, side == White ? to + 9 : to - 9};
+            candidates = 0;
+            for (const int s : behind) {
+                if (OnBoard(s)) candidates |= SquareMask[s];
+            }
+            candidates &= FileMask(text[0]) & board.pieceBitboard[PawnOf(side)];
+            kind = board.pieceOn[to] != Empty ? Capture : EnPassant;
+            break;
+        }
+    }
+    if (candidates == 0) return 0;
+    if (PopCount(candidates) == 1) return MakeMoveWord(LowestSquare(candidates), to, kind);
+
+    // Several pieces could move there: exactly one of them may do so legally.
+    Move found = 0;
+    while (candidates != 0) {
+        const int from = LowestSquare(candidates);
+        candidates &= candidates - 1;
+        const Move m = MakeMoveWord(from, to, kind);
+        if (!IsPseudoLegal(m) || !boardPlayable || !LeavesKingSafe(m)) continue;
+        if (found != 0) return 0;
+        found = m;
+    }
+    return found;
+}
+
+bool IsPseudoLegal(Move m) {
+    const int from = MoveFrom(m);
+    const int to = MoveTo(m);
+    const int kind = MoveKindOf(m);
+    const int piece = board.pieceOn[from];
+    if (piece == Empty || ColourOf(piece) != sideToMove) return false;
+    if (kind != Quiet && kind != Capture) return false;
+
+    Bitboard reach;
+    switch (piece) {
+        case WhiteKnight: case BlackKnight: reach = KnightAttacks[from]; break;
+        case WhiteBishop: case BlackBishop: reach = BishopAttacksFrom(from); break;
+        case WhiteRook: case BlackRook: reach = RookAttacksFrom(from); break;
+        case WhiteQueen: case BlackQueen: reach = QueenAttacksFrom(from); break;
+        default: return false;
+    }
+    if ((reach & SquareMask[to]) == 0) return false;
+
+    const int target = board.pieceOn[to];
+    if (kind == Quiet) return target == Empty;
+    return target != Empty && ColourOf(target) != sideToMove;
+}
+
+}  // namespace kavrin
