@@ -1,0 +1,83 @@
+// The transposition table: 2^20 buckets of three 12-byte entries; the side
+// to move chooses the half of the table, the low key word the bucket.
+#pragma once
+
+#include <cstdint>
+
+#include "board/types.h"
+
+namespace kavrin {
+
+// Entry, three 32-bit words:
+//   word 0: bits 0-15 move, bits 16-31 bits 16-31 of the low key word
+//           (bits 19-31 are compared; 16-18 are part of the bucket index)
+//   word 1: the high key word, compared whole
+//   word 2: bits 0-6 depth, bits 7-8 bound, bits 9-17 age (gamePly mod 512),
+//           bits 18-31 score + ScoreMax
+struct TTEntry {
+    uint32_t keyAndMove;
+    uint32_t keyHigh;
+    uint32_t data;
+};
+
+constexpr int TTSlots = 3;
+struct TTBucket {
+    TTEntry slot[TTSlots];
+};
+
+constexpr int TTBucketBits = 20;
+constexpr uint32_t TTBucketCount = 1u << TTBucketBits;
+// Buckets of one side to move.
+constexpr uint32_t TTHalfBuckets = TTBucketCount / 2;
+
+constexpr int TTMoveBits = 16;
+constexpr uint32_t TTMoveMask = (1u << TTMoveBits) - 1;
+constexpr uint32_t TTKeyLowStored = ~TTMoveMask;
+constexpr uint32_t TTKeyLowCompared = ~(TTHalfBuckets - 1);
+constexpr int TTDepthBits = 7;
+constexpr uint32_t TTDepthMask = (1u << TTDepthBits) - 1;
+constexpr int TTBoundShift = TTDepthBits;
+constexpr int TTBoundBits = 2;
+constexpr uint32_t TTBoundMask = ((1u << TTBoundBits) - 1) << TTBoundShift;
+constexpr int TTAgeShift = TTBoundShift + TTBoundBits;
+constexpr int TTAgeBits = 9;
+constexpr uint32_t TTAgeMask = (1u << TTAgeBits) - 1;
+constexpr int TTScoreShift = TTAgeShift + TTAgeBits;
+constexpr int TTScoreBits = 32 - TTScoreShift;
+
+// Bounds, as they sit in word 2; a smaller value is a more exact bound.
+constexpr uint32_t BoundExact = 0;
+constexpr uint32_t BoundLower = 0x80;
+constexpr uint32_t BoundUpper = 0x100;
+
+static_assert(sizeof(TTEntry) == 12, "a table entry is three 32-bit words");
+static_assert(sizeof(TTBucket) == 36, "a bucket is three entries");
+static_assert(TTKeyLowCompared == 0xFFF80000u, "bits 19-31 of the low key word are compared");
+static_assert(TTScoreShift == 18 && TTScoreBits == 14, "the score field is bits 18-31");
+static_assert((BoundLower | BoundUpper) == TTBoundMask, "both bounds fit the bound field");
+static_assert(ScoreMax + ScoreMax + 3 < (1 << TTScoreBits), "scores -8190..8193 fit the score field");
+
+struct TranspositionTable {
+    TTBucket buckets[TTBucketCount];
+};
+static_assert(sizeof(TranspositionTable) == 37748736, "2^20 buckets of 36 bytes");
+
+extern TranspositionTable transpositionTable;
+
+inline Move EntryMove(const TTEntry& e) { return static_cast<Move>(e.keyAndMove & TTMoveMask); }
+inline int EntryDepth(const TTEntry& e) { return static_cast<int>(e.data & TTDepthMask); }
+inline uint32_t EntryBound(const TTEntry& e) { return e.data & TTBoundMask; }
+inline int EntryAge(const TTEntry& e) { return static_cast<int>((e.data >> TTAgeShift) & TTAgeMask); }
+inline int16_t EntryScore(const TTEntry& e) { return static_cast<int16_t>(static_cast<int>(e.data >> TTScoreShift) - ScoreMax); }
+
+// The bucket of the current position (side to move and hashKey).
+TTBucket& BucketOfPosition();
+// First entry of the position's bucket that matches the position, looking at
+// slot 0, 1, 2 in turn; nullptr when none does.
+const TTEntry* ProbeTT();
+// Stores a result for the current position under the replacement rules.
+void StoreTT(int16_t score, uint32_t bound, int depth, Move move);
+// Sets every word of the table to 0.
+void ClearTranspositionTable();
+
+}  // namespace kavrin
