@@ -1,0 +1,246 @@
+#include "book/book.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+
+#include "board/board.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "driver/clock.h"
+
+namespace kavrin {
+
+BookSet bookSet;
+
+namespace {
+
+constexpr uint64_t UnknownRecord = ~uint64_t{0};
+
+void ResetBook(OpeningBook& book) {
+    if (book.recordFile != nullptr) std::fclose(book.recordFile);
+    std::memset(book.index, 0, sizeof book.index);
+    book.recordFile = nullptr;
+    book.cached = BookRecord{};
+    book.cachedBucket = 0;
+    book.cacheValid = false;
+    book.filePosition = 0;
+    book.recordCount = 0;
+}
+
+bool FileSize(std::FILE* f, uint64_t& size) {
+    struct stat st {};
+    if (fstat(fileno(f), &st) != 0) return false;
+    size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+// Every bucket must end at or after the one before it, and no bucket may
+// reach past the records in the file.
+bool IndexFitsRecords(const OpeningBook& book) {
+    uint32_t previous = 0;
+    for (uint32_t entry : book.index) {
+        if (entry < previous) return false;
+        previous = entry;
+    }
+    return previous <= book.recordCount;
+}
+
+// Reads record number n with a seek relative to the current record; the
+// record read becomes the cached one. A failed seek or read caches nothing.
+bool ReadBookRecord(OpeningBook& book, uint64_t n, BookRecord& record) {
+    int rc;
+    if (book.filePosition == UnknownRecord) {
+        rc = fseeko(book.recordFile, static_cast<off_t>(n * BookRecordSize), SEEK_SET);
+    } else {
+        int64_t delta = static_cast<int64_t>(n) - static_cast<int64_t>(book.filePosition);
+        rc = fseeko(book.recordFile, static_cast<off_t>(delta * BookRecordSize), SEEK_CUR);
+    }
+    uint8_t bytes[BookRecordSize];
+    if (rc != 0 || std::fread(bytes, 1, BookRecordSize, book.recordFile) != BookRecordSize) {
+        book.filePosition = UnknownRecord;
+        book.cacheValid = false;
+        return false;
+    }
+    book.filePosition = n + 1;
+    record = DecodeBookRecord(bytes);
+    return true;
+}
+
+// Stored part (upper 15 bits, then lower 32) as one unsigned number.
+uint64_t StoredValue(const BookRecord& r) { return (static_cast<uint64_t>(r.upper) << 32) | r.lower; }
+
+}  // namespace
+
+void EncodeBookRecord(const BookRecord& record, uint8_t out[BookRecordSize]) {
+    for (int i = 0; i < 4; i++) out[i] = static_cast<uint8_t>(record.lower >> (8 * i));
+    out[4] = static_cast<uint8_t>(record.upper);
+    out[5] = static_cast<uint8_t>(record.upper >> 8);
+}
+
+BookRecord DecodeBookRecord(const uint8_t in[BookRecordSize]) {
+    BookRecord record;
+    record.lower = 0;
+    for (int i = 0; i < 4; i++) record.lower |= static_cast<uint32_t>(in[i]) << (8 * i);
+    record.upper = static_cast<uint16_t>(in[4] | (in[5] << 8));
+    return record;
+}
+
+BookRecord BookRecordOf(uint64_t key) {
+    BookRecord record;
+    record.lower = static_cast<uint32_t>(key);
+    record.upper = static_cast<uint16_t>((key >> 32) & BookUpperStoredMask);
+    return record;
+}
+
+BookSet::BookSet() {
+    message[0] = '\0';
+    for (OpeningBook& b : book) {
+        b.recordFile = nullptr;
+        ResetBook(b);
+    }
+}
+
+BookSet::~BookSet() { Close(); }
+
+void BookSet::Close() {
+    for (OpeningBook& b : book) ResetBook(b);
+}
+
+bool BookSet::LoadBook(int side, const char* baseName) {
+    OpeningBook& b = book[side ? 1 : 0];
+    // 1. Nothing of an earlier load survives.
+    ResetBook(b);
+
+    // 2. The index, whole.
+    std::string indexName = std::string(baseName) + ".mbx";
+    std::FILE* f = std::fopen(indexName.c_str(), "rb");
+    if (f == nullptr) {
+        std::snprintf(message, sizeof message, "Cannot load file: '%s'\n", indexName.c_str());
+        return false;
+    }
+    uint64_t size = 0;
+    if (!FileSize(f, size)) {
+        std::snprintf(message, sizeof message, "Cannot get file statistics: '%s'.\n", indexName.c_str());
+        std::fclose(f);
+        return false;
+    }
+    uint8_t bytes[4 * 1024];
+    bool complete = size == BookIndexBytes;
+    for (int entry = 0; complete && entry < BookIndexEntries;) {
+        size_t got = std::fread(bytes, 1, sizeof bytes, f);
+        if (got != sizeof bytes) complete = false;
+        for (size_t i = 0; i + 4 <= got; i += 4, entry++)
+            b.index[entry] = static_cast<uint32_t>(bytes[i]) | (static_cast<uint32_t>(bytes[i + 1]) << 8) |
+                             (static_cast<uint32_t>(bytes[i + 2]) << 16) |
+                             (static_cast<uint32_t>(bytes[i + 3]) << 24);
+    }
+    std::fclose(f);
+    if (!complete) {
+        std::snprintf(message, sizeof message, "Wrong file format '%s'.\n", indexName.c_str());
+        ResetBook(b);
+        return false;
+    }
+
+    // 3. The record file stays open for the lookups.
+    std::string recordName = std::string(baseName) + ".mbk";
+    b.recordFile = std::fopen(recordName.c_str(), "rb");
+    if (b.recordFile == nullptr) {
+        std::snprintf(message, sizeof message, "Cannot open file: '%s'\n", recordName.c_str());
+        ResetBook(b);
+        return false;
+    }
+    if (!FileSize(b.recordFile, size)) {
+        std::snprintf(message, sizeof message, "Cannot get file statistics: '%s'.\n", recordName.c_str());
+        ResetBook(b);
+        return false;
+    }
+
+    // 4. The count; an index that does not fit the records is refused, so a
+    // lookup never reads beyond them or answers for another bucket.
+    b.recordCount = size / BookRecordSize;
+    if (!IndexFitsRecords(b)) {
+        std::snprintf(message, sizeof message, "Wrong file format '%s'.\n", indexName.c_str());
+        ResetBook(b);
+        return false;
+    }
+    return true;
+}
+
+bool BookSet::Load() { return LoadBook(0, BookBaseNames[0]) && LoadBook(1, BookBaseNames[1]); }
+
+bool BookContains(OpeningBook& book, uint64_t key) {
+    // 1. Bucket and stored part.
+    BookRecord wanted = BookRecordOf(key);
+    uint32_t bucket = static_cast<uint32_t>(key >> 32) >> BookBucketShift;
+
+    // 2. The last record read, when it was read for this bucket.
+    if (book.cacheValid && book.cachedBucket == bucket && book.cached.lower == wanted.lower &&
+        book.cached.upper == wanted.upper)
+        return true;
+
+    // 3. The bucket's records, never beyond the file.
+    if (book.recordFile == nullptr) return false;
+    uint64_t end = book.index[bucket];
+    if (end > book.recordCount) end = book.recordCount;
+    uint64_t first = bucket == 0 ? 0 : book.index[bucket - 1];
+    if (end == 0 || first >= end) return false;
+
+    // 4. Binary search inside the bucket.
+    uint64_t target = StoredValue(wanted);
+    uint64_t lo = first;
+    uint64_t hi = end;  // exclusive
+    while (lo < hi) {
+        uint64_t mid = lo + (hi - lo) / 2;
+        BookRecord r;
+        if (!ReadBookRecord(book, mid, r)) return false;
+        book.cached = r;
+        book.cachedBucket = bucket;
+        book.cacheValid = true;
+        uint64_t value = StoredValue(r);
+        if (value == target) return true;
+        if (target > value)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return false;
+}
+
+Move BookProbe() {
+    // 1. Only a loaded book of the other side can answer.
+    int opp = 1 - sideToMove;
+    OpeningBook& book = bookSet.book[opp];
+    if (book.recordCount == 0 || !boardPlayable) return 0;
+    // Every move made here takes one more history entry.
+    if (HistoryIndex() + 1 >= HistorySize) return 0;
+
+    // 2. The moves of the position, evasions when in check.
+    PlyRecord ply{};
+    MoveEntry moves[MaxGeneratedMoves];
+    ComputeCheckers(&ply);
+    MoveEntry* end = ply.checkers ? GenerateEvasions(moves, &ply) : GenerateAll(moves);
+
+    // 3. What MakeMove needs to take each move back.
+    SaveForMake(&ply);
+
+    // 4. The moves that lead into the book, last generated first.
+    Move candidates[BookCandidateLimit];
+    int count = 0;
+    int mover = sideToMove;
+    for (MoveEntry* e = end; e != moves;) {
+        --e;
+        Move m = e->move;
+        MakeMove(m, &ply);
+        bool found = !IsKingAttacked(m, mover) && BookContains(book, board.hashKey);
+        UnmakeMove(m, &ply);
+        if (found && count < BookCandidateLimit) candidates[count++] = m;
+    }
+
+    // 5. One of them by the clock.
+    if (count == 0) return 0;
+    return candidates[static_cast<unsigned>(ClockMs()) % static_cast<unsigned>(count)];
+}
+
+}  // namespace kavrin

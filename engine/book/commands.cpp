@@ -1,0 +1,59 @@
+#include "book/commands.h"
+
+#include <cstdio>
+#include <string>
+
+#include "board/board.h"
+#include "book/book.h"
+#include "book/bookcreate.h"
+#include "book/posdb.h"
+#include "notation/movetext.h"
+
+namespace kavrin {
+
+namespace {
+
+constexpr const char* WhiteDatabase = "white.db";
+constexpr const char* BlackDatabase = "black.db";
+
+}  // namespace
+
+bool LoadBooks() { return bookSet.Load(); }
+
+const char* BookLoadMessage() { return bookSet.message; }
+
+void BookShowCommand() {
+    std::printf(BookContains(bookSet.book[sideToMove ? 1 : 0], board.hashKey) ? "YES\n" : "NO\n");
+}
+
+void DbShowCommand(bool linear) {
+    PositionDatabase databases;
+    if (!databases.Open(WhiteDatabase, BlackDatabase)) {
+        std::printf("%s\n", databases.message);
+        return;
+    }
+    PrintBoard(board.pieceOn);
+    const PositionRecord* record = linear ? databases.FindRecordLinear(sideToMove, board.hashKey)
+                                          : databases.FindRecord(sideToMove, board.hashKey);
+    if (record == nullptr) {
+        std::printf("record not found.\n");
+        return;
+    }
+    double w = record->whiteWins, b = record->blackWins, d = record->draws;
+    std::printf("w: %.0f, b: %.0f, d: %.0f, score: %f\n", w, b, d, WhiteScore(w, b, d));
+}
+
+void DbCreateCommand(const char* posFile, const char* baseName) {
+    std::string whiteName = std::string(baseName) + "_white.db";
+    std::string blackName = std::string(baseName) + "_black.db";
+    PositionDatabase databases;
+    if (CreateDatabase(posFile, blackName.c_str(), 'B', databases.message) &&
+        CreateDatabase(posFile, whiteName.c_str(), 'W', databases.message))
+        std::printf("created.\n");
+    else
+        std::printf("%s\n", databases.message);
+}
+
+void BookCreateCommand() { CreateBooks(WhiteDatabase, BlackDatabase); }
+
+}  // namespace kavrin

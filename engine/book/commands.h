@@ -1,0 +1,21 @@
+// The command-loop entry points of the book and database commands.
+#pragma once
+
+namespace kavrin {
+
+// Loads both books into bookSet at start-up; on false, BookLoadMessage()
+// says why (the text ends with its own line end).
+bool LoadBooks();
+const char* BookLoadMessage();
+
+// "bookshow": whether the Board position is in the book of its side to move.
+void BookShowCommand();
+// "dbshow" (binary search) and "dbshowlin" (linear, with the sort report):
+// the Board diagram and the statistics of the position.
+void DbShowCommand(bool linear);
+// "dbcreate": baseName_white.db and baseName_black.db from a sorted POS file.
+void DbCreateCommand(const char* posFile, const char* baseName);
+// "bookcreate": "bookbtm" and "bookwtm" from "white.db" and "black.db".
+void BookCreateCommand();
+
+}  // namespace kavrin
