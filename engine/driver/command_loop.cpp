@@ -6,13 +6,16 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "book/commands.h"
 #include "driver/engine_state.h"
 #include "driver/game.h"
 #include "driver/handshake.h"
 #include "driver/input.h"
 #include "driver/log.h"
 #include "driver/timecontrol.h"
+#include "notation/converters.h"
 #include "notation/movetext.h"
+#include "notation/pgn.h"
 
 namespace kavrin {
 
@@ -174,43 +177,45 @@ void Execute(const char* word) {
             break;
         case CommandWord::Pgn2Pos:
             if (ReadNames(first, second, 1)) {
-                // WIRE: pgn2pos(first) (notation/converters.h)
+                Pgn2Pos(first);
             }
             break;
         case CommandWord::Pgn2Game:
             if (ReadNames(first, second, 2)) {
-                // WIRE: pgn2game(first, second, total 0)
+                int total = 0;
+                Pgn2Game(first, second, total);
             }
             break;
         case CommandWord::PgnList2Game:
             if (ReadNames(first, second, 2)) {
-                // WIRE: pgnlist2game(first, second)
+                PgnList2Game(first, second);
             }
             break;
         case CommandWord::Game2Pgn:
             if (ReadNames(first, second, 2)) {
-                // WIRE: game2pgn(first, second)
+                Game2Pgn(first, second);
             }
             break;
         case CommandWord::Game2Pos:
             if (ReadNames(first, second, 2)) {
-                // WIRE: game2pos(first, second)
+                Game2Pos(first, second);
             }
             break;
         case CommandWord::BookShow:
-            // WIRE: BookContains(bookSet book of sideToMove, board.hashKey)
-            std::printf("NO\n");
+            BookShowCommand();
             break;
         case CommandWord::DbShow:
+            DbShowCommand(false);
+            break;
         case CommandWord::DbShowLin:
-            // WIRE: position-statistics lookup (book/posdb.h)
+            DbShowCommand(true);
             break;
         case CommandWord::BookCreate:
-            // WIRE: book creation (book/bookcreate.h)
+            BookCreateCommand();
             break;
         case CommandWord::DbCreate:
             if (ReadNames(first, second, 2)) {
-                // WIRE: database creation (book/posdb.h)
+                DbCreateCommand(first, second);
             }
             break;
         case CommandWord::Benchmark:
@@ -311,7 +316,12 @@ void CommandLoop() {
             break;
         }
         logStream << "::cmd:: " << word << std::endl;
-        Dispatch(word);
+        try {
+            Dispatch(word);
+        } catch (const GameFileError&) {
+            // The converter has reported the failure on standard output and
+            // in the log; the loop goes on with the next command.
+        }
     }
 }
 

@@ -5,9 +5,11 @@
 
 #include "board/board.h"
 #include "board/tables.h"
+#include "book/commands.h"
 #include "driver/engine_state.h"
 #include "driver/input.h"
 #include "driver/log.h"
+#include "search/tt.h"
 
 namespace kavrin {
 
@@ -51,11 +53,18 @@ void Handshake() {
 
     currentPly = plyStack;
     BuildTables();
-    // WIRE: ClearTranspositionTable() (search/tt.h) and the book load
-    // (book/book.h) once those headers land.
+    ClearTranspositionTable();
+    bool booksLoaded = LoadBooks();
 
     std::printf("feature done=1\n");
     SkipReply(fromInterface);
+
+    // The message ends with its own line end; the log line gets no other and
+    // is written out with the next flush.
+    if (!booksLoaded) {
+        std::printf("BOOK ERROR: %s\n", BookLoadMessage());
+        logStream << "BOOK ERROR: " << BookLoadMessage();
+    }
 }
 
 }  // namespace kavrin
