@@ -54,3 +54,344 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 
 }  // namespace
 }  // namespace kavrin
+
+// ---------------------------------------------------------------------------
+// End to end: the engine plays under a scripted interface that waits for each
+// reply before it sends more (input waiting on stdin stops a search).
+
+#include <chrono>
+#include <cstdio>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/tables.h"
+#include "notation/movetext.h"
+#include "support/engine_process.h"
+
+namespace kavrin {
+namespace {
+
+using test::EngineProcess;
+
+constexpr int Timeout = 20000;
+
+// The game position after the moves, computed in this process.
+bool PlayInProcess(const char* fen, const std::vector<std::string>& moves) {
+    static bool tablesBuilt = false;
+    if (!tablesBuilt) {
+        BuildTables();
+        tablesBuilt = true;
+    }
+    if (!ReadFen(fen)) return false;
+    for (const std::string& text : moves) {
+        Move m = TextToMoveOnBoard(text.c_str());
+        if (!IsLegalMove(m)) return false;
+        PlyRecord ply{};
+        SaveForMake(&ply);
+        MakeMove(m, &ply);
+    }
+    return true;
+}
+
+std::string HashLine() {
+    char text[32];
+    std::snprintf(text, sizeof text, "%x %x", static_cast<unsigned>(board.hashKey >> 32),
+                  static_cast<unsigned>(board.hashKey & 0xFFFFFFFFu));
+    return text;
+}
+
+// The legal moves of the in-process position, as text.
+std::vector<std::string> LegalMoveTexts() {
+    std::vector<std::string> texts;
+    PlyRecord ply{};
+    ComputeCheckers(&ply);
+    MoveEntry list[MaxGeneratedMoves];
+    MoveEntry* end = ply.checkers ? GenerateEvasions(list, &ply) : GenerateAll(list);
+    for (MoveEntry* e = list; e != end; ++e) {
+        if (!IsLegalMove(e->move)) continue;
+        char text[MoveTextSize];
+        MoveToText(text, e->move);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+// The reply that leads from the in-process position to the position of fen.
+std::string ReplyLeadingTo(const std::string& fen) {
+    for (const std::string& text : LegalMoveTexts()) {
+        Move m = TextToMoveOnBoard(text.c_str());
+        PlyRecord ply{};
+        SaveForMake(&ply);
+        MakeMove(m, &ply);
+        char after[FenTextSize];
+        WriteFen(after);
+        UnmakeMove(m, &ply);
+        if (fen == after) return text;
+    }
+    return "";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Index of the first log line at or after `from` that begins with prefix.
+size_t FindLine(const std::vector<std::string>& lines, const std::string& prefix, size_t from = 0) {
+    for (size_t i = from; i < lines.size(); ++i) {
+        if (lines[i].compare(0, prefix.size(), prefix) == 0) return i;
+    }
+    return lines.size();
+}
+
+// Waits until the log holds a line beginning with prefix after the line
+// beginning with after; returns that line's text after the prefix.
+std::string WaitForLogLine(EngineProcess& engine, const std::string& after, const std::string& prefix) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Timeout);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::vector<std::string> lines = Lines(engine.Log());
+        size_t start = FindLine(lines, after);
+        size_t at = start < lines.size() ? FindLine(lines, prefix, start + 1) : lines.size();
+        if (at < lines.size()) return lines[at].substr(prefix.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return "";
+}
+
+class Game : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        engine.WriteFile("bookbtm.mbx", std::string(524288, '\0'));
+        engine.WriteFile("bookwtm.mbx", std::string(524288, '\0'));
+        engine.WriteFile("bookbtm.mbk", "");
+        engine.WriteFile("bookwtm.mbk", "");
+        ASSERT_TRUE(engine.Start());
+        ASSERT_TRUE(engine.Greet());
+    }
+    void Quit() {
+        engine.Send("quit\n");
+        int status = -1;
+        ASSERT_TRUE(engine.WaitExit(Timeout, &status));
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    // Sends the clock and a move (or "go") and returns the engine's move.
+    std::string Reply(const std::string& word) {
+        engine.Send("time 1000\notim 1000\n" + word + "\n");
+        std::string line = engine.WaitForLine("move ", Timeout);
+        return line.empty() ? "" : line.substr(5);
+    }
+    EngineProcess engine{KAVRIN_BINARY};
+};
+
+TEST_F(Game, ShortGameFromNewToTheMateClaim) {
+    engine.Send("new\nlevel 40 1 0\nforce\nf2f3\ne7e5\ng2g4\n");
+    EXPECT_EQ(Reply("go"), "d8h4");
+    ASSERT_TRUE(engine.WaitFor("0-1 {Kavrin mates 1}\n", Timeout)) << engine.Output();
+    Quit();
+    EXPECT_NE(engine.Output().find("\nmove d8h4\n0-1 {Kavrin mates 1}\n"), std::string::npos);
+    std::vector<std::string> log = Lines(engine.Log());
+    size_t moveLine = FindLine(log, "move d8h4\tscore: 8099");
+    ASSERT_LT(moveLine, log.size()) << engine.Log();
+    // A result claim ends the engine's turn without pondering.
+    EXPECT_EQ(log[moveLine + 1], "- NO ponder move");
+    EXPECT_EQ(engine.Output().find("Illegal"), std::string::npos);
+}
+
+TEST_F(Game, PlaysRepliesInPlayingModeAndLogsEachGameMove) {
+    engine.Send("new\nlevel 40 1 0\neasy\n");
+    std::vector<std::string> moves = {"e2e4"};
+    std::string reply = Reply("e2e4");
+    ASSERT_FALSE(reply.empty());
+    moves.push_back(reply);
+    ASSERT_TRUE(PlayInProcess(InitialFen, moves));
+    std::string second = LegalMoveTexts().front();
+    moves.push_back(second);
+    reply = Reply(second);
+    ASSERT_FALSE(reply.empty());
+    moves.push_back(reply);
+    Quit();
+    ASSERT_TRUE(PlayInProcess(InitialFen, moves));
+    std::vector<std::string> log = Lines(engine.Log());
+    size_t engineMove = FindLine(log, "move " + reply + "\tscore: ");
+    ASSERT_LT(engineMove, log.size());
+    // The game-move line of the engine's move stands right above it.
+    EXPECT_EQ(log[engineMove - 1], HashLine());
+    EXPECT_EQ(log[engineMove + 1], "- NO ponder move");
+    EXPECT_EQ(FindLine(log, "-ponder move: "), log.size());
+}
+
+TEST_F(Game, PonderHitCountsThePonderedTime) {
+    engine.Send("new\nlevel 40 1 0\nhard\n");
+    std::string reply = Reply("e2e4");
+    ASSERT_FALSE(reply.empty());
+    std::string ponderFen = WaitForLogLine(engine, "move " + reply, "-FEN:\t");
+    ASSERT_FALSE(ponderFen.empty()) << engine.Log();
+    ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", reply}));
+    std::string expected = ReplyLeadingTo(ponderFen);
+    ASSERT_FALSE(expected.empty()) << ponderFen;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::string next = Reply(expected);
+    ASSERT_FALSE(next.empty());
+    Quit();
+    std::vector<std::string> log = Lines(engine.Log());
+    size_t hit = FindLine(log, "-GOOD PONDER");
+    ASSERT_LT(hit, log.size()) << engine.Log();
+    EXPECT_EQ(FindLine(log, "-BAD PONDER"), log.size());
+    EXPECT_EQ(log[hit + 1], "-M: entered StartEngine, goodPonder: 1");
+    ASSERT_LT(hit + 2, log.size());
+    const std::string elapsed = "*** xxx czas uzyty: ";
+    ASSERT_EQ(log[hit + 2].compare(0, elapsed.size(), elapsed), 0);
+    EXPECT_GT(std::stoi(log[hit + 2].substr(elapsed.size())), 0);
+    EXPECT_LT(FindLine(log, "-ponder move: " + expected), hit);
+}
+
+TEST_F(Game, PonderMissGivesThePositionOfTheMovePlayedDirectly) {
+    engine.Send("new\nlevel 40 1 0\nhard\n");
+    std::string reply = Reply("d2d4");
+    ASSERT_FALSE(reply.empty());
+    std::string ponderFen = WaitForLogLine(engine, "move " + reply, "-FEN:\t");
+    ASSERT_FALSE(ponderFen.empty()) << engine.Log();
+    ASSERT_TRUE(PlayInProcess(InitialFen, {"d2d4", reply}));
+    std::string assumed = ReplyLeadingTo(ponderFen);
+    std::string other;
+    for (const std::string& text : LegalMoveTexts()) {
+        if (text != assumed) other = text;
+    }
+    ASSERT_FALSE(other.empty());
+    std::string next = Reply(other);
+    ASSERT_FALSE(next.empty());
+    Quit();
+    ASSERT_TRUE(PlayInProcess(InitialFen, {"d2d4", reply, other}));
+    std::vector<std::string> log = Lines(engine.Log());
+    size_t miss = FindLine(log, "-BAD PONDER");
+    ASSERT_LT(miss + 1, log.size()) << engine.Log();
+    EXPECT_EQ(FindLine(log, "-GOOD PONDER"), log.size());
+    EXPECT_EQ(log[miss + 1], HashLine());
+    EXPECT_EQ(log[miss + 2], "-M: entered StartEngine, goodPonder: 0");
+}
+
+TEST_F(Game, EasyNeverPonders) {
+    engine.Send("new\nlevel 40 1 0\neasy\n");
+    std::string reply = Reply("e2e4");
+    ASSERT_FALSE(reply.empty());
+    ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", reply}));
+    std::string second = LegalMoveTexts().back();
+    ASSERT_FALSE(Reply(second).empty());
+    Quit();
+    std::vector<std::string> log = Lines(engine.Log());
+    int engineMoves = 0;
+    for (size_t i = 0; i + 1 < log.size(); ++i) {
+        if (log[i].compare(0, 5, "move ") != 0) continue;
+        ++engineMoves;
+        EXPECT_EQ(log[i + 1], "- NO ponder move");
+    }
+    EXPECT_EQ(engineMoves, 2);
+    EXPECT_EQ(FindLine(log, "-ponder move: "), log.size());
+    EXPECT_EQ(FindLine(log, "-M: entered StartEngine, goodPonder: 1"), log.size());
+}
+
+TEST_F(Game, CommandWhilePonderingActsOnTheGamePosition) {
+    engine.Send("new\nlevel 40 1 0\nhard\n");
+    std::string reply = Reply("e2e4");
+    ASSERT_FALSE(reply.empty());
+    ASSERT_FALSE(WaitForLogLine(engine, "move " + reply, "-FEN:\t").empty());
+    ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", reply}));
+    // "force" takes the assumed reply back: the opponent's move is then
+    // judged in the real game position, and "go" answers it.
+    std::string second = LegalMoveTexts().front();
+    engine.Send("force\n" + second + "\n");
+    std::string next = Reply("go");
+    ASSERT_FALSE(next.empty());
+    Quit();
+    EXPECT_EQ(engine.Output().find("Illegal move"), std::string::npos) << engine.Output();
+    ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", reply, second}));
+    std::vector<std::string> log = Lines(engine.Log());
+    size_t played = FindLine(log, "::cmd:: " + second);
+    ASSERT_LT(played + 1, log.size());
+    EXPECT_EQ(log[played + 1], HashLine());
+}
+
+TEST_F(Game, IllegalMovesAreAnsweredAndLeaveTheGameUnchanged) {
+    engine.Send("new\nforce\ne2e5\ne7e5\ne1g1\ne2e4\n");
+    engine.Send("e7e5\n");
+    engine.Send("a1a1\n");
+    Quit();
+    EXPECT_EQ(engine.Output(), std::string("\nfeature done=0\nfeature setboard=1\nfeature done=1\n") +
+                                   "Illegal move: e2e5\nIllegal move: e7e5\nIllegal move: e1g1\nIllegal move: a1a1\n");
+    ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", "e7e5"}));
+    std::vector<std::string> log = Lines(engine.Log());
+    size_t last = FindLine(log, "::cmd:: e7e5", FindLine(log, "::cmd:: e2e4"));
+    ASSERT_LT(last + 1, log.size());
+    EXPECT_EQ(log[last + 1], HashLine());
+    EXPECT_LT(FindLine(log, "Illegal move: e2e5"), log.size());
+}
+
+TEST_F(Game, IllegalMoveWhilePonderingIsRefusedAndPlayContinues) {
+    engine.Send("new\nlevel 40 1 0\nhard\n");
+    std::string reply = Reply("e2e4");
+    ASSERT_FALSE(reply.empty());
+    ASSERT_FALSE(WaitForLogLine(engine, "move " + reply, "-FEN:\t").empty());
+    engine.Send("e1e3\n");
+    ASSERT_TRUE(engine.WaitFor("Illegal move: e1e3\n", Timeout));
+    ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", reply}));
+    std::string second = LegalMoveTexts().front();
+    ASSERT_FALSE(Reply(second).empty());
+    Quit();
+    ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", reply, second}));
+    std::vector<std::string> log = Lines(engine.Log());
+    size_t played = FindLine(log, "::cmd:: " + second);
+    ASSERT_LT(played + 1, log.size());
+    EXPECT_EQ(log[played + 1], HashLine());
+}
+
+TEST_F(Game, EngineMatedOnItsTurn) {
+    engine.Send("setboard rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3\n");
+    engine.Send("go\n");
+    ASSERT_TRUE(engine.WaitFor("0-1 {Kavrin mated 0}\n", Timeout)) << engine.Output();
+    Quit();
+    EXPECT_EQ(engine.Output().find("move "), std::string::npos);
+}
+
+TEST_F(Game, StalemateAndInsufficientMaterialAtTheRoot) {
+    engine.Send("setboard 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo\n");
+    ASSERT_TRUE(engine.WaitFor("1/2-1/2 {Draw by stalemate (1)}\n", Timeout)) << engine.Output();
+    engine.Send("setboard 8/8/4k3/8/8/3K4/8/8 w - - 0 1\ngo\n");
+    ASSERT_TRUE(engine.WaitFor("1/2-1/2 {Draw by insufficient material to mate (4)}\n", Timeout)) << engine.Output();
+    Quit();
+    EXPECT_EQ(engine.Output().find("move "), std::string::npos);
+}
+
+TEST_F(Game, DrawMadeByTheEnginesMove) {
+    engine.Send("setboard 1k6/2n5/8/3R4/8/8/8/7K b - - 0 1\nlevel 40 1 0\n");
+    EXPECT_EQ(Reply("go"), "c7d5");
+    ASSERT_TRUE(engine.WaitFor("1/2-1/2 {Draw by insufficient material to mate (44)}\n", Timeout)) << engine.Output();
+    Quit();
+    EXPECT_NE(engine.Output().find("\nmove c7d5\n1/2-1/2 {Draw by insufficient material to mate (44)}\n"),
+              std::string::npos);
+}
+
+TEST_F(Game, GameTooLongForTheHistoryIsRefused) {
+    const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+    std::string moves = "new\nforce\n";
+    for (int i = 0; i <= GameHistoryLimit; ++i) moves += std::string(cycle[i % 4]) + "\n";
+    engine.Send(moves);
+    std::string refused = cycle[GameHistoryLimit % 4];
+    ASSERT_TRUE(engine.WaitFor("Error (game too long): " + refused + "\n", Timeout));
+    engine.Send("go\n");
+    ASSERT_TRUE(engine.WaitFor("Error (game too long): go\n", Timeout));
+    Quit();
+    EXPECT_EQ(engine.Output().find("Illegal"), std::string::npos);
+    EXPECT_EQ(engine.Output().find("move "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kavrin

@@ -187,6 +187,19 @@ TEST_F(Protocol, MoveOnABoardWithoutKingsIsRefused) {
     EXPECT_EQ(engine.Output(), Features + "Error (position not playable): e2e4\n");
 }
 
+TEST(ProtocolBooks, MissingIndexFileIsReportedAndNeitherBookUsed) {
+    EngineProcess engine(KAVRIN_BINARY);
+    engine.WriteFile("bookwtm.mbx", std::string(524288, '\0'));
+    engine.WriteFile("bookwtm.mbk", "");
+    engine.WriteFile("bookbtm.mbk", "");
+    ASSERT_TRUE(engine.Start());
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "hard\n");
+    EXPECT_EQ(engine.Output(), Features + "BOOK ERROR: Cannot load file: 'bookbtm.mbx'\n\n");
+    // The log line has no line end of its own beyond the message's.
+    EXPECT_EQ(engine.Log(), "BOOK ERROR: Cannot load file: 'bookbtm.mbx'\n::cmd:: hard\n::cmd:: quit\n");
+}
+
 TEST(ProtocolLog, StartingAgainEmptiesTheLog) {
     EngineProcess engine(KAVRIN_BINARY);
     WriteEmptyBooks(engine);

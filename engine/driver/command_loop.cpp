@@ -6,6 +6,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/perft.h"
 #include "book/commands.h"
 #include "driver/engine_state.h"
 #include "driver/game.h"
@@ -229,7 +230,7 @@ void Execute(const char* word) {
                 ReportError("position not playable", word);
                 break;
             }
-            // WIRE: RunPerft(depth) (board/perft.h)
+            RunPerft(depth);
             break;
         }
         case CommandWord::Test:

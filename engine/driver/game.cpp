@@ -4,18 +4,22 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "book/book.h"
 #include "driver/clock.h"
 #include "driver/engine_state.h"
 #include "driver/input.h"
 #include "driver/log.h"
 #include "notation/movetext.h"
+#include "search/alphabeta.h"
+#include "search/root.h"
+#include "search/tt.h"
 
 namespace kavrin {
 
 namespace {
 
-// Room for the pseudo-legal moves of any position.
-constexpr int LegalCheckListSize = 320;
 
 PlyRecord* const rootRecord = plyStack;
 
@@ -24,16 +28,18 @@ bool IsRealMove(Move m) { return m != 0 && MoveKindOf(m) != MarkerKind; }
 // Fills list with the pseudo-legal moves of the Board position (evasions when
 // in check) and prepares ply for making them; returns the end of the list.
 MoveEntry* GenerateForCheck(PlyRecord& ply, MoveEntry* list) {
-    // WIRE: ComputeCheckers, GenerateEvasions/GenerateAll (board/movegen.h)
+    ComputeCheckers(&ply);
+    MoveEntry* end = ply.checkers ? GenerateEvasions(list, &ply) : GenerateAll(list);
     SaveForMake(&ply);
-    return list;
+    return end;
 }
 
 bool LegalAfterMake(Move m, PlyRecord& ply) {
-    // WIRE: MakeMove, IsKingAttacked, UnmakeMove
-    (void)m;
-    (void)ply;
-    return false;
+    int mover = sideToMove;
+    MakeMove(m, &ply);
+    bool illegal = IsKingAttacked(m, mover);
+    UnmakeMove(m, &ply);
+    return !illegal;
 }
 
 void RefreshSnapshot() {
@@ -44,13 +50,15 @@ void RefreshSnapshot() {
 
 // The table's move for the Board position, when it is a legal move.
 Move TablePonderMove() {
-    // WIRE: ProbeTT (search/tt.h)
-    return 0;
+    const TTEntry* entry = ProbeTT();
+    if (entry == nullptr) return 0;
+    Move m = EntryMove(*entry);
+    return IsRealMove(m) && IsLegalMove(m) ? m : 0;
 }
 
 bool TableShowsMate() {
-    // WIRE: ProbeTT (search/tt.h)
-    return false;
+    const TTEntry* entry = ProbeTT();
+    return entry != nullptr && EntryMove(*entry) == ResultCheckmated;
 }
 
 void PrintMove(Move m) {
@@ -64,7 +72,7 @@ void StartPondering(Move p) {
     engineState.mode = Pondering;
     currentPly = &ponderRecord;
     engineState.ponderMove = p;
-    // WIRE: MakeMove(p, &ponderRecord)
+    MakeMove(p, &ponderRecord);
     currentPly = rootRecord;
     StartEngine(false, GameSearchDepthLimit);
     char text[MoveTextSize];
@@ -77,8 +85,9 @@ bool MayPonder() { return engineState.ponderEnabled && GameHasRoom(2); }
 
 // The mated or stalemate marker of a Board position with no legal move.
 Move NoMoveMarker() {
-    // WIRE: ComputeCheckers
-    return ResultStalemate;
+    PlyRecord ply{};
+    ComputeCheckers(&ply);
+    return ply.checkers ? ResultCheckmated : ResultStalemate;
 }
 
 }  // namespace
@@ -86,7 +95,7 @@ Move NoMoveMarker() {
 bool IsLegalMove(Move m) {
     if (!IsRealMove(m) || !boardPlayable) return false;
     PlyRecord ply{};
-    MoveEntry list[LegalCheckListSize];
+    MoveEntry list[MaxGeneratedMoves];
     MoveEntry* end = GenerateForCheck(ply, list);
     for (MoveEntry* e = list; e != end; ++e) {
         if (e->move == m) return LegalAfterMake(m, ply);
@@ -97,7 +106,7 @@ bool IsLegalMove(Move m) {
 Move FirstLegalMove() {
     if (!boardPlayable) return 0;
     PlyRecord ply{};
-    MoveEntry list[LegalCheckListSize];
+    MoveEntry list[MaxGeneratedMoves];
     MoveEntry* end = GenerateForCheck(ply, list);
     for (MoveEntry* e = list; e != end; ++e) {
         if (LegalAfterMake(e->move, ply)) return e->move;
@@ -149,7 +158,7 @@ void StartEngine(bool goodPonder, uint8_t depthLimit) {
     if (!goodPonder) engineState.searchStart = ClockMs();
     logStream << "*** xxx czas uzyty: " << ClockMs() - engineState.searchStart << std::endl;
     currentPly = rootRecord;
-    // WIRE: IterativeDeepening (search/root.h)
+    IterativeDeepening();
     logStream << "-M: exited StartEngine" << std::endl;
 }
 
@@ -164,10 +173,10 @@ void StopEngine() {
 bool GameMove(Move m) {
     if (m == 0) return false;
     SaveForMake(currentPly);
-    // WIRE: MakeMove(m, currentPly)
+    MakeMove(m, currentPly);
     ++gamePly;
     RefreshSnapshot();
-    // WIRE: history table clear
+    ClearHistoryTable();
     logStream << std::hex << static_cast<uint32_t>(board.hashKey >> 32) << ' ' << static_cast<uint32_t>(board.hashKey)
               << std::dec << std::endl;
     return true;
@@ -177,7 +186,7 @@ void ThinkAndMove() {
     bool goodPonder = engineState.mode == Pondering;
 
     // 1. A book move, while the game is young.
-    Move b = 0;  // WIRE: BookProbe while gamePly < BookPlyLimit
+    Move b = gamePly < BookPlyLimit ? BookProbe() : 0;
     if (b != 0 && IsLegalMove(b)) {
         GameMove(b);
         PrintMove(b);
@@ -216,7 +225,7 @@ void ThinkAndMove() {
             MoveToText(text, r);
             logStream << "move " << text << "\tscore: " << engineState.bestScore << std::endl;
             bool tableShowsMate = engineState.bestScore > MateScoreThreshold && TableShowsMate();
-            Move drawMarker = engineState.bestScore <= MateScoreThreshold ? Move(0) : 0;
+            Move drawMarker = engineState.bestScore <= MateScoreThreshold ? DrawCheck(2) : 0;
             resultLine = MoveResultLine(engineState.bestScore, tableShowsMate, drawMarker, sideToMove);
         }
     }
@@ -253,7 +262,7 @@ void TakeBackPonderMove() {
     if (engineState.mode != Pondering) return;
     if (engineState.ponderMove != 0) {
         currentPly = &ponderRecord;
-        // WIRE: UnmakeMove(engineState.ponderMove, &ponderRecord)
+        UnmakeMove(engineState.ponderMove, &ponderRecord);
         engineState.ponderMove = 0;
         currentPly = rootRecord;
     }
