@@ -1,7 +1,69 @@
+// Fixed-depth searches of the benchmark positions: each position's node count
+// and their total (the search's signature), then the speed in moves made per
+// second, full-width and quiescence moves counted separately and together.
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <vector>
+
 #include "bench.h"
+#include "notation/movetext.h"
+#include "search_positions.h"
 
 namespace kavrin::bench {
 
-void RunSearchBench() {}
+namespace {
+
+constexpr int SearchBenchRuns = 3;
+
+}  // namespace
+
+void RunSearchBench() {
+    std::printf("search: fixed-depth signature\n");
+    std::vector<double> rates;
+    uint64_t signature = 0;
+    std::vector<uint32_t> firstRunNodes;
+    for (int run = 0; run < SearchBenchRuns; ++run) {
+        uint64_t nodes = 0;
+        uint64_t quiesce = 0;
+        double seconds = 0;
+        for (const SearchPosition& p : SearchPositions) {
+            const SearchCounts c = SearchFixedDepth(p, p.depth, true);
+            nodes += c.nodes;
+            quiesce += c.quiesce;
+            seconds += c.seconds;
+            if (run == 0) {
+                firstRunNodes.push_back(c.nodes);
+                char text[MoveTextSize + 8] = "-";
+                if (MoveKindOf(c.best) != MarkerKind && c.best != 0) MoveToText(text, c.best);
+                std::printf("  %-18s depth %2d  nodes %10" PRIu32 "  quiescence %10" PRIu64 "  best %-6s score %d\n",
+                            p.name, p.depth, c.nodes, c.quiesce, text, c.score);
+            }
+        }
+        const double rate = static_cast<double>(nodes + quiesce) / seconds;
+        rates.push_back(rate);
+        if (run == 0) {
+            signature = nodes;
+            std::printf("  signature (total nodes) %" PRIu64 "\n", signature);
+        }
+        std::printf("  run %d: %.2f s, nodes %" PRIu64 " + quiescence %" PRIu64 " = %" PRIu64
+                    " moves, %.0f nodes/s, %.0f moves/s\n",
+                    run + 1, seconds, nodes, quiesce, nodes + quiesce, static_cast<double>(nodes) / seconds, rate);
+    }
+    // The lines of bench/search_signature.txt: index, depth, nodes, for the
+    // benchmark depths and the signature test's depths.
+    std::printf("  signature file lines:\n");
+    int index = 0;
+    for (const SearchPosition& p : SearchPositions) {
+        std::printf("bench %d %d %" PRIu32 "\n", index, p.depth, firstRunNodes[index]);
+        ++index;
+    }
+    index = 0;
+    for (const SearchPosition& p : SearchPositions) {
+        std::printf("test %d %d %" PRIu32 "\n", index++, SignatureTestDepth(p), SearchFixedDepth(p, SignatureTestDepth(p), true).nodes);
+    }
+    std::sort(rates.begin(), rates.end());
+    std::printf("  median %.0f moves/s, minimum %.0f moves/s\n", rates[rates.size() / 2], rates.front());
+}
 
 }  // namespace kavrin::bench
