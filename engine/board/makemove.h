@@ -1,0 +1,30 @@
+// Playing and taking back moves on the Board, the null move, and the draw
+// tests that read the position history.
+#pragma once
+
+#include "board/board.h"
+#include "board/types.h"
+
+namespace kavrin {
+
+// Plays m (any kind but the kind-3 markers) on the Board. The caller has
+// stored the current position's saved fields in ply (SaveForMake); make
+// fills savedPieceBitboard, capturedPiece and materialDelta, advances
+// historyTop and flips sideToMove. No legality test: see IsKingAttacked.
+void MakeMove(Move m, PlyRecord* ply);
+// Takes back m, made with the same ply, restoring the Board exactly.
+void UnmakeMove(Move m, PlyRecord* ply);
+
+// Passes the move: only the en-passant key leaves the position key.
+void MakeNullMove(PlyRecord* ply);
+void UnmakeNullMove(PlyRecord* ply);
+
+// 0, or the marker of a drawn position: insufficient material, the
+// fifty-move rule, or the n-th earlier occurrence of the current key.
+Move DrawCheck(int n);
+
+// How often the position after the quiet piece move m already occurred (0,
+// 1 or 2), with 1 near and 2 at the fifty-move limit; 0 for any other move.
+int RepetitionAfter(Move m);
+
+}  // namespace kavrin

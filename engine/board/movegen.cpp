@@ -1,0 +1,463 @@
+#include "board/movegen.h"
+
+#include "board/exchange.h"
+#include "board/tables.h"
+
+namespace kavrin {
+
+namespace {
+
+constexpr Bitboard FileA = 0x8080808080808080ULL;
+constexpr Bitboard FileH = 0x0101010101010101ULL;
+constexpr Bitboard Rank8 = 0xFF00000000000000ULL;
+constexpr Bitboard Rank6 = 0x0000FF0000000000ULL;
+constexpr Bitboard Rank3 = 0x0000000000FF0000ULL;
+constexpr Bitboard Rank1 = 0x00000000000000FFULL;
+
+constexpr Bitboard Bit(int s) { return Bitboard{1} << (63 - s); }
+
+// Ordering scores: higher is tried first.
+constexpr int QuietScore = -30000;
+constexpr int EnPassantScore = -9500;
+constexpr int KingSideCastleScore = -29000;
+constexpr int QueenSideCastleScore = -29500;
+// A capture of a piece worth at least the attacker minus this is scored
+// victim - attacker + FastCaptureBand without playing out the exchange.
+constexpr int FastCaptureMargin = 50;
+constexpr int FastCaptureBand = -9500;
+constexpr int PawnCaptureBand = -9600;
+// The capture generator keeps only captures scored at least this.
+constexpr int KeptCaptureFloor = -10000;
+// Promotion scores in kind order: queen, knight, rook, bishop. A capture adds
+// the victim's value.
+constexpr int PromotionScore[4] = {-9401, -30005, -30025, -30050};
+
+MoveEntry* Emit(MoveEntry* out, int score, int from, int to, int kind) {
+    out->score = static_cast<int16_t>(score);
+    out->move = MakeMoveWord(from, to, kind);
+    return out + 1;
+}
+
+// The four promotions of one pawn step, queen first.
+MoveEntry* EmitPromotions(MoveEntry* out, int victimValue, int from, int to, int queenKind) {
+    for (int k = 0; k < 4; ++k) out = Emit(out, victimValue + PromotionScore[k], from, to, queenKind + k);
+    return out;
+}
+
+// The colour-dependent geometry of one side. Pawn captures are named by the
+// file they move towards; origin = target + offset.
+template <int Us>
+struct Side {
+    static constexpr int Them = Us ^ 1;
+    static constexpr int Pawn = PawnOf(Us);
+    static constexpr int Knight = KnightOf(Us);
+    static constexpr int Bishop = BishopOf(Us);
+    static constexpr int Rook = RookOf(Us);
+    static constexpr int Queen = QueenOf(Us);
+    static constexpr int King = KingOf(Us);
+    static constexpr Bitboard LastRank = Us == White ? Rank8 : Rank1;
+    // Single-push targets from which a pawn may step once more.
+    static constexpr Bitboard DoubleStepRank = Us == White ? Rank3 : Rank6;
+    static constexpr int Behind = Us == White ? 8 : -8;
+    static constexpr int FromTowardA = Us == White ? 9 : -7;
+    static constexpr int FromTowardH = Us == White ? 7 : -9;
+
+    static Bitboard Forward(Bitboard b) { return Us == White ? b << 8 : b >> 8; }
+    static Bitboard TowardA(Bitboard pawns) { return Us == White ? (pawns & ~FileA) << 9 : (pawns & ~FileA) >> 7; }
+    static Bitboard TowardH(Bitboard pawns) { return Us == White ? (pawns & ~FileH) << 7 : (pawns & ~FileH) >> 9; }
+    // Enemy pawns attacking square s.
+    static Bitboard EnemyPawnsAttacking(int s) {
+        return (Us == White ? WhitePawnAttacks[s] : BlackPawnAttacks[s]) & board.pieceBitboard[PawnOf(Them)];
+    }
+
+    static constexpr uint16_t KingSideFlag = Us == White ? 1 : 8;
+    static constexpr uint16_t QueenSideFlag = Us == White ? 2 : 0x10;
+    static constexpr Bitboard KingSidePath = Us == White ? Bit(61) | Bit(62) : Bit(5) | Bit(6);
+    static constexpr Bitboard QueenSidePath = Us == White ? Bit(57) | Bit(58) | Bit(59) : Bit(1) | Bit(2) | Bit(3);
+    static constexpr Move KingSideCastle = Us == White ? CastleWhiteKingSide : CastleBlackKingSide;
+    static constexpr Move QueenSideCastle = Us == White ? CastleWhiteQueenSide : CastleBlackQueenSide;
+};
+
+template <int Code>
+Bitboard AttacksOf(int s) {
+    constexpr int kind = (Code + 1) >> 1;
+    if constexpr (kind == 2) return KnightAttacks[s];
+    if constexpr (kind == 3) return BishopAttacksFrom(s);
+    if constexpr (kind == 4) return RookAttacksFrom(s);
+    if constexpr (kind == 5) return QueenAttacksFrom(s);
+}
+
+template <int Code>
+Bitboard EmptyBoardRays(int s) {
+    constexpr int kind = (Code + 1) >> 1;
+    if constexpr (kind == 3) return BishopRays[s];
+    if constexpr (kind == 4) return RookRays[s];
+    if constexpr (kind == 5) return QueenRays[s];
+}
+
+struct SliderSets {
+    Bitboard rookLike;
+    Bitboard bishopLike;
+};
+
+SliderSets CurrentSliders() {
+    const Bitboard* p = board.pieceBitboard;
+    const Bitboard queens = p[WhiteQueen] | p[BlackQueen];
+    return {p[WhiteRook] | p[BlackRook] | queens, p[WhiteBishop] | p[BlackBishop] | queens};
+}
+
+// A piece capture: victim minus attacker when the victim is worth about as
+// much or more, otherwise the played-out exchange.
+template <int Code>
+int PieceCaptureScore(int from, int to, const SliderSets& sliders) {
+    const int victimValue = PieceValue[board.pieceOn[to]];
+    if (victimValue >= PieceValue[Code] - FastCaptureMargin) return victimValue - PieceValue[Code] + FastCaptureBand;
+    return ExchangeScore(Code, from, to, sliders.rookLike, sliders.bishopLike);
+}
+
+// Pawn captures in one direction, given the squares the pawns attack that
+// way: en passant, then promotions onto the last rank, then the others.
+template <int Us, int FromOffset>
+MoveEntry* PawnCapturesOneWay(MoveEntry* out, Bitboard attacked) {
+    using S = Side<Us>;
+    const int ep = board.epSquare;
+    if (ep != 0 && (attacked & SquareMask[ep])) out = Emit(out, EnPassantScore, ep + FromOffset, ep, EnPassant);
+    const Bitboard targets = attacked & board.colourOccupied[S::Them];
+    for (Bitboard b = targets & S::LastRank; b; b &= b - 1) {
+        const int to = LowestSquare(b);
+        out = EmitPromotions(out, PieceValue[board.pieceOn[to]], to + FromOffset, to, CapturePromoteQueen);
+    }
+    for (Bitboard b = targets & ~S::LastRank; b; b &= b - 1) {
+        const int to = LowestSquare(b);
+        out = Emit(out, PieceValue[board.pieceOn[to]] + PawnCaptureBand, to + FromOffset, to, Capture);
+    }
+    return out;
+}
+
+template <int Us>
+MoveEntry* PawnCaptures(MoveEntry* out) {
+    using S = Side<Us>;
+    const Bitboard pawns = board.pieceBitboard[S::Pawn];
+    out = PawnCapturesOneWay<Us, S::FromTowardA>(out, S::TowardA(pawns));
+    return PawnCapturesOneWay<Us, S::FromTowardH>(out, S::TowardH(pawns));
+}
+
+// Moves of every piece of one code: each piece's captures, then (unless
+// CapturesOnly) its quiet moves. With CapturesOnly, losing captures are left
+// out.
+template <int Us, int Code, bool CapturesOnly>
+MoveEntry* PieceMoves(MoveEntry* out, const SliderSets& sliders) {
+    const Bitboard enemy = board.colourOccupied[Us ^ 1];
+    const Bitboard empty = ~board.occupied;
+    for (Bitboard pieces = board.pieceBitboard[Code]; pieces; pieces &= pieces - 1) {
+        const int from = LowestSquare(pieces);
+        const Bitboard attacks = AttacksOf<Code>(from);
+        for (Bitboard b = attacks & enemy; b; b &= b - 1) {
+            const int to = LowestSquare(b);
+            const int score = PieceCaptureScore<Code>(from, to, sliders);
+            if (!CapturesOnly || score >= KeptCaptureFloor) out = Emit(out, score, from, to, Capture);
+        }
+        if constexpr (!CapturesOnly)
+            for (Bitboard b = attacks & empty; b; b &= b - 1) out = Emit(out, QuietScore, from, LowestSquare(b), Quiet);
+    }
+    return out;
+}
+
+// King moves that do not step beside the enemy king, minus excluded squares:
+// captures the enemy does not defend, then (unless CapturesOnly) quiet moves.
+template <int Us, bool CapturesOnly>
+MoveEntry* KingMoves(MoveEntry* out, Bitboard excluded, const SliderSets& sliders) {
+    using S = Side<Us>;
+    const int from = board.kingSquare[Us];
+    const Bitboard targets =
+        KingAttacks[from] & ~KingAttacks[board.kingSquare[S::Them]] & ~board.colourOccupied[Us] & ~excluded;
+    for (Bitboard b = targets & board.colourOccupied[S::Them]; b; b &= b - 1) {
+        const int to = LowestSquare(b);
+        const int score = ExchangeScore(S::King, from, to, sliders.rookLike, sliders.bishopLike);
+        if (score == KingCaptureRefused || (CapturesOnly && score < KeptCaptureFloor)) continue;
+        out = Emit(out, score, from, to, Capture);
+    }
+    if constexpr (!CapturesOnly)
+        for (Bitboard b = targets & ~board.occupied; b; b &= b - 1) out = Emit(out, QuietScore, from, LowestSquare(b), Quiet);
+    return out;
+}
+
+template <int Us>
+MoveEntry* GenerateAllFor(MoveEntry* out) {
+    using S = Side<Us>;
+    const SliderSets sliders = CurrentSliders();
+    const Bitboard empty = ~board.occupied;
+
+    // 1., 2. Pawn captures, towards the a-file first.
+    out = PawnCaptures<Us>(out);
+
+    // 3. Pieces.
+    out = PieceMoves<Us, S::Knight, false>(out, sliders);
+    out = PieceMoves<Us, S::Queen, false>(out, sliders);
+    out = PieceMoves<Us, S::Rook, false>(out, sliders);
+    out = PieceMoves<Us, S::Bishop, false>(out, sliders);
+
+    // 4. Pawn pushes: promotions, double steps, single steps.
+    const Bitboard single = S::Forward(board.pieceBitboard[S::Pawn]) & empty;
+    for (Bitboard b = single & S::LastRank; b; b &= b - 1) {
+        const int to = LowestSquare(b);
+        out = EmitPromotions(out, 0, to + S::Behind, to, PromoteQueen);
+    }
+    for (Bitboard b = S::Forward(single & S::DoubleStepRank) & empty; b; b &= b - 1) {
+        const int to = LowestSquare(b);
+        out = Emit(out, QuietScore, to + 2 * S::Behind, to, Quiet);
+    }
+    for (Bitboard b = single & ~S::LastRank; b; b &= b - 1) {
+        const int to = LowestSquare(b);
+        out = Emit(out, QuietScore, to + S::Behind, to, Quiet);
+    }
+
+    // 5. King.
+    out = KingMoves<Us, false>(out, 0, sliders);
+
+    // 6. Castling; whether the king passes attacked squares is tested after
+    //    the move is made.
+    if ((board.castling & S::KingSideFlag) && !(board.occupied & S::KingSidePath)) {
+        out->score = KingSideCastleScore;
+        out->move = S::KingSideCastle;
+        ++out;
+    }
+    if ((board.castling & S::QueenSideFlag) && !(board.occupied & S::QueenSidePath)) {
+        out->score = QueenSideCastleScore;
+        out->move = S::QueenSideCastle;
+        ++out;
+    }
+    return out;
+}
+
+template <int Us>
+MoveEntry* GenerateCapturesFor(MoveEntry* out) {
+    using S = Side<Us>;
+    const SliderSets sliders = CurrentSliders();
+
+    // 1., 2. Every pawn capture.
+    out = PawnCaptures<Us>(out);
+
+    // 3. Queen promotions by push that survive the exchange on their square.
+    const Bitboard single = S::Forward(board.pieceBitboard[S::Pawn]) & ~board.occupied;
+    for (Bitboard b = single & S::LastRank; b; b &= b - 1) {
+        const int to = LowestSquare(b);
+        const int from = to + S::Behind;
+        const int score = ExchangeScore(S::Pawn, from, to, sliders.rookLike, sliders.bishopLike);
+        if (score >= KeptCaptureFloor) out = Emit(out, score, from, to, PromoteQueen);
+    }
+
+    // 4. Piece captures that do not lose material.
+    out = PieceMoves<Us, S::Knight, true>(out, sliders);
+    out = PieceMoves<Us, S::Bishop, true>(out, sliders);
+    out = PieceMoves<Us, S::Rook, true>(out, sliders);
+    out = PieceMoves<Us, S::Queen, true>(out, sliders);
+
+    // 5. King captures.
+    return KingMoves<Us, true>(out, 0, sliders);
+}
+
+// Evasion moves of one slider code: captures of the checker on g, then moves
+// onto the blocking squares.
+template <int Code>
+MoveEntry* SliderEvasions(MoveEntry* out, int g, Bitboard block) {
+    const Bitboard pieces = board.pieceBitboard[Code];
+    Bitboard capturers = EmptyBoardRays<Code>(g) & pieces;
+    if (capturers) capturers &= AttacksOf<Code>(g);
+    const int captureScore = PieceValue[board.pieceOn[g]] - PieceValue[Code] + FastCaptureBand;
+    for (; capturers; capturers &= capturers - 1) out = Emit(out, captureScore, LowestSquare(capturers), g, Capture);
+    if (block)
+        for (Bitboard b = pieces; b; b &= b - 1) {
+            const int from = LowestSquare(b);
+            if (!(EmptyBoardRays<Code>(from) & block)) continue;
+            for (Bitboard t = AttacksOf<Code>(from) & block; t; t &= t - 1)
+                out = Emit(out, QuietScore - PieceValue[Code], from, LowestSquare(t), Quiet);
+        }
+    return out;
+}
+
+template <int Us>
+MoveEntry* GenerateEvasionsFor(MoveEntry* out, PlyRecord* ply) {
+    using S = Side<Us>;
+    const Bitboard checkers = ply->checkers;
+    const int king = board.kingSquare[Us];
+    Bitboard block = 0;
+
+    // 1. In double check only the king can move.
+    if (!(checkers & (checkers - 1))) {
+        // 2. Squares between the king and a distant sliding checker.
+        const int g = LowestSquare(checkers);
+        const int checker = board.pieceOn[g];
+        const int checkerKind = (checker + 1) >> 1;
+        if (checkerKind >= 3 && checkerKind <= 5 && !(KingAttacks[king] & checkers))
+            block = ply->rookLinesFromKing ? ply->rookLinesFromKing & RookAttacksFrom(g)
+                                           : ply->bishopLinesFromKing & BishopAttacksFrom(g);
+
+        const Bitboard pawns = board.pieceBitboard[S::Pawn];
+        const Bitboard checkerBit = SquareMask[g];
+
+        // 3. En passant takes a checking pawn that has just stepped twice;
+        //    the pawn on the a-file side first.
+        const int ep = board.epSquare;
+        if (ep != 0 && g == ep + S::Behind) {
+            const Bitboard epBit = SquareMask[ep];
+            if (S::TowardH(pawns) & epBit) out = Emit(out, EnPassantScore, ep + S::FromTowardH, ep, EnPassant);
+            if (S::TowardA(pawns) & epBit) out = Emit(out, EnPassantScore, ep + S::FromTowardA, ep, EnPassant);
+        }
+
+        // 4. Pawn captures of the checker, a-file side first.
+        const int checkerValue = PieceValue[checker];
+        const bool promoting = (checkerBit & S::LastRank) != 0;
+        const int fromOffsets[2] = {S::FromTowardH, S::FromTowardA};
+        const Bitboard reaching[2] = {S::TowardH(pawns) & checkerBit, S::TowardA(pawns) & checkerBit};
+        for (int side = 0; side < 2; ++side) {
+            if (!reaching[side]) continue;
+            const int from = g + fromOffsets[side];
+            out = promoting ? EmitPromotions(out, checkerValue, from, g, CapturePromoteQueen)
+                            : Emit(out, checkerValue + PawnCaptureBand, from, g, Capture);
+        }
+
+        // 5. Knights: captures of the checker, then interpositions.
+        const Bitboard knights = board.pieceBitboard[S::Knight];
+        const int knightCaptureScore = checkerValue - PieceValue[S::Knight] + FastCaptureBand;
+        for (Bitboard b = KnightAttacks[g] & knights; b; b &= b - 1)
+            out = Emit(out, knightCaptureScore, LowestSquare(b), g, Capture);
+        if (block)
+            for (Bitboard b = knights; b; b &= b - 1) {
+                const int from = LowestSquare(b);
+                for (Bitboard t = KnightAttacks[from] & block; t; t &= t - 1)
+                    out = Emit(out, QuietScore - PieceValue[S::Knight], from, LowestSquare(t), Quiet);
+            }
+
+        // 6. Bishops, rooks, queens.
+        out = SliderEvasions<S::Bishop>(out, g, block);
+        out = SliderEvasions<S::Rook>(out, g, block);
+        out = SliderEvasions<S::Queen>(out, g, block);
+
+        // 7. Pawn interpositions: double steps, then single steps with the
+        //    promotions first.
+        if (block) {
+            const Bitboard empty = ~board.occupied;
+            const Bitboard single = S::Forward(pawns) & empty;
+            for (Bitboard b = S::Forward(single & S::DoubleStepRank) & empty & block; b; b &= b - 1) {
+                const int to = LowestSquare(b);
+                out = Emit(out, QuietScore, to + 2 * S::Behind, to, Quiet);
+            }
+            for (Bitboard b = single & block & S::LastRank; b; b &= b - 1) {
+                const int to = LowestSquare(b);
+                out = EmitPromotions(out, 0, to + S::Behind, to, PromoteQueen);
+            }
+            for (Bitboard b = single & block & ~S::LastRank; b; b &= b - 1) {
+                const int to = LowestSquare(b);
+                out = Emit(out, QuietScore, to + S::Behind, to, Quiet);
+            }
+        }
+    }
+
+    // 8. King moves off the checking lines' blocking squares.
+    return KingMoves<Us, false>(out, block, CurrentSliders());
+}
+
+template <int Us>
+void ComputeCheckersFor(PlyRecord* ply) {
+    using S = Side<Us>;
+    const Bitboard* p = board.pieceBitboard;
+    const int king = board.kingSquare[Us];
+    const Bitboard rookLike = p[RookOf(S::Them)] | p[QueenOf(S::Them)];
+    const Bitboard bishopLike = p[BishopOf(S::Them)] | p[QueenOf(S::Them)];
+    Bitboard checkers = 0;
+    if (QueenRays[king] & (rookLike | bishopLike)) {
+        if (RookRays[king] & rookLike) {
+            const Bitboard lines = RookAttacksFrom(king);
+            ply->rookLinesFromKing = lines;
+            checkers = lines & rookLike;
+        }
+        if (BishopRays[king] & bishopLike) {
+            if (!checkers) ply->rookLinesFromKing = 0;
+            const Bitboard lines = BishopAttacksFrom(king);
+            ply->bishopLinesFromKing = lines;
+            checkers |= lines & bishopLike;
+        }
+    }
+    checkers |= KnightAttacks[king] & p[KnightOf(S::Them)];
+    checkers |= S::EnemyPawnsAttacking(king);
+    ply->checkers = checkers;
+}
+
+// True when a piece of the enemy other than the king attacks square s.
+template <int Us>
+bool AttackedByEnemy(int s) {
+    using S = Side<Us>;
+    const Bitboard* p = board.pieceBitboard;
+    if (KnightAttacks[s] & p[KnightOf(S::Them)]) return true;
+    if (S::EnemyPawnsAttacking(s)) return true;
+    const Bitboard queens = p[QueenOf(S::Them)];
+    const Bitboard rookLike = p[RookOf(S::Them)] | queens;
+    const Bitboard bishopLike = p[BishopOf(S::Them)] | queens;
+    if (!(QueenRays[s] & (rookLike | bishopLike))) return false;
+    if ((RookRays[s] & rookLike) && (RookAttacksFrom(s) & rookLike)) return true;
+    return (BishopRays[s] & bishopLike) && (BishopAttacksFrom(s) & bishopLike);
+}
+
+// The squares a castling king leaves and crosses, and where the enemy king
+// may not stand, by castling kind (12 to 15).
+struct CastlePath {
+    int origin;
+    int crossed;
+    Bitboard enemyKingBarred;
+};
+constexpr CastlePath CastlePaths[4] = {
+    // black king side: e8..h8 and e7..h7 barred
+    {4, 5, Bit(4) | Bit(5) | Bit(6) | Bit(7) | Bit(12) | Bit(13) | Bit(14) | Bit(15)},
+    // white king side: e1..h1 and e2..h2
+    {60, 61, Bit(60) | Bit(61) | Bit(62) | Bit(63) | Bit(52) | Bit(53) | Bit(54) | Bit(55)},
+    // black queen side: b8..d8 and b7..d7
+    {4, 3, Bit(1) | Bit(2) | Bit(3) | Bit(9) | Bit(10) | Bit(11)},
+    // white queen side: b1..d1 and b2..d2
+    {60, 59, Bit(57) | Bit(58) | Bit(59) | Bit(49) | Bit(50) | Bit(51)},
+};
+
+template <int Us>
+bool IsKingAttackedFor(Move m) {
+    if (AttackedByEnemy<Us>(board.kingSquare[Us])) return true;
+    if (!IsCastling(m)) return false;
+    const CastlePath& path = CastlePaths[MoveKindOf(m) - BlackCastleKing];
+    return AttackedByEnemy<Us>(path.origin) || AttackedByEnemy<Us>(path.crossed) ||
+           (SquareMask[board.kingSquare[Us ^ 1]] & path.enemyKingBarred);
+}
+
+using ListGenerator = MoveEntry* (*)(MoveEntry*);
+using EvasionGenerator = MoveEntry* (*)(MoveEntry*, PlyRecord*);
+
+// Indexed by sideToMove: element 0 black, element 1 white.
+constexpr ListGenerator AllMovesBySide[2] = {GenerateAllFor<Black>, GenerateAllFor<White>};
+constexpr ListGenerator CapturesBySide[2] = {GenerateCapturesFor<Black>, GenerateCapturesFor<White>};
+constexpr EvasionGenerator EvasionsBySide[2] = {GenerateEvasionsFor<Black>, GenerateEvasionsFor<White>};
+
+}  // namespace
+
+MoveEntry* GenerateAll(MoveEntry* out) { return boardPlayable ? AllMovesBySide[sideToMove](out) : out; }
+
+MoveEntry* GenerateCaptures(MoveEntry* out) { return boardPlayable ? CapturesBySide[sideToMove](out) : out; }
+
+MoveEntry* GenerateEvasions(MoveEntry* out, PlyRecord* ply) {
+    return boardPlayable && ply->checkers ? EvasionsBySide[sideToMove](out, ply) : out;
+}
+
+void ComputeCheckers(PlyRecord* ply) {
+    if (!boardPlayable) {
+        ply->checkers = 0;
+        return;
+    }
+    if (sideToMove == White)
+        ComputeCheckersFor<White>(ply);
+    else
+        ComputeCheckersFor<Black>(ply);
+}
+
+bool IsKingAttacked(Move m, int colour) {
+    if (!boardPlayable) return false;
+    return colour == White ? IsKingAttackedFor<White>(m) : IsKingAttackedFor<Black>(m);
+}
+
+}  // namespace kavrin

@@ -1,0 +1,35 @@
+// Pseudo-legal move generation with ordering scores, the check test before
+// generation and the legality test after a move.
+#pragma once
+
+#include "board/board.h"
+#include "board/types.h"
+
+namespace kavrin {
+
+// Room one position's list can need: fifteen pieces moving like queens (27
+// targets each), the king's 8 and both castlings. The longest real list is
+// far shorter; callers keep this much free before generating.
+constexpr int MaxGeneratedMoves = 416;
+
+// Every pseudo-legal move of the side to move (not in check), appended at
+// out; returns one past the last entry written.
+MoveEntry* GenerateAll(MoveEntry* out);
+// Captures, capture-promotions and queen promotions by push that do not lose
+// material, for the quiescence search.
+MoveEntry* GenerateCaptures(MoveEntry* out);
+// Answers to a check: captures of the checker, interpositions, king moves.
+// ply must hold ComputeCheckers' result for the current position.
+MoveEntry* GenerateEvasions(MoveEntry* out, PlyRecord* ply);
+
+// Writes ply->checkers (the enemy pieces giving check to the side to move)
+// and the king's line sets that GenerateEvasions needs.
+void ComputeCheckers(PlyRecord* ply);
+
+// Called after MakeMove(m) with the colour that made m: true when that
+// colour's king is attacked or, for castling, when the king started on or
+// crossed an attacked square or would stand beside the enemy king. A true
+// result means m was illegal.
+bool IsKingAttacked(Move m, int colour);
+
+}  // namespace kavrin
