@@ -1,0 +1,446 @@
+// Position-statistics databases: the POS line parser and its packing, the
+// build with merging, side filter and the unsorted stop, and both lookups on
+// sound and damaged files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "book/commands.h"
+#include "book/posdb.h"
+
+namespace kavrin {
+namespace {
+
+const std::string StartPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
+
+std::string PosLine(uint64_t key, const std::string& fen, char result, int ply) {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(key));
+    return std::string(hex) + "\t" + fen + "\t" + result + "\t" + std::to_string(ply);
+}
+
+PosParse Parse(const std::string& line, PositionRecord& record) {
+    return ParsePosLine(line.c_str(), static_cast<int>(line.size()), record);
+}
+
+// Each test runs in a fresh directory of its own.
+class ScratchDir : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kavrin_posdb_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+    }
+    void TearDown() override {
+        ASSERT_EQ(chdir(previous_), 0);
+        std::string command = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    static void WriteText(const std::string& name, const std::string& text) {
+        std::ofstream out(name, std::ios::binary);
+        out << text;
+    }
+    static std::string ReadBytes(const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    static std::vector<PositionRecord> ReadRecords(const std::string& name) {
+        std::string bytes = ReadBytes(name);
+        std::vector<PositionRecord> records;
+        for (size_t i = 0; i + PositionRecordSize <= bytes.size(); i += PositionRecordSize)
+            records.push_back(DecodeRecord(reinterpret_cast<const uint8_t*>(bytes.data() + i)));
+        return records;
+    }
+    static void WriteRecords(const std::string& name, const std::vector<PositionRecord>& records,
+                             const std::string& tail = "") {
+        std::string bytes;
+        for (const PositionRecord& r : records) {
+            uint8_t b[PositionRecordSize];
+            EncodeRecord(r, b);
+            bytes.append(reinterpret_cast<const char*>(b), PositionRecordSize);
+        }
+        WriteText(name, bytes + tail);
+    }
+    static PositionRecord RecordWithKey(uint64_t key, uint32_t w) {
+        PositionRecord r{};
+        r.key = key;
+        r.whiteWins = w;
+        r.ply = 5;
+        return r;
+    }
+
+    std::string dir_;
+    char previous_[4096];
+};
+
+using Build = ScratchDir;
+using Lookup = ScratchDir;
+
+// --- Packing ---------------------------------------------------------------
+
+TEST(PosParse, StartingPositionPacksFortySlotsThenFillers) {
+    PositionRecord r;
+    ASSERT_EQ(Parse(PosLine(0x0123456789ABCDEFull, StartPlacement + " w KQkq -", 'W', 1), r), PosParse::Ok);
+    EXPECT_EQ(r.key, 0x0123456789ABCDEFull);
+    const uint8_t expected[PlacementBytes] = {0xFC, 0xAE, 0xBA, 0xCF, 0xDD, 0xDD, 0xDD, 0xDD, 0x33, 0x33, 0x33,
+                                              0x33, 0x77, 0x77, 0x77, 0x77, 0x96, 0x48, 0x54, 0x69, 0xFF, 0xFF,
+                                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(std::memcmp(r.placement, expected, PlacementBytes), 0);
+    EXPECT_EQ(r.flags, 0xF8);
+    EXPECT_EQ(r.ply, 1);
+    EXPECT_EQ(r.whiteWins, 1u);
+    EXPECT_EQ(r.blackWins + r.draws, 0u);
+}
+
+TEST(PosParse, LongRunsTakeTwoSlotsAndEnPassantSetsFileAndFlag) {
+    PositionRecord r;
+    ASSERT_EQ(Parse(PosLine(1, "4k3/8/8/8/4P3/8/8/4K3 b - e3", 'B', 2), r), PosParse::Ok);
+    // 4k3: 3,11,2; 8: 3,3 (x3); 4P3: 3,7,2; 8: 3,3 (x2); 4K3: 3,5,2; then 15s.
+    const uint8_t expected[] = {0x3B, 0x23, 0x33, 0x33, 0x33, 0x72, 0x33, 0x33, 0x35, 0x2F};
+    EXPECT_EQ(std::memcmp(r.placement, expected, sizeof expected), 0);
+    for (size_t i = sizeof expected; i < PlacementBytes; i++) EXPECT_EQ(r.placement[i], 0xFF);
+    EXPECT_EQ(r.flags, 4);  // black to move, no castling, file e
+    EXPECT_EQ(r.ply, PlyEpGiven | 2);
+    EXPECT_EQ(r.blackWins, 1u);
+}
+
+TEST(PosParse, CastlingLettersSetTheirOwnBitsAndPlyIsCappedAt127) {
+    PositionRecord r;
+    ASSERT_EQ(Parse(PosLine(1, StartPlacement + " w Kq -", 'D', 999999999), r), PosParse::Ok);
+    EXPECT_EQ(r.flags, FlagWhiteToMove | FlagWhiteKingSide | FlagBlackQueenSide);
+    EXPECT_EQ(r.ply, 127);
+    EXPECT_EQ(r.draws, 1u);
+    ASSERT_EQ(Parse(PosLine(1, StartPlacement + " x Qk -", 'D', 127), r), PosParse::Ok);
+    EXPECT_EQ(r.flags, FlagWhiteQueenSide | FlagBlackKingSide);  // any other side letter is black
+    EXPECT_EQ(r.ply, 127);
+}
+
+TEST(PosParse, RecordBytesAreLittleEndianInTheirPlaces) {
+    PositionRecord r{};
+    r.key = 0x1122334455667788ull;
+    r.placement[0] = 0xAB;
+    r.placement[31] = 0xCD;
+    r.flags = 0x81;
+    r.ply = 0x85;
+    r.whiteWins = 0x01020304;
+    r.blackWins = 0x05060708;
+    r.draws = 0x090A0B0C;
+    uint8_t b[PositionRecordSize];
+    EncodeRecord(r, b);
+    const uint8_t head[] = {0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11, 0xAB};
+    EXPECT_EQ(std::memcmp(b, head, sizeof head), 0);
+    EXPECT_EQ(b[39], 0xCD);
+    EXPECT_EQ(b[40], 0x81);
+    EXPECT_EQ(b[41], 0x85);
+    const uint8_t counts[] = {4, 3, 2, 1, 8, 7, 6, 5, 0x0C, 0x0B, 0x0A, 0x09};
+    EXPECT_EQ(std::memcmp(b + 42, counts, sizeof counts), 0);
+    PositionRecord back = DecodeRecord(b);
+    EXPECT_EQ(back.key, r.key);
+    EXPECT_EQ(back.draws, r.draws);
+    EXPECT_EQ(std::memcmp(back.placement, r.placement, PlacementBytes), 0);
+}
+
+TEST(PosParse, MalformedLinesAreRefusedWithoutTouchingMemoryBeyondThem) {
+    const std::string tail = " w KQkq -\tW\t1";
+    const std::vector<std::string> bad = {
+        PosLine(1, StartPlacement + "/8" + " w KQkq -", 'W', 1),          // nine ranks
+        PosLine(1, "rnbqkbnrp/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - -", 'W', 1),  // nine files
+        PosLine(1, "ppppppppppppppppppppppppppppppppppppppppppppppppppppppppppppppppppp w - -", 'W', 1),
+        PosLine(1, "rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR w - -", 'W', 1),
+        PosLine(1, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w - -", 'W', 1),  // short rank
+        PosLine(1, "rnbqkbnr/ppppxppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - -", 'W', 1),  // unknown letter
+        PosLine(1, StartPlacement + " w KQkq e9", 'W', 1),
+        PosLine(1, StartPlacement + " w KQkq z3", 'W', 1),
+        PosLine(1, StartPlacement + " w KQkq -", 'X', 1),                   // result character
+        "0123456789ABCDEF\t" + StartPlacement,                               // no fields after
+        "0123456789ABCDEF\t" + StartPlacement + " w",                        // no castling
+        "0123456789ABCDEF\t" + StartPlacement + " w KQkq",                   // no en passant
+        "0123456789ABCDEF\t" + StartPlacement + " w KQkq -",                 // no result
+        "0123456789ABCDEF\t" + StartPlacement + " w KQkq -\tW",              // no ply
+        "0123456789ABCDEF\t" + StartPlacement + " w KQkq -\tW\tx",           // ply not a number
+        "0123456789ABCDEF\t" + StartPlacement + "  KQkq -\tW\t1",            // empty side
+        "0123456789ABCDEF\t" + StartPlacement + " w  -\tW\t1",               // empty castling
+        "0123456789ABCDEG\t" + StartPlacement + tail,                        // key digit
+        "0123456789ABCDE\t" + StartPlacement + tail,                         // short key
+    };
+    for (const std::string& line : bad) {
+        // An exact-size heap copy lets the address checker catch a read past the line.
+        std::vector<char> copy(line.begin(), line.end());
+        PositionRecord r;
+        EXPECT_EQ(ParsePosLine(copy.data(), static_cast<int>(copy.size()), r), PosParse::Malformed) << line;
+    }
+    PositionRecord r;
+    EXPECT_EQ(Parse("0123456789ABCDEF", r), PosParse::TooShort);
+    EXPECT_EQ(Parse("", r), PosParse::TooShort);
+}
+
+// --- Building --------------------------------------------------------------
+
+TEST_F(Build, SameKeyAndPlacementMergeCountsAndKeepTheEarliestPly) {
+    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 9) + "\n" +
+                            PosLine(0x10, StartPlacement + " w KQkq -", 'D', 7) + "\n" +
+                            PosLine(0x20, StartPlacement + " w KQkq -", 'B', 3) + "\n");
+    char message[DbMessageSize] = "OK";
+    ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
+    std::vector<PositionRecord> records = ReadRecords("w.db");
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].key, 0x10u);
+    EXPECT_EQ(records[0].whiteWins, 1u);
+    EXPECT_EQ(records[0].draws, 1u);
+    EXPECT_EQ(records[0].blackWins, 0u);
+    EXPECT_EQ(records[0].ply, 7);
+    EXPECT_EQ(records[1].key, 0x20u);
+    EXPECT_EQ(records[1].blackWins, 1u);
+    EXPECT_EQ(ReadBytes("w.db").size(), 2u * PositionRecordSize);
+}
+
+TEST_F(Build, SameKeyWithAnotherPlacementReplacesThePendingRecord) {
+    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                            PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                            PosLine(0x10, "4k3/8/8/8/8/8/8/4K3 w - -", 'D', 20) + "\n" +
+                            PosLine(0x10, StartPlacement + " w Kkq -", 'B', 4) + "\n");
+    char message[DbMessageSize] = "OK";
+    ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
+    std::vector<PositionRecord> records = ReadRecords("w.db");
+    ASSERT_EQ(records.size(), 1u);
+    // The last line differs in its castling rights from the one before it.
+    EXPECT_EQ(records[0].blackWins, 1u);
+    EXPECT_EQ(records[0].whiteWins + records[0].draws, 0u);
+    EXPECT_EQ(records[0].ply, 4);
+}
+
+TEST_F(Build, SideFilterKeepsOnlyTheSideToMoveOfEachFile) {
+    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                            PosLine(0x11, StartPlacement + " b KQkq e3", 'D', 2) + "\n" +
+                            PosLine(0x12, StartPlacement + " w KQkq -", 'B', 3) + "\n");
+    char message[DbMessageSize] = "OK";
+    ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
+    ASSERT_TRUE(CreateDatabase("in.pos", "b.db", 'B', message));
+    std::vector<PositionRecord> white = ReadRecords("w.db");
+    std::vector<PositionRecord> black = ReadRecords("b.db");
+    ASSERT_EQ(white.size(), 2u);
+    EXPECT_EQ(white[0].key, 0x10u);
+    EXPECT_EQ(white[1].key, 0x12u);
+    ASSERT_EQ(black.size(), 1u);
+    EXPECT_EQ(black[0].key, 0x11u);
+    EXPECT_EQ(black[0].flags & FlagWhiteToMove, 0);
+    EXPECT_EQ(black[0].ply, PlyEpGiven | 2);
+}
+
+TEST_F(Build, UnsortedInputStopsWithTheLineAndKeepsWhatWasBuilt) {
+    const std::string late = PosLine(0x05, StartPlacement + " w KQkq -", 'W', 1);
+    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                            PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n" +
+                            PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
+    char message[DbMessageSize] = "OK";
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message));
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::string(message), "ERROR: input file with positions not sorted by hash!\n" + late + "\n");
+    EXPECT_EQ(out.find("done"), std::string::npos);
+    std::vector<PositionRecord> records = ReadRecords("w.db");
+    ASSERT_EQ(records.size(), 2u);  // the written one and the pending one
+    EXPECT_EQ(records[0].key, 0x10u);
+    EXPECT_EQ(records[1].key, 0x20u);
+}
+
+TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
+    const std::string bad = "0000000000000011\t" + StartPlacement + " w KQkq -\tX\t3";
+    const std::string longLine(400, 'A');
+    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\nshort\n" + bad + "\n" + longLine +
+                            "\n" + PosLine(0x12, StartPlacement + " w KQkq -", 'D', 3) + "\n");
+    char message[DbMessageSize] = "OK";
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("\nparse error skipped line: 2\n" + bad + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nparse error skipped line: 3\n" + longLine.substr(0, PosLineLimit) + "\n"),
+              std::string::npos);
+    EXPECT_EQ(ReadRecords("w.db").size(), 2u);
+}
+
+TEST_F(Build, ProgressRunsFromZeroToDone) {
+    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                            PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                            PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
+    char message[DbMessageSize] = "OK";
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
+    std::string out = testing::internal::GetCapturedStdout();
+    // A record is written when the next key arrives: after two thirds of the
+    // file, then after all of it; the last one closes the file.
+    EXPECT_EQ(out, "creating new database 'w.db':  0%\b\b\b\b 66%\b\b\b\b100%\b\b\b\b100%... done.\n");
+}
+
+TEST_F(Build, RefusalsCarryTheirMessages) {
+    char message[DbMessageSize] = "OK";
+    EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'X', message));
+    EXPECT_STREQ(message, "WRONG STM parameter: X\n");
+    EXPECT_FALSE(CreateDatabase("missing.pos", "w.db", 'W', message));
+    EXPECT_STREQ(message, "Cannot open file statistics: missing.pos\n");
+    WriteText("in.pos", "");
+    ASSERT_EQ(mkdir("dir.db", 0700), 0);
+    EXPECT_FALSE(CreateDatabase("in.pos", "dir.db", 'W', message));
+    EXPECT_STREQ(message, "Cannot open file: dir.db\n");
+}
+
+TEST_F(Build, DbCreateOfAnEmptyFileMakesTwoEmptyDatabases) {
+    WriteText("empty.pos", "");
+    testing::internal::CaptureStdout();
+    DbCreateCommand("empty.pos", "x");
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "creating new database 'x_black.db':  0%\b\b\b\b100%... done.\n"
+                   "creating new database 'x_white.db':  0%\b\b\b\b100%... done.\ncreated.\n");
+    EXPECT_EQ(access("x_white.db", F_OK), 0);
+    EXPECT_EQ(ReadBytes("x_white.db").size(), 0u);
+    EXPECT_EQ(ReadBytes("x_black.db").size(), 0u);
+}
+
+TEST_F(Build, DbCreatePrintsTheUnsortedMessage) {
+    const std::string late = PosLine(0x05, StartPlacement + " b KQkq -", 'W', 1);
+    WriteText("in.pos", PosLine(0x10, StartPlacement + " b KQkq -", 'W', 1) + "\n" + late + "\n");
+    testing::internal::CaptureStdout();
+    DbCreateCommand("in.pos", "x");
+    std::string out = testing::internal::GetCapturedStdout();
+    const std::string expectedEnd = "ERROR: input file with positions not sorted by hash!\n" + late + "\n\n";
+    ASSERT_GE(out.size(), expectedEnd.size());
+    EXPECT_EQ(out.substr(out.size() - expectedEnd.size()), expectedEnd);
+    EXPECT_EQ(access("x_white.db", F_OK), -1);  // the second pass never ran
+}
+
+// --- Lookups ---------------------------------------------------------------
+
+TEST_F(Lookup, OpenCreatesMissingFilesEmptyAndFindsNothing) {
+    PositionDatabase db;
+    EXPECT_STREQ(db.message, "OK");
+    ASSERT_TRUE(db.Open("white.db", "black.db"));
+    EXPECT_EQ(access("white.db", F_OK), 0);
+    EXPECT_EQ(access("black.db", F_OK), 0);
+    EXPECT_EQ(db.FindRecord(1, 0), nullptr);
+    EXPECT_EQ(db.FindRecord(0, 12345), nullptr);
+    EXPECT_EQ(db.FindRecordLinear(1, 0), nullptr);
+}
+
+TEST_F(Lookup, OpenReportsAFileThatCannotBeRead) {
+    ASSERT_EQ(mkdir("black.db", 0700), 0);
+    PositionDatabase db;
+    // A directory opens for reading on some systems; its size query then
+    // decides. Either way the open must not claim records.
+    if (db.Open("white.db", "black.db")) {
+        EXPECT_EQ(db.file[0].recordCount, 0u);
+    } else {
+        EXPECT_STREQ(db.message, "Cannot open file: black.db\n");
+    }
+}
+
+TEST_F(Lookup, FindRecordFindsFirstLastAndEveryKeyButNoOther) {
+    std::vector<PositionRecord> records;
+    for (uint32_t i = 0; i < 37; i++) records.push_back(RecordWithKey(0x1000 + 0x10ull * i, i));
+    WriteRecords("white.db", records);
+    PositionDatabase db;
+    ASSERT_TRUE(db.Open("white.db", "black.db"));
+    EXPECT_EQ(db.file[1].recordCount, 37u);
+    EXPECT_EQ(db.file[1].firstKey, 0x1000u);
+    EXPECT_EQ(db.file[1].lastKey, 0x1000u + 0x10 * 36);
+    // In an order that starts the search below, above and at the buffered record.
+    for (uint32_t i : {0u, 36u, 18u, 17u, 1u, 35u, 35u, 2u}) {
+        const PositionRecord* r = db.FindRecord(1, 0x1000 + 0x10ull * i);
+        ASSERT_NE(r, nullptr) << i;
+        EXPECT_EQ(r->whiteWins, i);
+    }
+    for (uint32_t i = 0; i < 37; i++) {
+        ASSERT_NE(db.FindRecord(1, 0x1000 + 0x10ull * i), nullptr);
+        EXPECT_EQ(db.FindRecord(1, 0x1000 + 0x10ull * i + 1), nullptr);
+    }
+    EXPECT_EQ(db.FindRecord(1, 0xFFF), nullptr);
+    EXPECT_EQ(db.FindRecord(1, 0x1000 + 0x10 * 36 + 1), nullptr);
+    EXPECT_EQ(db.FindRecord(1, ~uint64_t{0}), nullptr);
+    EXPECT_EQ(db.FindRecord(0, 0x1000), nullptr);  // the other side's file is empty
+}
+
+TEST_F(Lookup, FindRecordLinearReportsEveryPlaceOutOfOrder) {
+    WriteRecords("white.db", {RecordWithKey(0, 1), RecordWithKey(0x30, 2), RecordWithKey(0x20, 3),
+                              RecordWithKey(0x40, 4)});
+    PositionDatabase db;
+    ASSERT_TRUE(db.Open("white.db", "black.db"));
+    testing::internal::CaptureStdout();
+    const PositionRecord* r = db.FindRecordLinear(1, 0x40);
+    std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->whiteWins, 4u);
+    EXPECT_EQ(out, "Sort ERROR: current: 0, prev: 0\nSort ERROR: current: 20, prev: 30\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(db.FindRecordLinear(1, 0x35), nullptr);  // stops at the first key above it
+    EXPECT_EQ(db.FindRecordLinear(1, 0x50), nullptr);  // end of file
+    testing::internal::GetCapturedStdout();
+}
+
+TEST_F(Lookup, PartialTrailingRecordIsNeverRead) {
+    std::vector<PositionRecord> records = {RecordWithKey(0x10, 1), RecordWithKey(0x20, 2), RecordWithKey(0x30, 3)};
+    WriteRecords("white.db", records, std::string(53, '\x7F'));
+    PositionDatabase db;
+    ASSERT_TRUE(db.Open("white.db", "black.db"));
+    EXPECT_EQ(db.file[1].recordCount, 3u);
+    EXPECT_EQ(db.file[1].lastKey, 0x30u);
+    ASSERT_NE(db.FindRecord(1, 0x30), nullptr);
+    EXPECT_EQ(db.FindRecord(1, 0x7F7F7F7F7F7F7F7Full), nullptr);
+    testing::internal::CaptureStdout();
+    EXPECT_NE(db.FindRecordLinear(1, 0x30), nullptr);
+    EXPECT_EQ(db.FindRecordLinear(1, 0x31), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(Lookup, ShuffledRecordsGiveOnlyTrueAnswers) {
+    std::vector<PositionRecord> records;
+    for (uint32_t i = 0; i < 50; i++) records.push_back(RecordWithKey((i * 7919u) % 101u + 1, i));
+    records.front().key = 1;
+    records.back().key = 500;
+    WriteRecords("white.db", records);
+    PositionDatabase db;
+    ASSERT_TRUE(db.Open("white.db", "black.db"));
+    for (uint64_t key = 0; key <= 501; key++) {
+        const PositionRecord* r = db.FindRecord(1, key);
+        if (r != nullptr) {
+            EXPECT_EQ(r->key, key);
+        }
+    }
+    testing::internal::CaptureStdout();
+    for (uint64_t key = 0; key <= 501; key += 25) {
+        const PositionRecord* r = db.FindRecordLinear(1, key);
+        if (r != nullptr) {
+            EXPECT_EQ(r->key, key);
+        }
+    }
+    testing::internal::GetCapturedStdout();
+}
+
+TEST_F(Lookup, ReadFailureAfterOpenIsNotFound) {
+    std::vector<PositionRecord> records;
+    // Large enough that the probes lie outside what the stream holds buffered.
+    for (uint32_t i = 0; i < 200; i++) records.push_back(RecordWithKey(0x100 + i, i));
+    WriteRecords("white.db", records);
+    PositionDatabase db;
+    ASSERT_TRUE(db.Open("white.db", "black.db"));
+    ASSERT_EQ(truncate("white.db", 3 * PositionRecordSize), 0);
+    EXPECT_EQ(db.FindRecord(1, 0x100 + 150), nullptr);
+    EXPECT_EQ(db.FindRecord(1, 0x101), nullptr);  // its first probe lies beyond the end now
+    testing::internal::CaptureStdout();
+    EXPECT_NE(db.FindRecordLinear(1, 0x101), nullptr);  // still inside the file
+    testing::internal::GetCapturedStdout();
+}
+
+}  // namespace
+}  // namespace kavrin
