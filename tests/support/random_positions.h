@@ -1,0 +1,35 @@
+// Reproducible random positions for the board and notation tests, with their
+// FEN written independently of the engine's own writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kavrin::test {
+
+struct RandomPosition {
+    uint8_t pieces[64];   // piece codes, square 0 = a8
+    int side;             // 1 white, 0 black
+    uint16_t castling;    // only rights whose king and rook stand at home
+    int epSquare;         // 0 or a square a pawn of the other side just passed
+    std::string fen;      // the four fields as the engine writes them
+};
+
+// Small deterministic generator (splitmix64).
+class TestRandom {
+  public:
+    explicit TestRandom(uint64_t seed) : state_(seed) {}
+    uint64_t Next();
+    int Below(int n) { return static_cast<int>(Next() % static_cast<uint64_t>(n)); }
+
+  private:
+    uint64_t state_;
+};
+
+// One king of each colour, up to 30 further pieces, no pawn on rank 1 or 8.
+RandomPosition MakeRandomPosition(TestRandom& random);
+
+// FEN of a piece array with the given side, flags and en-passant square.
+std::string FenOf(const uint8_t pieces[64], int side, uint16_t castling, int epSquare);
+
+}  // namespace kavrin::test
