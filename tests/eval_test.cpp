@@ -1,6 +1,8 @@
 // The static evaluation term by term on small positions. Expected values are
 // worked out by hand in the comments (phase = totalMaterial; the tables are
 // those chosen for it).
+#include "search/eval.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -9,7 +11,6 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/tables.h"
-#include "search/eval.h"
 #include "search/eval_tables.h"
 #include "search/pawnhash.h"
 
@@ -17,7 +18,7 @@ namespace kavrin {
 namespace {
 
 class EvalTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { BuildTables(); }
 
     // Sets up the position with an empty pawn cache.
@@ -39,8 +40,10 @@ std::string Rotated(const std::string& fen) {
     size_t i = 0;
     for (; i < fen.size() && fen[i] != ' '; ++i) {
         const char c = fen[i];
-        if (c >= '1' && c <= '8') squares.append(static_cast<size_t>(c - '0'), '.');
-        else if (c != '/') squares.push_back(c);
+        if (c >= '1' && c <= '8')
+            squares.append(static_cast<size_t>(c - '0'), '.');
+        else if (c != '/')
+            squares.push_back(c);
     }
     EXPECT_EQ(squares.size(), 64u) << fen;
     std::string out;
@@ -109,12 +112,12 @@ TEST_F(EvalTest, PieceSquareTablesFollowThePhase) {
 }
 
 TEST_F(EvalTest, TablesKeepTheirDeliberateAsymmetries) {
-    EXPECT_EQ(KingTable1[2], -4);   // c8
-    EXPECT_EQ(KingTable1[58], -2);  // c1
-    EXPECT_EQ(KingTable2[42], -12); // c3
-    EXPECT_EQ(KingTable2[18], -14); // c6
-    EXPECT_EQ(KingTable2[50], -14); // c2
-    EXPECT_EQ(KingTable2[10], -10); // c7
+    EXPECT_EQ(KingTable1[2], -4);    // c8
+    EXPECT_EQ(KingTable1[58], -2);   // c1
+    EXPECT_EQ(KingTable2[42], -12);  // c3
+    EXPECT_EQ(KingTable2[18], -14);  // c6
+    EXPECT_EQ(KingTable2[50], -14);  // c2
+    EXPECT_EQ(KingTable2[10], -10);  // c7
     // Rank 5 of the late-endgame pawn table: 18 24 28 30 28 24 30 18.
     const int16_t rank5[8] = {18, 24, 28, 30, 28, 24, 30, 18};
     for (int c = 0; c < 8; ++c) EXPECT_EQ(PawnTable4[24 + c], rank5[c]);
@@ -499,8 +502,7 @@ TEST_F(EvalTest, PawnHashCarriesNegativeScores) {
     Setup("4k3/8/8/8/8/1p6/8/4K3 w - -");
     EXPECT_EQ(Evaluate(), -212);
     EXPECT_EQ(Evaluate(), -212);
-    EXPECT_EQ(pawnHashTable[board.pawnKey & PawnHashIndexMask] & PawnHashScoreMask,
-              static_cast<uint32_t>(8190 - 212));
+    EXPECT_EQ(pawnHashTable[board.pawnKey & PawnHashIndexMask] & PawnHashScoreMask, static_cast<uint32_t>(8190 - 212));
 }
 
 TEST_F(EvalTest, InitialPositionIsLevel) {

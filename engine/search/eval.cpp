@@ -64,8 +64,8 @@ constexpr int PstIndex(int s) {
 
 // What one side's piece loops leave for the king-danger and imbalance terms.
 struct SideCounts {
-    int minors = 0;        // knights and bishops
-    int majors = 0;        // rooks and queens
+    int minors = 0;            // knights and bishops
+    int majors = 0;            // rooks and queens
     int enemyKingAttacks = 0;  // tropism and king-zone points against the enemy king
 };
 
@@ -235,8 +235,10 @@ int RookTerms(const int16_t* pst, SideCounts& counts) {
         if (onSeventh & (onSeventh - 1)) {
             term += 18;
             const int kingRow = RowOf(RelativeSquare<Us>(enemyKing));
-            if (kingRow == 0) term += 48;
-            else if (kingRow == 1) term += 18;
+            if (kingRow == 0)
+                term += 48;
+            else if (kingRow == 1)
+                term += 18;
         }
     }
     return term;
@@ -273,16 +275,20 @@ int ImbalanceTerm(int minor, int major, bool whiteQueen, bool blackQueen, int wh
                 if (minor > 2) term += 130;
                 break;
             case -1:
-                if (minor > 1) term += 100;
-                else if (minor == 1) term -= 60;
+                if (minor > 1)
+                    term += 100;
+                else if (minor == 1)
+                    term -= 60;
                 if (onlyWhiteQueen && whiteMaterial >= 12) term += 60;
                 break;
             case 0:
                 if (queensEqual) term += minor > 0 ? 100 : -100;
                 break;
             case 1:
-                if (minor < -1) term -= 100;
-                else if (minor == -1) term += 60;
+                if (minor < -1)
+                    term -= 100;
+                else if (minor == -1)
+                    term += 60;
                 if (onlyBlackQueen && blackMaterial >= 12) term -= 60;
                 break;
             case 2:
@@ -292,8 +298,10 @@ int ImbalanceTerm(int minor, int major, bool whiteQueen, bool blackQueen, int wh
                 break;
         }
     } else if (major == 0) {
-        if (onlyWhiteQueen) term += 60;
-        else if (onlyBlackQueen) term -= 60;
+        if (onlyWhiteQueen)
+            term += 60;
+        else if (onlyBlackQueen)
+            term -= 60;
     } else if (queensEqual) {
         term += major > 0 ? 100 : -100;
     } else if (onlyWhiteQueen) {

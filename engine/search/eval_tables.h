@@ -8,6 +8,8 @@
 
 namespace kavrin {
 
+// clang-format off
+
 // king, totalMaterial above 70
 inline constexpr int16_t KingTable1[64] = {
        4,   12,   -4,   -6,   -6,   -4,   12,    4,
@@ -222,5 +224,7 @@ inline constexpr int16_t KingAttackWeight[KingAttackWeightSize] = {
 
 // Multiplier of the king danger by the openness count (0..15) of the king's files.
 inline constexpr int16_t ShelterMultiplier[16] = {1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4};
+
+// clang-format on
 
 }  // namespace kavrin
