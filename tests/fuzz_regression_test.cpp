@@ -1,0 +1,109 @@
+// Replays the committed seed corpora and the saved findings of every fuzz
+// target through the entry functions the fuzzers use, so that the normal and
+// the sanitizer builds run each of them. A body aborts when a reader breaks an
+// invariant; the sanitizers catch what the readers do to memory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/fuzz_bodies.h"
+#include "support/fuzz_support.h"
+
+namespace kavrin::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path FuzzFolder = fs::path(KAVRIN_SOURCE_DIR) / "fuzz";
+
+std::vector<fs::path> InputsOf(const std::string& folder, const std::string& target) {
+    std::vector<fs::path> inputs;
+    const fs::path directory = FuzzFolder / folder / target;
+    if (!fs::is_directory(directory)) return inputs;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        if (entry.is_regular_file()) inputs.push_back(entry.path());
+    }
+    std::sort(inputs.begin(), inputs.end());
+    return inputs;
+}
+
+std::string Contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Replay(const FuzzTarget& target, const std::vector<fs::path>& inputs) {
+    for (const fs::path& input : inputs) {
+        SCOPED_TRACE(input.string());
+        const std::string bytes = Contents(input);
+        EXPECT_EQ(target.body(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0);
+    }
+}
+
+class FuzzReplayTest : public testing::TestWithParam<int> {
+  protected:
+    const FuzzTarget& Target() const { return FuzzTargets[GetParam()]; }
+};
+
+TEST_P(FuzzReplayTest, SeedCorpusReplaysCleanly) {
+    const std::vector<fs::path> inputs = InputsOf("corpus", Target().name);
+    ASSERT_FALSE(inputs.empty()) << "no seed corpus for " << Target().name;
+    Replay(Target(), inputs);
+}
+
+TEST_P(FuzzReplayTest, SavedFindingsReplayCleanly) { Replay(Target(), InputsOf("regressions", Target().name)); }
+
+// Inputs cut short at every length: the end of input in the middle of every
+// field and item of the seeds.
+TEST_P(FuzzReplayTest, TruncatedSeedsReplayCleanly) {
+    for (const fs::path& input : InputsOf("corpus", Target().name)) {
+        SCOPED_TRACE(input.string());
+        const std::string bytes = Contents(input);
+        const size_t step = std::max<size_t>(1, bytes.size() / 24);
+        for (size_t length = 0; length < bytes.size(); length += step) {
+            const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+            EXPECT_EQ(Target().body(cut.data(), cut.size()), 0) << "cut at " << length;
+        }
+    }
+}
+
+std::string TargetName(const testing::TestParamInfo<int>& info) { return FuzzTargets[info.param].name; }
+
+INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplayTest, testing::Range(0, FuzzTargetCount), TargetName);
+
+TEST(FuzzTargetTable, MatchesTheFuzzExecutables) {
+    const std::string cmake = Contents(FuzzFolder / "CMakeLists.txt");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(cmake, match, std::regex(R"(set\(KAVRIN_FUZZ_TARGETS ([^)]*)\))")));
+    std::istringstream names(match[1].str());
+    std::set<std::string> executables{std::istream_iterator<std::string>(names), std::istream_iterator<std::string>()};
+    std::set<std::string> table;
+    for (int i = 0; i < FuzzTargetCount; ++i) table.insert(FuzzTargets[i].name);
+    EXPECT_EQ(executables, table);
+    for (const std::string& name : table) EXPECT_EQ(FindFuzzTarget(name.c_str())->name, name);
+    EXPECT_EQ(FindFuzzTarget("no-such-target"), nullptr);
+}
+
+TEST(FuzzSupport, BrokenInvariantAborts) {
+    EXPECT_DEATH(Require(false, "the check", "with detail"), "fuzz invariant broken: the check with detail");
+}
+
+TEST(FuzzSupport, ScratchFilesHoldTheBytesAndAreCleared) {
+    const uint8_t bytes[] = {0, 1, 0xFF, '\n'};
+    const std::string path = WriteScratchFile("probe.bin", bytes, sizeof bytes);
+    EXPECT_EQ(Contents(path), std::string("\0\1\xFF\n", 4));
+    ClearScratchDirectory();
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_TRUE(fs::is_directory(ScratchDirectory()));
+}
+
+}  // namespace
+}  // namespace kavrin::fuzz

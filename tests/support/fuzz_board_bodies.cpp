@@ -1,0 +1,116 @@
+// Fuzz bodies for the readers of the board subsystem and of move text: the
+// position text, coordinate moves and SAN.
+#include <cstring>
+#include <string>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/poscheck.h"
+#include "notation/movetext.h"
+#include "notation/san.h"
+#include "support/fuzz_bodies.h"
+#include "support/fuzz_support.h"
+
+namespace kavrin::fuzz {
+
+namespace {
+
+// Everything a reader may change and a failed read must leave as it was.
+struct PositionState {
+    Board board;
+    GameSnapshot snapshot;
+    int side;
+    uint16_t ply;
+    // The move field of the entry on top is written by every trial make and
+    // means nothing until a move is played, so it is not compared.
+    HistoryEntry firstEntry;
+    int historyIndex;
+    bool playable;
+
+    static PositionState Capture() {
+        return {kavrin::board, gameSnapshot, sideToMove, gamePly, history[0], HistoryIndex(), boardPlayable};
+    }
+    bool operator==(const PositionState& other) const {
+        return std::memcmp(&board, &other.board, sizeof(Board)) == 0 &&
+               std::memcmp(&snapshot, &other.snapshot, sizeof(GameSnapshot)) == 0 && side == other.side &&
+               ply == other.ply && firstEntry.hashKey == other.firstEntry.hashKey &&
+               firstEntry.fiftyCounter == other.firstEntry.fiftyCounter &&
+               historyIndex == other.historyIndex && playable == other.playable;
+    }
+};
+
+void RequirePositionSound(const char* after) {
+    const char* why = nullptr;
+    if (!CheckPosition(&why)) InvariantFailed(after, why != nullptr ? why : "");
+}
+
+// Position of a two-part input: the first line is a position text (the start
+// position when it is not read), the rest is the text under test.
+std::string SetUpFromFirstLine(const std::string& input) {
+    const size_t lineEnd = input.find('\n');
+    const std::string fen = input.substr(0, lineEnd);
+    if (!ReadFen(fen.c_str()) || !boardPlayable) ReadFen(InitialFen);
+    return lineEnd == std::string::npos ? std::string() : input.substr(lineEnd + 1);
+}
+
+bool IsFile(char c) { return c >= 'a' && c <= 'h'; }
+bool IsRank(char c) { return c >= '1' && c <= '8'; }
+int SquareOf(char file, char rank) { return (file - 'a') + 8 * ('8' - rank); }
+
+}  // namespace
+
+int FuzzFen(const uint8_t* data, size_t size) {
+    PrepareEngine();
+    const std::string text = AsText(data, size);
+    const PositionState before = PositionState::Capture();
+    const bool read = ReadFen(text.c_str());
+    if (read) {
+        RequirePositionSound("ReadFen accepted a position that fails the position check:");
+        Require(gamePly == 1 && HistoryIndex() == 0, "ReadFen did not restart the history");
+        Require(history[0].hashKey == board.hashKey, "first history entry does not hold the position key");
+        Require(std::memcmp(gameSnapshot.pieceOn, board.pieceOn, 64) == 0, "game snapshot differs from the Board");
+        const bool oneKingEach = board.kingSquare[0] < 64 && board.kingSquare[1] < 64;
+        Require(!boardPlayable || oneKingEach, "playable Board without both kings");
+    } else if (!(PositionState::Capture() == before)) {
+        // A refused text either leaves the previous position or, when only its
+        // "am"/"bm" move failed, a completely read one.
+        RequirePositionSound("ReadFen refused a text and left a half-built Board:");
+    }
+    return 0;
+}
+
+int FuzzMoveText(const uint8_t* data, size_t size) {
+    PrepareEngine();
+    const std::string text = SetUpFromFirstLine(AsText(data, size));
+    const GameSnapshot snapshot = gameSnapshot;
+    const Board live = board;
+    const Move m = TextToMove(text.c_str());
+    const Move onBoard = TextToMoveOnBoard(text.c_str());
+    Require(std::memcmp(&snapshot, &gameSnapshot, sizeof snapshot) == 0, "TextToMove changed the snapshot");
+    Require(std::memcmp(&live, &board, sizeof live) == 0, "TextToMove changed the Board");
+    for (const Move decoded : {m, onBoard}) {
+        if (decoded == 0) continue;
+        const char* t = text.c_str();
+        Require(IsFile(t[0]) && IsRank(t[1]) && IsFile(t[2]) && IsRank(t[3]), "move decoded from malformed text", t);
+        Require(MoveFrom(decoded) == SquareOf(t[0], t[1]) && MoveTo(decoded) == SquareOf(t[2], t[3]),
+                "decoded squares differ from the text", t);
+        char back[MoveTextSize];
+        MoveToText(back, decoded);
+        Require(std::strncmp(back, t, 4) == 0, "move text does not come back", t);
+    }
+    return 0;
+}
+
+int FuzzSan(const uint8_t* data, size_t size) {
+    PrepareEngine();
+    const std::string text = SetUpFromFirstLine(AsText(data, size));
+    const PositionState before = PositionState::Capture();
+    const PlyRecord* ply = currentPly;
+    ParseSan(text.c_str());
+    Require(PositionState::Capture() == before, "ParseSan left the Board changed", text.c_str());
+    Require(currentPly == ply, "ParseSan left the ply stack moved", text.c_str());
+    RequirePositionSound("position check fails after ParseSan:");
+    return 0;
+}
+
+}  // namespace kavrin::fuzz

@@ -1,0 +1,235 @@
+// Fuzz bodies for the book and database files: POS lines and the database
+// builder, the book loader with its lookups, and the database lookups.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "book/book.h"
+#include "book/posdb.h"
+#include "driver/game.h"
+#include "support/fuzz_bodies.h"
+#include "support/fuzz_support.h"
+
+namespace kavrin::fuzz {
+
+namespace {
+
+// Reads the input front to back; past its end every read gives zero.
+struct ByteReader {
+    const uint8_t* data;
+    size_t size;
+    size_t at = 0;
+
+    uint8_t Byte() { return at < size ? data[at++] : 0; }
+    uint32_t Word32() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(Byte()) << (8 * i);
+        return v;
+    }
+    // The next n bytes (fewer at the end of the input).
+    std::vector<uint8_t> Bytes(size_t n) {
+        const size_t take = std::min(n, size - std::min(at, size));
+        std::vector<uint8_t> out(data + at, data + at + take);
+        at += take;
+        return out;
+    }
+    std::vector<uint8_t> Rest() { return Bytes(size); }
+};
+
+uint64_t LittleEndian64(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+    return v;
+}
+
+bool SameRecord(const PositionRecord& a, const PositionRecord& b) {
+    return a.key == b.key && std::memcmp(a.placement, b.placement, PlacementBytes) == 0 && a.flags == b.flags &&
+           a.ply == b.ply && a.whiteWins == b.whiteWins && a.blackWins == b.blackWins && a.draws == b.draws;
+}
+
+// The stored value of record n of a record file: the 47 bits below the
+// bucket.
+uint64_t StoredValueAt(const std::vector<uint8_t>& records, uint64_t n) {
+    const uint8_t* p = records.data() + n * BookRecordSize;
+    const BookRecord r = DecodeBookRecord(p);
+    return (static_cast<uint64_t>(r.upper) << 32) | r.lower;
+}
+
+}  // namespace
+
+int FuzzPosLine(const uint8_t* data, size_t size) {
+    PrepareEngine();
+    // Each line alone, in a buffer of exactly its length, as the builder
+    // hands it over.
+    size_t start = 0;
+    while (start <= size) {
+        size_t end = start;
+        while (end < size && data[end] != '\n') ++end;
+        const size_t len = std::min<size_t>(end - start, PosLineLimit);
+        std::vector<char> line(data + start, data + start + len);
+        PositionRecord record{};
+        const PosParse parsed = ParsePosLine(line.data(), static_cast<int>(len), record);
+        if (parsed == PosParse::Ok) {
+            Require(record.whiteWins + record.blackWins + record.draws == 1, "a POS line counts other than one game");
+            uint8_t bytes[PositionRecordSize];
+            EncodeRecord(record, bytes);
+            Require(SameRecord(DecodeRecord(bytes), record), "a position record does not survive its encoding");
+        }
+        start = end + 1;
+    }
+
+    // The whole input as a POS file through the builder; what it builds is a
+    // database whose keys ascend.
+    const std::string posName = WriteScratchFile("input.pos", data, size);
+    for (const char side : {'W', 'B'}) {
+        const std::string dbName = ScratchDirectory() + "/built.db";
+        char message[DbMessageSize] = {};
+        const bool built = CreateDatabase(posName.c_str(), dbName.c_str(), side, message);
+        Require(std::memchr(message, '\0', DbMessageSize) != nullptr, "database message without its end");
+        if (!built) continue;
+        PositionDatabase db;
+        Require(db.Open(dbName.c_str(), dbName.c_str()), "a built database does not open", db.message);
+        PositionRecord record;
+        uint64_t previous = 0;
+        uint64_t count = 0;
+        Require(RewindDatabase(db.file[1]) || db.file[1].recordCount == 0, "a built database does not rewind");
+        while (ReadNextRecord(db.file[1], record)) {
+            Require(count == 0 || record.key > previous, "a built database has keys out of order");
+            Require(((record.flags & FlagWhiteToMove) != 0) == (side == 'W'), "a record of the other side");
+            previous = record.key;
+            ++count;
+        }
+        Require(count == db.file[1].recordCount, "the built records do not all read back");
+    }
+    ClearScratchDirectory();
+    return 0;
+}
+
+// Input: a mode byte (bit 0: index built from bucket counts, else raw index
+// bytes; bit 1: no record file; bit 2: the white book), a 16-bit length of the
+// index part, the index part, and the record file.
+int FuzzBook(const uint8_t* data, size_t size) {
+    PrepareEngine();
+    ByteReader reader{data, size};
+    const uint8_t mode = reader.Byte();
+    const size_t indexPartLength = reader.Byte() | (static_cast<size_t>(reader.Byte()) << 8);
+    const std::vector<uint8_t> indexPart = reader.Bytes(indexPartLength);
+    const std::vector<uint8_t> records = reader.Rest();
+    const int side = (mode & 4) != 0 ? 1 : 0;
+
+    std::vector<uint8_t> indexFile;
+    if ((mode & 1) != 0) {
+        // Pairs of a bucket (17 bits) and a record count, summed into the
+        // running totals that an index holds.
+        std::vector<uint32_t> counts(BookIndexEntries, 0);
+        for (size_t i = 0; i + 4 <= indexPart.size(); i += 4) {
+            const uint32_t bucket = (indexPart[i] | (indexPart[i + 1] << 8) | (indexPart[i + 2] << 16)) &
+                                    (BookIndexEntries - 1);
+            counts[bucket] += indexPart[i + 3];
+        }
+        indexFile.resize(BookIndexBytes);
+        uint32_t total = 0;
+        for (int b = 0; b < BookIndexEntries; ++b) {
+            total += counts[b];
+            for (int k = 0; k < 4; ++k) indexFile[4 * b + k] = static_cast<uint8_t>(total >> (8 * k));
+        }
+    } else {
+        indexFile = indexPart;
+    }
+    WriteScratchFile("book.mbx", indexFile.data(), indexFile.size());
+    if ((mode & 2) == 0) WriteScratchFile("book.mbk", records.data(), records.size());
+    const std::string base = ScratchDirectory() + "/book";
+
+    const bool loaded = bookSet.LoadBook(side, base.c_str());
+    Require(std::memchr(bookSet.message, '\0', BookMessageSize) != nullptr, "book message without its end");
+    OpeningBook& book = bookSet.book[side];
+    if (loaded) {
+        const uint64_t recordCount = records.size() / BookRecordSize;
+        Require(book.recordCount == recordCount, "the book counts other records than its file holds");
+        // Every record under the bucket the index gives it, and its near
+        // misses: found exactly when the bucket holds the value.
+        uint32_t bucket = 0;
+        for (uint64_t n = 0; n < recordCount && n < 512; ++n) {
+            while (bucket < BookIndexEntries && book.index[bucket] <= n) ++bucket;
+            if (bucket == BookIndexEntries) break;
+            const uint64_t first = bucket == 0 ? 0 : book.index[bucket - 1];
+            const uint64_t end = book.index[bucket];
+            bool ascending = true;
+            for (uint64_t i = first; i + 1 < end; ++i) ascending &= StoredValueAt(records, i) < StoredValueAt(records, i + 1);
+            const uint64_t value = StoredValueAt(records, n);
+            for (const uint64_t probe : {value, value ^ 1, value + 1}) {
+                const uint64_t stored = probe & ((uint64_t{1} << 47) - 1);
+                const uint64_t key = (static_cast<uint64_t>(bucket) << 47) | stored;
+                bool present = false;
+                for (uint64_t i = first; i < end; ++i) present |= StoredValueAt(records, i) == stored;
+                const bool found = BookContains(book, key);
+                Require(!found || present, "the book claims a position that its bucket does not hold");
+                Require(!ascending || found == present, "a sorted bucket misses a position it holds");
+            }
+        }
+        // A book move is a legal move and leaves the position as it was.
+        ReadFen(InitialFen);
+        if (side == 1) ReadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
+        const Board before = board;
+        const Move m = BookProbe();
+        Require(std::memcmp(&before, &board, sizeof(Board)) == 0, "the book probe changed the Board");
+        Require(m == 0 || IsLegalMove(m), "the book offered an illegal move");
+    } else {
+        Require(book.recordCount == 0 && book.recordFile == nullptr, "a refused book stays half loaded");
+        for (const uint64_t key : {uint64_t{0}, ~uint64_t{0}, uint64_t{0x123456789ABCDEF}})
+            Require(!BookContains(book, key), "a refused book answers lookups");
+    }
+    bookSet.Close();
+    ClearScratchDirectory();
+    return 0;
+}
+
+// Input: a flag byte (bit 0: both sides read one file), a 16-bit length of the
+// black file, the black file, and the white file.
+int FuzzPosDb(const uint8_t* data, size_t size) {
+    PrepareEngine();
+    ByteReader reader{data, size};
+    const uint8_t flags = reader.Byte();
+    const size_t blackLength = reader.Byte() | (static_cast<size_t>(reader.Byte()) << 8);
+    const std::vector<uint8_t> blackFile = reader.Bytes(blackLength);
+    const std::vector<uint8_t> whiteFile = (flags & 1) != 0 ? blackFile : reader.Rest();
+    const std::string blackName = WriteScratchFile("black.db", blackFile.data(), blackFile.size());
+    const std::string whiteName = WriteScratchFile("white.db", whiteFile.data(), whiteFile.size());
+
+    PositionDatabase db;
+    const bool opened = db.Open(whiteName.c_str(), blackName.c_str());
+    Require(std::memchr(db.message, '\0', DbMessageSize) != nullptr, "database message without its end");
+    if (opened) {
+        const std::vector<uint8_t>* files[2] = {&blackFile, &whiteFile};
+        for (int side = 0; side < 2; ++side) {
+            const std::vector<uint8_t>& bytes = *files[side];
+            const uint64_t count = bytes.size() / PositionRecordSize;
+            Require(db.file[side].recordCount == count, "the database counts other records than its file holds");
+            std::vector<uint64_t> keys;
+            for (uint64_t n = 0; n < count; ++n) keys.push_back(LittleEndian64(bytes.data() + n * PositionRecordSize));
+            bool ascending = true;
+            for (size_t i = 1; i < keys.size(); ++i) ascending &= keys[i - 1] < keys[i];
+            for (size_t n = 0; n < keys.size() && n < 256; ++n) {
+                for (const uint64_t key : {keys[n], keys[n] + 1, keys[n] - 1}) {
+                    bool present = false;
+                    for (const uint64_t k : keys) present |= k == key;
+                    const PositionRecord* binary = db.FindRecord(side, key);
+                    Require(binary == nullptr || binary->key == key, "FindRecord returned another key");
+                    Require(!ascending || (binary != nullptr) == present, "FindRecord misses a key of a sorted file");
+                    const PositionRecord* linear = db.FindRecordLinear(side, key);
+                    Require(linear == nullptr || linear->key == key, "FindRecordLinear returned another key");
+                    Require(!ascending || (linear != nullptr) == present,
+                            "FindRecordLinear misses a key of a sorted file");
+                }
+            }
+        }
+    }
+    db.Close();
+    ClearScratchDirectory();
+    return 0;
+}
+
+}  // namespace kavrin::fuzz

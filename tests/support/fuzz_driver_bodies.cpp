@@ -1,0 +1,134 @@
+// Fuzz body for the command loop: the handshake of an interface, then the
+// input as the rest of standard input.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+#include "board/board.h"
+#include "board/poscheck.h"
+#include "driver/command_loop.h"
+#include "driver/engine_state.h"
+#include "driver/input.h"
+#include "support/fuzz_bodies.h"
+#include "support/fuzz_support.h"
+
+namespace kavrin::fuzz {
+
+namespace {
+
+constexpr const char* InterfaceGreeting = "xboard\naccepted done\naccepted setboard\naccepted done\n";
+// Deepest "perft" an input may ask for: deeper ones take minutes and prove
+// nothing more about reading commands.
+constexpr int PerftDepthLimit = 3;
+
+// Puts the globals a run of the loop changes back to their state at program
+// start, so that every input meets the engine as a fresh process would.
+void RestoreProgramStart() {
+    board = Board{};
+    gameSnapshot = GameSnapshot{};
+    sideToMove = White;
+    gamePly = 1;
+    std::fill(std::begin(history), std::end(history), HistoryEntry{});
+    historyTop = history;
+    currentPly = plyStack;
+    boardPlayable = false;
+    engineState = EngineState{};
+}
+
+bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// Inputs the run must not act on: file names outside the scratch folder
+// (absolute or climbing out of it) and deep perft runs.
+bool Acceptable(const std::string& input) {
+    size_t i = 0;
+    bool afterPerft = false;
+    while (i < input.size()) {
+        while (i < input.size() && IsBlank(input[i])) ++i;
+        const size_t start = i;
+        while (i < input.size() && !IsBlank(input[i])) ++i;
+        if (start == i) break;
+        const std::string word = input.substr(start, i - start);
+        if (word[0] == '/' || word[0] == '~' || word.find("..") != std::string::npos) return false;
+        if (afterPerft) {
+            // The depth is read as a number: optional sign, then digits.
+            size_t d = word[0] == '+' || word[0] == '-' ? 1 : 0;
+            long depth = 0;
+            while (d < word.size() && word[d] >= '0' && word[d] <= '9' && depth <= PerftDepthLimit)
+                depth = depth * 10 + (word[d++] - '0');
+            if (word[0] != '-' && depth > PerftDepthLimit) return false;
+        }
+        afterPerft = word == "perft";
+    }
+    return true;
+}
+
+// Points a standard descriptor at another file for the length of one run.
+class Redirect {
+  public:
+    Redirect(int descriptor, int replacement) : descriptor_(descriptor), saved_(dup(descriptor)) {
+        std::fflush(nullptr);
+        dup2(replacement, descriptor);
+        close(replacement);
+    }
+    ~Redirect() {
+        std::fflush(nullptr);
+        dup2(saved_, descriptor_);
+        close(saved_);
+    }
+    Redirect(const Redirect&) = delete;
+    Redirect& operator=(const Redirect&) = delete;
+
+  private:
+    int descriptor_;
+    int saved_;
+};
+
+}  // namespace
+
+int FuzzCommandLoop(const uint8_t* data, size_t size) {
+    PrepareEngine();
+    const std::string input = InterfaceGreeting + AsText(data, size);
+    if (!Acceptable(input)) return 0;
+    RestoreProgramStart();
+
+    std::FILE* words = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    Require(words != nullptr, "cannot open the input as a stream");
+    const WordSource savedInput = commandInput;
+    commandInput = WordSource{words};
+
+    char here[4096];
+    Require(getcwd(here, sizeof here) != nullptr, "cannot read the working folder");
+    Require(chdir(ScratchDirectory().c_str()) == 0, "cannot enter the scratch folder");
+    {
+        // Standard input is an empty file: the input test then always reports
+        // pending input, so every search and ponder search stops at its first
+        // look and the run ends with the input.
+        const std::string emptyName = ScratchDirectory() + "/stdin";
+        const int empty = open(emptyName.c_str(), O_RDONLY | O_CREAT | O_TRUNC, 0600);
+        Require(empty >= 0, "cannot create the empty input");
+        const int sink = open("/dev/null", O_WRONLY);
+        Require(sink >= 0, "cannot open /dev/null");
+        Redirect toEmpty(STDIN_FILENO, empty);
+        Redirect toSink(STDOUT_FILENO, sink);
+        CommandLoop();
+    }
+    Require(chdir(here) == 0, "cannot return to the working folder");
+    commandInput = savedInput;
+    std::fclose(words);
+
+    Require(engineState.mode == Quit, "the command loop returned before quit or the end of input");
+    if (boardPlayable) {
+        const char* why = nullptr;
+        if (!CheckPosition(&why)) InvariantFailed("position check fails after the command loop:", why ? why : "");
+    }
+    ClearScratchDirectory();
+    return 0;
+}
+
+}  // namespace kavrin::fuzz
