@@ -1,0 +1,415 @@
+// The search end to end on the Board: mates with their scores and markers,
+// stalemate and draw markers at the root, the repetition guard on table
+// cutoffs, the thinking line and the log lines, stopping on input and on
+// time, the reset of all search state, and the cut for a full history.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/perft.h"
+#include "board/tables.h"
+#include "driver/clock.h"
+#include "driver/engine_state.h"
+#include "driver/log.h"
+#include "notation/movetext.h"
+#include "search/alphabeta.h"
+#include "search/pawnhash.h"
+#include "search/quiesce.h"
+#include "search/reset.h"
+#include "search/root.h"
+#include "search/tt.h"
+
+namespace kavrin {
+namespace {
+
+constexpr const char* MateInOne = "r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -";
+constexpr const char* MateInTwo = "r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq -";
+constexpr const char* MateInThree = "r1b1kb1r/pppp1ppp/5q2/4n3/3KP3/2N3PN/PPP4P/R1BQ1B1R b kq -";
+constexpr const char* Middlegame = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
+
+// Standard input is a pipe the test writes to; the log stream is redirected
+// into a string; standard output can be captured into a file.
+class SearchTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        BuildTables();
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        dup2(fds[0], STDIN_FILENO);
+        inputWriter = fds[1];
+    }
+
+    void SetUp() override {
+        savedLog = static_cast<std::ostream&>(logStream).rdbuf(&logText);
+        engineState.mode = Thinking;
+        engineState.stopSearch = false;
+        engineState.searchStart = ClockMs();
+        engineState.timeAllotment = 1000000000;
+        engineState.movesToGo = 0;
+        engineState.maxDepth = 4;
+    }
+    void TearDown() override { static_cast<std::ostream&>(logStream).rdbuf(savedLog); }
+
+    static void SetUpPosition(const char* fen) {
+        ASSERT_TRUE(ReadFen(fen));
+        currentPly = plyStack;
+    }
+
+    // Plays a game move on the Board as the driver does.
+    static void PlayMove(const char* text) {
+        const Move m = TextToMoveOnBoard(text);
+        ASSERT_NE(m, 0) << text;
+        SaveForMake(currentPly);
+        MakeMove(m, currentPly);
+        ++gamePly;
+    }
+
+    // Runs a search with standard output going to a file; returns the text.
+    std::string SearchCapturingOutput(Move* best) {
+        std::fflush(stdout);
+        std::FILE* capture = std::tmpfile();
+        const int savedOut = dup(STDOUT_FILENO);
+        dup2(fileno(capture), STDOUT_FILENO);
+        *best = IterativeDeepening();
+        std::fflush(stdout);
+        dup2(savedOut, STDOUT_FILENO);
+        close(savedOut);
+        std::rewind(capture);
+        std::string text;
+        char buffer[512];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, capture)) > 0) text.append(buffer, n);
+        std::fclose(capture);
+        return text;
+    }
+
+    static std::string Text(Move m) {
+        char text[MoveTextSize];
+        MoveToText(text, m);
+        return text;
+    }
+
+    static int inputWriter;
+    std::stringbuf logText;
+    std::streambuf* savedLog = nullptr;
+};
+
+int SearchTest::inputWriter = -1;
+
+TEST_F(SearchTest, MateInOneScoresMateValueMinusOneAndShowsTheMateMarker) {
+    SetUpPosition(MateInOne);
+    Move best;
+    const std::string out = SearchCapturingOutput(&best);
+    EXPECT_EQ(Text(best), "h5f7");
+    EXPECT_EQ(engineState.bestScore, MateValue - 1);
+    EXPECT_NE(out.find("h5f7 # \n"), std::string::npos) << out;
+    EXPECT_NE(logText.str().find("--- MATE: 8099\n"), std::string::npos);
+}
+
+TEST_F(SearchTest, MateInTwoAndThreeScoreByTheMatingPly) {
+    SetUpPosition(MateInTwo);
+    engineState.maxDepth = 5;
+    Move best;
+    SearchCapturingOutput(&best);
+    EXPECT_EQ(Text(best), "d5f6");
+    EXPECT_EQ(engineState.bestScore, MateValue - 3);
+
+    SetUpPosition(MateInThree);
+    engineState.maxDepth = 6;
+    const std::string out = SearchCapturingOutput(&best);
+    EXPECT_EQ(Text(best), "f8c5");
+    EXPECT_EQ(engineState.bestScore, MateValue - 5);
+    // The fourth iteration that shows the mate ends the search.
+    engineState.maxDepth = 20;
+    SetUpPosition(MateInThree);
+    SearchCapturingOutput(&best);
+    // Iterations 5 to 8 show the mate in three.
+    EXPECT_EQ(iterationDepth, 8);
+    EXPECT_EQ(engineState.bestScore, MateValue - 5);
+}
+
+TEST_F(SearchTest, MatedRootGivesTheCheckmateMarker) {
+    SetUpPosition("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq -");
+    Move best;
+    const std::string out = SearchCapturingOutput(&best);
+    EXPECT_EQ(best, ResultCheckmated);
+    EXPECT_EQ(engineState.bestScore, -MateValue);
+    EXPECT_NE(out.find("    2     -8100     0     "), std::string::npos) << out;
+    EXPECT_NE(out.find("  # \n"), std::string::npos) << out;
+    const TTEntry* e = ProbeTT();
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(EntryMove(*e), ResultCheckmated);
+    EXPECT_EQ(EntryScore(*e), -MateValue);
+}
+
+TEST_F(SearchTest, StalemateAtTheRootEndsAtOnceWithItsMarker) {
+    SetUpPosition("7k/5Q2/6K1/8/8/8/8/8 b - -");
+    Move best;
+    const std::string out = SearchCapturingOutput(&best);
+    EXPECT_EQ(best, ResultStalemate);
+    EXPECT_EQ(engineState.bestScore, 0);
+    EXPECT_EQ(out, "");
+    EXPECT_NE(logText.str().find("-----STALEMATED---\n"), std::string::npos);
+}
+
+TEST_F(SearchTest, DrawnRootReturnsTheDrawMarkerWithoutSearching) {
+    SetUpPosition("8/8/4k3/8/8/3BK3/8/8 w - -");
+    Move best;
+    std::string out = SearchCapturingOutput(&best);
+    EXPECT_EQ(best, ResultInsufficientMaterial);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(logText.str(), "");
+
+    SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
+    for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"}) PlayMove(m);
+    out = SearchCapturingOutput(&best);
+    EXPECT_EQ(best, ResultRepetition);
+    EXPECT_EQ(engineState.bestScore, 0);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(logText.str(), "");
+}
+
+// A deep exact table entry for the node is a cutoff, unless its move would
+// repeat a position.
+TEST_F(SearchTest, TableCutoffIsRefusedWhenTheHashMoveRepeats) {
+    auto searchNode = [](Move hashMove) {
+        SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
+        PlayMove("g1f3");
+        PlayMove("g8f6");
+        PlayMove("f3g1");
+        StoreTT(777, BoundExact, 20, hashMove);
+        plyStack[0].moveListEnd = moveStack;
+        currentPly = plyStack + 1;
+        currentPly->moveListEnd = nullptr;
+        checkCount[0] = checkCount[1] = 0;
+        nextPollAt = nodeCount + PollInterval;
+        const int16_t v = AlphaBeta(1, 1, -MateValue, MateValue, 0);
+        currentPly = plyStack;
+        return v;
+    };
+    const Move back = MakeMoveWord(21, 6, Quiet);   // f6g8
+    const Move pawn = MakeMoveWord(12, 28, Quiet);  // e7e5
+    EXPECT_EQ(searchNode(pawn), 777);
+    const int16_t searched = searchNode(back);
+    EXPECT_NE(searched, 777);
+    EXPECT_LT(searched, 200);
+    EXPECT_GT(searched, -200);
+}
+
+// One search's thinking line and log lines, byte for byte; then the same
+// position again, resumed from its table entry.
+TEST_F(SearchTest, ThinkingLineAndLogLinesOfOneSearch) {
+    SetUpPosition(MateInOne);
+    engineState.maxDepth = 2;
+    Move best;
+    std::string out = SearchCapturingOutput(&best);
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "    2     8099     0     %d  h5f7 # \n", static_cast<int>(nodeCount));
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(logText.str(),
+              "---------- brak hm na poczatku!!!\n"
+              "-FEN:\tr1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -\n"
+              "-E: 2:\t8099\th5f7 # \n"
+              "--- MATE: 8099\n");
+
+    logText.str("");
+    engineState.mode = Pondering;
+    out = SearchCapturingOutput(&best);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(logText.str(), "---------- mate score from hash!!! m:" + std::to_string(best) +
+                                 "\n"
+                                 "-FEN:\tr1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -\n"
+                                 "-PONDER:\n"
+                                 "-E: 2:\t8099\th5f7 # \n"
+                                 "--- MATE: 8099\n");
+}
+
+TEST_F(SearchTest, ThinkingLinesGrowByOneIterationEach) {
+    SetUpPosition(Middlegame);
+    engineState.maxDepth = 4;
+    Move best;
+    const std::string out = SearchCapturingOutput(&best);
+    std::istringstream lines(out);
+    std::string line;
+    int depth = 2;
+    while (std::getline(lines, line)) {
+        EXPECT_EQ(line.rfind("    " + std::to_string(depth) + "     ", 0), 0u) << line;
+        EXPECT_NE(line.find("     0     "), std::string::npos) << line;
+        EXPECT_EQ(line.back(), ' ') << line;
+        ++depth;
+    }
+    EXPECT_EQ(depth, 5);
+    EXPECT_NE(best, 0);
+}
+
+TEST_F(SearchTest, PendingInputStopsTheSearchMidway) {
+    SetUpPosition(Middlegame);
+    engineState.maxDepth = 60;
+    std::thread writer([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const char byte = '\n';
+        ASSERT_EQ(write(inputWriter, &byte, 1), 1);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    Move best;
+    SearchCapturingOutput(&best);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    writer.join();
+    EXPECT_TRUE(engineState.stopSearch);
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_LT(iterationDepth, 60);
+    EXPECT_NE(best, 0);
+    char byte;
+    ASSERT_EQ(read(STDIN_FILENO, &byte, 1), 1);
+}
+
+TEST_F(SearchTest, SpentTimeStopsTheSearchOnlyAfterIterationTwo) {
+    SetUpPosition(Middlegame);
+    engineState.maxDepth = 60;
+    engineState.timeAllotment = 0;
+    Move best;
+    const std::string out = SearchCapturingOutput(&best);
+    EXPECT_EQ(out.rfind("    2     ", 0), 0u) << out;
+    EXPECT_EQ(out.find("    3     "), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+    EXPECT_TRUE(engineState.stopSearch);
+    EXPECT_EQ(iterationDepth, 3);
+    EXPECT_NE(best, 0);
+
+    // Pondering has no time limit: only the depth ends it.
+    SetUpPosition(Middlegame);
+    engineState.mode = Pondering;
+    engineState.maxDepth = 4;
+    engineState.stopSearch = false;
+    SearchCapturingOutput(&best);
+    EXPECT_FALSE(engineState.stopSearch);
+    EXPECT_EQ(iterationDepth, 5);
+}
+
+TEST_F(SearchTest, FailLowTriplesTheAllotmentUntilTheIterationEnds) {
+    SetUpPosition(Middlegame);
+    engineState.maxDepth = 5;
+    engineState.movesToGo = 10;
+    engineState.timeAllotment = 100000000;
+    Move best;
+    SearchCapturingOutput(&best);
+    EXPECT_EQ(engineState.timeAllotment, 100000000);
+}
+
+TEST_F(SearchTest, PositionReadEmptiesTableHistoryKillersAndPawnHash) {
+    SetUpPosition(Middlegame);
+    Move best;
+    SearchCapturingOutput(&best);
+    auto anyNonZero = [](const void* data, size_t size) {
+        const unsigned char* bytes = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < size; ++i) {
+            if (bytes[i]) return true;
+        }
+        return false;
+    };
+    bool killers = false;
+    for (const PlyRecord& r : plyStack) killers = killers || r.killer1 || r.killer2;
+    ASSERT_TRUE(anyNonZero(&transpositionTable, sizeof(transpositionTable)));
+    ASSERT_TRUE(anyNonZero(historyTable, sizeof(historyTable)));
+    ASSERT_TRUE(anyNonZero(pawnHashTable, sizeof(pawnHashTable)));
+    ASSERT_TRUE(killers);
+    ponderRecord.killer1 = 0x0123;
+
+    SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
+    EXPECT_FALSE(anyNonZero(&transpositionTable, sizeof(transpositionTable)));
+    EXPECT_FALSE(anyNonZero(historyTable, sizeof(historyTable)));
+    EXPECT_FALSE(anyNonZero(pawnHashTable, sizeof(pawnHashTable)));
+    for (const PlyRecord& r : plyStack) {
+        EXPECT_EQ(r.killer1, 0);
+        EXPECT_EQ(r.killer2, 0);
+    }
+    EXPECT_EQ(ponderRecord.killer1, 0x0123);
+    ponderRecord.killer1 = 0;
+    SearchCapturingOutput(&best);
+    EXPECT_NE(logText.str().find("---------- brak hm na poczatku!!!\n"), std::string::npos);
+}
+
+// A game that has nearly filled the position history: the search line is
+// cut to the room left, and with no room at all no move is returned.
+TEST_F(SearchTest, NearlyFullHistoryCutsTheLineOrRefuses) {
+    for (int used : {HistorySize - 40, HistorySize - 9, HistorySize - 3}) {
+        SetUpPosition(Middlegame);
+        history[used] = history[0];
+        historyTop = history + used;
+        engineState.maxDepth = 6;
+        Move best;
+        SearchCapturingOutput(&best);
+        EXPECT_NE(best, 0) << used;
+        EXPECT_EQ(HistoryIndex(), used);
+        EXPECT_LE(deepestSearchPly, HistorySize - 2 - used);
+    }
+    SetUpPosition(Middlegame);
+    logText.str("");
+    history[HistorySize - 2] = history[0];
+    historyTop = history + HistorySize - 2;
+    Move best;
+    const std::string out = SearchCapturingOutput(&best);
+    EXPECT_EQ(best, 0);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(logText.str(), "---------- no history room for a search\n");
+    SetUpPosition(Middlegame);
+}
+
+// The variation text plays only legal table moves: a corrupt entry ends it.
+TEST_F(SearchTest, VariationTextStopsAtAnImpossibleTableMove) {
+    SetUpPosition(Middlegame);
+    plyStack[0].moveListEnd = nullptr;
+    StoreTT(10, BoundExact, 5, TextToMoveOnBoard("e5f7"));
+    char text[PvTextSize];
+    BuildPvText(text, 12);
+    EXPECT_STREQ(text, "e5f7 NOE ");
+    ClearTranspositionTable();
+    StoreTT(10, BoundExact, 5, MakeMoveWord(56, 0, Quiet));  // a1a8 through its own pieces
+    BuildPvText(text, 12);
+    EXPECT_STREQ(text, "");
+    // A pinned knight's move is pseudo-legal but exposes the king.
+    SetUpPosition("4k3/8/8/8/4r3/8/4N3/4K3 w - -");
+    StoreTT(10, BoundExact, 5, TextToMoveOnBoard("e2c3"));
+    BuildPvText(text, 12);
+    EXPECT_STREQ(text, "");
+    ClearTranspositionTable();
+    StoreTT(10, BoundExact, 5, ResultStalemate);
+    BuildPvText(text, 12);
+    EXPECT_STREQ(text, "1/2 - 1/2 (stalemate)");
+    ClearTranspositionTable();
+    StoreTT(10, BoundExact, 5, 0x3123);
+    BuildPvText(text, 12);
+    EXPECT_STREQ(text, "ERROR: 3123");
+    BuildPvText(text, 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(HistoryIndex(), 0);
+    EXPECT_EQ(currentPly, plyStack);
+}
+
+TEST_F(SearchTest, PollComparisonSurvivesTheCounterWrap) {
+    nodeCount = 0xFFFFFFF0u;
+    nextPollAt = 0xFFFFFFF8u;
+    EXPECT_FALSE(PollDue());
+    nodeCount = 0xFFFFFFF9u;
+    EXPECT_TRUE(PollDue());
+    nextPollAt = 0xFFFFFFF8u + PollInterval;  // wrapped past zero
+    EXPECT_FALSE(PollDue());
+    nodeCount = 5;
+    EXPECT_FALSE(PollDue());
+    nodeCount = nextPollAt + 1;
+    EXPECT_TRUE(PollDue());
+    nodeCount = 0;
+}
+
+}  // namespace
+}  // namespace kavrin
