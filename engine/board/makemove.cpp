@@ -152,7 +152,10 @@ void MakeMove(Move m, PlyRecord* ply) {
         case Quiet:
         case Capture: {
             if (kind == Quiet) {
-                SetRotated(to);
+                // Origin occupied, destination empty: both bits flip.
+                board.occupiedFiles ^= SquareMaskFiles[from] | SquareMaskFiles[to];
+                board.occupiedA1H8 ^= SquareMaskA1H8[from] | SquareMaskA1H8[to];
+                board.occupiedA8H1 ^= SquareMaskA8H1[from] | SquareMaskA8H1[to];
                 fifty = static_cast<uint16_t>(previous->fiftyCounter + 1);
             } else {
                 const int victim = board.pieceOn[to];
@@ -160,8 +163,8 @@ void MakeMove(Move m, PlyRecord* ply) {
                 ply->materialDelta = static_cast<int8_t>(-MaterialUnits[victim]);
                 board.totalMaterial = static_cast<uint8_t>(board.totalMaterial - MaterialUnits[victim]);
                 RemoveVictim(victim, to, them, hash, pawnKey);
+                ClearRotated(from);
             }
-            ClearRotated(from);
             const int piece = board.pieceOn[from];
             const uint64_t moveKeys = ZobristKeys[piece][from] ^ ZobristKeys[piece][to];
             hash ^= moveKeys;
