@@ -124,6 +124,17 @@ TEST_F(FenTest, PlayableOnlyWithOneKingOfEachColour) {
     EXPECT_FALSE(boardPlayable);
     ASSERT_TRUE(ReadFen("3kk3/8/8/8/8/8/8/4K3 w - -"));
     EXPECT_FALSE(boardPlayable);
+    // Sixteen pieces a side at most: the move lists are sized for that.
+    ASSERT_TRUE(ReadFen("4k3/8/8/8/8/8/PPPPPPPP/RNBQKBNR w - -"));
+    EXPECT_TRUE(boardPlayable);
+    ASSERT_TRUE(ReadFen("4k3/8/8/8/8/Q7/PPPPPPPP/RNBQKBNR w - -"));
+    EXPECT_FALSE(boardPlayable);
+    ASSERT_TRUE(ReadFen("QQQQQQQQ/QQQQQQQ1/8/8/8/8/8/k6K b - -"));
+    EXPECT_TRUE(boardPlayable);
+    ASSERT_TRUE(ReadFen("QQQQQQQQ/QQQQQQQQ/8/8/8/8/8/k6K b - -"));
+    EXPECT_FALSE(boardPlayable);
+    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/q7/8/8/8/8/4K3 w - -"));
+    EXPECT_FALSE(boardPlayable);
     // A failed read leaves the flag of the previous position.
     ASSERT_TRUE(ReadFen(InitialFen));
     EXPECT_FALSE(ReadFen("4k3/8/8/8/8/8/8/4K3 x - -"));

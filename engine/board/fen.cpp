@@ -20,6 +20,7 @@ struct ScratchPosition {
     Board board;
     int sideToMove;
     int kingCount[2];
+    int pieceCount[2];  // kings included
 };
 
 const char* SkipBlanks(const char* p) {
@@ -41,6 +42,7 @@ void PlacePiece(ScratchPosition& pos, int code, int s) {
     } else {
         b.pieceBitboard[code] |= SquareMask[s];
     }
+    ++pos.pieceCount[colour];
     b.pieceOn[s] = static_cast<uint8_t>(code);
     b.hashKey ^= ZobristKeys[code][s];
     if (code == PawnOf(colour)) {
@@ -119,11 +121,20 @@ void CompleteOccupancy(Board& b) {
     b.occupiedA8H1 = RotateA8H1(b.occupied);
 }
 
+// Moves are generated and searched only with one king of each colour and at
+// most sixteen pieces a side: the move lists are sized for fifteen pieces
+// moving like queens besides the king.
+bool IsPlayable(const ScratchPosition& pos) {
+    for (int colour = Black; colour <= White; ++colour)
+        if (pos.kingCount[colour] != 1 || pos.pieceCount[colour] > MaxPiecesPerSide) return false;
+    return true;
+}
+
 void CommitPosition(const ScratchPosition& pos) {
     board = pos.board;
     readEpSquare = board.epSquare;
     sideToMove = pos.sideToMove;
-    boardPlayable = pos.kingCount[Black] == 1 && pos.kingCount[White] == 1;
+    boardPlayable = IsPlayable(pos);
 
     // The history restarts: repetitions never reach back across a position read.
     std::memset(history, 0, sizeof(HistoryEntry) * static_cast<size_t>(HistoryIndex() + 1));
