@@ -4,10 +4,13 @@
 
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
 #include "board/poscheck.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
@@ -470,6 +473,39 @@ TEST_F(PositionCheckTest, CatchesAPieceMovedWithoutItsKeys) {
     board.hashKey ^= ZobristKeys[WhiteQueen][from] ^ ZobristKeys[WhiteQueen][to];
     historyTop->hashKey = board.hashKey;
     EXPECT_TRUE(CheckPosition(&why)) << why;
+}
+
+// Walks every pseudo-legal line to the given depth, checking the position
+// after each make and each unmake; returns the number of failures.
+int CheckedWalk(int depth, PlyRecord* ply, MoveEntry* list, std::string* first) {
+    SaveForMake(ply);
+    MoveEntry* end = GenerateAll(list);
+    int failures = 0;
+    for (MoveEntry* e = list; e < end; ++e) {
+        const Move m = e->move;
+        const char* why = nullptr;
+        MakeMove(m, ply);
+        if (!CheckPosition(&why) && failures++ == 0) *first = std::string("after make: ") + why;
+        if (depth > 1 && !IsKingAttacked(m, sideToMove ^ 1)) failures += CheckedWalk(depth - 1, ply + 1, end, first);
+        UnmakeMove(m, ply);
+        if (!CheckPosition(&why) && failures++ == 0) *first = std::string("after unmake: ") + why;
+    }
+    return failures;
+}
+
+TEST_F(PositionCheckTest, HoldsAcrossMakeAndUnmake) {
+    const char* fens[] = {
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+        "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6",  // read with an en-passant square
+        "r3k2r/1P4P1/8/8/8/8/1p4p1/R3K2R b KQkq -",                    // promotions with and without capture
+        "4k3/8/8/8/3Pp3/8/8/4K3 b - d3",
+    };
+    for (const char* fen : fens) {
+        ASSERT_TRUE(ReadFen(fen)) << fen;
+        std::string first;
+        EXPECT_EQ(CheckedWalk(3, plyStack, moveStack, &first), 0) << fen << ": " << first;
+        EXPECT_TRUE(CheckPosition()) << fen;
+    }
 }
 
 #ifdef KAVRIN_POSITION_CHECK
