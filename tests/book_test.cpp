@@ -1,6 +1,7 @@
 // Opening book: loading with each failure and its message, lookups on the
 // first, last and empty buckets of book files written here, damaged files,
 // and the probe's candidate order and clock-based choice.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -137,6 +138,21 @@ TEST_F(BookLoad, MissingRecordFileIsReportedWithItsName) {
     EXPECT_FALSE(books->Load());
     EXPECT_STREQ(books->message, "Cannot open file: 'bookwtm.mbk'\n");
     EXPECT_EQ(books->book[1].recordCount, 0u);
+}
+
+TEST_F(BookLoad, FolderInPlaceOfAFileIsRefused) {
+    WriteEmptyBook("bookwtm");
+    ASSERT_EQ(mkdir("bookbtm.mbx", 0700), 0);
+    EXPECT_FALSE(books->Load());
+    EXPECT_STREQ(books->message, "Wrong file format 'bookbtm.mbx'.\n");
+    ASSERT_EQ(rmdir("bookbtm.mbx"), 0);
+    WriteEmptyBook("bookbtm");
+    ASSERT_EQ(unlink("bookbtm.mbk"), 0);
+    ASSERT_EQ(mkdir("bookbtm.mbk", 0700), 0);
+    EXPECT_FALSE(books->Load());
+    EXPECT_STREQ(books->message, "Cannot open file: 'bookbtm.mbk'\n");
+    EXPECT_EQ(books->book[0].recordCount, 0u);
+    EXPECT_EQ(books->book[0].recordFile, nullptr);
 }
 
 TEST_F(BookLoad, IndexThatDoesNotFitTheRecordsIsRefused) {

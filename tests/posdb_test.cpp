@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/tables.h"
 #include "book/commands.h"
 #include "book/posdb.h"
 
@@ -291,6 +294,9 @@ TEST_F(Build, RefusalsCarryTheirMessages) {
     EXPECT_STREQ(message, "WRONG STM parameter: X\n");
     EXPECT_FALSE(CreateDatabase("missing.pos", "w.db", 'W', message));
     EXPECT_STREQ(message, "Cannot open file statistics: missing.pos\n");
+    ASSERT_EQ(mkdir("dir.pos", 0700), 0);
+    EXPECT_FALSE(CreateDatabase("dir.pos", "w.db", 'W', message));
+    EXPECT_STREQ(message, "Cannot open file: dir.pos\n");
     WriteText("in.pos", "");
     ASSERT_EQ(mkdir("dir.db", 0700), 0);
     EXPECT_FALSE(CreateDatabase("in.pos", "dir.db", 'W', message));
@@ -337,13 +343,10 @@ TEST_F(Lookup, OpenCreatesMissingFilesEmptyAndFindsNothing) {
 TEST_F(Lookup, OpenReportsAFileThatCannotBeRead) {
     ASSERT_EQ(mkdir("black.db", 0700), 0);
     PositionDatabase db;
-    // A directory opens for reading on some systems; its size query then
-    // decides. Either way the open must not claim records.
-    if (db.Open("white.db", "black.db")) {
-        EXPECT_EQ(db.file[0].recordCount, 0u);
-    } else {
-        EXPECT_STREQ(db.message, "Cannot open file: black.db\n");
-    }
+    // A folder opens for reading, but its first record cannot be read.
+    EXPECT_FALSE(db.Open("white.db", "black.db"));
+    EXPECT_STREQ(db.message, "Cannot open file: black.db\n");
+    EXPECT_EQ(db.file[0].file, nullptr);
 }
 
 TEST_F(Lookup, FindRecordFindsFirstLastAndEveryKeyButNoOther) {
@@ -440,6 +443,62 @@ TEST_F(Lookup, ReadFailureAfterOpenIsNotFound) {
     testing::internal::CaptureStdout();
     EXPECT_NE(db.FindRecordLinear(1, 0x101), nullptr);  // still inside the file
     testing::internal::GetCapturedStdout();
+}
+
+// --- "dbshow" and "dbshowlin" ----------------------------------------------
+
+class DbShow : public ScratchDir {
+  protected:
+    void SetUp() override {
+        ScratchDir::SetUp();
+        BuildTables();
+        ASSERT_TRUE(ReadFen(InitialFen));
+        key_ = board.hashKey;
+        ASSERT_GT(key_, 2u);
+        ASSERT_LT(key_, ~uint64_t{0} - 2);
+    }
+    static std::string Show(bool linear) {
+        testing::internal::CaptureStdout();
+        DbShowCommand(linear);
+        return testing::internal::GetCapturedStdout();
+    }
+    static bool EndsWith(const std::string& text, const std::string& end) {
+        return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    }
+    uint64_t key_ = 0;
+};
+
+TEST_F(DbShow, FindsThePositionAsFirstAndAsLastRecord) {
+    PositionRecord mine = RecordWithKey(key_, 2);
+    mine.blackWins = 1;
+    const std::string line = "w: 2, b: 1, d: 0, score: 0.666667\n";
+    WriteRecords("white.db", {mine, RecordWithKey(key_ + 1, 9), RecordWithKey(key_ + 2, 9)});
+    std::string out = Show(false);
+    EXPECT_TRUE(EndsWith(out, line)) << out;
+    EXPECT_GT(out.size(), line.size());  // the diagram comes first
+    EXPECT_TRUE(EndsWith(Show(true), line));
+    WriteRecords("white.db", {RecordWithKey(key_ - 2, 9), RecordWithKey(key_ - 1, 9), mine});
+    EXPECT_TRUE(EndsWith(Show(false), line));
+    EXPECT_TRUE(EndsWith(Show(true), line));
+}
+
+TEST_F(DbShow, LooksInTheFileOfTheSideToMove) {
+    WriteRecords("black.db", {RecordWithKey(key_, 3)});
+    EXPECT_TRUE(EndsWith(Show(false), "record not found.\n"));
+    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -"));
+    ASSERT_EQ(board.hashKey, key_);
+    EXPECT_TRUE(EndsWith(Show(false), "w: 3, b: 0, d: 0, score: 1.000000\n"));
+    EXPECT_TRUE(EndsWith(Show(true), "w: 3, b: 0, d: 0, score: 1.000000\n"));
+}
+
+TEST_F(DbShow, MissingDatabasesAreCreatedAndHoldNothing) {
+    EXPECT_TRUE(EndsWith(Show(false), "record not found.\n"));
+    EXPECT_EQ(access("white.db", F_OK), 0);
+    EXPECT_EQ(access("black.db", F_OK), 0);
+    ASSERT_EQ(unlink("black.db"), 0);
+    ASSERT_EQ(mkdir("black.db", 0700), 0);
+    // A folder in place of a database opens but cannot be read.
+    EXPECT_EQ(Show(true), "Cannot open file: black.db\n\n");
 }
 
 }  // namespace

@@ -36,6 +36,11 @@ bool FileSize(std::FILE* f, uint64_t& size) {
     return true;
 }
 
+bool IsRegularFile(std::FILE* f) {
+    struct stat st {};
+    return fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // Every bucket must end at or after the one before it, and no bucket may
 // reach past the records in the file.
 bool IndexFitsRecords(const OpeningBook& book) {
@@ -146,7 +151,7 @@ bool BookSet::LoadBook(int side, const char* baseName) {
     // 3. The record file stays open for the lookups.
     std::string recordName = std::string(baseName) + ".mbk";
     b.recordFile = std::fopen(recordName.c_str(), "rb");
-    if (b.recordFile == nullptr) {
+    if (b.recordFile == nullptr || !IsRegularFile(b.recordFile)) {
         std::snprintf(message, sizeof message, "Cannot open file: '%s'\n", recordName.c_str());
         ResetBook(b);
         return false;

@@ -97,9 +97,11 @@ bool PackPlacement(const char* line, int len, int& i, uint8_t* placement) {
     return true;
 }
 
+// Size of an open regular file; ok is false for anything else (a folder
+// opens for reading but holds no records).
 uint64_t FileSizeOf(std::FILE* f, bool& ok) {
     struct stat st {};
-    ok = fstat(fileno(f), &st) == 0;
+    ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
     return ok ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
@@ -415,8 +417,11 @@ bool CreateDatabase(const char* posName, const char* dbName, char side, char* me
     }
     uint64_t posSize = static_cast<uint64_t>(st.st_size);
     std::FILE* in = std::fopen(posName, "r");
-    if (in == nullptr) {
+    bool regular = false;
+    if (in != nullptr) FileSizeOf(in, regular);
+    if (!regular) {
         std::snprintf(message, DbMessageSize, "Cannot open file: %s\n", posName);
+        if (in != nullptr) std::fclose(in);
         return false;
     }
     std::FILE* out = std::fopen(dbName, "wb");

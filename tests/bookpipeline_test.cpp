@@ -1,0 +1,132 @@
+// End to end: a small game collection through tools/build-book into books
+// that the engine answers "bookshow" from, and the shipped default book in
+// play as White and as Black.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/engine_process.h"
+
+namespace kavrin::test {
+namespace {
+
+constexpr int Timeout = 20000;
+const char* const BookFiles[] = {"bookwtm.mbx", "bookwtm.mbk", "bookbtm.mbx", "bookbtm.mbk"};
+
+std::string ReadWhole(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Game(const std::string& moves, const std::string& result) {
+    return "[Event \"Pipeline\"]\n[Site \"Test\"]\n[Date \"2024.01.01\"]\n[Round \"1\"]\n[White \"A\"]\n"
+           "[Black \"B\"]\n[Result \"" + result + "\"]\n\n" + moves + " " + result + "\n\n";
+}
+
+// Copies the four book files from folder into the engine's working folder.
+void InstallBooks(EngineProcess& engine, const std::string& folder) {
+    for (const char* name : BookFiles) engine.WriteFile(name, ReadWhole(folder + "/" + name));
+}
+
+std::string BookShowAfter(EngineProcess& engine, const std::string& moves) {
+    engine.Send("new\nforce\n" + moves + "bookshow\n");
+    return engine.WaitForLine("", Timeout);
+}
+
+class Pipeline : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kavrin_pipeline_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::string command = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    int BuildBook(const std::string& pgnText, const std::string& out) {
+        std::ofstream(dir_ + "/games.pgn") << pgnText;
+        std::string command = "KAVRIN='" KAVRIN_BINARY "' '" KAVRIN_SOURCE_DIR "/tools/build-book' '" + dir_ +
+                              "/games.pgn' '" + out + "' >'" + dir_ + "/build.out' 2>&1";
+        return std::system(command.c_str());
+    }
+    std::string dir_;
+};
+
+TEST_F(Pipeline, BooksFromGamesHoldThePositionsTheGamesFavour) {
+    std::string pgn;
+    for (int i = 0; i < 3; i++) pgn += Game("1. e4 e5 2. Nf3 Nc6 3. Bb5 a6", "1-0");
+    for (int i = 0; i < 2; i++) pgn += Game("1. d4 d5 2. c4 e6", "0-1");
+    const std::string out = dir_ + "/out";
+    ASSERT_EQ(BuildBook(pgn, out), 0) << ReadWhole(dir_ + "/build.out");
+    for (const char* name : BookFiles) EXPECT_EQ(access((out + "/" + name).c_str(), F_OK), 0) << name;
+    EXPECT_EQ(ReadWhole(out + "/bookwtm.mbx").size(), 524288u);
+
+    EngineProcess engine(KAVRIN_BINARY);
+    InstallBooks(engine, out);
+    ASSERT_TRUE(engine.Start());
+    ASSERT_TRUE(engine.Greet(Timeout));
+    EXPECT_EQ(engine.Output().find("BOOK ERROR"), std::string::npos);
+    // White won every game after 1. e4 and lost every one after 1. d4.
+    EXPECT_EQ(BookShowAfter(engine, "e2e4\n"), "YES");
+    EXPECT_EQ(BookShowAfter(engine, "d2d4\n"), "NO");
+    // With white to move, the book keeps what went well for Black.
+    EXPECT_EQ(BookShowAfter(engine, "d2d4\nd7d5\n"), "YES");
+    EXPECT_EQ(BookShowAfter(engine, "e2e4\ne7e5\n"), "NO");
+    // The start scored 0.6 for White: too much for the white-to-move book.
+    EXPECT_EQ(BookShowAfter(engine, ""), "NO");
+    EXPECT_EQ(BookShowAfter(engine, "c2c4\n"), "NO");
+    engine.Send("quit\n");
+    int status = -1;
+    EXPECT_TRUE(engine.WaitExit(Timeout, &status));
+}
+
+TEST_F(Pipeline, StopsWithAClearMessage) {
+    EXPECT_NE(BuildBook("", dir_ + "/out"), 0);
+    EXPECT_NE(ReadWhole(dir_ + "/build.out").find("build-book: "), std::string::npos);
+    std::string command = "KAVRIN=/nonexistent/kavrin '" KAVRIN_SOURCE_DIR "/tools/build-book' x y >'" + dir_ +
+                          "/missing.out' 2>&1";
+    EXPECT_NE(std::system(command.c_str()), 0);
+    EXPECT_NE(ReadWhole(dir_ + "/missing.out").find("no Kavrin executable at '/nonexistent/kavrin'"),
+              std::string::npos);
+}
+
+TEST(DefaultBook, PlaysItsFirstMovesAsWhiteAndAsBlackThenLeavesTheBook) {
+    EngineProcess engine(KAVRIN_BINARY);
+    InstallBooks(engine, KAVRIN_SOURCE_DIR);
+    ASSERT_TRUE(engine.Start());
+    ASSERT_TRUE(engine.Greet(Timeout));
+    EXPECT_EQ(engine.Output().find("BOOK ERROR"), std::string::npos);
+
+    // As White.
+    engine.Send("new\neasy\ntime 500\notim 500\ngo\n");
+    ASSERT_FALSE(engine.WaitForLine("move ", Timeout).empty());
+    // As Black.
+    engine.Send("new\neasy\ntime 500\notim 500\ne2e4\n");
+    ASSERT_FALSE(engine.WaitForLine("move ", Timeout).empty());
+    std::string log = engine.Log();
+    size_t first = log.find("move (book) ");
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_NE(log.find("move (book) ", first + 1), std::string::npos) << log;
+
+    // A position no game reached: the engine searches.
+    engine.Send("force\nsetboard 4k3/8/8/3q4/8/8/8/R3K3 w - -\ntime 100\notim 100\ngo\n");
+    ASSERT_FALSE(engine.WaitForLine("move ", Timeout).empty());
+    engine.Send("quit\n");
+    int status = -1;
+    EXPECT_TRUE(engine.WaitExit(Timeout, &status));
+    log = engine.Log();
+    size_t searched = log.rfind("move ");
+    ASSERT_NE(searched, std::string::npos);
+    EXPECT_NE(log.substr(searched, 12), "move (book) ") << log;
+}
+
+}  // namespace
+}  // namespace kavrin::test
