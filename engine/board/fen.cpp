@@ -137,7 +137,8 @@ void CommitPosition(const ScratchPosition& pos) {
     boardPlayable = IsPlayable(pos);
 
     // The history restarts: repetitions never reach back across a position read.
-    std::memset(history, 0, sizeof(HistoryEntry) * static_cast<size_t>(HistoryIndex() + 1));
+    const int used = HistoryIndex() >= 0 && HistoryIndex() < HistorySize ? HistoryIndex() + 1 : HistorySize;
+    std::memset(history, 0, sizeof(HistoryEntry) * static_cast<size_t>(used));
     historyTop = history;
     historyTop->hashKey = board.hashKey;
     historyTop->move = 0;
