@@ -15,41 +15,11 @@ namespace kavrin::fuzz {
 
 namespace {
 
-// Everything a reader may change and a failed read must leave as it was.
-struct PositionState {
-    Board board;
-    GameSnapshot snapshot;
-    int side;
-    uint16_t ply;
-    // The move field of the entry on top is written by every trial make and
-    // means nothing until a move is played, so it is not compared.
-    HistoryEntry firstEntry;
-    int historyIndex;
-    bool playable;
-
-    static PositionState Capture() {
-        return {kavrin::board, gameSnapshot, sideToMove, gamePly, history[0], HistoryIndex(), boardPlayable};
-    }
-    bool operator==(const PositionState& other) const {
-        return std::memcmp(&board, &other.board, sizeof(Board)) == 0 &&
-               std::memcmp(&snapshot, &other.snapshot, sizeof(GameSnapshot)) == 0 && side == other.side &&
-               ply == other.ply && firstEntry.hashKey == other.firstEntry.hashKey &&
-               firstEntry.fiftyCounter == other.firstEntry.fiftyCounter &&
-               historyIndex == other.historyIndex && playable == other.playable;
-    }
-};
-
-void RequirePositionSound(const char* after) {
-    const char* why = nullptr;
-    if (!CheckPosition(&why)) InvariantFailed(after, why != nullptr ? why : "");
-}
-
 // Position of a two-part input: the first line is a position text (the start
 // position when it is not read), the rest is the text under test.
 std::string SetUpFromFirstLine(const std::string& input) {
     const size_t lineEnd = input.find('\n');
-    const std::string fen = input.substr(0, lineEnd);
-    if (!ReadFen(fen.c_str()) || !boardPlayable) ReadFen(InitialFen);
+    SetUpPosition(input.substr(0, lineEnd));
     return lineEnd == std::string::npos ? std::string() : input.substr(lineEnd + 1);
 }
 

@@ -171,8 +171,7 @@ int FuzzBook(const uint8_t* data, size_t size) {
             }
         }
         // A book move is a legal move and leaves the position as it was.
-        ReadFen(InitialFen);
-        if (side == 1) ReadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
+        SetUpPosition(side == 0 ? InitialFen : "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
         const Board before = board;
         const Move m = BookProbe();
         Require(std::memcmp(&before, &board, sizeof(Board)) == 0, "the book probe changed the Board");

@@ -18,15 +18,10 @@ namespace kavrin::fuzz {
 
 namespace {
 
-void RequirePositionSound(const char* after) {
-    const char* why = nullptr;
-    if (!CheckPosition(&why)) InvariantFailed(after, why != nullptr ? why : "");
-}
-
 // Every move the reader stored must be legal in turn from the start position.
 void RequireLegalReplay(const GameRecord& game) {
     Require(game.PlyCount() <= MaxGamePlies, "a game holds more plies than a record may store");
-    ReadFen(InitialFen);
+    SetUpPosition(InitialFen);
     PlyRecord scratch{};
     for (int i = 1; i <= game.PlyCount(); ++i) {
         const Move m = game.moves[i];
@@ -38,7 +33,7 @@ void RequireLegalReplay(const GameRecord& game) {
         SaveForMake(&scratch);
         MakeMove(m, &scratch);
     }
-    ReadFen(InitialFen);
+    SetUpPosition(InitialFen);
 }
 
 bool SameBoard(const Board& a, const Board& b) { return std::memcmp(&a, &b, sizeof(Board)) == 0; }
@@ -51,7 +46,7 @@ GameRecord storedGame;
 int FuzzPgn(const uint8_t* data, size_t size) {
     PrepareEngine();
     std::istringstream in(AsText(data, size));
-    ReadFen(InitialFen);
+    SetUpPosition(InitialFen);
     const Board initial = board;
     // Games are read one after another as the converters read them, until
     // the input ends or a reader error ends the conversion.

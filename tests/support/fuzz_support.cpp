@@ -2,9 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <unordered_map>
 #include <unistd.h>
 
+#include "board/fen.h"
+#include "board/poscheck.h"
 #include "board/tables.h"
 #include "driver/log.h"
 
@@ -29,6 +33,48 @@ void InvariantFailed(const char* what, const char* detail) {
 
 std::string AsText(const uint8_t* data, size_t size) {
     return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+PositionState PositionState::Capture() {
+    return {kavrin::board, gameSnapshot, sideToMove, gamePly, history[0], HistoryIndex(), boardPlayable};
+}
+
+bool PositionState::operator==(const PositionState& other) const {
+    return std::memcmp(&board, &other.board, sizeof(Board)) == 0 &&
+           std::memcmp(&snapshot, &other.snapshot, sizeof(GameSnapshot)) == 0 && side == other.side &&
+           ply == other.ply && firstEntry.hashKey == other.firstEntry.hashKey &&
+           firstEntry.fiftyCounter == other.firstEntry.fiftyCounter && historyIndex == other.historyIndex &&
+           playable == other.playable;
+}
+
+namespace {
+
+std::unordered_map<std::string, PositionState> positionsRead;
+constexpr size_t PositionsKept = 4096;
+
+}  // namespace
+
+void SetUpPosition(const std::string& fen) {
+    const auto found = positionsRead.find(fen);
+    if (found != positionsRead.end()) {
+        const PositionState& p = found->second;
+        board = p.board;
+        gameSnapshot = p.snapshot;
+        sideToMove = p.side;
+        gamePly = p.ply;
+        history[0] = p.firstEntry;
+        historyTop = history;
+        boardPlayable = p.playable;
+        return;
+    }
+    if (!ReadFen(fen.c_str()) || !boardPlayable) ReadFen(InitialFen);
+    if (positionsRead.size() >= PositionsKept) positionsRead.clear();
+    positionsRead.emplace(fen, PositionState::Capture());
+}
+
+void RequirePositionSound(const char* after) {
+    const char* why = nullptr;
+    if (!CheckPosition(&why)) InvariantFailed(after, why != nullptr ? why : "");
 }
 
 const std::string& ScratchDirectory() {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "board/board.h"
+
 namespace kavrin::fuzz {
 
 // Builds the attack tables and sends the log to nowhere, once per process.
@@ -23,6 +25,31 @@ inline void Require(bool condition, const char* what, const char* detail = "") {
 // The input as a NUL-terminated string (it ends at the first NUL byte, as the
 // readers see it).
 std::string AsText(const uint8_t* data, size_t size);
+
+// Everything a position read sets; a failed read must leave it as it was.
+struct PositionState {
+    Board board;
+    GameSnapshot snapshot;
+    int side;
+    uint16_t ply;
+    // The move field of the entry on top is written by every trial make and
+    // means nothing until a move is played, so it is not compared.
+    HistoryEntry firstEntry;
+    int historyIndex;
+    bool playable;
+
+    static PositionState Capture();
+    bool operator==(const PositionState& other) const;
+};
+
+// Sets up the position of the text as ReadFen does (the start position when
+// the text is refused or not playable). Reading resets the search tables,
+// which costs more than most parses under test, so a text seen before is
+// set up again from its copy.
+void SetUpPosition(const std::string& fen);
+
+// Aborts when the Board fails the position check.
+void RequirePositionSound(const char* after);
 
 // A private scratch folder of this process, created on first use.
 const std::string& ScratchDirectory();
