@@ -181,6 +181,7 @@ int16_t AlphaBeta(int depth, int ply, int16_t alpha, int16_t beta, uint8_t nullA
         const Move move = entry->move;
         ++nodeCount;
         MakeMove(move, node);
+        PrefetchTT();
         ++currentPly;
         int16_t v;
         if (IsKingAttacked(move, side)) {

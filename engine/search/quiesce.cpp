@@ -109,6 +109,7 @@ int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
         }
 
         MakeMove(move, node);
+        PrefetchTT();
         ++quiesceMoveCount;
         ++currentPly;
         int16_t l;

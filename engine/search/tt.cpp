@@ -1,6 +1,7 @@
 #include "search/tt.h"
 
 #include <cstring>
+#include <sys/mman.h>
 
 #include "board/board.h"
 
@@ -27,11 +28,6 @@ bool Replaceable(const TTEntry& e, int depth, uint32_t bound) {
 }
 
 }  // namespace
-
-TTBucket& BucketOfPosition() {
-    const uint32_t index = static_cast<uint32_t>(sideToMove) * TTHalfBuckets + (LowKey() & (TTHalfBuckets - 1));
-    return transpositionTable.buckets[index];
-}
 
 const TTEntry* ProbeTT() {
     const TTBucket& bucket = BucketOfPosition();
@@ -77,6 +73,15 @@ void StoreTT(int16_t score, uint32_t bound, int depth, Move move) {
     target->data = word2;
 }
 
-void ClearTranspositionTable() { std::memset(&transpositionTable, 0, sizeof(transpositionTable)); }
+void ClearTranspositionTable() {
+    // Ask for large pages before the first clear touches the table; without
+    // them nearly every probe also misses the address translation cache.
+    static bool largePagesAsked = false;
+    if (!largePagesAsked) {
+        largePagesAsked = true;
+        madvise(&transpositionTable, sizeof(transpositionTable), MADV_HUGEPAGE);
+    }
+    std::memset(&transpositionTable, 0, sizeof(transpositionTable));
+}
 
 }  // namespace kavrin

@@ -2,8 +2,10 @@
 // to move chooses the half of the table, the low key word the bucket.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "board/board.h"
 #include "board/types.h"
 
 namespace kavrin {
@@ -57,7 +59,10 @@ static_assert(TTScoreShift == 18 && TTScoreBits == 14, "the score field is bits 
 static_assert((BoundLower | BoundUpper) == TTBoundMask, "both bounds fit the bound field");
 static_assert(ScoreMax + ScoreMax + 3 < (1 << TTScoreBits), "scores -8190..8193 fit the score field");
 
-struct TranspositionTable {
+// Aligned to the large page size, so that the table can be backed by large
+// pages and a probe rarely misses the address translation cache.
+constexpr size_t TTAlignment = size_t{1} << 21;
+struct alignas(TTAlignment) TranspositionTable {
     TTBucket buckets[TTBucketCount];
 };
 static_assert(sizeof(TranspositionTable) == 37748736, "2^20 buckets of 36 bytes");
@@ -71,7 +76,13 @@ inline int EntryAge(const TTEntry& e) { return static_cast<int>((e.data >> TTAge
 inline int16_t EntryScore(const TTEntry& e) { return static_cast<int16_t>(static_cast<int>(e.data >> TTScoreShift) - ScoreMax); }
 
 // The bucket of the current position (side to move and hashKey).
-TTBucket& BucketOfPosition();
+inline TTBucket& BucketOfPosition() {
+    const uint32_t index =
+        static_cast<uint32_t>(sideToMove) * TTHalfBuckets + (static_cast<uint32_t>(board.hashKey) & (TTHalfBuckets - 1));
+    return transpositionTable.buckets[index];
+}
+// Starts loading the current position's bucket, for a probe soon after.
+inline void PrefetchTT() { __builtin_prefetch(&BucketOfPosition()); }
 // First entry of the position's bucket that matches the position, looking at
 // slot 0, 1, 2 in turn; nullptr when none does.
 const TTEntry* ProbeTT();
