@@ -260,6 +260,24 @@ TEST_F(Build, UnsortedInputStopsWithTheLineAndKeepsWhatWasBuilt) {
     EXPECT_EQ(records[1].key, 0x20u);
 }
 
+TEST_F(Build, UnsortedMessageKeepsItsLimitForTheLongestLine) {
+    // A line as long as the reader takes, valid through its long ply number.
+    std::string late = PosLine(0x05, StartPlacement + " w KQkq -", 'W', 1);
+    late.insert(late.size() - 1, std::string(PosLineLimit - late.size(), '0'));
+    ASSERT_EQ(late.size(), static_cast<size_t>(PosLineLimit));
+    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n");
+    char message[DbMessageSize + 16];
+    std::memset(message, 'x', sizeof message);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message));
+    testing::internal::GetCapturedStdout();
+    const std::string text(message);
+    EXPECT_LT(text.size(), static_cast<size_t>(DbMessageSize));
+    EXPECT_EQ(text.rfind("ERROR: input file with positions not sorted by hash!\n" + late.substr(0, 100), 0), 0u);
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_EQ(message[DbMessageSize], 'x');
+}
+
 TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
     const std::string bad = "0000000000000011\t" + StartPlacement + " w KQkq -\tX\t3";
     const std::string longLine(400, 'A');

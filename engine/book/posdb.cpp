@@ -17,6 +17,8 @@ constexpr int BoardFiles = 8;
 constexpr int BoardRanks = 8;
 // The four-bit code for the longest run one slot can carry (four squares).
 constexpr int LongestSlotRun = 4;
+// Room for the offending line in the unsorted-input message after its text.
+constexpr int UnsortedLineShown = 200;
 
 void PutLe32(uint8_t* out, uint32_t v) {
     for (int i = 0; i < 4; i++) out[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -475,7 +477,8 @@ bool CreateDatabase(const char* posName, const char* dbName, char side, char* me
             continue;
         }
         if (n.key < p.key) {
-            std::snprintf(message, DbMessageSize, "ERROR: input file with positions not sorted by hash!\n%s\n", line);
+            std::snprintf(message, DbMessageSize, "ERROR: input file with positions not sorted by hash!\n%.*s\n",
+                          UnsortedLineShown, line);
             success = false;
             break;
         }
