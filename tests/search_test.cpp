@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 #include "board/board.h"
@@ -28,6 +29,7 @@
 #include "search/reset.h"
 #include "search/root.h"
 #include "search/tt.h"
+#include "support/engine_process.h"
 
 namespace kavrin {
 namespace {
@@ -409,6 +411,79 @@ TEST_F(SearchTest, PollComparisonSurvivesTheCounterWrap) {
     nodeCount = nextPollAt + 1;
     EXPECT_TRUE(PollDue());
     nodeCount = 0;
+}
+
+// Plays a move given as text on this process's Board when it is legal there;
+// false otherwise (the Board is then unchanged).
+bool PlayIfLegal(const std::string& text) {
+    const Move m = TextToMoveOnBoard(text.c_str());
+    if (m == 0 || MoveKindOf(m) == MarkerKind) return false;
+    PlyRecord* ply = currentPly;
+    ComputeCheckers(ply);
+    MoveEntry* end = ply->checkers ? GenerateEvasions(moveStack, ply) : GenerateAll(moveStack);
+    bool generated = false;
+    for (MoveEntry* e = moveStack; e < end; ++e) generated = generated || e->move == m;
+    if (!generated) return false;
+    const int side = sideToMove;
+    SaveForMake(ply);
+    MakeMove(m, ply);
+    if (IsKingAttacked(m, side)) {
+        UnmakeMove(m, ply);
+        return false;
+    }
+    return true;
+}
+
+// The first legal move of this process's Board, played; empty when none.
+std::string PlayFirstLegalMove() {
+    PlyRecord* ply = currentPly;
+    ComputeCheckers(ply);
+    MoveEntry* end = ply->checkers ? GenerateEvasions(moveStack, ply) : GenerateAll(moveStack);
+    std::vector<Move> moves;
+    for (MoveEntry* e = moveStack; e < end; ++e) moves.push_back(e->move);
+    for (Move m : moves) {
+        char text[MoveTextSize];
+        MoveToText(text, m);
+        if (PlayIfLegal(text)) return text;
+    }
+    return "";
+}
+
+// A short game through the interface: the engine answers "go" and each
+// scripted reply with legal moves and prints its thinking lines.
+TEST(SearchGame, EngineThinksAndPlaysLegalMovesUnderATimeControl) {
+    BuildTables();
+    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -"));
+    currentPly = plyStack;
+    test::EngineProcess engine{KAVRIN_BINARY};
+    const std::string index(524288, '\0');
+    engine.WriteFile("bookbtm.mbx", index);
+    engine.WriteFile("bookwtm.mbx", index);
+    engine.WriteFile("bookbtm.mbk", "");
+    engine.WriteFile("bookwtm.mbk", "");
+    ASSERT_TRUE(engine.Start());
+    ASSERT_TRUE(engine.Greet());
+    engine.Send("new\nlevel 40 1 0\ntime 6000 otim 6000\ngo\n");
+    for (int turn = 0; turn < 3; ++turn) {
+        const std::string line = engine.WaitForLine("move ", 20000);
+        ASSERT_FALSE(line.empty()) << engine.Output();
+        const std::string move = line.substr(5);
+        ASSERT_TRUE(PlayIfLegal(move)) << move;
+        const std::string reply = PlayFirstLegalMove();
+        ASSERT_FALSE(reply.empty());
+        engine.Send("time 5800 otim 5800\n" + reply + "\n");
+    }
+    engine.Send("quit\n");
+    int status = -1;
+    ASSERT_TRUE(engine.WaitExit(20000, &status));
+    int thinkingLines = 0;
+    std::istringstream lines(engine.Output());
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("    ", 0) == 0 && line.find("     0     ") != std::string::npos) ++thinkingLines;
+    }
+    EXPECT_GE(thinkingLines, 3) << engine.Output();
+    EXPECT_NE(engine.Log().find("-E: 2:\t"), std::string::npos);
 }
 
 }  // namespace
