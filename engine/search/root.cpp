@@ -350,6 +350,7 @@ Move IterativeDeepening() {
         state.bestScore = rootList[0].score;
         if (state.bestMove == ResultStalemate) {
             logStream << "-----STALEMATED---" << std::endl;
+            restoreTime();
             break;
         }
         restoreTime();
