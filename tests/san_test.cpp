@@ -163,25 +163,27 @@ TEST_F(SanTest, TrialMovesLeaveTheBoardAsItWas) {
 }
 
 TEST_F(SanTest, TrialMovesStillWorkWithTheHistoryFull) {
-    Set("1n2k3/8/5n2/8/8/8/8/4KR2 b - -");
-    // A game that has used every history entry: the trial borrows and restores.
-    const HistoryEntry first = history[0];
-    historyTop = history + HistorySize - 1;
-    *historyTop = first;
-    history[HistorySize - 2] = HistoryEntry{0x1234, 0x0567, 7};
-    const HistoryEntry last = history[HistorySize - 1];
-    EXPECT_EQ(ParseSan("Nd7"), 0);
-    EXPECT_EQ(ParseSan("Nbd7"), M("b8", "d7", Quiet));
-    Set("1n3k2/8/5n2/8/8/8/8/4KR2 b - -");
-    historyTop = history + HistorySize - 1;
-    *historyTop = last;
-    history[HistorySize - 2] = HistoryEntry{0x1234, 0x0567, 7};
-    EXPECT_EQ(ParseSan("Nd7"), M("b8", "d7", Quiet));
-    EXPECT_EQ(historyTop, history + HistorySize - 1);
-    EXPECT_EQ(history[HistorySize - 2].hashKey, 0x1234u);
-    EXPECT_EQ(history[HistorySize - 2].move, 0x0567);
-    EXPECT_EQ(history[HistorySize - 2].fiftyCounter, 7);
-    EXPECT_EQ(historyTop->hashKey, last.hashKey);
+    // A game that has used every history entry: the trial borrows the entry
+    // below the current one and puts both back.
+    for (const char* fen : {"1n2k3/8/5n2/8/8/8/8/4KR2 b - -", "1n3k2/8/5n2/8/8/8/8/4KR2 b - -"}) {
+        Set(fen);
+        const HistoryEntry current = history[0];
+        historyTop = history + HistorySize - 1;
+        *historyTop = current;
+        history[HistorySize - 2] = HistoryEntry{0x1234, 0x0567, 7};
+        if (fen[2] == '2') {  // king on e8: the f6 knight is free
+            EXPECT_EQ(ParseSan("Nd7"), 0);  // both knights may go
+            EXPECT_EQ(ParseSan("Nbd7"), M("b8", "d7", Quiet));
+        } else {
+            EXPECT_EQ(ParseSan("Nd7"), M("b8", "d7", Quiet));  // f6 is pinned
+        }
+        EXPECT_EQ(historyTop, history + HistorySize - 1);
+        EXPECT_EQ(history[HistorySize - 2].hashKey, 0x1234u);
+        EXPECT_EQ(history[HistorySize - 2].move, 0x0567);
+        EXPECT_EQ(history[HistorySize - 2].fiftyCounter, 7);
+        EXPECT_EQ(historyTop->hashKey, current.hashKey);
+        EXPECT_EQ(historyTop->move, current.move);
+    }
     Set(InitialFen);
 }
 

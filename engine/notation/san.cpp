@@ -29,8 +29,9 @@ Bitboard RankMask(char rank) { return Bitboard{0xFF} << (8 * (rank - '1')); }
 int StepBehind(int s) { return sideToMove == White ? s + 8 : s - 8; }
 
 // Whether m, already pseudo-legal, leaves the mover's king safe. When the
-// history has no entry left for the trial move, the last one is borrowed and
-// put back, so an over-long game can still resolve its moves.
+// history has no entry left for the trial move, the current entry is copied
+// one place down and the trial made from there; both entries are put back, so
+// an over-long game can still resolve its moves.
 bool LeavesKingSafe(Move m) {
     static PlyRecord trial;
     const bool full = historyTop >= history + HistorySize - 1;
@@ -38,6 +39,7 @@ bool LeavesKingSafe(Move m) {
     if (full) {
         saved[0] = historyTop[-1];
         saved[1] = historyTop[0];
+        historyTop[-1] = historyTop[0];
         --historyTop;
     }
     const int mover = sideToMove;
