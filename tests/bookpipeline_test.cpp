@@ -105,27 +105,35 @@ TEST(DefaultBook, PlaysItsFirstMovesAsWhiteAndAsBlackThenLeavesTheBook) {
     ASSERT_TRUE(engine.Greet(Timeout));
     EXPECT_EQ(engine.Output().find("BOOK ERROR"), std::string::npos);
 
-    // As White.
-    engine.Send("new\neasy\ntime 500\notim 500\ngo\n");
-    ASSERT_FALSE(engine.WaitForLine("move ", Timeout).empty());
-    // As Black.
+    // As Black: the answer to 1. e4 comes from the book.
     engine.Send("new\neasy\ntime 500\notim 500\ne2e4\n");
     ASSERT_FALSE(engine.WaitForLine("move ", Timeout).empty());
-    std::string log = engine.Log();
-    size_t first = log.find("move (book) ");
-    ASSERT_NE(first, std::string::npos) << log;
-    EXPECT_NE(log.find("move (book) ", first + 1), std::string::npos) << log;
 
-    // A position no game reached: the engine searches.
-    engine.Send("force\nsetboard 4k3/8/8/3q4/8/8/8/R3K3 w - -\ntime 100\notim 100\ngo\n");
+    // As White: the first move from the book; after 1... g5, which no game
+    // of the collection played, the engine searches.
+    engine.Send("new\neasy\ntime 500\notim 500\ngo\n");
+    ASSERT_FALSE(engine.WaitForLine("move ", Timeout).empty());
+    engine.Send("g7g5\n");
     ASSERT_FALSE(engine.WaitForLine("move ", Timeout).empty());
     engine.Send("quit\n");
     int status = -1;
     EXPECT_TRUE(engine.WaitExit(Timeout, &status));
-    log = engine.Log();
-    size_t searched = log.rfind("move ");
-    ASSERT_NE(searched, std::string::npos);
-    EXPECT_NE(log.substr(searched, 12), "move (book) ") << log;
+    std::string log = engine.Log();
+    size_t asBlack = log.find("::cmd:: e2e4");
+    ASSERT_NE(asBlack, std::string::npos) << log;
+    EXPECT_NE(log.find("move (book) ", asBlack), std::string::npos) << log;
+    size_t asWhite = log.find("::cmd:: go");
+    ASSERT_NE(asWhite, std::string::npos);
+    size_t bookMove = log.find("move (book) ", asWhite);
+    size_t reply = log.find("::cmd:: g7g5");
+    ASSERT_NE(bookMove, std::string::npos) << log;
+    ASSERT_NE(reply, std::string::npos);
+    EXPECT_LT(bookMove, reply);
+    EXPECT_LT(log.find("move (book) ", asBlack), asWhite);
+    size_t searched = log.find("\nmove ", reply);
+    ASSERT_NE(searched, std::string::npos) << log;
+    EXPECT_NE(log.substr(searched + 1, 12), "move (book) ") << log;
+    EXPECT_NE(log.find("\tscore: ", searched), std::string::npos) << log;
 }
 
 }  // namespace
