@@ -166,6 +166,60 @@ std::string WaitForLogLine(EngineProcess& engine, const std::string& after, cons
     return "";
 }
 
+Move Word(const char* text) { return TextToMoveOnBoard(text); }
+
+TEST(Legality, ReceivedMovesMustBeLegalInTheGamePosition) {
+    ASSERT_TRUE(PlayInProcess(InitialFen, {}));
+    EXPECT_TRUE(IsLegalMove(Word("e2e4")));
+    EXPECT_TRUE(IsLegalMove(Word("g1f3")));
+    EXPECT_FALSE(IsLegalMove(Word("e7e5")));  // not the side to move
+    EXPECT_FALSE(IsLegalMove(Word("e2e5")));
+    EXPECT_FALSE(IsLegalMove(Word("a1a1")));
+    EXPECT_FALSE(IsLegalMove(0));
+    EXPECT_FALSE(IsLegalMove(ResultCheckmated));
+    EXPECT_FALSE(IsLegalMove(NullMoveMarker));
+}
+
+TEST(Legality, PinsChecksAndCastlingThroughAttack) {
+    // The e2 knight is pinned by the e8 rook; f1 is attacked by the h3 bishop.
+    ASSERT_TRUE(PlayInProcess("4r1k1/8/8/8/8/7b/4N3/R3K2R w KQ - 0 1", {}));
+    EXPECT_FALSE(IsLegalMove(Word("e2c3")));
+    EXPECT_FALSE(IsLegalMove(Word("e1g1")));
+    EXPECT_TRUE(IsLegalMove(Word("e1c1")));
+    EXPECT_TRUE(IsLegalMove(Word("e1d2")));
+    // In check: only answers to the check.
+    ASSERT_TRUE(PlayInProcess("4k3/8/8/8/8/8/3q4/R3K3 w Q - 0 1", {}));
+    EXPECT_TRUE(IsLegalMove(Word("e1d2")));
+    EXPECT_FALSE(IsLegalMove(Word("e1c1")));
+    EXPECT_FALSE(IsLegalMove(Word("a1a8")));
+}
+
+TEST(Legality, FirstLegalMoveIsAFallbackOnlyWhenOneExists) {
+    ASSERT_TRUE(PlayInProcess("4k3/8/8/8/8/8/3q4/R3K3 w Q - 0 1", {}));
+    EXPECT_EQ(FirstLegalMove(), Word("e1d2"));
+    ASSERT_TRUE(PlayInProcess("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", {}));
+    EXPECT_EQ(FirstLegalMove(), 0);
+    ASSERT_TRUE(PlayInProcess("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", {}));
+    EXPECT_EQ(FirstLegalMove(), 0);
+    ASSERT_TRUE(PlayInProcess(InitialFen, {}));
+    Move first = FirstLegalMove();
+    EXPECT_TRUE(IsLegalMove(first));
+}
+
+TEST(Legality, NothingIsLegalOnABoardWithoutKings) {
+    ASSERT_TRUE(PlayInProcess("8/8/8/8/8/8/4P3/8 w - - 0 1", {}));
+    EXPECT_FALSE(IsLegalMove(Word("e2e4")));
+    EXPECT_EQ(FirstLegalMove(), 0);
+}
+
+TEST(Legality, HistoryRoomForTheGame) {
+    ASSERT_TRUE(PlayInProcess(InitialFen, {}));
+    EXPECT_TRUE(GameHasRoom(2));
+    EXPECT_TRUE(GameHasRoom(GameHistoryLimit));
+    EXPECT_FALSE(GameHasRoom(GameHistoryLimit + 1));
+    static_assert(GameHistoryLimit + 2 + PlyStackSize <= HistorySize, "a ponder move and a search line fit");
+}
+
 class Game : public ::testing::Test {
   protected:
     void SetUp() override {
