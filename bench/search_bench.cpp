@@ -21,17 +21,20 @@ constexpr int SearchBenchRuns = 3;
 void RunSearchBench() {
     std::printf("search: fixed-depth signature\n");
     std::vector<double> rates;
+    std::vector<double> cpuRates;
     uint64_t signature = 0;
     std::vector<uint32_t> firstRunNodes;
     for (int run = 0; run < SearchBenchRuns; ++run) {
         uint64_t nodes = 0;
         uint64_t quiesce = 0;
         double seconds = 0;
+        double cpuSeconds = 0;
         for (const SearchPosition& p : SearchPositions) {
             const SearchCounts c = SearchFixedDepth(p, p.depth, true);
             nodes += c.nodes;
             quiesce += c.quiesce;
             seconds += c.seconds;
+            cpuSeconds += c.cpuSeconds;
             if (run == 0) {
                 firstRunNodes.push_back(c.nodes);
                 char text[MoveTextSize + 8] = "-";
@@ -42,6 +45,7 @@ void RunSearchBench() {
         }
         const double rate = static_cast<double>(nodes + quiesce) / seconds;
         rates.push_back(rate);
+        cpuRates.push_back(static_cast<double>(nodes + quiesce) / cpuSeconds);
         if (run == 0) {
             signature = nodes;
             std::printf("  signature (total nodes) %" PRIu64 "\n", signature);
@@ -49,6 +53,8 @@ void RunSearchBench() {
         std::printf("  run %d: %.2f s, nodes %" PRIu64 " + quiescence %" PRIu64 " = %" PRIu64
                     " moves, %.0f nodes/s, %.0f moves/s\n",
                     run + 1, seconds, nodes, quiesce, nodes + quiesce, static_cast<double>(nodes) / seconds, rate);
+        std::printf("         processor time %.2f s: %.0f nodes/s, %.0f moves/s\n", cpuSeconds,
+                    static_cast<double>(nodes) / cpuSeconds, cpuRates.back());
     }
     // The lines of bench/search_signature.txt: index, depth, nodes, for the
     // benchmark depths and the signature test's depths.
@@ -63,7 +69,9 @@ void RunSearchBench() {
         std::printf("test %d %d %" PRIu32 "\n", index++, SignatureTestDepth(p), SearchFixedDepth(p, SignatureTestDepth(p), true).nodes);
     }
     std::sort(rates.begin(), rates.end());
-    std::printf("  median %.0f moves/s, minimum %.0f moves/s\n", rates[rates.size() / 2], rates.front());
+    std::sort(cpuRates.begin(), cpuRates.end());
+    std::printf("  median %.0f moves/s, minimum %.0f moves/s (processor time: median %.0f, minimum %.0f)\n",
+                rates[rates.size() / 2], rates.front(), cpuRates[cpuRates.size() / 2], cpuRates.front());
 }
 
 }  // namespace kavrin::bench
