@@ -22,6 +22,7 @@
 #include "notation/converters.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
+#include "support/engine_process.h"
 
 namespace kavrin {
 namespace {
@@ -515,6 +516,35 @@ TEST_F(ConvertersTest, DuplicateTestMeetsWrongResult) {
     const Outcome other = ToGame("other.pgn", "dup.game");
     EXPECT_EQ(other.error, "WRONG RESULT");
     EXPECT_EQ(other.printed, "converted: 0 games. (skipped: 0)\nERROR: WRONG RESULT file: other.pgn\n");
+}
+
+// Through the engine: an error that a converter passes on is reported, and the
+// command loop goes on with the next command.
+TEST(ConvertersInTheEngine, LoopGoesOnAfterAConversionError) {
+    test::EngineProcess engine{KAVRIN_BINARY};
+    const std::string emptyIndex(524288, '\0');
+    for (const char* name : {"bookbtm.mbx", "bookwtm.mbx"}) engine.WriteFile(name, emptyIndex);
+    for (const char* name : {"bookbtm.mbk", "bookwtm.mbk"}) engine.WriteFile(name, "");
+    engine.WriteFile("bad.pgn", std::string(ThreeGames) + "\n[Event \"x\"]\n1. e4 1-0\n");
+    engine.WriteFile("good.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
+    ASSERT_TRUE(engine.Start());
+    ASSERT_TRUE(engine.Greet());
+    engine.Send("pgn2game bad.pgn out.game\n");
+    ASSERT_TRUE(engine.WaitFor("converted: 3 games. (skipped: 0)\nERROR: Result Error 2 file: bad.pgn\n", 10000))
+        << engine.Output();
+    engine.Send("pgn2game good.pgn out.game\n");
+    ASSERT_TRUE(engine.WaitFor("converted: 1 games. (skipped: 0)\nfile: good.pgn \t\tfinished\n", 10000))
+        << engine.Output();
+    engine.Send("game2pgn out.game back.pgn\n");
+    ASSERT_TRUE(engine.WaitFor("100%]...OK\nconverted: 4 games.\n", 10000)) << engine.Output();
+    engine.Send("quit\n");
+    int status = -1;
+    ASSERT_TRUE(engine.WaitExit(10000, &status));
+    EXPECT_EQ(engine.ReadFile("back.pgn").substr(0, 15), "[Result \"1-0\"]\n");
+    const std::string log = engine.Log();
+    EXPECT_NE(log.find("::cmd:: pgn2game\n"), std::string::npos);
+    EXPECT_NE(log.find("converted: 3\tskipped: 0\nERROR: Result Error 2\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("<<< OK:\tgood.pgn\t>>>\n"), std::string::npos) << log;
 }
 
 }  // namespace
