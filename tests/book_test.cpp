@@ -1,6 +1,9 @@
 // Opening book: loading with each failure and its message, lookups on the
 // first, last and empty buckets of book files written here, damaged files,
 // and the probe's candidate order and clock-based choice.
+#include "book/book.h"
+
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,14 +16,11 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/tables.h"
-#include "book/book.h"
 #include "driver/clock.h"
 
 namespace kavrin {

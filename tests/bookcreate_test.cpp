@@ -1,6 +1,9 @@
 // Book creation: the selection boundaries, the cumulative index, the record
 // file with an older tail, the messages of "bookcreate", and a book built
 // here answering lookups.
+#include "book/bookcreate.h"
+
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,10 +17,7 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "book/book.h"
-#include "book/bookcreate.h"
 #include "book/commands.h"
 #include "book/posdb.h"
 
@@ -91,7 +91,8 @@ class BookBuild : public ::testing::Test {
     // returns what it printed.
     std::string Generate(const std::string& dbName, int side, bool* ok) {
         PositionDatabase db;
-        EXPECT_TRUE(side == 1 ? db.Open(dbName.c_str(), "unused_black.db") : db.Open("unused_white.db", dbName.c_str()));
+        EXPECT_TRUE(side == 1 ? db.Open(dbName.c_str(), "unused_black.db")
+                              : db.Open("unused_white.db", dbName.c_str()));
         testing::internal::CaptureStdout();
         *ok = GenerateBook(BookBaseNames[side], db.file[side], side, *books);
         return testing::internal::GetCapturedStdout();
@@ -103,10 +104,10 @@ class BookBuild : public ::testing::Test {
 };
 
 TEST(BookSelection, ThresholdsAreInclusive) {
-    EXPECT_TRUE(KeepInBook(0, 53, 47, 0, 30));   // exactly 0.53
+    EXPECT_TRUE(KeepInBook(0, 53, 47, 0, 30));  // exactly 0.53
     EXPECT_FALSE(KeepInBook(0, 52, 48, 0, 30));
-    EXPECT_TRUE(KeepInBook(0, 50, 44, 6, 30));   // 0.53 with draws counted as halves
-    EXPECT_TRUE(KeepInBook(1, 52, 48, 0, 60));   // exactly 0.52 at the last ply
+    EXPECT_TRUE(KeepInBook(0, 50, 44, 6, 30));  // 0.53 with draws counted as halves
+    EXPECT_TRUE(KeepInBook(1, 52, 48, 0, 60));  // exactly 0.52 at the last ply
     EXPECT_FALSE(KeepInBook(1, 53, 47, 0, 60));
     EXPECT_TRUE(KeepInBook(1, 0, 1, 0, 1));
     EXPECT_FALSE(KeepInBook(0, 0, 1, 0, 1));
@@ -160,12 +161,11 @@ TEST_F(BookBuild, BuiltBookAnswersForItsKeysOnly) {
     std::vector<PositionRecord> records;
     for (uint64_t i = 0; i < 300; i++) {
         uint64_t key = (i * 0x9E3779B97F4A7C15ull >> 20) << 20 | i;
-        records.push_back(Record(key, static_cast<uint32_t>(i % 3), static_cast<uint32_t>(i % 5), 1,
-                                 static_cast<int>(i % 70)));
+        records.push_back(
+            Record(key, static_cast<uint32_t>(i % 3), static_cast<uint32_t>(i % 5), 1, static_cast<int>(i % 70)));
     }
-    std::sort(records.begin(), records.end(), [](const PositionRecord& a, const PositionRecord& b) {
-        return a.key < b.key;
-    });
+    std::sort(records.begin(), records.end(),
+              [](const PositionRecord& a, const PositionRecord& b) { return a.key < b.key; });
     WriteDatabase("w.db", records);
     bool ok = false;
     Generate("w.db", 1, &ok);
@@ -244,8 +244,9 @@ TEST_F(BookBuild, BookThatCannotBeCreatedIsReportedAndTheOtherIsStillBuilt) {
     testing::internal::CaptureStdout();
     BookCreateCommand();
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "Generating bookbtm...\nCannot create index file: 'bookbtm.mbx'\n"
-                   "Generating bookwtm...\nCannot create file: 'bookwtm.mbk'\ncreated.\n");
+    EXPECT_EQ(out,
+              "Generating bookbtm...\nCannot create index file: 'bookbtm.mbx'\n"
+              "Generating bookwtm...\nCannot create file: 'bookwtm.mbk'\ncreated.\n");
 }
 
 TEST_F(BookBuild, BookCreateReportsDatabasesThatCannotBeOpened) {

@@ -1,14 +1,13 @@
 // End to end: a small game collection through tools/build-book into books
 // that the engine answers "bookshow" from, and the shipped default book in
 // play as White and as Black.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "support/engine_process.h"
 
@@ -27,7 +26,8 @@ std::string ReadWhole(const std::string& name) {
 
 std::string Game(const std::string& moves, const std::string& result) {
     return "[Event \"Pipeline\"]\n[Site \"Test\"]\n[Date \"2024.01.01\"]\n[Round \"1\"]\n[White \"A\"]\n"
-           "[Black \"B\"]\n[Result \"" + result + "\"]\n\n" + moves + " " + result + "\n\n";
+           "[Black \"B\"]\n[Result \"" +
+           result + "\"]\n\n" + moves + " " + result + "\n\n";
 }
 
 // Copies the four book files from folder into the engine's working folder.
@@ -91,8 +91,8 @@ TEST_F(Pipeline, BooksFromGamesHoldThePositionsTheGamesFavour) {
 TEST_F(Pipeline, StopsWithAClearMessage) {
     EXPECT_NE(BuildBook("", dir_ + "/out"), 0);
     EXPECT_NE(ReadWhole(dir_ + "/build.out").find("build-book: "), std::string::npos);
-    std::string command = "KAVRIN=/nonexistent/kavrin '" KAVRIN_SOURCE_DIR "/tools/build-book' x y >'" + dir_ +
-                          "/missing.out' 2>&1";
+    std::string command =
+        "KAVRIN=/nonexistent/kavrin '" KAVRIN_SOURCE_DIR "/tools/build-book' x y >'" + dir_ + "/missing.out' 2>&1";
     EXPECT_NE(std::system(command.c_str()), 0);
     EXPECT_NE(ReadWhole(dir_ + "/missing.out").find("no Kavrin executable at '/nonexistent/kavrin'"),
               std::string::npos);

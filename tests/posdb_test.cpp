@@ -1,6 +1,9 @@
 // Position-statistics databases: the POS line parser and its packing, the
 // build with merging, side filter and the unsorted stop, and both lookups on
 // sound and damaged files.
+#include "book/posdb.h"
+
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,13 +15,10 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/tables.h"
 #include "book/commands.h"
-#include "book/posdb.h"
 
 namespace kavrin {
 namespace {
@@ -159,25 +159,25 @@ TEST(PosParse, RecordBytesAreLittleEndianInTheirPlaces) {
 TEST(PosParse, MalformedLinesAreRefusedWithoutTouchingMemoryBeyondThem) {
     const std::string tail = " w KQkq -\tW\t1";
     const std::vector<std::string> bad = {
-        PosLine(1, StartPlacement + "/8" + " w KQkq -", 'W', 1),          // nine ranks
+        PosLine(1, StartPlacement + "/8" + " w KQkq -", 'W', 1),                   // nine ranks
         PosLine(1, "rnbqkbnrp/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - -", 'W', 1),  // nine files
         PosLine(1, "ppppppppppppppppppppppppppppppppppppppppppppppppppppppppppppppppppp w - -", 'W', 1),
         PosLine(1, "rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR w - -", 'W', 1),
-        PosLine(1, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w - -", 'W', 1),  // short rank
+        PosLine(1, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w - -", 'W', 1),   // short rank
         PosLine(1, "rnbqkbnr/ppppxppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - -", 'W', 1),  // unknown letter
         PosLine(1, StartPlacement + " w KQkq e9", 'W', 1),
         PosLine(1, StartPlacement + " w KQkq z3", 'W', 1),
-        PosLine(1, StartPlacement + " w KQkq -", 'X', 1),                   // result character
-        "0123456789ABCDEF\t" + StartPlacement,                               // no fields after
-        "0123456789ABCDEF\t" + StartPlacement + " w",                        // no castling
-        "0123456789ABCDEF\t" + StartPlacement + " w KQkq",                   // no en passant
-        "0123456789ABCDEF\t" + StartPlacement + " w KQkq -",                 // no result
-        "0123456789ABCDEF\t" + StartPlacement + " w KQkq -\tW",              // no ply
-        "0123456789ABCDEF\t" + StartPlacement + " w KQkq -\tW\tx",           // ply not a number
-        "0123456789ABCDEF\t" + StartPlacement + "  KQkq -\tW\t1",            // empty side
-        "0123456789ABCDEF\t" + StartPlacement + " w  -\tW\t1",               // empty castling
-        "0123456789ABCDEG\t" + StartPlacement + tail,                        // key digit
-        "0123456789ABCDE\t" + StartPlacement + tail,                         // short key
+        PosLine(1, StartPlacement + " w KQkq -", 'X', 1),           // result character
+        "0123456789ABCDEF\t" + StartPlacement,                      // no fields after
+        "0123456789ABCDEF\t" + StartPlacement + " w",               // no castling
+        "0123456789ABCDEF\t" + StartPlacement + " w KQkq",          // no en passant
+        "0123456789ABCDEF\t" + StartPlacement + " w KQkq -",        // no result
+        "0123456789ABCDEF\t" + StartPlacement + " w KQkq -\tW",     // no ply
+        "0123456789ABCDEF\t" + StartPlacement + " w KQkq -\tW\tx",  // ply not a number
+        "0123456789ABCDEF\t" + StartPlacement + "  KQkq -\tW\t1",   // empty side
+        "0123456789ABCDEF\t" + StartPlacement + " w  -\tW\t1",      // empty castling
+        "0123456789ABCDEG\t" + StartPlacement + tail,               // key digit
+        "0123456789ABCDE\t" + StartPlacement + tail,                // short key
     };
     for (const std::string& line : bad) {
         // An exact-size heap copy lets the address checker catch a read past the line.
@@ -288,8 +288,7 @@ TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
     EXPECT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("\nparse error skipped line: 2\n" + bad + "\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("\nparse error skipped line: 3\n" + longLine.substr(0, PosLineLimit) + "\n"),
-              std::string::npos);
+    EXPECT_NE(out.find("\nparse error skipped line: 3\n" + longLine.substr(0, PosLineLimit) + "\n"), std::string::npos);
     EXPECT_EQ(ReadRecords("w.db").size(), 2u);
 }
 
@@ -326,8 +325,9 @@ TEST_F(Build, DbCreateOfAnEmptyFileMakesTwoEmptyDatabases) {
     testing::internal::CaptureStdout();
     DbCreateCommand("empty.pos", "x");
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "creating new database 'x_black.db':  0%\b\b\b\b100%... done.\n"
-                   "creating new database 'x_white.db':  0%\b\b\b\b100%... done.\ncreated.\n");
+    EXPECT_EQ(out,
+              "creating new database 'x_black.db':  0%\b\b\b\b100%... done.\n"
+              "creating new database 'x_white.db':  0%\b\b\b\b100%... done.\ncreated.\n");
     EXPECT_EQ(access("x_white.db", F_OK), 0);
     EXPECT_EQ(ReadBytes("x_white.db").size(), 0u);
     EXPECT_EQ(ReadBytes("x_black.db").size(), 0u);
@@ -393,8 +393,8 @@ TEST_F(Lookup, FindRecordFindsFirstLastAndEveryKeyButNoOther) {
 }
 
 TEST_F(Lookup, FindRecordLinearReportsEveryPlaceOutOfOrder) {
-    WriteRecords("white.db", {RecordWithKey(0, 1), RecordWithKey(0x30, 2), RecordWithKey(0x20, 3),
-                              RecordWithKey(0x40, 4)});
+    WriteRecords("white.db",
+                 {RecordWithKey(0, 1), RecordWithKey(0x30, 2), RecordWithKey(0x20, 3), RecordWithKey(0x40, 4)});
     PositionDatabase db;
     ASSERT_TRUE(db.Open("white.db", "black.db"));
     testing::internal::CaptureStdout();

@@ -138,8 +138,7 @@ bool BookSet::LoadBook(int side, const char* baseName) {
         if (got != sizeof bytes) complete = false;
         for (size_t i = 0; i + 4 <= got; i += 4, entry++)
             b.index[entry] = static_cast<uint32_t>(bytes[i]) | (static_cast<uint32_t>(bytes[i + 1]) << 8) |
-                             (static_cast<uint32_t>(bytes[i + 2]) << 16) |
-                             (static_cast<uint32_t>(bytes[i + 3]) << 24);
+                             (static_cast<uint32_t>(bytes[i + 2]) << 16) | (static_cast<uint32_t>(bytes[i + 3]) << 24);
     }
     std::fclose(f);
     if (!complete) {

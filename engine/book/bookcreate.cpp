@@ -130,8 +130,7 @@ bool CreateBooks(const char* whiteDb, const char* blackDb) {
     // 3. and 4. One book per side; a failure does not stop the other.
     for (int side = 0; side < 2; side++) {
         std::printf("Generating %s...\n", BookBaseNames[side]);
-        if (!GenerateBook(BookBaseNames[side], databases.file[side], side, *books))
-            std::printf("%s", books->message);
+        if (!GenerateBook(BookBaseNames[side], databases.file[side], side, *books)) std::printf("%s", books->message);
     }
 
     // 5. Done, whatever became of the books.

@@ -40,19 +40,32 @@ int HexValue(char c) {
 // Four-bit code of a piece letter, or -1.
 int PieceSlotCode(char c) {
     switch (c) {
-        case 'B': return 4;
-        case 'K': return 5;
-        case 'N': return 6;
-        case 'P': return 7;
-        case 'Q': return 8;
-        case 'R': return 9;
-        case 'b': return 10;
-        case 'k': return 11;
-        case 'n': return 12;
-        case 'p': return 13;
-        case 'q': return 14;
-        case 'r': return 15;
-        default: return -1;
+        case 'B':
+            return 4;
+        case 'K':
+            return 5;
+        case 'N':
+            return 6;
+        case 'P':
+            return 7;
+        case 'Q':
+            return 8;
+        case 'R':
+            return 9;
+        case 'b':
+            return 10;
+        case 'k':
+            return 11;
+        case 'n':
+            return 12;
+        case 'p':
+            return 13;
+        case 'q':
+            return 14;
+        case 'r':
+            return 15;
+        default:
+            return -1;
     }
 }
 
@@ -235,11 +248,20 @@ PosParse ParsePosLine(const char* line, int len, PositionRecord& record) {
     int castlingStart = i;
     for (; i < len && line[i] != ' '; i++) {
         switch (line[i]) {
-            case 'K': record.flags |= FlagWhiteKingSide; break;
-            case 'Q': record.flags |= FlagWhiteQueenSide; break;
-            case 'k': record.flags |= FlagBlackKingSide; break;
-            case 'q': record.flags |= FlagBlackQueenSide; break;
-            default: break;
+            case 'K':
+                record.flags |= FlagWhiteKingSide;
+                break;
+            case 'Q':
+                record.flags |= FlagWhiteQueenSide;
+                break;
+            case 'k':
+                record.flags |= FlagBlackKingSide;
+                break;
+            case 'q':
+                record.flags |= FlagBlackQueenSide;
+                break;
+            default:
+                break;
         }
     }
     if (i == castlingStart || i >= len) return PosParse::Malformed;
@@ -260,10 +282,17 @@ PosParse ParsePosLine(const char* line, int len, PositionRecord& record) {
     // 6. Separator, result character, separator, ply number.
     if (i + 3 >= len) return PosParse::Malformed;
     switch (line[i + 1]) {
-        case 'W': record.whiteWins = 1; break;
-        case 'B': record.blackWins = 1; break;
-        case 'D': record.draws = 1; break;
-        default: return PosParse::Malformed;
+        case 'W':
+            record.whiteWins = 1;
+            break;
+        case 'B':
+            record.blackWins = 1;
+            break;
+        case 'D':
+            record.draws = 1;
+            break;
+        default:
+            return PosParse::Malformed;
     }
     i += 3;
     if (line[i] < '0' || line[i] > '9') return PosParse::Malformed;
