@@ -98,6 +98,23 @@ TEST_F(Pipeline, StopsWithAClearMessage) {
               std::string::npos);
 }
 
+// The shipped book is what the pipeline makes of the shipped collection with
+// the engine's current keys: a change of the key table or of the game
+// reading shows here, and the book files must then be rebuilt.
+TEST_F(Pipeline, ShippedBookIsRebuiltExactlyFromTheCollection) {
+    if (access(KAVRIN_SHARED_DATA "/book-games.pgn", R_OK) != 0) GTEST_SKIP() << "no game collection here";
+    const std::string out = dir_ + "/out";
+    std::string command = "KAVRIN='" KAVRIN_BINARY "' '" KAVRIN_SOURCE_DIR "/tools/build-book' '" KAVRIN_SHARED_DATA
+                          "/book-games.pgn' '" +
+                          out + "' >'" + dir_ + "/build.out' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadWhole(dir_ + "/build.out");
+    for (const char* name : BookFiles) {
+        const std::string shipped = ReadWhole(std::string(KAVRIN_SOURCE_DIR) + "/" + name);
+        EXPECT_FALSE(shipped.empty()) << name;
+        EXPECT_TRUE(ReadWhole(out + "/" + name) == shipped) << name << " differs: rebuild it with tools/build-book";
+    }
+}
+
 TEST(DefaultBook, PlaysItsFirstMovesAsWhiteAndAsBlackThenLeavesTheBook) {
     EngineProcess engine(KAVRIN_BINARY);
     InstallBooks(engine, KAVRIN_SOURCE_DIR);
