@@ -1,8 +1,9 @@
 // The five converters on the real games and on damaged inputs: messages,
 // progress, log lines, file modes, what stays converted after an error, and
 // the position they leave. Each test runs in its own temporary directory.
-#include <gtest/gtest.h>
+#include "notation/converters.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +20,6 @@
 #include "board/fen.h"
 #include "board/tables.h"
 #include "driver/log.h"
-#include "notation/converters.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
 #include "support/engine_process.h"
@@ -63,9 +63,8 @@ class ConvertersTest : public ::testing::Test {
 
     void SetUp() override {
         home = fs::current_path();
-        dir = fs::temp_directory_path() /
-              ("kavrin_conv_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("kavrin_conv_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         fs::current_path(dir);
@@ -248,8 +247,8 @@ TEST_F(ConvertersTest, PositionsOfTheRealGames) {
     size_t allPlies = 0;
     for (const GameRecord& game : RealGameRecords()) allPlies += static_cast<size_t>(std::min(game.PlyCount(), 64));
     const Outcome split = Run([] { Pgn2Pos(RealGames.c_str()); });
-    EXPECT_EQ(split.printed, "converted: " + std::to_string(n) + " games. (skipped: 0)\nfile: " + RealGames +
-                                 " \t\tfinished\n");
+    EXPECT_EQ(split.printed,
+              "converted: " + std::to_string(n) + " games. (skipped: 0)\nfile: " + RealGames + " \t\tfinished\n");
     ExpectInitialPosition();
     std::vector<std::string> splitLines;
     for (int i = 0; i < 16; ++i) {
@@ -314,14 +313,17 @@ TEST_F(ConvertersTest, FilesThatCannotBeOpened) {
     EXPECT_EQ(ReadAll("0.pos"), "kept\n") << "the input is opened first";
     EXPECT_EQ(ToGame("missing.pgn", "x.game").printed, "Cannot open PGN input file: 'missing.pgn'\n");
     EXPECT_FALSE(fs::exists("x.game"));
-    EXPECT_EQ(Run([] { PgnList2Game("missing.lst", "x.game"); }).printed, "Cannot open PGN input file: 'missing.lst'\n");
+    EXPECT_EQ(Run([] { PgnList2Game("missing.lst", "x.game"); }).printed,
+              "Cannot open PGN input file: 'missing.lst'\n");
     Write("three.pgn", ThreeGames);
     EXPECT_EQ(ToGame("three.pgn", "no/such/dir.game").printed, "Cannot create GAME output file: 'no/such/dir.game'\n");
     EXPECT_EQ(Run([] { Game2Pgn("missing.game", "x.pgn"); }).printed, "Cannot open GAME input file: 'missing.game'\n");
     EXPECT_EQ(Run([] { Game2Pos("missing.game", "x.pos"); }).printed, "Cannot open GAME input file: 'missing.game'\n");
     ASSERT_EQ(ToGame("three.pgn", "three.game").error, "");
-    EXPECT_EQ(Run([] { Game2Pgn("three.game", "no/dir.pgn"); }).printed, "Cannot create PGN output file: 'no/dir.pgn'\n");
-    EXPECT_EQ(Run([] { Game2Pos("three.game", "no/dir.pos"); }).printed, "Cannot create DB output file: 'no/dir.pos'\n");
+    EXPECT_EQ(Run([] { Game2Pgn("three.game", "no/dir.pgn"); }).printed,
+              "Cannot create PGN output file: 'no/dir.pgn'\n");
+    EXPECT_EQ(Run([] { Game2Pos("three.game", "no/dir.pos"); }).printed,
+              "Cannot create DB output file: 'no/dir.pos'\n");
 
     // A POS file that cannot be created: the ones before it are already emptied.
     Write("0.pos", "old\n");
@@ -346,7 +348,8 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
         {"wrong closing result", "[Result \"1/2-1/2\"]\n1. e4 e5 1/2-1/3\n", "wrong end result 1"},
         {"star in a decided game", "[Result \"1-0\"]\n1. e4 e5 *\n", "Result * error"},
         {"illegal move", "[Result \"1-0\"]\n1. e4 e5 2. Ke3 1-0\n", "MOVE NOT LEGAL 1"},
-        {"revealed check", "[Result \"1-0\"]\n1. e4 d6 2. Bb5+ Nd7 3. a3 Nb6 1-0\n", "MOVE NOT LEGAL 2 - check revealed"},
+        {"revealed check", "[Result \"1-0\"]\n1. e4 d6 2. Bb5+ Nd7 3. a3 Nb6 1-0\n",
+         "MOVE NOT LEGAL 2 - check revealed"},
         {"binary garbage", std::string("\x01\x02\xff\xfe garbage\x00\x7f", 14), "Result Error 2"},
     };
     for (const Damage& damage : damages) {
@@ -365,7 +368,8 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
         EXPECT_EQ(outcome.printed.substr(outcome.printed.size() - report.size()), report);
         EXPECT_EQ(fs::file_size("damaged.game"), 16u + 10u + 10u) << "the three games before stay written";
         const std::string log = ReadAll("Kavrin.log");
-        EXPECT_NE(log.find(std::string("converted: 3\tskipped: 0\nERROR: ") + damage.error + "\n"), std::string::npos) << log;
+        EXPECT_NE(log.find(std::string("converted: 3\tskipped: 0\nERROR: ") + damage.error + "\n"), std::string::npos)
+            << log;
         EXPECT_EQ(log.find("<<< OK:"), std::string::npos);
         ExpectInitialPosition();
 
@@ -398,8 +402,9 @@ TEST_F(ConvertersTest, GivenUpAndUnusualGames) {
                              "\n[Result \"*\"]\n1. c4 c5 *\n\n[Result \"1-0\"]\n1. b3 e5 1-0\n");
     const Outcome unusual = ToGame("unusual.pgn", "b.game");
     EXPECT_EQ(unusual.error, "");
-    EXPECT_EQ(unusual.printed, "Warning: game 4 (skipped) file: unusual.pgn\n"
-                               "converted: 4 games. (skipped: 1)\nfile: unusual.pgn \t\tfinished\n");
+    EXPECT_EQ(unusual.printed,
+              "Warning: game 4 (skipped) file: unusual.pgn\n"
+              "converted: 4 games. (skipped: 1)\nfile: unusual.pgn \t\tfinished\n");
 
     // A file cut inside its movetext keeps the moves read; one cut inside a
     // token gives that game up.
@@ -471,16 +476,16 @@ TEST_F(ConvertersTest, CorruptGameFiles) {
     }
     // A single trailing byte: the complete records are converted.
     Write("tail.game", good + "\x07");
-    EXPECT_EQ(Run([] { Game2Pgn("tail.game", "tail.pgn"); }).printed,
-              Progress(3) + "OK\nconverted: 3 games.\n");
+    EXPECT_EQ(Run([] { Game2Pgn("tail.game", "tail.pgn"); }).printed, Progress(3) + "OK\nconverted: 3 games.\n");
     // Well-formed records with moves the position does not allow.
     std::string garbage = good;
     garbage[16 + 2] = '\x3f';  // first move of the second game: from a8 to h1 and so on
     garbage[16 + 3] = '\x00';
     Write("garbage.game", garbage);
     const Outcome refused = Run([] { Game2Pos("garbage.game", "garbage.pos"); });
-    EXPECT_EQ(refused.printed, "Converting 3 games [  0%]...\b\b\b\b\b\b\b\b 33%]...ERROR: MOVE NOT LEGAL 1\n"
-                               "converted: 1 games.\n");
+    EXPECT_EQ(refused.printed,
+              "Converting 3 games [  0%]...\b\b\b\b\b\b\b\b 33%]...ERROR: MOVE NOT LEGAL 1\n"
+              "converted: 1 games.\n");
     EXPECT_EQ(Lines(ReadAll("garbage.pos")).size(), 7u + 1u);
     ExpectInitialPosition();
     // game2pgn writes the words as they are, without a position.

@@ -1,5 +1,7 @@
 // GAME records: byte layout, counting corrupt files, reading them without
 // running past their data, and the duplicate test with and without the index.
+#include "notation/gamefile.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,8 +11,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "notation/gamefile.h"
 
 namespace kavrin {
 namespace {

@@ -1,5 +1,7 @@
 // PGN reading against the live Board, its error texts and given-up games, and
 // PGN writing in coordinate notation.
+#include "notation/pgn.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,7 +14,6 @@
 #include "board/fen.h"
 #include "board/tables.h"
 #include "driver/log.h"
-#include "notation/pgn.h"
 
 namespace kavrin {
 namespace {
@@ -23,7 +24,8 @@ class PgnTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         BuildTables();
-        logPath = (std::filesystem::temp_directory_path() / ("kavrin_pgn_test_" + std::to_string(::getpid()) + ".log")).string();
+        logPath = (std::filesystem::temp_directory_path() / ("kavrin_pgn_test_" + std::to_string(::getpid()) + ".log"))
+                      .string();
         logStream.close();
         logStream.clear();
         logStream.open(logPath);
@@ -48,8 +50,10 @@ class PgnTest : public ::testing::Test {
         try {
             bits = ReadPgnGame(game, in);
         } catch (const GameFileError& e) {
-            if (error != nullptr) *error = e.text;
-            else ADD_FAILURE() << "unexpected error " << e.text;
+            if (error != nullptr)
+                *error = e.text;
+            else
+                ADD_FAILURE() << "unexpected error " << e.text;
         }
         const std::string printed = testing::internal::GetCapturedStdout();
         if (out != nullptr) *out = printed;
@@ -74,8 +78,9 @@ std::string PgnTest::logPath;
 
 TEST_F(PgnTest, ResultTagForms) {
     const std::pair<const char*, char> forms[] = {
-        {"[Result \"1-0\"]", 'W'},      {"[Result  \"1-0\"]", 'W'},  {"[Result\"1-0\"]", 'W'},
-        {"[Result \"1-0 by adjudication\"]", 'W'}, {"[Result \"0-1\"]", 'B'}, {"[Result \"1/2-1/2\"]", 'D'},
+        {"[Result \"1-0\"]", 'W'}, {"[Result  \"1-0\"]", 'W'},
+        {"[Result\"1-0\"]", 'W'},  {"[Result \"1-0 by adjudication\"]", 'W'},
+        {"[Result \"0-1\"]", 'B'}, {"[Result \"1/2-1/2\"]", 'D'},
         {"[Result \"*\"]", '*'},
     };
     for (const auto& [tag, code] : forms) {
@@ -119,7 +124,8 @@ TEST_F(PgnTest, TagsWithoutMovesAndEndOfInput) {
 }
 
 TEST_F(PgnTest, GameIsReadAndTakenBack) {
-    std::istringstream in("[Result \"1-0\"]\n\n1. e4 e5 2. Qh5 Nc6 3. Bc4 Nf6 4. Qxf7# 1-0\n\n[Result \"0-1\"]\n1. f3 e5 2. g4 Qh4# 0-1");
+    std::istringstream in(
+        "[Result \"1-0\"]\n\n1. e4 e5 2. Qh5 Nc6 3. Bc4 Nf6 4. Qxf7# 1-0\n\n[Result \"0-1\"]\n1. f3 e5 2. g4 Qh4# 0-1");
     EXPECT_EQ(Read(in), HeaderWhiteWon);
     EXPECT_EQ(game.Header(), HeaderWhiteWon | 7);
     EXPECT_EQ(game.moves[1], MakeMoveWord(52, 36, Quiet));
@@ -189,7 +195,8 @@ TEST_F(PgnTest, PromotionWithoutPieceIsIllegal) {
 
 TEST_F(PgnTest, RevealedCheckIsRaised) {
     std::string out;
-    EXPECT_EQ(ErrorOf("[Result \"1-0\"]\n1. e4 d6 2. Bb5+ Nd7 3. a3 Nb6 1-0", &out), "MOVE NOT LEGAL 2 - check revealed");
+    EXPECT_EQ(ErrorOf("[Result \"1-0\"]\n1. e4 d6 2. Bb5+ Nd7 3. a3 Nb6 1-0", &out),
+              "MOVE NOT LEGAL 2 - check revealed");
     EXPECT_NE(out.find("move: Nb6, plyNo:6\n"), std::string::npos);
     EXPECT_EQ(board.hashKey, initialKey);
     EXPECT_EQ(historyTop, history);
@@ -247,7 +254,8 @@ TEST_F(PgnTest, LongGamesKeepTheirFirst1023Plies) {
 
 TEST_F(PgnTest, HugeTagLineIsSkippedToItsEnd) {
     const std::string huge = "[Event \"" + std::string(5000, 'x') + "\"]\n";
-    std::istringstream in(huge + "[Result \"1-0\"]\n1. e4 1-0\n" + "[Result \"" + std::string(600, '1') + "\n1. d4 1-0");
+    std::istringstream in(huge + "[Result \"1-0\"]\n1. e4 1-0\n" + "[Result \"" + std::string(600, '1') +
+                          "\n1. d4 1-0");
     EXPECT_EQ(Read(in), HeaderWhiteWon);
     EXPECT_EQ(game.Header(), HeaderWhiteWon | 1);
     std::string error;

@@ -1,6 +1,8 @@
 // POS lines: the exact line, which positions of a game are written, the split
 // into sixteen files by the first hex digit, and refusal of stored moves that
 // the position does not allow.
+#include "notation/posfile.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,7 +16,6 @@
 #include "board/fen.h"
 #include "board/tables.h"
 #include "notation/pgn.h"
-#include "notation/posfile.h"
 
 namespace kavrin {
 namespace {

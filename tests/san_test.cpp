@@ -1,4 +1,6 @@
 // SAN resolution against the live Board and the "am"/"bm" check of position texts.
+#include "notation/san.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 #include "board/epd.h"
 #include "board/fen.h"
 #include "board/tables.h"
-#include "notation/san.h"
 
 namespace kavrin {
 namespace {
@@ -145,8 +146,8 @@ TEST_F(SanTest, CoordinateTextAndLongForms) {
 
 TEST_F(SanTest, UnreadableTextGivesZero) {
     Set(InitialFen);
-    for (const char* text : {"", "N", "e", "Nf", "Zz9", "Qxh5xx", "abcdef", "Nf3f4g5", "123456789", "x+#!?=-",
-                             "Nf9", "Ni3", "Kb"}) {
+    for (const char* text :
+         {"", "N", "e", "Nf", "Zz9", "Qxh5xx", "abcdef", "Nf3f4g5", "123456789", "x+#!?=-", "Nf9", "Ni3", "Kb"}) {
         EXPECT_EQ(ParseSan(text), 0) << '"' << text << '"';
     }
 }
@@ -171,7 +172,7 @@ TEST_F(SanTest, TrialMovesStillWorkWithTheHistoryFull) {
         historyTop = history + HistorySize - 1;
         *historyTop = current;
         history[HistorySize - 2] = HistoryEntry{0x1234, 0x0567, 7};
-        if (fen[2] == '2') {  // king on e8: the f6 knight is free
+        if (fen[2] == '2') {                // king on e8: the f6 knight is free
             EXPECT_EQ(ParseSan("Nd7"), 0);  // both knights may go
             EXPECT_EQ(ParseSan("Nbd7"), M("b8", "d7", Quiet));
         } else {
@@ -201,9 +202,9 @@ TEST_F(SanTest, PseudoLegalityOfPieceMoves) {
     EXPECT_TRUE(IsPseudoLegal(M("h1", "g3", Quiet)));
     EXPECT_FALSE(IsPseudoLegal(M("h1", "h3", Quiet)));
     EXPECT_FALSE(IsPseudoLegal(M("a2", "b3", EnPassant)));
-    EXPECT_FALSE(IsPseudoLegal(M("c4", "c3", Quiet)));    // the other side's pawn
-    EXPECT_FALSE(IsPseudoLegal(M("e1", "e2", Quiet)));    // kings never come here
-    EXPECT_FALSE(IsPseudoLegal(M("b5", "c6", Quiet)));    // empty origin
+    EXPECT_FALSE(IsPseudoLegal(M("c4", "c3", Quiet)));  // the other side's pawn
+    EXPECT_FALSE(IsPseudoLegal(M("e1", "e2", Quiet)));  // kings never come here
+    EXPECT_FALSE(IsPseudoLegal(M("b5", "c6", Quiet)));  // empty origin
 }
 
 TEST_F(SanTest, PromotionLetterKinds) {

@@ -17,9 +17,7 @@ namespace {
 // One game record reused by every converter.
 GameRecord convertedGame;
 
-bool MoreInput(std::istream& in) {
-    return in.good() && in.peek() != std::char_traits<char>::eof();
-}
+bool MoreInput(std::istream& in) { return in.good() && in.peek() != std::char_traits<char>::eof(); }
 
 // The end-of-file report of the PGN readers.
 void ReportFinished(const char* pgnName, int converted, int skipped) {

@@ -16,10 +16,14 @@ bool ReadWord(std::istream& in, uint16_t& word, std::streamsize& got) {
 
 char CodeOfHeader(GameHeader header) {
     switch (header & HeaderResultMask) {
-        case HeaderWhiteWon: return 'W';
-        case HeaderBlackWon: return 'B';
-        case HeaderDraw: return 'D';
-        default: return '?';
+        case HeaderWhiteWon:
+            return 'W';
+        case HeaderBlackWon:
+            return 'B';
+        case HeaderDraw:
+            return 'D';
+        default:
+            return '?';
     }
 }
 

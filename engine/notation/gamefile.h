@@ -45,8 +45,8 @@ bool GameAlreadyStored(const GameRecord& game, std::iostream& file);
 // are compared word by word against the file.
 struct GameIndex {
     std::unordered_multimap<uint64_t, uint64_t> offsets;  // content key -> record offset
-    uint64_t endOffset = 0;     // where the next appended record lands
-    bool wrongResult = false;   // the scan met a record with result bits 00
+    uint64_t endOffset = 0;                               // where the next appended record lands
+    bool wrongResult = false;                             // the scan met a record with result bits 00
 };
 
 // Indexes the whole file from its first record; the stream is left cleared.

@@ -51,8 +51,10 @@ void SkipNested(std::istream& in, char open, char close) {
     while (depth >= 1) {
         const int c = in.get();
         if (c == std::char_traits<char>::eof()) return;
-        if (c == open) ++depth;
-        else if (c == close) --depth;
+        if (c == open)
+            ++depth;
+        else if (c == close)
+            --depth;
     }
 }
 
@@ -65,9 +67,7 @@ void ReportIllegal(const GameRecord& game, int ply) {
 
 }  // namespace
 
-GameFileError::GameFileError(const char* message) {
-    std::snprintf(text, sizeof text, "%s", message);
-}
+GameFileError::GameFileError(const char* message) { std::snprintf(text, sizeof text, "%s", message); }
 
 void SetResultFromCode(GameResult& result, char code) {
     for (const ResultForm& form : ResultForms) {

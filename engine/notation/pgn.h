@@ -18,8 +18,8 @@ struct GameFileError {
     explicit GameFileError(const char* message);
 };
 
-constexpr int PgnTokenSize = 11;      // ten characters and the NUL
-constexpr int PgnTagLineSize = 511;   // 510 characters and the NUL
+constexpr int PgnTokenSize = 11;     // ten characters and the NUL
+constexpr int PgnTagLineSize = 511;  // 510 characters and the NUL
 constexpr int ResultTextSize = 8;
 
 // Game header word: bits 14-15 result, bits 0-13 the number of plies.

@@ -84,7 +84,8 @@ void WriteGamePositions(const GameRecord& game, std::ostream& out, int plyLimit)
 }
 
 void WriteGamePositions(const GameRecord& game, std::ostream* const (&outs)[PosFileCount], int plyLimit) {
-    ReplayPositions(game, plyLimit, [&outs](const char* line) -> std::ostream& { return *outs[HexDigitValue(line[0])]; });
+    ReplayPositions(game, plyLimit,
+                    [&outs](const char* line) -> std::ostream& { return *outs[HexDigitValue(line[0])]; });
 }
 
 }  // namespace kavrin

@@ -118,11 +118,20 @@ Move DisambiguatedMove(const char* s) {
 
 int PromotionKind(char letter) {
     switch (letter) {
-        case 'Q': case 'q': return PromoteQueen;
-        case 'N': case 'n': return PromoteKnight;
-        case 'R': case 'r': return PromoteRook;
-        case 'B': case 'b': return PromoteBishop;
-        default: return 0;
+        case 'Q':
+        case 'q':
+            return PromoteQueen;
+        case 'N':
+        case 'n':
+            return PromoteKnight;
+        case 'R':
+        case 'r':
+            return PromoteRook;
+        case 'B':
+        case 'b':
+            return PromoteBishop;
+        default:
+            return 0;
     }
 }
 
@@ -224,11 +233,24 @@ bool IsPseudoLegal(Move m) {
 
     Bitboard reach;
     switch (piece) {
-        case WhiteKnight: case BlackKnight: reach = KnightAttacks[from]; break;
-        case WhiteBishop: case BlackBishop: reach = BishopAttacksFrom(from); break;
-        case WhiteRook: case BlackRook: reach = RookAttacksFrom(from); break;
-        case WhiteQueen: case BlackQueen: reach = QueenAttacksFrom(from); break;
-        default: return false;
+        case WhiteKnight:
+        case BlackKnight:
+            reach = KnightAttacks[from];
+            break;
+        case WhiteBishop:
+        case BlackBishop:
+            reach = BishopAttacksFrom(from);
+            break;
+        case WhiteRook:
+        case BlackRook:
+            reach = RookAttacksFrom(from);
+            break;
+        case WhiteQueen:
+        case BlackQueen:
+            reach = QueenAttacksFrom(from);
+            break;
+        default:
+            return false;
     }
     if ((reach & SquareMask[to]) == 0) return false;
 
