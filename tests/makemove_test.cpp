@@ -329,6 +329,20 @@ TEST(DrawCheck, InsufficientMaterialAndTheFiftyMoveRule) {
     EXPECT_EQ(DrawCheck(1), 0);
 }
 
+TEST(DrawCheck, NeverReadsBeforeTheFirstHistoryEntry) {
+    // A counter larger than the history reaches back: the walk stops at the
+    // first entry.
+    SetUpPosition("4k3/8/8/8/8/8/8/R3K3 w - -");
+    historyTop->fiftyCounter = 50;
+    EXPECT_EQ(DrawCheck(1), 0);
+    EXPECT_EQ(RepetitionAfter(M("a1", "a2", Quiet)), 0);
+    Play(M("a1", "a2", Quiet));
+    Play(M("e8", "d8", Quiet));
+    EXPECT_EQ(historyTop->fiftyCounter, 52);
+    EXPECT_EQ(DrawCheck(1), 0);
+    EXPECT_EQ(RepetitionAfter(M("a2", "a1", Quiet)), 0);
+}
+
 TEST(RepetitionAfter, QuietPieceMovesOnly) {
     SetUpPosition("r3k2r/8/8/3p4/4P3/8/8/R3K2R w KQkq -");
     historyTop->fiftyCounter = 80;

@@ -307,6 +307,22 @@ TEST(GenerateAll, KingCaptureOfADefendedPieceIsDropped) {
     EXPECT_TRUE(takesE2);
 }
 
+TEST(GenerateAll, CaptureOfTheEnemyKingIsListedWithItsValue) {
+    // Reachable only after an illegal move; the quiescence search looks for it.
+    SetUpPosition("4k3/3P4/8/8/8/8/8/4RK2 w - -");
+    const List list = All();
+    ASSERT_GE(list.size(), 2u);
+    EXPECT_EQ(list[0].move, M("d7", "e8", CapturePromoteQueen));
+    EXPECT_EQ(list[0].score, PieceValue[BlackKing] - 9401);
+    bool rookTakes = false;
+    for (const MoveEntry& e : list)
+        if (e.move == M("e1", "e8", Capture)) {
+            rookTakes = true;
+            EXPECT_EQ(e.score, PieceValue[BlackKing] - PieceValue[WhiteRook] - 9500);
+        }
+    EXPECT_TRUE(rookTakes);
+}
+
 TEST(GenerateAll, BlackListIsTheMirrorOfWhite) {
     // Positions whose captures all use the victim-minus-attacker rule, so the
     // scores do not depend on the piece-square tables.

@@ -89,7 +89,9 @@ void RemoveVictim(int victim, int to, int them, uint64_t& hash, uint32_t& pawnKe
     } else {
         board.nonPawnMaterial[them] = static_cast<uint8_t>(board.nonPawnMaterial[them] - MaterialUnits[victim]);
     }
-    board.pieceBitboard[victim] ^= SquareMask[to];
+    // Kings have no bitboard; no caller captures one, but a stray king
+    // capture must not write past the bitboards.
+    if (victim <= BlackQueen) board.pieceBitboard[victim] ^= SquareMask[to];
     board.colourOccupied[them] ^= SquareMask[to];
     if (board.castling) DropRights(CornerRights.right[to], hash);
 }
@@ -100,7 +102,7 @@ void RestoreVictim(int victim, int to, int them) {
         ++board.pawnCount[them];
     else
         board.nonPawnMaterial[them] = static_cast<uint8_t>(board.nonPawnMaterial[them] + MaterialUnits[victim]);
-    board.pieceBitboard[victim] |= SquareMask[to];
+    if (victim <= BlackQueen) board.pieceBitboard[victim] |= SquareMask[to];
     board.colourOccupied[them] |= SquareMask[to];
 }
 
