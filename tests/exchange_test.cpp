@@ -1,10 +1,11 @@
 // Exchange scoring: the swap-off with x-rays, the king's legality filter,
 // promotions, early stops and the piece-square terms. Expected values are
 // built from the evaluation's tables so they hold whatever those tables say.
+#include "board/exchange.h"
+
 #include <gtest/gtest.h>
 
 #include "board/board.h"
-#include "board/exchange.h"
 #include "board/fen.h"
 #include "board/tables.h"
 #include "search/eval.h"
@@ -139,7 +140,8 @@ TEST(ExchangeScore, ReadsTheBoardOnly) {
     Score(WhiteRook, "d1", "d5");
     EXPECT_EQ(board.occupied, before.occupied);
     EXPECT_EQ(board.hashKey, before.hashKey);
-    for (int code = WhitePawn; code <= BlackQueen; ++code) EXPECT_EQ(board.pieceBitboard[code], before.pieceBitboard[code]);
+    for (int code = WhitePawn; code <= BlackQueen; ++code)
+        EXPECT_EQ(board.pieceBitboard[code], before.pieceBitboard[code]);
 }
 
 }  // namespace

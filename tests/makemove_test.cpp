@@ -1,6 +1,8 @@
 // Make and unmake: every move kind restores the Board and the history
 // pointer; the incremental keys, rights, counters and material; the null
 // move; the draw tests; the refusal of marker words.
+#include "board/makemove.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +10,6 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/makemove.h"
 #include "board/poscheck.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
@@ -31,7 +32,8 @@ void ExpectSameBoard(const Board& a, const Board& b) {
     EXPECT_EQ(a.occupiedFiles, b.occupiedFiles);
     EXPECT_EQ(a.occupiedA1H8, b.occupiedA1H8);
     EXPECT_EQ(a.occupiedA8H1, b.occupiedA8H1);
-    for (int code = WhitePawn; code <= BlackQueen; ++code) EXPECT_EQ(a.pieceBitboard[code], b.pieceBitboard[code]) << code;
+    for (int code = WhitePawn; code <= BlackQueen; ++code)
+        EXPECT_EQ(a.pieceBitboard[code], b.pieceBitboard[code]) << code;
     EXPECT_EQ(a.colourOccupied[Black], b.colourOccupied[Black]);
     EXPECT_EQ(a.colourOccupied[White], b.colourOccupied[White]);
     EXPECT_EQ(a.hashKey, b.hashKey);
@@ -208,7 +210,8 @@ TEST(MakeMove, DoublePushTogglesTheEnPassantKeyAndAnyReplyRemovesIt) {
     Play(M("g8", "f6", Quiet));
     EXPECT_EQ(board.epSquare, 0);
     EXPECT_EQ(historyTop->fiftyCounter, 1);
-    EXPECT_EQ(board.hashKey, afterPush ^ ZobristKeys[0][44] ^ ZobristKeys[BlackKnight][6] ^ ZobristKeys[BlackKnight][21]);
+    EXPECT_EQ(board.hashKey,
+              afterPush ^ ZobristKeys[0][44] ^ ZobristKeys[BlackKnight][6] ^ ZobristKeys[BlackKnight][21]);
     EXPECT_EQ(board.pawnKey, startPawns ^ LowHalf(pawnMove));
 }
 
@@ -307,7 +310,8 @@ TEST(DrawCheck, RepetitionsCountedBackToTheLastIrreversibleMove) {
     EXPECT_EQ(DrawCheck(2), ResultRepetition);
     // After a pawn move the count starts afresh.
     Play(M("e2", "e3", Quiet));
-    for (const Move m : {M("g8", "f6", Quiet), M("g1", "f3", Quiet), M("f6", "g8", Quiet), M("f3", "g1", Quiet)}) Play(m);
+    for (const Move m : {M("g8", "f6", Quiet), M("g1", "f3", Quiet), M("f6", "g8", Quiet), M("f3", "g1", Quiet)})
+        Play(m);
     EXPECT_EQ(DrawCheck(1), ResultRepetition);
     EXPECT_EQ(DrawCheck(2), 0);
 }

@@ -1,5 +1,7 @@
 // Move generation: the exact order and scores of the emitted lists, the
 // check detection that prepares evasions, and the legality test after a move.
+#include "board/movegen.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 #include "board/exchange.h"
 #include "board/fen.h"
 #include "board/makemove.h"
-#include "board/movegen.h"
 #include "board/tables.h"
 #include "search/eval.h"
 
@@ -60,10 +61,11 @@ std::string Describe(const List& list) {
 }
 
 void ExpectList(const List& actual, const List& expected) {
-    ASSERT_EQ(actual.size(), expected.size()) << "actual:   " << Describe(actual) << "\nexpected: " << Describe(expected);
+    ASSERT_EQ(actual.size(), expected.size())
+        << "actual:   " << Describe(actual) << "\nexpected: " << Describe(expected);
     for (size_t i = 0; i < actual.size(); ++i) {
-        EXPECT_EQ(actual[i].move, expected[i].move) << "entry " << i << "\nactual:   " << Describe(actual)
-                                                    << "\nexpected: " << Describe(expected);
+        EXPECT_EQ(actual[i].move, expected[i].move)
+            << "entry " << i << "\nactual:   " << Describe(actual) << "\nexpected: " << Describe(expected);
         EXPECT_EQ(actual[i].score, expected[i].score) << "entry " << i << " " << Describe({actual[i]});
     }
 }
@@ -88,7 +90,9 @@ std::string MirrorFen(const std::string& fen) {
     }
     std::string mirrored;
     for (size_t i = ranks.size(); i-- > 0;) {
-        for (char c : ranks[i]) mirrored += std::isalpha(static_cast<unsigned char>(c)) ? (std::isupper(c) ? std::tolower(c) : std::toupper(c)) : c;
+        for (char c : ranks[i])
+            mirrored +=
+                std::isalpha(static_cast<unsigned char>(c)) ? (std::isupper(c) ? std::tolower(c) : std::toupper(c)) : c;
         if (i) mirrored += '/';
     }
     const char side = fen[space + 1] == 'w' ? 'b' : 'w';
@@ -193,7 +197,8 @@ TEST(GenerateAll, EnPassantByTheHFileSidePawnFirst) {
     SetUpPosition("4k3/8/8/3PpP2/8/8/8/4K3 w - e6");
     const List list = All();
     ASSERT_GE(list.size(), 2u);
-    ExpectList(List(list.begin(), list.begin() + 2), {E(-9500, M("f5", "e6", EnPassant)), E(-9500, M("d5", "e6", EnPassant))});
+    ExpectList(List(list.begin(), list.begin() + 2),
+               {E(-9500, M("f5", "e6", EnPassant)), E(-9500, M("d5", "e6", EnPassant))});
 }
 
 TEST(GenerateAll, PawnCapturesTowardsTheAFileBeforeTheHFile) {
@@ -245,7 +250,8 @@ TEST(GenerateAll, GroupsPiecesAndCapturesBeforeQuietMoves) {
                     EXPECT_GT(MoveFrom(list[i - 1].move), from);
                 }
                 if (i > 0 && MoveFrom(list[i - 1].move) == from && AllGroup(list[i - 1]) == group) {
-                    EXPECT_FALSE(IsCaptureEntry(list[i]) && !IsCaptureEntry(list[i - 1])) << "capture after a quiet move";
+                    EXPECT_FALSE(IsCaptureEntry(list[i]) && !IsCaptureEntry(list[i - 1]))
+                        << "capture after a quiet move";
                 }
                 const int mover = board.pieceOn[from];
                 if (IsCaptureEntry(list[i])) {
@@ -291,8 +297,9 @@ TEST(GenerateAll, CastlingListedEvenThroughAttackedSquares) {
 
 TEST(GenerateAll, NoKingMoveBesideTheEnemyKing) {
     SetUpPosition("8/8/8/3k4/8/3K4/8/8 w - -");
-    ExpectList(All(), {E(-30000, M("d3", "e2", Quiet)), E(-30000, M("d3", "d2", Quiet)), E(-30000, M("d3", "c2", Quiet)),
-                       E(-30000, M("d3", "e3", Quiet)), E(-30000, M("d3", "c3", Quiet))});
+    ExpectList(All(),
+               {E(-30000, M("d3", "e2", Quiet)), E(-30000, M("d3", "d2", Quiet)), E(-30000, M("d3", "c2", Quiet)),
+                E(-30000, M("d3", "e3", Quiet)), E(-30000, M("d3", "c3", Quiet))});
 }
 
 TEST(GenerateAll, KingCaptureOfADefendedPieceIsDropped) {
@@ -361,9 +368,10 @@ TEST(GenerateCaptures, QueenPromotionByPushOnlyWhenItSurvives) {
     const int pushScore = ExchangeScore(WhitePawn, Sq("b7"), Sq("b8"), rookLike, 0);
     EXPECT_LT(pushScore, -10000);
     const int rook = PieceValue[BlackRook];
-    ExpectList(Captures(), {E(rook - 9401, M("b7", "a8", CapturePromoteQueen)), E(rook - 30005, M("b7", "a8", CapturePromoteKnight)),
-                            E(rook - 30025, M("b7", "a8", CapturePromoteRook)),
-                            E(rook - 30050, M("b7", "a8", CapturePromoteBishop))});
+    ExpectList(
+        Captures(),
+        {E(rook - 9401, M("b7", "a8", CapturePromoteQueen)), E(rook - 30005, M("b7", "a8", CapturePromoteKnight)),
+         E(rook - 30025, M("b7", "a8", CapturePromoteRook)), E(rook - 30050, M("b7", "a8", CapturePromoteBishop))});
     // Unguarded b8: the queen promotion is kept with its exchange score, and
     // no under-promotion by push.
     SetUpPosition("4k3/1P6/8/8/8/8/8/4K3 w - -");
@@ -464,11 +472,11 @@ TEST(GenerateEvasions, EnPassantByTheAFileSidePawnFirst) {
     SetUpPosition("4k3/8/8/3PpP2/5K2/8/8/8 w - e6");
     const Bitboard rookLike = 0, bishopLike = 0;
     const int kingTakes = ExchangeScore(WhiteKing, Sq("f4"), Sq("e5"), rookLike, bishopLike);
-    ExpectList(Evasions(), {E(-9500, M("d5", "e6", EnPassant)), E(-9500, M("f5", "e6", EnPassant)),
-                            E(kingTakes, M("f4", "e5", Capture)), E(-30000, M("f4", "g3", Quiet)),
-                            E(-30000, M("f4", "f3", Quiet)), E(-30000, M("f4", "e3", Quiet)),
-                            E(-30000, M("f4", "g4", Quiet)), E(-30000, M("f4", "e4", Quiet)),
-                            E(-30000, M("f4", "g5", Quiet))});
+    ExpectList(
+        Evasions(),
+        {E(-9500, M("d5", "e6", EnPassant)), E(-9500, M("f5", "e6", EnPassant)), E(kingTakes, M("f4", "e5", Capture)),
+         E(-30000, M("f4", "g3", Quiet)), E(-30000, M("f4", "f3", Quiet)), E(-30000, M("f4", "e3", Quiet)),
+         E(-30000, M("f4", "g4", Quiet)), E(-30000, M("f4", "e4", Quiet)), E(-30000, M("f4", "g5", Quiet))});
 }
 
 TEST(GenerateEvasions, PawnCapturesOfTheCheckerAFileSideFirst) {
@@ -478,7 +486,8 @@ TEST(GenerateEvasions, PawnCapturesOfTheCheckerAFileSideFirst) {
     const List list = Evasions();
     const int score = PieceValue[BlackKnight] - 9600;
     ASSERT_GE(list.size(), 2u);
-    ExpectList(List(list.begin(), list.begin() + 2), {E(score, M("c2", "d3", Capture)), E(score, M("e2", "d3", Capture))});
+    ExpectList(List(list.begin(), list.begin() + 2),
+               {E(score, M("c2", "d3", Capture)), E(score, M("e2", "d3", Capture))});
     // On rank 8 each capture is four promotions (knight e8 checks g7).
     SetUpPosition("4n3/3P1PK1/8/8/8/8/8/4k3 w - -");
     const List promo = Evasions();
@@ -495,9 +504,9 @@ TEST(GenerateEvasions, DoubleCheckOnlyKingMoves) {
     // Rook h1 and knight d3 both check; the rook on h8 could take h1 but
     // in double check only the king moves.
     SetUpPosition("4k2R/8/8/8/8/3n4/8/4K2r w - -");
-    ExpectList(Evasions(), {E(-30000, M("e1", "f1", Quiet)), E(-30000, M("e1", "d1", Quiet)),
-                            E(-30000, M("e1", "f2", Quiet)), E(-30000, M("e1", "e2", Quiet)),
-                            E(-30000, M("e1", "d2", Quiet))});
+    ExpectList(Evasions(),
+               {E(-30000, M("e1", "f1", Quiet)), E(-30000, M("e1", "d1", Quiet)), E(-30000, M("e1", "f2", Quiet)),
+                E(-30000, M("e1", "e2", Quiet)), E(-30000, M("e1", "d2", Quiet))});
 }
 
 TEST(GenerateEvasions, KnightCheckCapturesAndKingMovesOnly) {
@@ -527,27 +536,29 @@ TEST(GenerateEvasions, SliderCheckCapturesThenInterpositionsByKind) {
                            });
     // A diagonal check: blocking squares from the bishop lines.
     SetUpPosition("4k3/8/8/8/7b/8/4N3/3RK3 w - -");
-    ExpectList(Evasions(), {E(-30320, M("e2", "g3", Quiet)), E(-30000, M("e1", "f1", Quiet)),
-                            E(-30000, M("e1", "d2", Quiet))});
+    ExpectList(Evasions(),
+               {E(-30320, M("e2", "g3", Quiet)), E(-30000, M("e1", "f1", Quiet)), E(-30000, M("e1", "d2", Quiet))});
 }
 
 TEST(GenerateEvasions, PawnInterpositionsDoubleStepsThenPromotionsThenSingles) {
     // Bishop h4 checks e1 along h4-g3-f2-e1: blocking squares g3 and f2.
     SetUpPosition("4k3/8/8/8/7b/8/6P1/4K3 w - -");
-    ExpectList(Evasions(), {E(-30000, M("g2", "g3", Quiet)), E(-30000, M("e1", "f1", Quiet)),
-                            E(-30000, M("e1", "d1", Quiet)), E(-30000, M("e1", "e2", Quiet)),
-                            E(-30000, M("e1", "d2", Quiet))});
+    ExpectList(Evasions(),
+               {E(-30000, M("g2", "g3", Quiet)), E(-30000, M("e1", "f1", Quiet)), E(-30000, M("e1", "d1", Quiet)),
+                E(-30000, M("e1", "e2", Quiet)), E(-30000, M("e1", "d2", Quiet))});
     // Rook a4 checking h4 along rank 4: c2-c4 (double step) and d3-d4 block.
     SetUpPosition("4k3/8/8/8/r6K/3P4/2P5/8 w - -");
     const List pawns = Evasions();
     ASSERT_GE(pawns.size(), 2u);
-    ExpectList(List(pawns.begin(), pawns.begin() + 2), {E(-30000, M("c2", "c4", Quiet)), E(-30000, M("d3", "d4", Quiet))});
+    ExpectList(List(pawns.begin(), pawns.begin() + 2),
+               {E(-30000, M("c2", "c4", Quiet)), E(-30000, M("d3", "d4", Quiet))});
     // A promotion onto a blocking square: rook a8 checks h8, pawn c7 blocks on c8.
     SetUpPosition("r6K/2P5/8/8/8/8/8/4k3 w - -");
     const List promo = Evasions();
     ASSERT_GE(promo.size(), 4u);
-    ExpectList(List(promo.begin(), promo.begin() + 4), {E(-9401, M("c7", "c8", PromoteQueen)), E(-30005, M("c7", "c8", PromoteKnight)),
-                                                        E(-30025, M("c7", "c8", PromoteRook)), E(-30050, M("c7", "c8", PromoteBishop))});
+    ExpectList(List(promo.begin(), promo.begin() + 4),
+               {E(-9401, M("c7", "c8", PromoteQueen)), E(-30005, M("c7", "c8", PromoteKnight)),
+                E(-30025, M("c7", "c8", PromoteRook)), E(-30050, M("c7", "c8", PromoteBishop))});
 }
 
 TEST(GenerateEvasions, NoKingMoveBesideTheEnemyKingNorOntoTheCheckLine) {

@@ -1,6 +1,8 @@
 // Perft: exact counts for the shared suite and for positions that exercise
 // en passant, promotions, castling, checks, mate and stalemate; the report
 // text of the "perft" command.
+#include "board/perft.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,7 +15,6 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/movegen.h"
-#include "board/perft.h"
 #include "board/tables.h"
 
 namespace kavrin {
@@ -206,7 +207,8 @@ std::string MaskDurations(const std::string& report) {
 TEST(PerftReport, InitialPositionDepthTwo) {
     SetUpPosition(InitialFen);
     const std::string report = PerftReport(2);
-    EXPECT_EQ(MaskDurations(report), "ply\tduration\tnodes\n1\tT\t20\n2\tT\t420\ntotal nodes: 440\n(total moves[32]: 440)\n");
+    EXPECT_EQ(MaskDurations(report),
+              "ply\tduration\tnodes\n1\tT\t20\n2\tT\t420\ntotal nodes: 440\n(total moves[32]: 440)\n");
     EXPECT_EQ(currentPly, plyStack);
 }
 
@@ -214,7 +216,8 @@ TEST(PerftReport, InitialPositionDepthThree) {
     SetUpPosition(InitialFen);
     const std::string report = PerftReport(3);
     const std::string masked = MaskDurations(report);
-    const std::string expectedStart = "ply\tduration\tnodes\n1\tT\t20\n2\tT\t420\n3\tT\t9322\ntotal nodes: 9762\n(total moves[32]: ";
+    const std::string expectedStart =
+        "ply\tduration\tnodes\n1\tT\t20\n2\tT\t420\n3\tT\t9322\ntotal nodes: 9762\n(total moves[32]: ";
     ASSERT_EQ(masked.substr(0, expectedStart.size()), expectedStart);
     // Every move made counts, also the few illegal ones at ply 3.
     const unsigned moves = static_cast<unsigned>(std::stoul(masked.substr(expectedStart.size())));

@@ -59,8 +59,8 @@ int16_t ExchangeScore(int mover, int origin, int destination, Bitboard rookLike,
     // 2. Every piece of either colour that attacks the destination. While a
     //    pawn takes part the least-valuable search starts at the pawns.
     const Bitboard kings = SquareMask[board.kingSquare[Black]] | SquareMask[board.kingSquare[White]];
-    const Bitboard pawnAttackers = (WhitePawnAttacks[destination] & pieces[BlackPawn]) |
-                                   (BlackPawnAttacks[destination] & pieces[WhitePawn]);
+    const Bitboard pawnAttackers =
+        (WhitePawnAttacks[destination] & pieces[BlackPawn]) | (BlackPawnAttacks[destination] & pieces[WhitePawn]);
     Bitboard attackers = (BishopAttacksFrom(destination) & bishopLike) | (RookAttacksFrom(destination) & rookLike) |
                          (KingAttacks[destination] & kings) |
                          (KnightAttacks[destination] & (pieces[WhiteKnight] | pieces[BlackKnight])) | pawnAttackers;

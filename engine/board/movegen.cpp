@@ -178,7 +178,8 @@ MoveEntry* KingMoves(MoveEntry* out, Bitboard excluded, const SliderSets& slider
         out = Emit(out, score, from, to, Capture);
     }
     if constexpr (!CapturesOnly)
-        for (Bitboard b = targets & ~board.occupied; b; b &= b - 1) out = Emit(out, QuietScore, from, LowestSquare(b), Quiet);
+        for (Bitboard b = targets & ~board.occupied; b; b &= b - 1)
+            out = Emit(out, QuietScore, from, LowestSquare(b), Quiet);
     return out;
 }
 
