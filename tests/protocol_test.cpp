@@ -107,7 +107,8 @@ TEST_F(Protocol, SearchOnAnEmptyBoardIsRefused) {
     ASSERT_TRUE(engine.Greet());
     RunToQuit(engine, "go\nperft 2\n");
     EXPECT_EQ(engine.Output(),
-              Features + "Error (position not playable): go\nError (position not playable): perft\n");
+              Features + "Error (position not playable): go\nply\tduration\tnodes\n1\t0.0\t0\n2\t0.0\t0\n"
+                             "total nodes: 0\n(total moves[32]: 0)\n");
 }
 
 TEST_F(Protocol, BenchmarkReadsOneWord) {
