@@ -7,6 +7,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/perft.h"
+#include "board/zobrist.h"
 #include "book/commands.h"
 #include "driver/engine_state.h"
 #include "driver/game.h"
@@ -112,6 +113,20 @@ bool ReadNames(char first[CommandBufferSize], char second[CommandBufferSize], in
     return n < 2 || ReadWord(commandInput, second);
 }
 
+// "white"/"black": a new side to move cannot take a pawn en passant that
+// the other side's last double push allowed, so that chance ends with the change.
+void SetSideToMove(int side) {
+    if (side != sideToMove && board.epSquare != 0) {
+        const uint64_t key = ZobristKeys[0][board.epSquare];
+        board.hashKey ^= key;
+        board.pawnKey ^= static_cast<uint32_t>(key);
+        board.epSquare = 0;
+        gameSnapshot.epSquare = 0;
+        historyTop->hashKey = board.hashKey;
+    }
+    sideToMove = side;
+}
+
 void GoCommand(const char* word) {
     if (!boardPlayable) {
         ReportError("position not playable", word);
@@ -171,10 +186,10 @@ void Execute(const char* word) {
             engineState.mode = Quit;
             break;
         case CommandWord::White:
-            sideToMove = White;
+            SetSideToMove(White);
             break;
         case CommandWord::Black:
-            sideToMove = Black;
+            SetSideToMove(Black);
             break;
         case CommandWord::Pgn2Pos:
             if (ReadNames(first, second, 1)) {
