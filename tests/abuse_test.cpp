@@ -194,7 +194,8 @@ TEST_F(Abuse, BinaryAndNulBytesAreWordsLikeAnyOther) {
     for (int i = 0; i < 256; ++i) noise += static_cast<char>(i);
     for (int i = 0; i < 256; ++i) noise += static_cast<char>((i * 37 + 11) & 0xFF);
     engine.Send(noise);
-    engine.Send(std::string("\n\0e2e4\0\nsetboard \0\0\0\ntime\xff\xfe\n\x80\x81level\n", 38));
+    static const char garbage[] = "\n\0e2e4\0\nsetboard \0\0\0\ntime\xff\xfe\n\x80\x81level\n";
+    engine.Send(std::string(garbage, sizeof garbage - 1));
     engine.Send(std::string("\nnew\n") + QuickClock + "d2d4\n");
     ASSERT_TRUE(mirror.Play("d2d4"));
     ExpectLegalReply();
