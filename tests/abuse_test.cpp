@@ -373,12 +373,9 @@ void RunSideWordSession(const char* middle) {
     ExpectSoundSearchPositions(engine.Log());
 }
 
-// Open fault: a side word while pondering followed by two searches leaves a
-// Board with pawns on the end ranks and no black king (the second search logs
-// a position like "rnP2b1r/PPp1pPPP/8/3p4/4P3/8/PPPP1PPP/RNBQKBNR b"), and
-// the engine then claims stalemate or mate and prints moves such as b7a8q.
-// Enabled once the driver keeps the game sound here.
-TEST(AbuseSideWords, DISABLED_SideWordWhilePonderingThenTwoSearchesKeepThePositionSound) {
+// A side word while pondering, then two searches: every position searched
+// stays sound (kings on the board, no pawns on the end ranks).
+TEST(AbuseSideWords, SideWordWhilePonderingThenTwoSearchesKeepThePositionSound) {
     RunSideWordSession("black\n");
     RunSideWordSession("white\n");
     RunSideWordSession("black\nforce\n");

@@ -433,6 +433,24 @@ TEST_F(Game, DrawMadeByTheEnginesMove) {
               std::string::npos);
 }
 
+// Black is lost against the mate threat Rb8 and saves itself by a perpetual
+// check; the queen reached e1 twice from two different squares, so the
+// engine's check from e2 makes the position after it stand a third time
+// while the position before it has stood only twice.
+TEST_F(Game, RepetitionMadeByTheEnginesMove) {
+    engine.Send("setboard 6k1/RR6/8/8/8/6P1/7P/4q2K w - - 0 1\nlevel 40 5 0\nforce\n"
+                "h1g2\ne1e2\ng2g1\ne2e1\ng1g2\ne1e4\ng2g1\ne4e1\ng1g2\ne1e2\ng2g1\n");
+    EXPECT_EQ(Reply("go"), "e2e1");
+    ASSERT_TRUE(engine.WaitFor("1/2-1/2 {Draw by 3 fold repetition (22)}\n", Timeout)) << engine.Output();
+    Quit();
+    EXPECT_NE(engine.Output().find("\nmove e2e1\n1/2-1/2 {Draw by 3 fold repetition (22)}\n"), std::string::npos);
+    std::vector<std::string> log = Lines(engine.Log());
+    size_t moveLine = FindLine(log, "move e2e1\tscore: 0");
+    ASSERT_LT(moveLine + 1, log.size()) << engine.Log();
+    EXPECT_EQ(log[moveLine + 1], "- NO ponder move");
+    EXPECT_EQ(engine.Output().find("Illegal"), std::string::npos);
+}
+
 TEST_F(Game, GameTooLongForTheHistoryIsRefused) {
     const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
     std::string moves = "new\nforce\n";
