@@ -36,7 +36,7 @@ std::string AsText(const uint8_t* data, size_t size) {
 }
 
 PositionState PositionState::Capture() {
-    return {kavrin::board, gameSnapshot, sideToMove, gamePly, history[0], HistoryIndex(), boardPlayable};
+    return {kavrin::board, gameSnapshot, sideToMove, gamePly, history[0], HistoryIndex(), boardPlayable, readEpSquare};
 }
 
 bool PositionState::operator==(const PositionState& other) const {
@@ -44,7 +44,7 @@ bool PositionState::operator==(const PositionState& other) const {
            std::memcmp(&snapshot, &other.snapshot, sizeof(GameSnapshot)) == 0 && side == other.side &&
            ply == other.ply && firstEntry.hashKey == other.firstEntry.hashKey &&
            firstEntry.fiftyCounter == other.firstEntry.fiftyCounter && historyIndex == other.historyIndex &&
-           playable == other.playable;
+           playable == other.playable && readEp == other.readEp;
 }
 
 namespace {
@@ -65,6 +65,7 @@ void SetUpPosition(const std::string& fen) {
         history[0] = p.firstEntry;
         historyTop = history;
         boardPlayable = p.playable;
+        readEpSquare = p.readEp;
         return;
     }
     if (!ReadFen(fen.c_str()) || !boardPlayable) ReadFen(InitialFen);
@@ -77,6 +78,15 @@ void RequirePositionSound(const char* after) {
     if (!CheckPosition(&why)) InvariantFailed(after, why != nullptr ? why : "");
 }
 
+namespace {
+
+void RemoveScratchDirectory() {
+    ClearScratchDirectory();
+    rmdir(ScratchDirectory().c_str());
+}
+
+}  // namespace
+
 const std::string& ScratchDirectory() {
     static const std::string directory = [] {
         char pattern[] = "/tmp/kavrin-fuzz-XXXXXX";
@@ -84,6 +94,9 @@ const std::string& ScratchDirectory() {
         if (made == nullptr) InvariantFailed("cannot create a scratch folder", pattern);
         return std::string(made);
     }();
+    // Gone with the process that made it (a crash leaves it for a look).
+    static const bool removedAtExit = std::atexit(RemoveScratchDirectory) == 0;
+    (void)removedAtExit;
     return directory;
 }
 

@@ -37,6 +37,7 @@ struct PositionState {
     HistoryEntry firstEntry;
     int historyIndex;
     bool playable;
+    uint8_t readEp;  // the en-passant square of the text last read
 
     static PositionState Capture();
     bool operator==(const PositionState& other) const;
