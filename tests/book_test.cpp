@@ -22,27 +22,22 @@
 #include "board/movegen.h"
 #include "board/tables.h"
 #include "driver/clock.h"
+#include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
 
 uint32_t BucketOf(uint64_t key) { return static_cast<uint32_t>(key >> 32) >> BookBucketShift; }
 
-class BookFiles : public ::testing::Test {
+class BookFiles : public test::InScratchFolder {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kavrin_book_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        InScratchFolder::SetUp();
         books = std::make_unique<BookSet>();
     }
     void TearDown() override {
         books.reset();
-        ASSERT_EQ(chdir(previous_), 0);
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        InScratchFolder::TearDown();
     }
     static void WriteBytes(const std::string& name, const std::string& bytes) {
         std::ofstream out(name, std::ios::binary);
@@ -76,8 +71,6 @@ class BookFiles : public ::testing::Test {
     }
 
     std::unique_ptr<BookSet> books;
-    std::string dir_;
-    char previous_[4096];
 };
 
 using BookLoad = BookFiles;

@@ -20,25 +20,20 @@
 #include "book/book.h"
 #include "book/commands.h"
 #include "book/posdb.h"
+#include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
 
-class BookBuild : public ::testing::Test {
+class BookBuild : public test::InScratchFolder {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kavrin_bookcreate_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        InScratchFolder::SetUp();
         books = std::make_unique<BookSet>();
     }
     void TearDown() override {
         books.reset();
-        ASSERT_EQ(chdir(previous_), 0);
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        InScratchFolder::TearDown();
     }
     static std::string ReadBytes(const std::string& name) {
         std::ifstream in(name, std::ios::binary);
@@ -99,8 +94,6 @@ class BookBuild : public ::testing::Test {
     }
 
     std::unique_ptr<BookSet> books;
-    std::string dir_;
-    char previous_[4096];
 };
 
 TEST(BookSelection, ThresholdsAreInclusive) {

@@ -9,18 +9,14 @@
 #include "board/fen.h"
 #include "board/tables.h"
 #include "search/eval.h"
+#include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
 
-void SetUpPosition(const char* fen) {
-    static const bool built = (BuildTables(), true);
-    (void)built;
-    ASSERT_TRUE(ReadFen(fen)) << fen;
-    currentPly = plyStack;
-}
+using test::SetUpPosition;
 
-int Sq(const char* name) { return (name[0] - 'a') + 8 * ('8' - name[1]); }
+using test::Sq;
 int Pst(int code, const char* square) { return PieceSquareTable(code)[Sq(square)]; }
 
 Bitboard RookLike() {

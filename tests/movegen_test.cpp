@@ -15,20 +15,15 @@
 #include "board/makemove.h"
 #include "board/tables.h"
 #include "search/eval.h"
+#include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
 
-void SetUpPosition(const char* fen) {
-    static const bool built = (BuildTables(), true);
-    (void)built;
-    ASSERT_TRUE(ReadFen(fen)) << fen;
-    currentPly = plyStack;
-}
+using test::SetUpPosition;
 
-// Square from its name, e.g. "e4".
-int Sq(const char* name) { return (name[0] - 'a') + 8 * ('8' - name[1]); }
-Move M(const char* from, const char* to, int kind) { return MakeMoveWord(Sq(from), Sq(to), kind); }
+using test::Sq;
+using test::M;
 
 using List = std::vector<MoveEntry>;
 

@@ -16,6 +16,7 @@
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "board/tables.h"
+#include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
@@ -37,12 +38,7 @@ constexpr uint64_t LeafLimit = 60000;
 constexpr uint64_t LeafLimit = 20000000;
 #endif
 
-void SetUpPosition(const char* fen) {
-    static const bool built = (BuildTables(), true);
-    (void)built;
-    ASSERT_TRUE(ReadFen(fen)) << fen;
-    currentPly = plyStack;
-}
+using test::SetUpPosition;
 
 // Perft from the root record as the command runs it: the root list at the
 // bottom of the move stack, the walk on the next record.
