@@ -188,6 +188,21 @@ TEST_F(Protocol, MoveOnABoardWithoutKingsIsRefused) {
     EXPECT_EQ(engine.Output(), Features + "Error (position not playable): e2e4\n");
 }
 
+// After 4. Bb5+ Black is in check. Handing the move to White ("white", or a
+// position text with White to move) would let White take the king: nothing
+// is searched or played until Black is to move again. Counts as Stockfish's.
+TEST_F(Protocol, KingInCheckOfTheSideNotToMoveStopsPlay) {
+    ASSERT_TRUE(engine.Greet());
+    const std::string checked = "rnbqkb1r/ppp1pppp/5n2/1B1p4/3PP3/2N2N2/PPP2PPP/R1BQK2R";
+    const std::string zeroRow = "ply\tduration\tnodes\n1\t0.0\t0\ntotal nodes: 0\n(total moves[32]: 0)\n";
+    RunToQuit(engine, "setboard " + checked + " b KQkq -\nwhite\ngo\nb5e8\nperft 1\nblack\nperft 1\nforce\nc7c6\n" +
+                          "white\nperft 1\nsetboard " + checked + " w KQkq -\ngo\nperft 1\n");
+    EXPECT_EQ(engine.Output(), Features + "Error (position not playable): go\nError (position not playable): b5e8\n" +
+                                   zeroRow + "ply\tduration\tnodes\n1\t0.0\t6\ntotal nodes: 6\n(total moves[32]: 6)\n" +
+                                   "ply\tduration\tnodes\n1\t0.0\t41\ntotal nodes: 41\n(total moves[32]: 41)\n" +
+                                   "Error (position not playable): go\n" + zeroRow);
+}
+
 TEST(ProtocolBooks, MissingIndexFileIsReportedAndNeitherBookUsed) {
     EngineProcess engine(KAVRIN_BINARY);
     engine.WriteFile("bookwtm.mbx", std::string(524288, '\0'));

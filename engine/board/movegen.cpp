@@ -461,4 +461,6 @@ bool IsKingAttacked(Move m, int colour) {
     return colour == White ? IsKingAttackedFor<White>(m) : IsKingAttackedFor<Black>(m);
 }
 
+bool PositionPlayable() { return boardPlayable && !IsKingAttacked(0, 1 - sideToMove); }
+
 }  // namespace kavrin

@@ -32,4 +32,10 @@ void ComputeCheckers(PlyRecord* ply);
 // result means m was illegal.
 bool IsKingAttacked(Move m, int colour);
 
+// Whether play may start from the Board: boardPlayable, and the side not to
+// move is not in check. A position read from outside, or a side to move
+// changed by hand, can leave that king attacked; its capture is no move, and
+// such a position is neither searched nor played on.
+bool PositionPlayable();
+
 }  // namespace kavrin

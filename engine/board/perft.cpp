@@ -62,7 +62,7 @@ uint64_t PerftNode(int depth) {
 }  // namespace
 
 uint64_t Perft(int depth) {
-    if (depth < 1 || !boardPlayable) return 0;
+    if (depth < 1 || !PositionPlayable()) return 0;
     return PerftNode(depth);
 }
 

@@ -216,7 +216,7 @@ Move BookProbe() {
     // 1. Only a loaded book of the other side can answer.
     int opp = 1 - sideToMove;
     OpeningBook& book = bookSet.book[opp];
-    if (book.recordCount == 0 || !boardPlayable) return 0;
+    if (book.recordCount == 0 || !PositionPlayable()) return 0;
     // Every move made here takes one more history entry.
     if (HistoryIndex() + 1 >= HistorySize) return 0;
 

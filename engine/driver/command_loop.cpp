@@ -6,6 +6,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movegen.h"
 #include "board/perft.h"
 #include "board/zobrist.h"
 #include "book/commands.h"
@@ -128,7 +129,7 @@ void SetSideToMove(int side) {
 }
 
 void GoCommand(const char* word) {
-    if (!boardPlayable) {
+    if (!PositionPlayable()) {
         ReportError("position not playable", word);
         return;
     }
@@ -257,7 +258,7 @@ void Execute(const char* word) {
 }
 
 void ReceiveMove(const char* word, Move m) {
-    if (!boardPlayable) {
+    if (!PositionPlayable()) {
         ReportError("position not playable", word);
         return;
     }

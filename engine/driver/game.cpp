@@ -93,7 +93,7 @@ Move NoMoveMarker() {
 }  // namespace
 
 bool IsLegalMove(Move m) {
-    if (!IsRealMove(m) || !boardPlayable) return false;
+    if (!IsRealMove(m) || !PositionPlayable()) return false;
     PlyRecord ply{};
     MoveEntry list[MaxGeneratedMoves];
     MoveEntry* end = GenerateForCheck(ply, list);
@@ -104,7 +104,7 @@ bool IsLegalMove(Move m) {
 }
 
 Move FirstLegalMove() {
-    if (!boardPlayable) return 0;
+    if (!PositionPlayable()) return 0;
     PlyRecord ply{};
     MoveEntry list[MaxGeneratedMoves];
     MoveEntry* end = GenerateForCheck(ply, list);

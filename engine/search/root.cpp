@@ -241,7 +241,7 @@ Move IterativeDeepening() {
     // 1. Nothing to search, or the root is already drawn.
     state.bestMove = 0;
     state.bestScore = -9999;
-    if (!boardPlayable) return 0;
+    if (!PositionPlayable()) return 0;
     if (const Move draw = DrawCheck(2)) {
         state.bestMove = draw;
         state.bestScore = 0;
