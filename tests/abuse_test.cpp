@@ -96,11 +96,7 @@ class GameMirror {
 class Abuse : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::string index(524288, '\0');
-        engine.WriteFile("bookbtm.mbx", index);
-        engine.WriteFile("bookwtm.mbx", index);
-        engine.WriteFile("bookbtm.mbk", "");
-        engine.WriteFile("bookwtm.mbk", "");
+        engine.WriteEmptyBooks();
         ASSERT_TRUE(engine.Start());
         ASSERT_TRUE(engine.Greet(Timeout));
     }

@@ -527,9 +527,7 @@ TEST_F(ConvertersTest, DuplicateTestMeetsWrongResult) {
 // command loop goes on with the next command.
 TEST(ConvertersInTheEngine, LoopGoesOnAfterAConversionError) {
     test::EngineProcess engine{KAVRIN_BINARY};
-    const std::string emptyIndex(524288, '\0');
-    for (const char* name : {"bookbtm.mbx", "bookwtm.mbx"}) engine.WriteFile(name, emptyIndex);
-    for (const char* name : {"bookbtm.mbk", "bookwtm.mbk"}) engine.WriteFile(name, "");
+    engine.WriteEmptyBooks();
     engine.WriteFile("bad.pgn", std::string(ThreeGames) + "\n[Event \"x\"]\n1. e4 1-0\n");
     engine.WriteFile("good.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
     ASSERT_TRUE(engine.Start());

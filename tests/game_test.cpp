@@ -223,10 +223,7 @@ TEST(Legality, HistoryRoomForTheGame) {
 class Game : public ::testing::Test {
   protected:
     void SetUp() override {
-        engine.WriteFile("bookbtm.mbx", std::string(524288, '\0'));
-        engine.WriteFile("bookwtm.mbx", std::string(524288, '\0'));
-        engine.WriteFile("bookbtm.mbk", "");
-        engine.WriteFile("bookwtm.mbk", "");
+        engine.WriteEmptyBooks();
         ASSERT_TRUE(engine.Start());
         ASSERT_TRUE(engine.Greet());
     }

@@ -15,14 +15,6 @@ constexpr int Timeout = 10000;
 const std::string Features = "\nfeature done=0\nfeature setboard=1\nfeature done=1\n";
 
 // An opening book pair with no positions, so that start-up reports nothing.
-void WriteEmptyBooks(EngineProcess& engine) {
-    const std::string index(524288, '\0');
-    engine.WriteFile("bookbtm.mbx", index);
-    engine.WriteFile("bookwtm.mbx", index);
-    engine.WriteFile("bookbtm.mbk", "");
-    engine.WriteFile("bookwtm.mbk", "");
-}
-
 // Sends text and then "quit", and waits for the engine to end normally.
 void RunToQuit(EngineProcess& engine, const std::string& text) {
     engine.Send(text);
@@ -36,7 +28,7 @@ void RunToQuit(EngineProcess& engine, const std::string& text) {
 class Protocol : public ::testing::Test {
   protected:
     void SetUp() override {
-        WriteEmptyBooks(engine);
+        engine.WriteEmptyBooks();
         ASSERT_TRUE(engine.Start());
     }
     EngineProcess engine{KAVRIN_BINARY};
@@ -218,7 +210,7 @@ TEST(ProtocolBooks, MissingIndexFileIsReportedAndNeitherBookUsed) {
 
 TEST(ProtocolLog, StartingAgainEmptiesTheLog) {
     EngineProcess engine(KAVRIN_BINARY);
-    WriteEmptyBooks(engine);
+    engine.WriteEmptyBooks();
     engine.WriteFile("Kavrin.log", "an earlier run\n");
     ASSERT_TRUE(engine.Start());
     ASSERT_TRUE(engine.Greet());

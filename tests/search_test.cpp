@@ -456,11 +456,7 @@ TEST(SearchGame, EngineThinksAndPlaysLegalMovesUnderATimeControl) {
     ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -"));
     currentPly = plyStack;
     test::EngineProcess engine{KAVRIN_BINARY};
-    const std::string index(524288, '\0');
-    engine.WriteFile("bookbtm.mbx", index);
-    engine.WriteFile("bookwtm.mbx", index);
-    engine.WriteFile("bookbtm.mbk", "");
-    engine.WriteFile("bookwtm.mbk", "");
+    engine.WriteEmptyBooks();
     ASSERT_TRUE(engine.Start());
     ASSERT_TRUE(engine.Greet());
     engine.Send("new\nlevel 40 1 0\ntime 6000 otim 6000\ngo\n");

@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "book/book.h"
+
 namespace kavrin::test {
 
 namespace {
@@ -47,6 +49,12 @@ EngineProcess::~EngineProcess() {
 void EngineProcess::WriteFile(const std::string& name, const std::string& contents) const {
     std::ofstream out(directory_ + "/" + name, std::ios::binary | std::ios::trunc);
     out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+}
+
+void EngineProcess::WriteEmptyBooks() const {
+    const std::string index(BookIndexBytes, '\0');
+    for (const char* name : {"bookbtm.mbx", "bookwtm.mbx"}) WriteFile(name, index);
+    for (const char* name : {"bookbtm.mbk", "bookwtm.mbk"}) WriteFile(name, "");
 }
 
 std::string EngineProcess::ReadFile(const std::string& name) const {

@@ -18,6 +18,8 @@ class EngineProcess {
     const std::string& Directory() const { return directory_; }
     // Writes a file into the working directory (book files and the like).
     void WriteFile(const std::string& name, const std::string& contents) const;
+    // Both books, valid and empty: no book move, and no "BOOK ERROR" line.
+    void WriteEmptyBooks() const;
     std::string ReadFile(const std::string& name) const;
     std::string Log() const { return ReadFile("Kavrin.log"); }
 
