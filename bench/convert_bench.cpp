@@ -16,7 +16,7 @@
 #include "board/fen.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "driver/clock.h"
+#include "system/clock.h"
 #include "notation/converters.h"
 
 namespace kavrin::bench {

@@ -61,18 +61,18 @@ void RunPerftBench() {
             currentPly = plyStack;
             plyStack[0].moveListEnd = moveStack;
             currentPly = plyStack + 1;
-            nodeCount = 0;
+            perftMoveCount = 0;
             const auto started = std::chrono::steady_clock::now();
             const double cpuStarted = CpuSeconds();
             const uint64_t count = Perft(p.depth);
             const double cpu = CpuSeconds() - cpuStarted;
             const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             currentPly = plyStack;
-            const double rate = nodeCount / cpu;
+            const double rate = perftMoveCount / cpu;
             rates.push_back(rate);
             std::printf("  %s depth %d run %d: %" PRIu64 " positions, %" PRIu32
                         " moves made, %.2f s CPU (%.2f s wall), %.1f M moves/s\n",
-                        p.name, p.depth, run + 1, count, nodeCount, cpu, wall, rate / 1e6);
+                        p.name, p.depth, run + 1, count, perftMoveCount, cpu, wall, rate / 1e6);
         }
         std::printf("  %s depth %d: median %.1f M moves/s, minimum %.1f M moves/s\n", p.name, p.depth,
                     Median(rates) / 1e6, *std::min_element(rates.begin(), rates.end()) / 1e6);

@@ -30,7 +30,7 @@ void RunSearchBench() {
         double seconds = 0;
         double cpuSeconds = 0;
         for (const SearchPosition& p : SearchPositions) {
-            const SearchCounts c = SearchFixedDepth(p, p.depth, true);
+            const SearchCounts c = SearchFixedDepth(p, p.depth);
             nodes += c.nodes;
             quiesce += c.quiesce;
             seconds += c.seconds;
@@ -66,7 +66,7 @@ void RunSearchBench() {
     }
     index = 0;
     for (const SearchPosition& p : SearchPositions) {
-        std::printf("test %d %d %" PRIu32 "\n", index++, SignatureTestDepth(p), SearchFixedDepth(p, SignatureTestDepth(p), true).nodes);
+        std::printf("test %d %d %" PRIu32 "\n", index++, SignatureTestDepth(p), SearchFixedDepth(p, SignatureTestDepth(p)).nodes);
     }
     std::sort(rates.begin(), rates.end());
     std::sort(cpuRates.begin(), cpuRates.end());

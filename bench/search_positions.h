@@ -5,16 +5,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <fcntl.h>
 #include <time.h>
-#include <unistd.h>
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/perft.h"
-#include "driver/engine_state.h"
-#include "search/quiesce.h"
+#include "search/control.h"
+#include "search/reset.h"
 #include "search/root.h"
 
 namespace kavrin::bench {
@@ -56,14 +52,6 @@ inline constexpr int SignatureTestDepth(const SearchPosition& p) {
     return p.depth - SignatureTestDepthReduction < 2 ? 2 : p.depth - SignatureTestDepthReduction;
 }
 
-// A standard input that never has data (a pipe whose writer stays open), so
-// that the input poll cannot end a benchmark search.
-inline void SilenceInput() {
-    static int quietPipe[2] = {-1, -1};
-    if (quietPipe[0] >= 0) return;
-    if (pipe(quietPipe) == 0) dup2(quietPipe[0], STDIN_FILENO);
-}
-
 // Processor time of this process: on a shared machine it shows the search's
 // own speed better than the wall clock.
 inline double ProcessSeconds() {
@@ -82,38 +70,23 @@ struct SearchCounts {
 };
 
 // Reads the position fresh (empty tables) and searches it to depth with no
-// time limit; thinking lines go to standard output unless quiet.
-inline SearchCounts SearchFixedDepth(const SearchPosition& p, int depth, bool quiet) {
-    SilenceInput();
+// time limit. The search runs without a front end: it prints nothing, writes
+// no log and nothing but depth ends it.
+inline SearchCounts SearchFixedDepth(const SearchPosition& p, int depth) {
     ReadFen(p.fen);
-    currentPly = plyStack;
-    engineState.mode = Thinking;
-    engineState.maxDepth = depth;
-    engineState.stopSearch = false;
-    engineState.searchStart = 0;
-    engineState.timeAllotment = 0x7FFFFFFF;
-    engineState.movesToGo = 0;
-    int savedOut = -1;
-    if (quiet) {
-        std::fflush(stdout);
-        savedOut = dup(STDOUT_FILENO);
-        const int devNull = open("/dev/null", O_WRONLY);
-        if (devNull >= 0) {
-            dup2(devNull, STDOUT_FILENO);
-            close(devNull);
-        }
-    }
+    ResetSearchState();
+    searchHooks = SearchHooks{};
+    searchLimits = SearchLimits{};
+    searchLimits.maxDepth = depth;
+    searchLimits.untimed = true;
+    searchLimits.movesToGo = 0;
+    stopSearch = false;
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = ProcessSeconds();
     const Move best = IterativeDeepening();
     const double cpuSeconds = ProcessSeconds() - cpuStart;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (savedOut >= 0) {
-        std::fflush(stdout);
-        dup2(savedOut, STDOUT_FILENO);
-        close(savedOut);
-    }
-    return SearchCounts{nodeCount, quiesceMoveCount, best, engineState.bestScore, seconds, cpuSeconds};
+    return SearchCounts{nodeCount, quiesceMoveCount, best, searchResult.bestScore, seconds, cpuSeconds};
 }
 
 }  // namespace kavrin::bench

@@ -21,7 +21,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/tables.h"
-#include "driver/clock.h"
+#include "system/clock.h"
 #include "support/board_setup.h"
 
 namespace kavrin {

@@ -19,7 +19,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/tables.h"
-#include "driver/log.h"
+#include "system/log.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
 #include "support/engine_process.h"

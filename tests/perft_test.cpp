@@ -148,20 +148,20 @@ TEST(PerftPositions, NoLegalMoveAtTheRootCountsNothing) {
     // Checkmated: no evasion at all (the king may not step onto the
     // blocking square f2).
     SetUpPosition("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq -");
-    nodeCount = 0;
+    perftMoveCount = 0;
     for (int d = 1; d <= 3; ++d) EXPECT_EQ(PerftFromRoot(d), 0u);
-    EXPECT_EQ(nodeCount, 0u);
+    EXPECT_EQ(perftMoveCount, 0u);
     // Checkmated on the back rank: Kh8 is generated, made and refused.
     SetUpPosition("R5k1/5ppp/8/8/8/8/8/6K1 b - -");
-    nodeCount = 0;
+    perftMoveCount = 0;
     for (int d = 1; d <= 3; ++d) EXPECT_EQ(PerftFromRoot(d), 0u);
-    EXPECT_EQ(nodeCount, 3u);
+    EXPECT_EQ(perftMoveCount, 3u);
     // Stalemated.
     SetUpPosition("7k/5Q2/6K1/8/8/8/8/8 b - -");
-    nodeCount = 0;
+    perftMoveCount = 0;
     for (int d = 1; d <= 3; ++d) EXPECT_EQ(PerftFromRoot(d), 0u);
     // Only Kg8 is generated (g7 and h7 touch the white king), once per depth.
-    EXPECT_EQ(nodeCount, 3u);
+    EXPECT_EQ(perftMoveCount, 3u);
 }
 
 TEST(PerftPositions, CastlingThroughCheckIsMadeAndRejected) {
@@ -171,9 +171,9 @@ TEST(PerftPositions, CastlingThroughCheckIsMadeAndRejected) {
     bool listed = false;
     for (MoveEntry* e = moveStack; e < end; ++e) listed |= e->move == CastleWhiteKingSide;
     EXPECT_TRUE(listed);
-    nodeCount = 0;
+    perftMoveCount = 0;
     const uint64_t legal = PerftFromRoot(1);
-    EXPECT_EQ(nodeCount, static_cast<uint32_t>(end - moveStack));
+    EXPECT_EQ(perftMoveCount, static_cast<uint32_t>(end - moveStack));
     // King: d1, d2, e2 (f1, f2 attacked); rook: 9 squares; no castling.
     EXPECT_EQ(legal, 3u + 9u);
 }
@@ -181,10 +181,10 @@ TEST(PerftPositions, CastlingThroughCheckIsMadeAndRejected) {
 TEST(PerftPositions, BoardWithoutBothKingsCountsNothing) {
     SetUpPosition("8/8/8/8/8/8/8/R3K3 w - -");
     ASSERT_FALSE(boardPlayable);
-    nodeCount = 0;
+    perftMoveCount = 0;
     EXPECT_EQ(PerftFromRoot(1), 0u);
     EXPECT_EQ(PerftFromRoot(4), 0u);
-    EXPECT_EQ(nodeCount, 0u);
+    EXPECT_EQ(perftMoveCount, 0u);
 }
 
 // The report, with the time field checked for its form only.
@@ -219,7 +219,7 @@ TEST(PerftReport, InitialPositionDepthThree) {
     const unsigned moves = static_cast<unsigned>(std::stoul(masked.substr(expectedStart.size())));
     EXPECT_GE(moves, 9762u);
     EXPECT_EQ(masked.substr(masked.size() - 2), ")\n");
-    EXPECT_EQ(nodeCount, moves);
+    EXPECT_EQ(perftMoveCount, moves);
 }
 
 TEST(PerftReport, DurationIsSecondsWithOneDecimal) {
@@ -242,7 +242,7 @@ TEST(PerftReport, UnplayableBoardReportsZeroRowsUpToTheDepthLimit) {
               "ply\tduration\tnodes\n1\tT\t0\n2\tT\t0\n3\tT\t0\ntotal nodes: 0\n(total moves[32]: 0)\n");
     // Deeper requests stop at 127 rows.
     std::string expected = "ply\tduration\tnodes\n";
-    for (int i = 1; i <= PerftDepthLimit; ++i) expected += std::to_string(i) + "\tT\t0\n";
+    for (int i = 1; i <= MaxDepth; ++i) expected += std::to_string(i) + "\tT\t0\n";
     expected += "total nodes: 0\n(total moves[32]: 0)\n";
     EXPECT_EQ(MaskDurations(PerftReport(1000)), expected);
 }

@@ -13,7 +13,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/tables.h"
-#include "driver/log.h"
+#include "system/log.h"
 
 namespace kavrin {
 namespace {

@@ -30,7 +30,7 @@ struct Outcome {
 };
 
 Outcome Search(const bench::SearchPosition& p) {
-    const bench::SearchCounts c = bench::SearchFixedDepth(p, ReproducibilityDepth(p), true);
+    const bench::SearchCounts c = bench::SearchFixedDepth(p, ReproducibilityDepth(p));
     return {c.nodes, c.quiesce, c.best, c.score};
 }
 
@@ -43,8 +43,7 @@ void PlayAGame() {
         ASSERT_TRUE(IsLegalMove(m)) << text;
         ASSERT_TRUE(GameMove(m)) << text;
     }
-    bench::SearchFixedDepth({"game", "r1bqkbnr/1ppp1ppp/p1n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", 5}, 5,
-                            true);
+    bench::SearchFixedDepth({"game", "r1bqkbnr/1ppp1ppp/p1n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", 5}, 5);
 }
 
 TEST(Reproducibility, SearchesRepeatExactlyAfterOtherSearchesAndANewGame) {

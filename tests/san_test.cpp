@@ -7,8 +7,8 @@
 #include <string>
 
 #include "board/board.h"
-#include "board/epd.h"
 #include "board/fen.h"
+#include "notation/epd.h"
 #include "board/tables.h"
 
 namespace kavrin {
@@ -222,7 +222,14 @@ TEST_F(SanTest, PromotionLetterKinds) {
 
 // --- "am" and "bm" operations ---
 
-class EpdTest : public SanTest {};
+class EpdTest : public SanTest {
+  protected:
+    // The position text as "setboard" reads it: the fields, then the operation.
+    static bool ReadFen(const char* text) {
+        const char* operations = nullptr;
+        return kavrin::ReadFen(text, &operations) && CheckEpdOperation(operations);
+    }
+};
 
 TEST_F(EpdTest, ScanFindsOnlyTheFirstAOrB) {
     char move[EpdMoveTextSize];

@@ -60,7 +60,7 @@ TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
     ASSERT_EQ(test.size(), std::size(bench::SearchPositions));
     int index = 0;
     for (const bench::SearchPosition& p : bench::SearchPositions) {
-        const bench::SearchCounts c = bench::SearchFixedDepth(p, bench::SignatureTestDepth(p), true);
+        const bench::SearchCounts c = bench::SearchFixedDepth(p, bench::SignatureTestDepth(p));
         EXPECT_EQ(c.nodes, test.at(index).nodes) << p.name << " at depth " << bench::SignatureTestDepth(p);
         ++index;
     }
@@ -69,11 +69,11 @@ TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
 TEST(SearchSignature, SearchingAgainAfterAPositionReadGivesTheSameCount) {
     BuildTables();
     const bench::SearchPosition& p = bench::SearchPositions[4];
-    const uint32_t first = bench::SearchFixedDepth(p, 5, true).nodes;
+    const uint32_t first = bench::SearchFixedDepth(p, 5).nodes;
     // A different game in between leaves table, history and killers behind,
     // which the next position read must discard.
-    bench::SearchFixedDepth(bench::SearchPositions[12], 6, true);
-    EXPECT_EQ(bench::SearchFixedDepth(p, 5, true).nodes, first);
+    bench::SearchFixedDepth(bench::SearchPositions[12], 6);
+    EXPECT_EQ(bench::SearchFixedDepth(p, 5).nodes, first);
 }
 
 }  // namespace

@@ -19,16 +19,18 @@
 #include "board/movegen.h"
 #include "board/perft.h"
 #include "board/tables.h"
-#include "driver/clock.h"
-#include "driver/engine_state.h"
-#include "driver/log.h"
+#include "driver/thinking.h"
 #include "notation/movetext.h"
 #include "search/alphabeta.h"
+#include "search/control.h"
+#include "search/movepick.h"
 #include "search/pawnhash.h"
 #include "search/quiesce.h"
 #include "search/reset.h"
 #include "search/root.h"
 #include "search/tt.h"
+#include "system/clock.h"
+#include "system/log.h"
 #include "support/engine_process.h"
 
 namespace kavrin {
@@ -53,17 +55,21 @@ protected:
 
     void SetUp() override {
         savedLog = static_cast<std::ostream&>(logStream).rdbuf(&logText);
-        engineState.mode = Thinking;
-        engineState.stopSearch = false;
-        engineState.searchStart = ClockMs();
-        engineState.timeAllotment = 1000000000;
-        engineState.movesToGo = 0;
-        engineState.maxDepth = 4;
+        // The searches report as the xboard front end's do.
+        searchHooks = XboardSearchHooks;
+        searchLimits = SearchLimits{};
+        stopSearch = false;
+        searchLimits.searchStart = ClockMs();
+        searchLimits.timeAllotment = 1000000000;
+        searchLimits.movesToGo = 0;
+        searchLimits.maxDepth = 4;
     }
     void TearDown() override { static_cast<std::ostream&>(logStream).rdbuf(savedLog); }
 
+    // A fresh position, as "setboard" sets it up: the search forgets the old ones.
     static void SetUpPosition(const char* fen) {
         ASSERT_TRUE(ReadFen(fen));
+        ResetSearchState();
         currentPly = plyStack;
     }
 
@@ -113,31 +119,31 @@ TEST_F(SearchTest, MateInOneScoresMateValueMinusOneAndShowsTheMateMarker) {
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(Text(best), "h5f7");
-    EXPECT_EQ(engineState.bestScore, MateValue - 1);
+    EXPECT_EQ(searchResult.bestScore, MateValue - 1);
     EXPECT_NE(out.find("h5f7 # \n"), std::string::npos) << out;
     EXPECT_NE(logText.str().find("--- MATE: 8099\n"), std::string::npos);
 }
 
 TEST_F(SearchTest, MateInTwoAndThreeScoreByTheMatingPly) {
     SetUpPosition(MateInTwo);
-    engineState.maxDepth = 5;
+    searchLimits.maxDepth = 5;
     Move best;
     SearchCapturingOutput(&best);
     EXPECT_EQ(Text(best), "d5f6");
-    EXPECT_EQ(engineState.bestScore, MateValue - 3);
+    EXPECT_EQ(searchResult.bestScore, MateValue - 3);
 
     SetUpPosition(MateInThree);
-    engineState.maxDepth = 6;
+    searchLimits.maxDepth = 6;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(Text(best), "f8c5");
-    EXPECT_EQ(engineState.bestScore, MateValue - 5);
+    EXPECT_EQ(searchResult.bestScore, MateValue - 5);
     // The fourth iteration that shows the mate ends the search.
-    engineState.maxDepth = 20;
+    searchLimits.maxDepth = 20;
     SetUpPosition(MateInThree);
     SearchCapturingOutput(&best);
     // Iterations 5 to 8 show the mate in three.
     EXPECT_EQ(iterationDepth, 8);
-    EXPECT_EQ(engineState.bestScore, MateValue - 5);
+    EXPECT_EQ(searchResult.bestScore, MateValue - 5);
 }
 
 TEST_F(SearchTest, MatedRootGivesTheCheckmateMarker) {
@@ -145,7 +151,7 @@ TEST_F(SearchTest, MatedRootGivesTheCheckmateMarker) {
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, ResultCheckmated);
-    EXPECT_EQ(engineState.bestScore, -MateValue);
+    EXPECT_EQ(searchResult.bestScore, -MateValue);
     EXPECT_NE(out.find("    2     -8100     0     "), std::string::npos) << out;
     EXPECT_NE(out.find("  # \n"), std::string::npos) << out;
     const TTEntry* e = ProbeTT();
@@ -159,7 +165,7 @@ TEST_F(SearchTest, StalemateAtTheRootEndsAtOnceWithItsMarker) {
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, ResultStalemate);
-    EXPECT_EQ(engineState.bestScore, 0);
+    EXPECT_EQ(searchResult.bestScore, 0);
     EXPECT_EQ(out, "");
     EXPECT_NE(logText.str().find("-----STALEMATED---\n"), std::string::npos);
 }
@@ -176,7 +182,7 @@ TEST_F(SearchTest, DrawnRootReturnsTheDrawMarkerWithoutSearching) {
     for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"}) PlayMove(m);
     out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, ResultRepetition);
-    EXPECT_EQ(engineState.bestScore, 0);
+    EXPECT_EQ(searchResult.bestScore, 0);
     EXPECT_EQ(out, "");
     EXPECT_EQ(logText.str(), "");
 }
@@ -212,7 +218,7 @@ TEST_F(SearchTest, TableCutoffIsRefusedWhenTheHashMoveRepeats) {
 // position again, resumed from its table entry.
 TEST_F(SearchTest, ThinkingLineAndLogLinesOfOneSearch) {
     SetUpPosition(MateInOne);
-    engineState.maxDepth = 2;
+    searchLimits.maxDepth = 2;
     Move best;
     std::string out = SearchCapturingOutput(&best);
     char expected[128];
@@ -225,7 +231,7 @@ TEST_F(SearchTest, ThinkingLineAndLogLinesOfOneSearch) {
               "--- MATE: 8099\n");
 
     logText.str("");
-    engineState.mode = Pondering;
+    searchLimits.untimed = searchLimits.pondering = true;
     out = SearchCapturingOutput(&best);
     EXPECT_EQ(out, "");
     EXPECT_EQ(logText.str(), "---------- mate score from hash!!! m:" + std::to_string(best) +
@@ -238,7 +244,7 @@ TEST_F(SearchTest, ThinkingLineAndLogLinesOfOneSearch) {
 
 TEST_F(SearchTest, ThinkingLinesGrowByOneIterationEach) {
     SetUpPosition(Middlegame);
-    engineState.maxDepth = 4;
+    searchLimits.maxDepth = 4;
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     std::istringstream lines(out);
@@ -256,7 +262,7 @@ TEST_F(SearchTest, ThinkingLinesGrowByOneIterationEach) {
 
 TEST_F(SearchTest, PendingInputStopsTheSearchMidway) {
     SetUpPosition(Middlegame);
-    engineState.maxDepth = 60;
+    searchLimits.maxDepth = 60;
     std::thread writer([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const char byte = '\n';
@@ -267,7 +273,7 @@ TEST_F(SearchTest, PendingInputStopsTheSearchMidway) {
     SearchCapturingOutput(&best);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     writer.join();
-    EXPECT_TRUE(engineState.stopSearch);
+    EXPECT_TRUE(stopSearch);
     EXPECT_LT(seconds, 10.0);
     EXPECT_LT(iterationDepth, 60);
     EXPECT_NE(best, 0);
@@ -277,38 +283,38 @@ TEST_F(SearchTest, PendingInputStopsTheSearchMidway) {
 
 TEST_F(SearchTest, SpentTimeStopsTheSearchOnlyAfterIterationTwo) {
     SetUpPosition(Middlegame);
-    engineState.maxDepth = 60;
-    engineState.timeAllotment = 0;
+    searchLimits.maxDepth = 60;
+    searchLimits.timeAllotment = 0;
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(out.rfind("    2     ", 0), 0u) << out;
     EXPECT_EQ(out.find("    3     "), std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
-    EXPECT_TRUE(engineState.stopSearch);
+    EXPECT_TRUE(stopSearch);
     EXPECT_EQ(iterationDepth, 3);
     EXPECT_NE(best, 0);
 
     // Pondering has no time limit: only the depth ends it.
     SetUpPosition(Middlegame);
-    engineState.mode = Pondering;
-    engineState.maxDepth = 4;
-    engineState.stopSearch = false;
+    searchLimits.untimed = searchLimits.pondering = true;
+    searchLimits.maxDepth = 4;
+    stopSearch = false;
     SearchCapturingOutput(&best);
-    EXPECT_FALSE(engineState.stopSearch);
+    EXPECT_FALSE(stopSearch);
     EXPECT_EQ(iterationDepth, 5);
 }
 
 TEST_F(SearchTest, FailLowTriplesTheAllotmentUntilTheIterationEnds) {
     SetUpPosition(Middlegame);
-    engineState.maxDepth = 5;
-    engineState.movesToGo = 10;
-    engineState.timeAllotment = 100000000;
+    searchLimits.maxDepth = 5;
+    searchLimits.movesToGo = 10;
+    searchLimits.timeAllotment = 100000000;
     Move best;
     SearchCapturingOutput(&best);
-    EXPECT_EQ(engineState.timeAllotment, 100000000);
+    EXPECT_EQ(searchLimits.timeAllotment, 100000000);
 }
 
-TEST_F(SearchTest, PositionReadEmptiesTableHistoryKillersAndPawnHash) {
+TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
     SetUpPosition(Middlegame);
     Move best;
     SearchCapturingOutput(&best);
@@ -348,7 +354,7 @@ TEST_F(SearchTest, NearlyFullHistoryCutsTheLineOrRefuses) {
         SetUpPosition(Middlegame);
         history[used] = history[0];
         historyTop = history + used;
-        engineState.maxDepth = 6;
+        searchLimits.maxDepth = 6;
         Move best;
         SearchCapturingOutput(&best);
         EXPECT_NE(best, 0) << used;

@@ -11,6 +11,8 @@
 #include "driver/engine_state.h"
 #include "driver/input.h"
 #include "driver/timecontrol.h"
+#include "search/control.h"
+#include "search/timeman.h"
 
 namespace kavrin {
 namespace {
@@ -142,8 +144,8 @@ TEST_F(Items, TimeWithOtimOnTheNextLineIsOneCommand) {
     char next[CommandBufferSize];
     WordSource source = Source("30000\notim 29000\ne2e4");
     EXPECT_FALSE(ReadTimeItems(source, next));
-    EXPECT_EQ(engineState.movesToGo, 40);
-    EXPECT_EQ(engineState.timeAllotment, 6500);
+    EXPECT_EQ(searchLimits.movesToGo, 40);
+    EXPECT_EQ(searchLimits.timeAllotment, 6500);
     EXPECT_EQ(Rest(source), "e2e4 ");
 }
 
@@ -154,19 +156,19 @@ TEST_F(Items, TimeLeavesAnotherWordAsTheNextCommand) {
     WordSource source = Source("8000 e2e4 otim 5");
     EXPECT_TRUE(ReadTimeItems(source, next));
     EXPECT_STREQ(next, "e2e4");
-    EXPECT_EQ(engineState.movesToGo, 33);
-    EXPECT_EQ(engineState.timeAllotment, 3920);
+    EXPECT_EQ(searchLimits.movesToGo, 33);
+    EXPECT_EQ(searchLimits.timeAllotment, 3920);
     EXPECT_EQ(Rest(source), "otim 5 ");
 }
 
 TEST_F(Items, TimeNotANumberKeepsTheAllotment) {
-    engineState.movesToGo = 12;
-    engineState.timeAllotment = 777;
+    searchLimits.movesToGo = 12;
+    searchLimits.timeAllotment = 777;
     char next[CommandBufferSize];
     WordSource source = Source("soon otim 5");
     EXPECT_FALSE(ReadTimeItems(source, next));
-    EXPECT_EQ(engineState.movesToGo, 12);
-    EXPECT_EQ(engineState.timeAllotment, 777);
+    EXPECT_EQ(searchLimits.movesToGo, 12);
+    EXPECT_EQ(searchLimits.timeAllotment, 777);
     EXPECT_EQ(Rest(source), "soon otim 5 ");
 }
 
@@ -175,11 +177,11 @@ TEST_F(Items, AfterTestEveryTimeUsesTheLastMoveRule) {
     engineState.incrementMs = 0;
     gamePly = 40;
     ApplyRemainingTime(TestRemainingCs);
-    EXPECT_EQ(engineState.movesToGo, 1);
-    EXPECT_EQ(engineState.timeAllotment, 410064499);
+    EXPECT_EQ(searchLimits.movesToGo, 1);
+    EXPECT_EQ(searchLimits.timeAllotment, 410064499);
     ApplyRemainingTime(2000);
-    EXPECT_EQ(engineState.movesToGo, 1);
-    EXPECT_EQ(engineState.timeAllotment, 17100);
+    EXPECT_EQ(searchLimits.movesToGo, 1);
+    EXPECT_EQ(searchLimits.timeAllotment, 17100);
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 #include <cstring>
 
 #include "board/board.h"
-#include "board/epd.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
-#include "search/reset.h"
 
 namespace kavrin {
 
@@ -148,13 +146,12 @@ void CommitPosition(const ScratchPosition& pos) {
     gameSnapshot.castling = board.castling;
     gameSnapshot.epSquare = board.epSquare;
 
-    ResetSearchState();
     gamePly = 1;
 }
 
 }  // namespace
 
-bool ReadFen(const char* text) {
+bool ReadFen(const char* text, const char** rest) {
     if (text == nullptr) return false;
     ScratchPosition pos{};
     pos.board.kingSquare[Black] = NoKingSquare;
@@ -208,16 +205,12 @@ bool ReadFen(const char* text) {
             pos.board.epSquare = MatchingEpSquare(pos.board, pos.sideToMove, (file - 'a') + 8 * ('8' - rank));
     }
 
-    // 5. The move counters are not read; an "am"/"bm" operation may follow.
-    char epdMove[EpdMoveTextSize];
-    const bool hasEpdMove = ScanEpdOperation(p, epdMove);
+    // 5. The move counters are not read; what follows is the caller's.
+    if (rest != nullptr) *rest = p;
 
     // 6. Derived occupancies, then the position replaces the previous one.
     CompleteOccupancy(pos.board);
     CommitPosition(pos);
-
-    // 7. The operation's move must be legal in the position just read.
-    if (hasEpdMove && !CheckEpdMove(epdMove)) return false;
     return true;
 }
 

@@ -1,4 +1,4 @@
-// Setting up a position from FEN text (with optional "bm"/"am" operations).
+// Setting up a position from FEN text.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +17,13 @@ constexpr int MaxPiecesPerSide = 16;
 constexpr const char* InitialFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
 // Reads the placement, side to move, castling and en-passant fields of text
-// (NUL-terminated) into the Board, resets the history, the game snapshot and
-// the search state, and sets boardPlayable (one king of each colour and at
-// most MaxPiecesPerSide pieces a side). Returns false, leaving the previous
+// (NUL-terminated) into the Board, resets the history and the game snapshot,
+// and sets boardPlayable (one king of each colour and at most
+// MaxPiecesPerSide pieces a side). Returns false, leaving the previous
 // position untouched, when a field is malformed or the text ends before the
-// en-passant field. When an "am"/"bm" operation names no legal move the
-// position is read, a warning printed, and the result is false.
-bool ReadFen(const char* text);
+// en-passant field. The move counters are not read: rest, when given, points
+// at the text after the en-passant field. What the search learned about
+// earlier positions is the caller's to discard (ResetSearchState).
+bool ReadFen(const char* text, const char** rest = nullptr);
 
 }  // namespace kavrin

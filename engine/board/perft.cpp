@@ -6,11 +6,11 @@
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "driver/clock.h"
+#include "system/clock.h"
 
 namespace kavrin {
 
-uint32_t nodeCount = 0;
+uint32_t perftMoveCount = 0;
 
 namespace {
 
@@ -43,7 +43,7 @@ uint64_t PerftNode(int depth) {
     uint64_t count = 0;
     for (ply->moveCursor = start; ply->moveCursor < ply->moveListEnd; ++ply->moveCursor) {
         const Move m = ply->moveCursor->move;
-        ++nodeCount;
+        ++perftMoveCount;
         MakeMove(m, ply);
         currentPly = ply + 1;
         if (!IsKingAttacked(m, mover)) {
@@ -68,11 +68,11 @@ uint64_t Perft(int depth) {
 
 void RunPerft(int depth) {
     // 1.
-    if (depth > PerftDepthLimit) depth = PerftDepthLimit;
+    if (depth > MaxDepth) depth = MaxDepth;
 
     // 2. The walk starts on the record after the current one, with its list
     //    at the bottom of the move stack.
-    nodeCount = 0;
+    perftMoveCount = 0;
     currentPly->moveListEnd = moveStack;
     moveStack[0].move = 0;
     ++currentPly;
@@ -93,7 +93,7 @@ void RunPerft(int depth) {
     // 5., 6.
     --currentPly;
     std::printf("total nodes: %" PRIu64 "\n", total);
-    std::printf("(total moves[32]: %u)\n", static_cast<unsigned>(nodeCount));
+    std::printf("(total moves[32]: %u)\n", static_cast<unsigned>(perftMoveCount));
 }
 
 }  // namespace kavrin

@@ -5,12 +5,8 @@
 
 namespace kavrin {
 
-// Moves made since it was last cleared, legal or not; perft and the search
-// both advance it (32 bits, wrapping).
-extern uint32_t nodeCount;
-
-// Deepest perft the command runs.
-constexpr int PerftDepthLimit = 127;
+// Moves made by the last perft report, legal or not (32 bits, wrapping).
+extern uint32_t perftMoveCount;
 
 // Number of positions at plies 1 to depth below the Board's position
 // (interior positions included), walking from the PlyRecord at currentPly,
@@ -19,7 +15,7 @@ constexpr int PerftDepthLimit = 127;
 // playable.
 uint64_t Perft(int depth);
 
-// Prints the perft report for depths 1 to depth (at most PerftDepthLimit):
+// Prints the perft report for depths 1 to depth (at most MaxDepth):
 // one row per depth with its time and count, then the totals.
 void RunPerft(int depth);
 

@@ -89,6 +89,12 @@ static_assert(sizeof(MoveEntry) == 4, "a move-list entry is four bytes");
 
 constexpr int16_t ScoreMax = 8190;
 constexpr int16_t MateValue = 8100;
+// Scores above this (or below its negative) announce a mate.
+constexpr int16_t MateScoreThreshold = MateValue - 50;
+
+// Deepest search iteration and deepest perft; also the largest depth a
+// transposition-table entry holds.
+constexpr int MaxDepth = 127;
 
 // Capacities of the global records.
 constexpr int HistorySize = 1024;

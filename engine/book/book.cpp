@@ -8,7 +8,7 @@
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "driver/clock.h"
+#include "system/clock.h"
 
 namespace kavrin {
 

@@ -14,11 +14,13 @@
 #include "driver/game.h"
 #include "driver/handshake.h"
 #include "driver/input.h"
-#include "driver/log.h"
+#include "system/log.h"
 #include "driver/timecontrol.h"
 #include "notation/converters.h"
+#include "notation/epd.h"
 #include "notation/movetext.h"
 #include "notation/pgn.h"
+#include "search/reset.h"
 
 namespace kavrin {
 
@@ -85,17 +87,28 @@ void ReportError(const char* kind, const char* command) {
     logStream << "Error (" << kind << "): " << command << std::endl;
 }
 
+// Sets up the position of text: the search forgets what it learned about
+// earlier positions, and an "am"/"bm" operation must name a legal move. False
+// when the text is refused (nothing changes) or the operation's move is not
+// legal (the position is set up all the same).
+bool SetUpPosition(const char* text) {
+    const char* operations = nullptr;
+    if (!ReadFen(text, &operations)) return false;
+    ResetSearchState();
+    return CheckEpdOperation(operations);
+}
+
 void SetboardCommand() {
     char text[CommandBufferSize];
     ReadLineRest(commandInput, text);
     logStream << "setboard " << text << std::endl;
-    if (!ReadFen(text)) logStream << "-M: tellusererror Illegal position" << std::endl;
+    if (!SetUpPosition(text)) logStream << "-M: tellusererror Illegal position" << std::endl;
 }
 
 void TestCommand() {
     SetMovesPerControl(1);
     engineState.incrementMs = 0;
-    ReadFen(TestPosition);
+    SetUpPosition(TestPosition);
     engineState.mode = Playing;
     engineState.ponderEnabled = false;
     PrintBoard(board.pieceOn);
@@ -103,7 +116,7 @@ void TestCommand() {
 }
 
 void NewGameCommand() {
-    ReadFen(InitialFen);
+    SetUpPosition(InitialFen);
     engineState.mode = Playing;
 }
 

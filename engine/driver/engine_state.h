@@ -1,5 +1,6 @@
-// The driver's state shared with the search: mode, time budget, stop flag
-// and the search's result.
+// The xboard front end's own state: what it does with an incoming move, the
+// time control it was given and the reply it ponders on. The limits and the
+// result of a search are the search's (search/control.h).
 #pragma once
 
 #include <cstdint>
@@ -14,15 +15,8 @@ struct EngineState {
     EngineMode mode = Playing;
     bool ponderEnabled = true;
     int movesPerControl = 35;
-    int movesToGo = 35;
     int incrementMs = 0;
-    int timeAllotment = 0;
-    int searchStart = 0;
-    bool stopSearch = false;
-    int maxDepth = 0;
     Move ponderMove = 0;
-    Move bestMove = 0;
-    int16_t bestScore = 0;
 };
 
 extern EngineState engineState;

@@ -7,12 +7,14 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "book/book.h"
-#include "driver/clock.h"
+#include "system/clock.h"
 #include "driver/engine_state.h"
 #include "driver/input.h"
-#include "driver/log.h"
+#include "system/log.h"
 #include "notation/movetext.h"
-#include "search/alphabeta.h"
+#include "driver/thinking.h"
+#include "search/control.h"
+#include "search/movepick.h"
 #include "search/root.h"
 #include "search/tt.h"
 
@@ -153,10 +155,14 @@ const char* MoveResultLine(int16_t score, bool tableShowsMate, Move drawMarker, 
 
 void StartEngine(bool goodPonder, uint8_t depthLimit) {
     logStream << "-M: entered StartEngine, goodPonder: " << (goodPonder ? 1 : 0) << std::endl;
-    engineState.maxDepth = depthLimit >= MaxSearchDepth ? MaxSearchDepth : depthLimit;
-    engineState.stopSearch = false;
-    if (!goodPonder) engineState.searchStart = ClockMs();
-    logStream << "*** xxx czas uzyty: " << ClockMs() - engineState.searchStart << std::endl;
+    searchLimits.maxDepth = depthLimit >= MaxDepth ? MaxDepth : depthLimit;
+    searchLimits.untimed = engineState.mode == Pondering;
+    searchLimits.pondering = engineState.mode == Pondering;
+    searchHooks = XboardSearchHooks;
+    stopSearch = false;
+    if (!goodPonder) searchLimits.searchStart = ClockMs();
+    // "Time used:" what the search starts with already spent.
+    logStream << "*** xxx czas uzyty: " << ClockMs() - searchLimits.searchStart << std::endl;
     currentPly = rootRecord;
     IterativeDeepening();
     logStream << "-M: exited StartEngine" << std::endl;
@@ -165,8 +171,8 @@ void StartEngine(bool goodPonder, uint8_t depthLimit) {
 void StopEngine() {
     logStream << "-M: entered StopEngine" << std::endl;
     engineState.mode = Force;
-    engineState.stopSearch = true;
-    engineState.searchStart = 0;
+    stopSearch = true;
+    searchLimits.searchStart = 0;
     logStream << "-M: exited StopEngine" << std::endl;
 }
 
@@ -208,7 +214,7 @@ void ThinkAndMove() {
     // 2. Search.
     engineState.mode = Thinking;
     StartEngine(goodPonder, GameSearchDepthLimit);
-    Move r = engineState.bestMove;
+    Move r = searchResult.bestMove;
     const char* resultLine = MarkerResultLine(r, sideToMove);
 
     // 3. Play the move, or claim the result the search found.
@@ -223,10 +229,10 @@ void ThinkAndMove() {
             PrintMove(r);
             char text[MoveTextSize];
             MoveToText(text, r);
-            logStream << "move " << text << "\tscore: " << engineState.bestScore << std::endl;
-            bool tableShowsMate = engineState.bestScore > MateScoreThreshold && TableShowsMate();
-            Move drawMarker = engineState.bestScore <= MateScoreThreshold ? DrawCheck(2) : 0;
-            resultLine = MoveResultLine(engineState.bestScore, tableShowsMate, drawMarker, sideToMove);
+            logStream << "move " << text << "\tscore: " << searchResult.bestScore << std::endl;
+            bool tableShowsMate = searchResult.bestScore > MateScoreThreshold && TableShowsMate();
+            Move drawMarker = searchResult.bestScore <= MateScoreThreshold ? DrawCheck(2) : 0;
+            resultLine = MoveResultLine(searchResult.bestScore, tableShowsMate, drawMarker, sideToMove);
         }
     }
     engineState.mode = Playing;

@@ -8,15 +8,12 @@
 
 namespace kavrin {
 
-// Iterations a search may reach at most.
-constexpr int MaxSearchDepth = 127;
 // Depth limit every game search is started with.
 constexpr int GameSearchDepthLimit = 128;
 // The book is asked only while the game ply is below this.
 constexpr int BookPlyLimit = 64;
-// Score of a move that mates at once; scores above MateScoreThreshold are mates.
-constexpr int16_t MateInOneScore = 8099;
-constexpr int16_t MateScoreThreshold = 8050;
+// Score of a move that mates at once.
+constexpr int16_t MateInOneScore = MateValue - 1;
 // History entries a game may fill: what is left must hold a ponder move and
 // the deepest search line after it.
 constexpr int GameHistoryLimit = HistorySize - PlyStackSize - 2;

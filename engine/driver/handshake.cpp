@@ -8,7 +8,7 @@
 #include "book/commands.h"
 #include "driver/engine_state.h"
 #include "driver/input.h"
-#include "driver/log.h"
+#include "system/log.h"
 #include "search/tt.h"
 
 namespace kavrin {

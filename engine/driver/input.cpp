@@ -1,10 +1,8 @@
 #include "driver/input.h"
 
 #include <climits>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "system/stdin_poll.h"
 
 namespace kavrin {
 
@@ -36,25 +34,8 @@ int SkipWhiteSpace(WordSource& source) {
 unsigned InputPending() {
     // A put-back character that starts a word is unread input too; a blank
     // left after a word is not worth stopping a search for.
-    unsigned own = (commandInput.pushedBack != EOF && !IsWhiteSpace(commandInput.pushedBack)) ? 1 : 0;
-    int count = 0;
-    if (ioctl(STDIN_FILENO, FIONREAD, &count) == 0) {
-        if (count > 0) return static_cast<unsigned>(count) + own;
-        if (own) return own;
-        // A regular file read to its end has nothing more to give: that end is
-        // the interface's last word, so report it and let the loop see it.
-        struct stat st;
-        if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode)) return 1;
-        // A pipe whose writer has gone reports 0 bytes but is readable.
-        pollfd p{STDIN_FILENO, POLLIN, 0};
-        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return 1;
-        return 0;
-    }
-    if (own) return own;
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    int r = poll(&p, 1, 0);
-    if (r < 0) return 1;
-    return (r > 0 && p.revents) ? 1 : 0;
+    const unsigned own = (commandInput.pushedBack != EOF && !IsWhiteSpace(commandInput.pushedBack)) ? 1 : 0;
+    return own + StdinBytesPending();
 }
 
 bool ReadWord(WordSource& source, char out[CommandBufferSize]) {

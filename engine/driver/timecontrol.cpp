@@ -4,33 +4,15 @@
 
 #include "board/board.h"
 #include "driver/engine_state.h"
+#include "search/control.h"
+#include "search/timeman.h"
 
 namespace kavrin {
 
-int MovesToGo(int movesPerControl, uint16_t ply) {
-    if (movesPerControl <= 0) return DefaultMovesToGo;
-    int movesPlayed = ply >> 1;
-    return movesPerControl - movesPlayed % movesPerControl;
-}
-
-int TimeAllotment(int remainingCs, int movesToGo, int incrementMs) {
-    int share = remainingCs / movesToGo;
-    if (share >= LargeShareCs) {
-        share -= LargeShareMarginCs;
-    } else if (share >= SmallShareCs) {
-        share -= SmallShareMarginCs;
-    }
-    // Centiseconds to milliseconds; on the last move before the control a
-    // tenth of the share is kept back. Unsigned arithmetic gives the wrap.
-    uint32_t factor = movesToGo == 1 ? 9u : 10u;
-    uint32_t ms = static_cast<uint32_t>(share) * factor + static_cast<uint32_t>(incrementMs);
-    return static_cast<int>(ms);
-}
-
 void ApplyRemainingTime(int remainingCs) {
     int m = MovesToGo(engineState.movesPerControl, gamePly);
-    engineState.movesToGo = m;
-    engineState.timeAllotment = TimeAllotment(remainingCs, m, engineState.incrementMs);
+    searchLimits.movesToGo = m;
+    searchLimits.timeAllotment = TimeAllotment(remainingCs, m, engineState.incrementMs);
 }
 
 void SetMovesPerControl(int moves) { engineState.movesPerControl = moves; }

@@ -5,10 +5,11 @@
 #include <istream>
 
 #include "board/fen.h"
-#include "driver/log.h"
+#include "system/log.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
 #include "notation/posfile.h"
+#include "search/reset.h"
 
 namespace kavrin {
 
@@ -16,6 +17,13 @@ namespace {
 
 // One game record reused by every converter.
 GameRecord convertedGame;
+
+// The games are replayed from the initial position, which the search then
+// meets without knowledge of earlier positions.
+void StartFromInitialPosition() {
+    ReadFen(InitialFen);
+    ResetSearchState();
+}
 
 bool MoreInput(std::istream& in) { return in.good() && in.peek() != std::char_traits<char>::eof(); }
 
@@ -63,7 +71,7 @@ void ConvertGameFile(std::ifstream& in, const char* gameName, bool setUpBoard, c
     in.clear();
     in.open(gameName, std::ios::binary);
     std::printf("Converting %d games [  0%%]...", count);
-    if (setUpBoard) ReadFen(InitialFen);
+    if (setUpBoard) StartFromInitialPosition();
 
     int done = 0;
     Progress progress{count};
@@ -103,7 +111,7 @@ void Pgn2Pos(const char* pgnName) {
         outs[i] = &files[i];
     }
 
-    ReadFen(InitialFen);
+    StartFromInitialPosition();
     int converted = 0;
     int skipped = 0;
     try {
@@ -137,7 +145,7 @@ void Pgn2Game(const char* pgnName, const char* gameName, int& runningTotal) {
         return;
     }
 
-    ReadFen(InitialFen);
+    StartFromInitialPosition();
     int converted = 0;
     int skipped = 0;
     GameIndex index;

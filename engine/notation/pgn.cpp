@@ -7,7 +7,7 @@
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "driver/log.h"
+#include "system/log.h"
 #include "notation/movetext.h"
 #include "notation/san.h"
 

@@ -1,16 +1,11 @@
 #include "search/quiesce.h"
 
-#include "board/board.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
-#include "search/alphabeta.h"
 #include "search/eval.h"
-#include "search/tt.h"
+#include "search/node.h"
 
 namespace kavrin {
 
 int deepestSearchPly = DeepestPly;
-uint64_t quiesceMoveCount = 0;
 
 bool MoveStackHasRoom() {
     const MoveEntry* start = (currentPly - 1)->moveListEnd;
@@ -21,32 +16,18 @@ int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
     PlyRecord* const node = currentPly;
     const int side = sideToMove;
 
-    // 1. Table: every entry is deep enough here (depth <= 0).
-    if (const TTEntry* e = ProbeTT()) {
-        node->hashMove = EntryMove(*e);
-        node->ttDepth = static_cast<uint8_t>(EntryDepth(*e));
-        node->ttScore = EntryScore(*e);
-        node->ttBound = EntryBound(*e);
-        const int16_t score = node->ttScore;
-        if (node->ttBound == BoundExact) return score;
-        if (node->ttBound == BoundLower) {
-            if (score >= beta) return score;
-            if (score > alpha) alpha = score;
-        } else {
-            if (score <= alpha) return score;
-            if (score < beta) beta = score;
-        }
-    } else {
-        node->hashMove = 0;
-        node->ttDepth = 0;
+    // Step 1. Transposition table: every entry is deep enough here (depth <= 0).
+    if (LoadTableEntry(node, depth)) {
+        if (EntryCutsOff(node, alpha, beta)) return node->ttScore;
+        NarrowWindow(node, alpha, beta);
     }
 
-    // 2. The list starts where the previous ply's list ended; a line that
+    // Step 2. The list starts where the previous ply's list ended; a line that
     // has used up the move stack stands pat.
     if (!MoveStackHasRoom()) return Evaluate();
     MoveEntry* const start = (node - 1)->moveListEnd;
 
-    // 3. Only a side that met a check on the main-search path looks for one.
+    // Step 3. Only a side that met a check on the main-search path looks for one.
     const bool checkAware = checkCount[side] != 0;
     if (checkAware) {
         ComputeCheckers(node);
@@ -54,7 +35,7 @@ int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
         node->checkers = 0;
     }
 
-    // 4. Evasions without stand-pat, or stand-pat and captures.
+    // Step 4. Evasions without stand-pat, or stand-pat and captures.
     int16_t best;
     MoveEntry* end;
     if (node->checkers) {
@@ -74,10 +55,11 @@ int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
     }
     node->moveListEnd = end;
 
-    // 5. Save the Board for the moves of this ply.
+    // Step 5. Save the Board for the moves of this ply.
     SaveForMake(node);
 
-    // 6. Ordering: hash move first, killers raised.
+    // Step 6. Ordering: the hash move first; the killers keep their exchange
+    // score and are raised above their peers.
     for (MoveEntry* m = start; m < end; ++m) {
         if (m->move == node->hashMove) {
             m->score = HashMoveScore;
@@ -88,20 +70,14 @@ int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
         }
     }
 
-    // 7. Move loop, best score first.
+    // Step 7. Move loop, best score first (no history phase here).
     uint32_t bound = BoundUpper;
     Move bestMove = 0;
     for (MoveEntry* cursor = start; cursor < end; ++cursor) {
-        MoveEntry* pick = cursor;
-        for (MoveEntry* m = cursor + 1; m < end; ++m) {
-            if (m->score > pick->score) pick = m;
-        }
-        const MoveEntry chosen = *pick;
-        *pick = *cursor;
-        *cursor = chosen;
-        const Move move = chosen.move;
+        SelectBest(cursor, end);
+        const Move move = cursor->move;
 
-        // b. The previous move left a king capturable: it was illegal.
+        // The previous move left a king capturable: it was illegal.
         const int to = MoveTo(move);
         if (to == board.kingSquare[Black] || to == board.kingSquare[White]) {
             StoreTT(ScoreMax, BoundExact, 0, move);
@@ -124,13 +100,11 @@ int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
         UnmakeMove(move, node);
         cursor->score = l;
 
+        // Any refuting move becomes a killer here, captures included.
         if (l > best) {
             if (l > alpha) {
                 if (l >= beta) {
-                    if (move != node->killer1) {
-                        node->killer2 = node->killer1;
-                        node->killer1 = move;
-                    }
+                    RecordKiller(node, move);
                     StoreTT(l, BoundLower, 0, move);
                     return l;
                 }
@@ -142,17 +116,14 @@ int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
         }
     }
 
-    // 8. Results by the kind of node.
+    // Step 8. Results by the kind of node: only a check-aware node can find
+    // itself mated, and one that was not in check stores only a real move.
     if (!checkAware) {
         StoreTT(best, bound, 0, bestMove);
         return best;
     }
     if (node->checkers) {
-        if (best == -ScoreMax) {
-            const int16_t mated = static_cast<int16_t>(ply - MateValue);
-            StoreTT(mated, BoundExact, 0, ResultCheckmated);
-            return mated;
-        }
+        if (best == -ScoreMax) return NoLegalMoveScore(ply, 0, true);
         StoreTT(best, bound, 1, bestMove);
         return best;
     }

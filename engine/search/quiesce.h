@@ -17,8 +17,6 @@ constexpr int DeepestPly = PlyStackSize - 1;
 // Deepest node ply of the current search: DeepestPly, or less when the
 // position history has no room for a line that long. Set by the root search.
 extern int deepestSearchPly;
-// Moves made by the quiescence search since the search began (statistics).
-extern uint64_t quiesceMoveCount;
 
 // Score of the position for the side to move; depth runs from 0 down to
 // QuiesceDepthLimit, ply is the distance from the root (currentPly's record).

@@ -1,7 +1,7 @@
 #include "search/reset.h"
 
 #include "board/board.h"
-#include "search/alphabeta.h"
+#include "search/movepick.h"
 #include "search/pawnhash.h"
 #include "search/tt.h"
 

@@ -4,22 +4,17 @@
 #include <climits>
 #include <cstdio>
 
-#include "board/board.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
-#include "board/perft.h"
-#include "driver/engine_state.h"
-#include "driver/log.h"
 #include "notation/movetext.h"
-#include "search/alphabeta.h"
-#include "search/quiesce.h"
-#include "search/tt.h"
+#include "search/node.h"
+#include "system/clock.h"
 
 namespace kavrin {
 
 int iterationDepth = 2;
 int aspirationState = 0;
 char PvText[PvTextSize];
+Move pvMoves[PvMovesShown];
+int pvLength = 0;
 
 namespace {
 
@@ -58,13 +53,13 @@ char* WriteText(char* out, const char* text) {
     return out;
 }
 
-void PvStep(char* out, int n, MoveEntry* scratch) {
+int PvStep(char* out, int n, MoveEntry* scratch, Move* moves) {
     *out = '\0';
-    if (n == 0) return;
+    if (n == 0) return 0;
     const TTEntry* e = ProbeTT();
     if (!e) {
         WriteText(out, "NOE ");
-        return;
+        return 0;
     }
     const Move m = EntryMove(*e);
     if (m == 0 || MoveKindOf(m) == MarkerKind) {
@@ -75,72 +70,70 @@ void PvStep(char* out, int n, MoveEntry* scratch) {
             case NullMoveMarker: WriteText(out, "NULL"); break;
             default: std::snprintf(out, 16, "ERROR: %x", static_cast<unsigned>(m)); break;
         }
-        return;
+        return 0;
     }
     // Only a pseudo-legal move that leaves the king safe is played.
-    if (!IsLegalTableMove(m, scratch)) return;
+    if (!IsLegalTableMove(m, scratch)) return 0;
     PlyRecord* const ply = currentPly;
     const int side = sideToMove;
     SaveForMake(ply);
     MakeMove(m, ply);
     if (IsKingAttacked(m, side)) {
         UnmakeMove(m, ply);
-        return;
+        return 0;
     }
+    if (moves) *moves++ = m;
     char* next = MoveToText(out, m);
     *next++ = ' ';
     *next = '\0';
     ++currentPly;
-    PvStep(next, n - 1, scratch);
+    const int deeper = PvStep(next, n - 1, scratch, moves);
     --currentPly;
     UnmakeMove(m, ply);
+    return deeper + 1;
 }
 
 void LogFen() {
+    if (searchHooks.logLine == nullptr) return;
     char fen[FenTextSize];
     WriteFen(fen);
-    logStream << "-FEN:\t" << fen << std::endl;
+    SearchLog("-FEN:\t%s", fen);
+}
+
+void ReportIteration(int16_t score) {
+    if (searchHooks.iterationDone == nullptr) return;
+    const IterationReport report{iterationDepth,      score,   nodeCount, ClockMs() - searchLimits.searchStart,
+                                 PvText,              pvMoves, pvLength,  searchLimits.pondering};
+    searchHooks.iterationDone(report);
 }
 
 }  // namespace
 
-void BuildPvText(char* out, int n) {
+int BuildPvText(char* out, int n, Move* moves) {
     // Lists for the legality test go above the root list, which later
     // iterations reuse.
     MoveEntry* scratch = rootRecord->moveListEnd ? rootRecord->moveListEnd : moveStack;
     if (currentPly != rootRecord && (currentPly - 1)->moveListEnd > scratch) scratch = (currentPly - 1)->moveListEnd;
     // Every move of the text needs one more position in the history.
-    PvStep(out, std::min(n, HistoryRoom()), scratch);
+    return PvStep(out, std::min(n, HistoryRoom()), scratch, moves);
 }
 
 int16_t RootSearch(int16_t alpha, int16_t beta) {
     PlyRecord* const root = rootRecord;
     const int side = sideToMove;
 
-    // 1. Table: a cutoff only for the move already first in the list.
-    if (const TTEntry* e = ProbeTT()) {
-        root->hashMove = EntryMove(*e);
-        root->ttDepth = static_cast<uint8_t>(EntryDepth(*e));
-        root->ttScore = EntryScore(*e);
-        root->ttBound = EntryBound(*e);
-        if (root->ttDepth >= iterationDepth) {
-            const int16_t score = root->ttScore;
-            const uint32_t ttBound = root->ttBound;
-            const bool cutoff = ttBound == BoundExact || (ttBound == BoundLower && score >= beta) ||
-                                (ttBound == BoundUpper && score <= alpha);
-            if (cutoff) {
-                if (root->hashMove == rootList[0].move) return score;
-            } else if (aspirationState == 0) {
-                if (ttBound == BoundLower && score > alpha) alpha = score;
-                if (ttBound == BoundUpper && score < beta) beta = score;
-            }
+    // Step 1. Transposition table: a cutoff only for the move already first in
+    // the list; no narrowing while an aspiration re-search runs.
+    if (LoadTableEntry(root, iterationDepth)) {
+        if (EntryCutsOff(root, alpha, beta)) {
+            if (root->hashMove == rootList[0].move) return root->ttScore;
+        } else if (aspirationState == 0) {
+            NarrowWindow(root, alpha, beta);
         }
-    } else {
-        root->hashMove = 0;
-        root->ttDepth = 0;
     }
 
-    // 2. The root list is generated once per search.
+    // Step 2. The root list is generated once per search and keeps the
+    // previous iteration's scores.
     int16_t best = -ScoreMax;
     uint32_t bound = BoundUpper;
     const bool inCheck = root->checkers != 0;
@@ -150,64 +143,35 @@ int16_t RootSearch(int16_t alpha, int16_t beta) {
     }
     MoveEntry* const end = root->moveListEnd;
 
-    // 3. Ordering.
+    // Step 3. Ordering, as in the full-width search.
     MarkOrderingMoves(rootList, end, root->hashMove, root->killer1, root->killer2);
     MovePicker picker{rootList, end, nullptr, root->orderKeys, side};
     MoveEntry* bestEntry = nullptr;
-    // Too little history left for the full-width search: the children get
-    // the quiescence search only.
-    const bool quiesceChildren = iterationDepth == 1 || deepestFullWidthPly < 1;
+    // Iteration 1, or too little history left for the full-width search: the
+    // children get the quiescence search only.
+    const ChildSearch child{iterationDepth - 1, 1, 2, iterationDepth == 1 || deepestFullWidthPly < 1};
 
     while (MoveEntry* entry = picker.Next()) {
+        // Step 4. Search the move.
         const Move move = entry->move;
-        // 4.
         ++nodeCount;
         MakeMove(move, root);
         ++currentPly;
-        int16_t v;
-        if (IsKingAttacked(move, side)) {
-            v = -ScoreMax;
-        } else if (DrawCheck(2) != 0) {
-            v = 0;
-        } else {
-            currentPly->moveListEnd = nullptr;
-            const int16_t childAlpha = static_cast<int16_t>(-beta);
-            const int16_t childBeta = static_cast<int16_t>(-alpha);
-            if (quiesceChildren) {
-                v = static_cast<int16_t>(-Quiesce(0, 1, childAlpha, childBeta));
-            } else if (bound == BoundUpper) {
-                v = static_cast<int16_t>(-AlphaBeta(iterationDepth - 1, 1, childAlpha, childBeta, 1));
-            } else {
-                v = static_cast<int16_t>(-AlphaBeta(iterationDepth - 1, 1, static_cast<int16_t>(-alpha - 1), childBeta, 1));
-                if (alpha < v && v < beta) v = static_cast<int16_t>(-AlphaBeta(iterationDepth - 1, 1, childAlpha, childBeta, 1));
-            }
-        }
+        const int16_t v = SearchChild(move, side, child, alpha, beta, bound == BoundUpper);
         --currentPly;
         UnmakeMove(move, root);
 
-        // 5. Stop flag and clock after every root move.
-        if (engineState.stopSearch) return best;
-        if (RemainingMs() <= 0 && iterationDepth > 2) {
-            engineState.stopSearch = true;
-            return best;
-        }
+        // Step 5. Stop flag and clock after every root move.
+        if (SearchMustStop(false)) return best;
 
-        // 6.
+        // Step 6. Score and window; a cutoff puts the refuting move first.
         entry->score = v;
         if (v > best) {
             best = v;
             bestEntry = entry;
             if (v > alpha) {
                 if (v >= beta) {
-                    // 7. Cutoff: the refuting move goes first.
-                    if (MoveKindOf(move) == Quiet || IsCastling(move)) {
-                        if (move != root->killer1) {
-                            root->killer2 = root->killer1;
-                            root->killer1 = move;
-                        }
-                    }
-                    historyTable[side][move & HistoryMoveMask] += static_cast<uint32_t>(iterationDepth * iterationDepth);
-                    StoreTT(v, BoundLower, iterationDepth, move);
+                    RecordCutoff(root, side, move, iterationDepth, v);
                     std::swap(*entry, rootList[0]);
                     return v;
                 }
@@ -217,45 +181,42 @@ int16_t RootSearch(int16_t alpha, int16_t beta) {
         }
     }
 
-    // 8. No legal move: mate or stalemate at the root.
+    // Step 7. No legal move: mate or stalemate at the root, its marker first.
     if (best == -ScoreMax) {
         root->moveListEnd = nullptr;
-        if (inCheck) {
-            rootList[0] = MoveEntry{static_cast<int16_t>(-MateValue), ResultCheckmated};
-            StoreTT(static_cast<int16_t>(-MateValue), BoundExact, iterationDepth, ResultCheckmated);
-            return static_cast<int16_t>(-MateValue);
-        }
-        rootList[0] = MoveEntry{0, ResultStalemate};
-        StoreTT(0, BoundExact, iterationDepth, ResultStalemate);
-        return 0;
+        const int16_t score = NoLegalMoveScore(0, iterationDepth, inCheck);
+        rootList[0] = MoveEntry{score, inCheck ? ResultCheckmated : ResultStalemate};
+        return score;
     }
+    // Step 8. The best move goes first, also after a fail low.
     StoreTT(best, bound, iterationDepth, bestEntry->move);
     std::swap(*bestEntry, rootList[0]);
     return best;
 }
 
 Move IterativeDeepening() {
-    EngineState& state = engineState;
+    SearchResult& result = searchResult;
     currentPly = rootRecord;
 
-    // 1. Nothing to search, or the root is already drawn.
-    state.bestMove = 0;
-    state.bestScore = -9999;
+    // Step 1. Nothing to search, or the root is already drawn.
+    result.bestMove = 0;
+    result.bestScore = NoScore;
+    pvLength = 0;
     if (!PositionPlayable()) return 0;
     if (const Move draw = DrawCheck(2)) {
-        state.bestMove = draw;
-        state.bestScore = 0;
+        result.bestMove = draw;
+        result.bestScore = 0;
         return draw;
     }
     // No room left in the position history for even one search ply: no
-    // move; the driver refuses to play.
+    // move; the front end refuses to play.
     SetLineLimits();
     if (deepestSearchPly < 1) {
-        logStream << "---------- no history room for a search" << std::endl;
+        SearchLog("---------- no history room for a search");
         return 0;
     }
 
-    // 2. Per-search counters.
+    // Step 2. Per-search counters.
     nodeCount = 0;
     quiesceMoveCount = 0;
     checkCount[Black] = checkCount[White] = 0;
@@ -268,13 +229,13 @@ Move IterativeDeepening() {
     int beta = WideWindow;
     int mateIterations = 0;
     bool extraTime = false;
-    int entryAllotment = state.timeAllotment;
-    const int maxDepth = std::min(state.maxDepth, DeepestIteration);
+    int entryAllotment = searchLimits.timeAllotment;
+    const int maxDepth = std::min(searchLimits.maxDepth, MaxDepth);
 
-    // 3. Resume from the root's table entry.
+    // Step 3. Resume from the root's table entry.
     if (const TTEntry* e = ProbeTT()) {
-        state.bestMove = EntryMove(*e);
-        state.bestScore = EntryScore(*e);
+        result.bestMove = EntryMove(*e);
+        result.bestScore = EntryScore(*e);
         const int16_t score = EntryScore(*e);
         if (EntryDepth(*e) >= 2) {
             if (EntryBound(*e) == BoundExact) {
@@ -287,21 +248,22 @@ Move IterativeDeepening() {
                 beta = score;
             }
         }
-        if (RepetitionAfter(state.bestMove) > 0) {
+        if (RepetitionAfter(result.bestMove) > 0) {
             iterationDepth = 2;
-            logStream << "---------- repetition after hash!!!" << std::endl;
+            SearchLog("---------- repetition after hash!!!");
         }
-        if (alpha > MateValue - 50) {
+        if (alpha > MateScoreThreshold) {
             beta = WideWindow;
             iterationDepth = 2;
-            logStream << "---------- mate score from hash!!! m:" << static_cast<unsigned>(state.bestMove) << std::endl;
-            if (alpha >= MateValue) logStream << "------------------------- WARNING: " << alpha << std::endl;
+            SearchLog("---------- mate score from hash!!! m:%u", static_cast<unsigned>(result.bestMove));
+            if (alpha >= MateValue) SearchLog("------------------------- WARNING: %d", alpha);
         }
     } else {
-        logStream << "---------- brak hm na poczatku!!!" << std::endl;
+        // "No hash move at the start."
+        SearchLog("---------- brak hm na poczatku!!!");
     }
 
-    // 4., 5.
+    // Steps 4 and 5. The root position in the log; the root's checkers.
     LogFen();
     ComputeCheckers(rootRecord);
 
@@ -309,20 +271,24 @@ Move IterativeDeepening() {
     // every way out of the iteration gives it back.
     auto restoreTime = [&] {
         if (extraTime) {
-            state.timeAllotment = entryAllotment;
+            searchLimits.timeAllotment = entryAllotment;
             extraTime = false;
         }
     };
 
-    // 6. Iterations.
+    // Step 6. Iterations.
     while (iterationDepth <= maxDepth) {
+        // Step 6a. Search inside the aspiration window.
         int16_t s = RootSearch(static_cast<int16_t>(alpha), static_cast<int16_t>(beta));
+        // Step 6b. A fail low re-searches downwards (with more time while the
+        // time control is far), a fail high upwards, then the whole window.
         if (s <= alpha) {
             aspirationState = -1;
-            if (state.movesToGo > 4 && !extraTime) {
-                entryAllotment = state.timeAllotment;
+            if (searchLimits.movesToGo > 4 && !extraTime) {
+                entryAllotment = searchLimits.timeAllotment;
                 extraTime = true;
-                state.timeAllotment = static_cast<int>(std::min<int64_t>(3 * static_cast<int64_t>(entryAllotment), INT_MAX));
+                searchLimits.timeAllotment =
+                    static_cast<int>(std::min<int64_t>(3 * static_cast<int64_t>(entryAllotment), INT_MAX));
             }
             const int16_t ceiling = static_cast<int16_t>(s + 1);
             int16_t s2 = RootSearch(static_cast<int16_t>(-WideWindow), ceiling);
@@ -337,47 +303,42 @@ Move IterativeDeepening() {
             s = s2;
             aspirationState = 0;
         }
-        if (state.stopSearch) {
+        // Steps 6c and 6d. An interrupted or overdue iteration is not used.
+        if (stopSearch || SearchMustStop(false)) {
             restoreTime();
             break;
         }
-        state.stopSearch = RemainingMs() <= 0 && iterationDepth > 2;
-        if (state.stopSearch) {
-            restoreTime();
-            break;
-        }
-        state.bestMove = rootList[0].move;
-        state.bestScore = rootList[0].score;
-        if (state.bestMove == ResultStalemate) {
-            logStream << "-----STALEMATED---" << std::endl;
+        // Steps 6e to 6g. The iteration's move and score.
+        result.bestMove = rootList[0].move;
+        result.bestScore = rootList[0].score;
+        if (result.bestMove == ResultStalemate) {
+            SearchLog("-----STALEMATED---");
             restoreTime();
             break;
         }
         restoreTime();
-        if (state.mode == Pondering) logStream << "-PONDER:" << std::endl;
-        BuildPvText(PvText, std::min(iterationDepth, PvMovesShown));
-        logStream << "-E: " << iterationDepth << ":\t" << s << "\t" << PvText << std::endl;
-        if (state.mode != Pondering) {
-            std::printf("    %d     %d     %d     %d  %s\n", iterationDepth, static_cast<int>(s), 0,
-                        static_cast<int>(nodeCount), PvText);
-            std::fflush(stdout);
-        }
+        // Steps 6h to 6k. The variation, the log and the front end's report.
+        if (searchLimits.pondering) SearchLog("-PONDER:");
+        pvLength = BuildPvText(PvText, std::min(iterationDepth, PvMovesShown), pvMoves);
+        SearchLog("-E: %d:\t%d\t%s", iterationDepth, static_cast<int>(s), PvText);
+        ReportIteration(s);
+        // Step 6l. The fourth iteration that shows a mate ends the search.
         if (s <= iterationDepth - MateValue || s >= MateValue - iterationDepth) {
-            logStream << "--- MATE: " << s << std::endl;
+            SearchLog("--- MATE: %d", static_cast<int>(s));
             if (++mateIterations > 3) break;
         }
+        // Step 6m. The next window.
         alpha = std::max(s - AspirationHalfWidth, -static_cast<int>(WideWindow));
         beta = std::min(s + AspirationHalfWidth, static_cast<int>(WideWindow));
         ++iterationDepth;
     }
 
-    // 7., 8.
+    // Steps 7 and 8. A root without a table entry after the search is worth a note.
     if (!ProbeTT()) {
-        logStream << "**************************************************** WARNING "
-                     "*****************************************************************"
-                  << std::endl;
+        SearchLog("**************************************************** WARNING "
+                  "*****************************************************************");
     }
-    return state.bestMove;
+    return result.bestMove;
 }
 
 }  // namespace kavrin

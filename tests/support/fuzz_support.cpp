@@ -10,7 +10,7 @@
 #include "board/fen.h"
 #include "board/poscheck.h"
 #include "board/tables.h"
-#include "driver/log.h"
+#include "system/log.h"
 
 namespace kavrin::fuzz {
 

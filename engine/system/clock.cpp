@@ -1,4 +1,4 @@
-#include "driver/clock.h"
+#include "system/clock.h"
 
 #include <chrono>
 

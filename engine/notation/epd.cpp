@@ -1,4 +1,4 @@
-#include "board/epd.h"
+#include "notation/epd.h"
 
 #include <cstdio>
 
@@ -25,7 +25,9 @@ bool ScanEpdOperation(const char* text, char moveText[EpdMoveTextSize]) {
     return p[n] == ';' || p[n] == ' ';
 }
 
-bool CheckEpdMove(const char* moveText) {
+bool CheckEpdOperation(const char* operations) {
+    char moveText[EpdMoveTextSize];
+    if (operations == nullptr || !ScanEpdOperation(operations, moveText)) return true;
     if (ParseSan(moveText) != 0) return true;
     std::printf("Warning cannot recognize move: %s\r\n", moveText);
     return false;

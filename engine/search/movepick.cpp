@@ -1,0 +1,52 @@
+#include "search/movepick.h"
+
+#include <cstring>
+
+namespace kavrin {
+
+HistoryTable historyTable;
+
+void ClearHistoryTable() { std::memset(historyTable, 0, sizeof(historyTable)); }
+
+void MarkOrderingMoves(MoveEntry* start, MoveEntry* end, Move hashMove, Move killer1, Move killer2) {
+    for (MoveEntry* m = start; m < end; ++m) {
+        if (m->move == hashMove) {
+            m->score = HashMoveScore;
+        } else if (m->move == killer1) {
+            m->score = Killer1Score;
+        } else if (m->move == killer2) {
+            m->score = Killer2Score;
+        }
+    }
+}
+
+MoveEntry* MovePicker::Next() {
+    if (cursor >= end) return nullptr;
+    if (!quietStart) {
+        SelectBest(cursor, end);
+        // Lists longer than the key room keep the score order throughout.
+        if (cursor->score >= QuietPhaseThreshold || end - cursor > OrderKeysSize) return cursor++;
+        // Only quiet moves and even or losing exchanges remain: key them once.
+        quietStart = cursor;
+        for (MoveEntry* m = cursor; m < end; ++m) {
+            keys[m - quietStart] = historyTable[side][m->move & HistoryMoveMask] +
+                                   static_cast<uint32_t>(m->score + static_cast<int>(HistoryKeyBias));
+        }
+    }
+    uint32_t* const cursorKey = keys + (cursor - quietStart);
+    uint32_t* pickKey = cursorKey;
+    const uint32_t* const endKey = keys + (end - quietStart);
+    for (uint32_t* k = cursorKey + 1; k < endKey; ++k) {
+        if (*k > *pickKey) pickKey = k;
+    }
+    MoveEntry* const pick = quietStart + (pickKey - keys);
+    const uint32_t key = *pickKey;
+    *pickKey = *cursorKey;
+    *cursorKey = key;
+    const MoveEntry chosen = *pick;
+    *pick = *cursor;
+    *cursor = chosen;
+    return cursor++;
+}
+
+}  // namespace kavrin
