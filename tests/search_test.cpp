@@ -327,14 +327,14 @@ TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
     };
     bool killers = false;
     for (const PlyRecord& r : plyStack) killers = killers || r.killer1 || r.killer2;
-    ASSERT_TRUE(anyNonZero(&transpositionTable, sizeof(transpositionTable)));
+    ASSERT_TRUE(anyNonZero(transpositionTable.buckets, TTBytes()));
     ASSERT_TRUE(anyNonZero(historyTable, sizeof(historyTable)));
     ASSERT_TRUE(anyNonZero(pawnHashTable, sizeof(pawnHashTable)));
     ASSERT_TRUE(killers);
     ponderRecord.killer1 = 0x0123;
 
     SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
-    EXPECT_FALSE(anyNonZero(&transpositionTable, sizeof(transpositionTable)));
+    EXPECT_FALSE(anyNonZero(transpositionTable.buckets, TTBytes()));
     EXPECT_FALSE(anyNonZero(historyTable, sizeof(historyTable)));
     EXPECT_FALSE(anyNonZero(pawnHashTable, sizeof(pawnHashTable)));
     for (const PlyRecord& r : plyStack) {

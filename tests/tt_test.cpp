@@ -25,7 +25,7 @@ TEST_F(TranspositionTableTest, EntryWordsArePackedBitByBit) {
     board.hashKey = 0x89ABCDEF12345678ull;
     gamePly = 515;  // age 3
     StoreTT(-8100, BoundUpper, 9, 0x3000);
-    const TTBucket& b = transpositionTable.buckets[TTHalfBuckets + (0x12345678u & (TTHalfBuckets - 1))];
+    const TTBucket& b = transpositionTable.buckets[TTDefaultBuckets / 2 + (0x12345678u & (TTDefaultBuckets / 2 - 1))];
     EXPECT_EQ(b.slot[0].keyAndMove, 0x12343000u);
     EXPECT_EQ(b.slot[0].keyHigh, 0x89ABCDEFu);
     EXPECT_EQ(b.slot[0].data, 9u | 0x100u | (3u << 9) | (90u << 18));
@@ -122,7 +122,7 @@ TEST_F(TranspositionTableTest, ReplaceableSlotZeroMovesDownToSlotOne) {
 }
 
 TEST_F(TranspositionTableTest, FreshDeepEntriesLeaveOnlySlotTwoForShallowOnes) {
-    const TTBucket& b = transpositionTable.buckets[TTHalfBuckets + 0x1234];
+    const TTBucket& b = transpositionTable.buckets[TTDefaultBuckets / 2 + 0x1234];
     for (uint32_t i = 1; i <= 3; ++i) {
         board.hashKey = KeyInBucket(i, 1);
         StoreTT(static_cast<int16_t>(i), BoundExact, 10, 0x0100);
@@ -197,8 +197,33 @@ TEST_F(TranspositionTableTest, ClearEmptiesEveryWord) {
     StoreTT(1, BoundExact, 1, 0x0101);
     ClearTranspositionTable();
     EXPECT_EQ(ProbeTT(), nullptr);
-    const uint32_t* words = reinterpret_cast<const uint32_t*>(&transpositionTable);
-    for (size_t i = 0; i < sizeof(transpositionTable) / 4; i += 4099) EXPECT_EQ(words[i], 0u);
+    const uint32_t* words = reinterpret_cast<const uint32_t*>(transpositionTable.buckets);
+    for (size_t i = 0; i < TTBytes() / 4; i += 4099) EXPECT_EQ(words[i], 0u);
+}
+
+// Other sizes: the largest power of two of buckets that fits, cleared; the
+// default size goes back to the static table; entries in use are counted.
+TEST_F(TranspositionTableTest, ResizeKeepsThePowerOfTwoGeometry) {
+    board.hashKey = KeyInBucket(9, 2);
+    StoreTT(1, BoundExact, 1, 0x0101);
+    const TTBucket* const defaultBuckets = transpositionTable.buckets;
+    ASSERT_TRUE(ResizeTranspositionTable(1));
+    EXPECT_EQ(TTBucketCount(), 1u << 14);
+    EXPECT_EQ(ProbeTT(), nullptr);
+    EXPECT_EQ(TTPermillFull(), 0);
+    for (uint32_t i = 0; i < 3 * TTBucketCount(); ++i) {
+        board.hashKey = (static_cast<uint64_t>(i + 1) << 32) | (i * 0x9E3779B9u);
+        sideToMove = i & 1;
+        StoreTT(5, BoundExact, 3, 0x0101);
+        ASSERT_NE(ProbeTT(), nullptr) << i;
+    }
+    EXPECT_GT(TTPermillFull(), 300);
+    ASSERT_TRUE(ResizeTranspositionTable(128));
+    EXPECT_EQ(TTBucketCount(), 1u << 21);
+    ASSERT_TRUE(ResizeTranspositionTable(TTDefaultMegabytes));
+    EXPECT_EQ(TTBucketCount(), TTDefaultBuckets);
+    EXPECT_EQ(transpositionTable.buckets, defaultBuckets);
+    EXPECT_EQ(TTPermillFull(), 0);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@ SearchHooks searchHooks;
 bool stopSearch = false;
 uint32_t nodeCount = 0;
 uint64_t quiesceMoveCount = 0;
+int selDepth = 0;
+RootProgress rootProgress;
 uint32_t nextPollAt = PollInterval;
 
 namespace {

@@ -18,6 +18,9 @@ struct SearchLimits {
     int movesToGo = 35;      // moves to the next time control; a fail low buys time only while more than 4 remain
     bool untimed = false;    // no time limit: only the front end or maxDepth ends the search
     bool pondering = false;  // searching on the opponent's time; the iterations are marked so in the log
+    // When rootMoveCount is not 0, the root searches only these moves.
+    const Move* rootMoves = nullptr;
+    int rootMoveCount = 0;
 };
 
 // What the last search found.
@@ -35,6 +38,7 @@ struct IterationReport {
     const char* pvText;   // the variation read back from the table, each move followed by a blank
     const Move* pv;       // its moves, pvLength of them
     int pvLength;
+    int selDepth;         // deepest ply reached so far
     bool pondering;
 };
 
@@ -58,6 +62,16 @@ extern bool stopSearch;
 // bits, wrapping), and by the quiescence search (statistics only).
 extern uint32_t nodeCount;
 extern uint64_t quiesceMoveCount;
+// Deepest ply any node of the search has reached.
+extern int selDepth;
+
+// Where the current iteration stands at the root.
+struct RootProgress {
+    int movesSearched;  // root moves finished in this iteration
+    int moveCount;      // moves of the root list
+    Move current;       // the move being searched
+};
+extern RootProgress rootProgress;
 
 // Moves made between two periodic polls.
 constexpr uint32_t PollInterval = 16384;

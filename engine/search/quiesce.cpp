@@ -15,6 +15,7 @@ bool MoveStackHasRoom() {
 int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
     PlyRecord* const node = currentPly;
     const int side = sideToMove;
+    if (ply > selDepth) selDepth = ply;
 
     // Step 1. Transposition table: every entry is deep enough here (depth <= 0).
     if (LoadTableEntry(node, depth)) {

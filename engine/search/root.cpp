@@ -93,6 +93,19 @@ int PvStep(char* out, int n, MoveEntry* scratch, Move* moves) {
     return deeper + 1;
 }
 
+// Leaves only the moves the front end chose in the root list, in their order;
+// returns the new end.
+MoveEntry* KeepChosenRootMoves(MoveEntry* end) {
+    if (searchLimits.rootMoveCount == 0) return end;
+    MoveEntry* kept = rootList;
+    for (MoveEntry* e = rootList; e < end; ++e) {
+        if (std::find(searchLimits.rootMoves, searchLimits.rootMoves + searchLimits.rootMoveCount, e->move) !=
+            searchLimits.rootMoves + searchLimits.rootMoveCount)
+            *kept++ = *e;
+    }
+    return kept;
+}
+
 void LogFen() {
     if (searchHooks.logLine == nullptr) return;
     char fen[FenTextSize];
@@ -102,8 +115,9 @@ void LogFen() {
 
 void ReportIteration(int16_t score) {
     if (searchHooks.iterationDone == nullptr) return;
-    const IterationReport report{iterationDepth,      score,   nodeCount, ClockMs() - searchLimits.searchStart,
-                                 PvText,              pvMoves, pvLength,  searchLimits.pondering};
+    const IterationReport report{iterationDepth, score,    nodeCount, ClockMs() - searchLimits.searchStart,
+                                 PvText,         pvMoves,  pvLength,  selDepth,
+                                 searchLimits.pondering};
     searchHooks.iterationDone(report);
 }
 
@@ -138,10 +152,11 @@ int16_t RootSearch(int16_t alpha, int16_t beta) {
     uint32_t bound = BoundUpper;
     const bool inCheck = root->checkers != 0;
     if (root->moveListEnd == nullptr) {
-        root->moveListEnd = inCheck ? GenerateEvasions(rootList, root) : GenerateAll(rootList);
+        root->moveListEnd = KeepChosenRootMoves(inCheck ? GenerateEvasions(rootList, root) : GenerateAll(rootList));
         SaveForMake(root);
     }
     MoveEntry* const end = root->moveListEnd;
+    rootProgress = RootProgress{0, static_cast<int>(end - rootList), 0};
 
     // Step 3. Ordering, as in the full-width search.
     MarkOrderingMoves(rootList, end, root->hashMove, root->killer1, root->killer2);
@@ -154,6 +169,7 @@ int16_t RootSearch(int16_t alpha, int16_t beta) {
     while (MoveEntry* entry = picker.Next()) {
         // Step 4. Search the move.
         const Move move = entry->move;
+        rootProgress.current = move;
         ++nodeCount;
         MakeMove(move, root);
         ++currentPly;
@@ -163,6 +179,7 @@ int16_t RootSearch(int16_t alpha, int16_t beta) {
 
         // Step 5. Stop flag and clock after every root move.
         if (SearchMustStop(false)) return best;
+        ++rootProgress.movesSearched;
 
         // Step 6. Score and window; a cutoff puts the refuting move first.
         entry->score = v;
@@ -219,6 +236,8 @@ Move IterativeDeepening() {
     // Step 2. Per-search counters.
     nodeCount = 0;
     quiesceMoveCount = 0;
+    selDepth = 0;
+    rootProgress = RootProgress{};
     checkCount[Black] = checkCount[White] = 0;
     rootList[0].move = 0;
     nextPollAt = PollInterval;

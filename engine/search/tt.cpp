@@ -1,5 +1,7 @@
 #include "search/tt.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <sys/mman.h>
 
@@ -7,7 +9,19 @@
 
 namespace kavrin {
 
-TranspositionTable transpositionTable;
+namespace {
+
+DefaultTableStorage defaultTable;
+// The allocated table, when another size than the default was asked for.
+TTBucket* allocatedTable = nullptr;
+
+// Asks for large pages before the first clear touches the table; without
+// them nearly every probe also misses the address translation cache.
+void AskForLargePages(TTBucket* buckets, size_t bytes) { madvise(buckets, bytes, MADV_HUGEPAGE); }
+
+}  // namespace
+
+TranspositionTable transpositionTable{defaultTable.buckets, TTDefaultBuckets / 2 - 1};
 
 namespace {
 
@@ -15,7 +29,7 @@ uint32_t LowKey() { return static_cast<uint32_t>(board.hashKey); }
 uint32_t HighKey() { return static_cast<uint32_t>(board.hashKey >> 32); }
 
 bool Matches(const TTEntry& e, uint32_t low, uint32_t high) {
-    return ((e.keyAndMove ^ low) & TTKeyLowCompared) == 0 && e.keyHigh == high;
+    return ((e.keyAndMove ^ low) & TTKeyLowStored) == 0 && e.keyHigh == high;
 }
 
 // An entry's worth is its depth plus the game ply of its store; it gives way
@@ -73,15 +87,48 @@ void StoreTT(int16_t score, uint32_t bound, int depth, Move move) {
     target->data = word2;
 }
 
+uint32_t TTBucketCount() { return 2 * (transpositionTable.halfMask + 1); }
+
+size_t TTBytes() { return static_cast<size_t>(TTBucketCount()) * sizeof(TTBucket); }
+
 void ClearTranspositionTable() {
-    // Ask for large pages before the first clear touches the table; without
-    // them nearly every probe also misses the address translation cache.
     static bool largePagesAsked = false;
     if (!largePagesAsked) {
         largePagesAsked = true;
-        madvise(&transpositionTable, sizeof(transpositionTable), MADV_HUGEPAGE);
+        AskForLargePages(transpositionTable.buckets, TTBytes());
     }
-    std::memset(&transpositionTable, 0, sizeof(transpositionTable));
+    std::memset(transpositionTable.buckets, 0, TTBytes());
+}
+
+bool ResizeTranspositionTable(size_t megabytes) {
+    int bits = 2;
+    while (bits < TTMaxBucketBits && (size_t{1} << (bits + 1)) * sizeof(TTBucket) <= (megabytes << 20)) ++bits;
+    const uint32_t count = 1u << bits;
+    TTBucket* buckets = defaultTable.buckets;
+    if (count != TTDefaultBuckets) {
+        const size_t bytes = static_cast<size_t>(count) * sizeof(TTBucket);
+        // aligned_alloc wants a multiple of the alignment.
+        const size_t rounded = (bytes + TTAlignment - 1) / TTAlignment * TTAlignment;
+        buckets = static_cast<TTBucket*>(std::aligned_alloc(TTAlignment, rounded));
+        if (buckets == nullptr) return false;
+        AskForLargePages(buckets, bytes);
+    }
+    std::free(allocatedTable);
+    allocatedTable = buckets == defaultTable.buckets ? nullptr : buckets;
+    transpositionTable = TranspositionTable{buckets, count / 2 - 1};
+    ClearTranspositionTable();
+    return true;
+}
+
+int TTPermillFull() {
+    // 333 buckets spread over both halves of the table, or all of a smaller one.
+    const uint32_t sampled = std::min<uint32_t>(333, TTBucketCount());
+    const uint32_t step = TTBucketCount() / sampled;
+    int used = 0;
+    for (uint32_t b = 0; b < sampled; ++b) {
+        for (const TTEntry& e : transpositionTable.buckets[b * step].slot) used += (e.keyHigh | e.data) != 0;
+    }
+    return static_cast<int>(used * 1000 / (sampled * TTSlots));
 }
 
 }  // namespace kavrin

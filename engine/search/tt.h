@@ -27,15 +27,17 @@ struct TTBucket {
     TTEntry slot[TTSlots];
 };
 
-constexpr int TTBucketBits = 20;
-constexpr uint32_t TTBucketCount = 1u << TTBucketBits;
-// Buckets of one side to move.
-constexpr uint32_t TTHalfBuckets = TTBucketCount / 2;
+// The table the engine starts with: 2^20 buckets, 36 MB, in static storage.
+constexpr int TTDefaultBucketBits = 20;
+constexpr uint32_t TTDefaultBuckets = 1u << TTDefaultBucketBits;
+// A table may be given any power of two of buckets from 4 to this many.
+constexpr int TTMaxBucketBits = 30;
 
 constexpr int TTMoveBits = 16;
 constexpr uint32_t TTMoveMask = (1u << TTMoveBits) - 1;
+// Bits 16-31 of the low key word are stored and compared; those of them that
+// choose the bucket match by construction (bits 16-18 in the default table).
 constexpr uint32_t TTKeyLowStored = ~TTMoveMask;
-constexpr uint32_t TTKeyLowCompared = ~(TTHalfBuckets - 1);
 constexpr int TTDepthBits = 7;
 constexpr uint32_t TTDepthMask = (1u << TTDepthBits) - 1;
 constexpr int TTBoundShift = TTDepthBits;
@@ -54,7 +56,6 @@ constexpr uint32_t BoundUpper = 0x100;
 
 static_assert(sizeof(TTEntry) == 12, "a table entry is three 32-bit words");
 static_assert(sizeof(TTBucket) == 36, "a bucket is three entries");
-static_assert(TTKeyLowCompared == 0xFFF80000u, "bits 19-31 of the low key word are compared");
 static_assert(TTScoreShift == 18 && TTScoreBits == 14, "the score field is bits 18-31");
 static_assert((BoundLower | BoundUpper) == TTBoundMask, "both bounds fit the bound field");
 static_assert(ScoreMax + ScoreMax + 3 < (1 << TTScoreBits), "scores -8190..8193 fit the score field");
@@ -62,11 +63,17 @@ static_assert(ScoreMax + ScoreMax + 3 < (1 << TTScoreBits), "scores -8190..8193 
 // Aligned to the large page size, so that the table can be backed by large
 // pages and a probe rarely misses the address translation cache.
 constexpr size_t TTAlignment = size_t{1} << 21;
-struct alignas(TTAlignment) TranspositionTable {
-    TTBucket buckets[TTBucketCount];
+struct alignas(TTAlignment) DefaultTableStorage {
+    TTBucket buckets[TTDefaultBuckets];
 };
-static_assert(sizeof(TranspositionTable) == 37748736, "2^20 buckets of 36 bytes");
+static_assert(sizeof(DefaultTableStorage) == 37748736, "2^20 buckets of 36 bytes");
 
+// The table in use: the first half of its buckets for black to move, the
+// second for white to move.
+struct TranspositionTable {
+    TTBucket* buckets;
+    uint32_t halfMask;  // buckets of one side to move, less one
+};
 extern TranspositionTable transpositionTable;
 
 inline Move EntryMove(const TTEntry& e) { return static_cast<Move>(e.keyAndMove & TTMoveMask); }
@@ -77,8 +84,8 @@ inline int16_t EntryScore(const TTEntry& e) { return static_cast<int16_t>(static
 
 // The bucket of the current position (side to move and hashKey).
 inline TTBucket& BucketOfPosition() {
-    const uint32_t index =
-        static_cast<uint32_t>(sideToMove) * TTHalfBuckets + (static_cast<uint32_t>(board.hashKey) & (TTHalfBuckets - 1));
+    const uint32_t half = transpositionTable.halfMask;
+    const uint32_t index = static_cast<uint32_t>(sideToMove) * (half + 1) + (static_cast<uint32_t>(board.hashKey) & half);
     return transpositionTable.buckets[index];
 }
 // Starts loading the current position's bucket, for a probe soon after.
@@ -90,5 +97,18 @@ const TTEntry* ProbeTT();
 void StoreTT(int16_t score, uint32_t bound, int depth, Move move);
 // Sets every word of the table to 0.
 void ClearTranspositionTable();
+
+// Number of buckets and bytes of the table in use.
+uint32_t TTBucketCount();
+size_t TTBytes();
+// Replaces the table by the largest one of at most megabytes MB (2^20 bytes;
+// at least the smallest table), cleared. The default size uses the static
+// table; other sizes are allocated here. False, with the table unchanged,
+// when the memory cannot be had.
+bool ResizeTranspositionTable(size_t megabytes);
+// Megabytes of the default table.
+constexpr size_t TTDefaultMegabytes = sizeof(DefaultTableStorage) >> 20;
+// Entries in use per thousand, counted over the first thousand entries.
+int TTPermillFull();
 
 }  // namespace kavrin
