@@ -26,7 +26,9 @@ constexpr int LogLineSize = 4200;
 
 int64_t RemainingMs() {
     if (searchLimits.untimed) return 1;
-    return static_cast<int64_t>(searchLimits.searchStart) + searchLimits.timeAllotment - ClockMs();
+    const int budget = searchLimits.timeAllotment < searchLimits.timeCeiling ? searchLimits.timeAllotment
+                                                                             : searchLimits.timeCeiling;
+    return static_cast<int64_t>(searchLimits.searchStart) + budget - ClockMs();
 }
 
 void SearchLog(const char* format, ...) {

@@ -14,6 +14,7 @@ namespace kavrin {
 struct SearchLimits {
     int maxDepth = 0;        // deepest iteration the search may start (at most MaxDepth)
     int timeAllotment = 0;   // milliseconds from searchStart
+    int timeCeiling = 0x7FFFFFFF;  // milliseconds from searchStart that no extension of the allotment passes
     int searchStart = 0;     // ClockMs() reading at which the allotment began
     int movesToGo = 35;      // moves to the next time control; a fail low buys time only while more than 4 remain
     bool untimed = false;    // no time limit: only the front end or maxDepth ends the search
@@ -85,7 +86,8 @@ inline bool PollDue() {
     return ahead != 0 && ahead < 0x80000000u;
 }
 
-// Milliseconds left of the allotment (1 when the search is untimed).
+// Milliseconds left of the allotment, at most up to the ceiling (1 when the
+// search is untimed).
 int64_t RemainingMs();
 
 // Writes a line through the logLine hook, formatted as printf would.
