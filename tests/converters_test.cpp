@@ -29,7 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string RealGames = KAVRIN_SHARED_DATA "/games.pgn";
+const std::string RealGames = KAVRIN_TEST_DATA "/games.pgn";
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
