@@ -449,6 +449,19 @@ TEST_F(ConvertersTest, ListOfPgnFiles) {
     EXPECT_EQ(longLine.printed, "Cannot open PGN input file: '" + std::string(254, 'a') + "'\n\nCONVERTED GAMES: 0\n");
 }
 
+TEST_F(ConvertersTest, ListWithCrlfLineEnds) {
+    Write("three.pgn", ThreeGames);
+    Write("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
+    Write("list.txt", "three.pgn\r\nother.pgn\r\n");
+    const Outcome listed = Run([] { PgnList2Game("list.txt", "list.game"); });
+    EXPECT_EQ(listed.error, "");
+    EXPECT_EQ(listed.printed,
+              "converted: 3 games. (skipped: 0)\nfile: three.pgn \t\tfinished\n"
+              "converted: 1 games. (skipped: 0)\nfile: other.pgn \t\tfinished\n"
+              "Cannot open PGN input file: ''\n"
+              "\nCONVERTED GAMES: 4\n");
+}
+
 TEST_F(ConvertersTest, CorruptGameFiles) {
     Write("three.pgn", ThreeGames);
     ASSERT_EQ(ToGame("three.pgn", "good.game").error, "");
