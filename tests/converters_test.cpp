@@ -29,7 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string RealGames = KAVRIN_SHARED_DATA "/games.pgn";
+const std::string RealGames = KAVRIN_TEST_DATA "/games.pgn";
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -447,6 +447,19 @@ TEST_F(ConvertersTest, ListOfPgnFiles) {
     Write("list3.txt", std::string(300, 'a') + "\nthree.pgn\n");
     const Outcome longLine = Run([] { PgnList2Game("list3.txt", "list3.game"); });
     EXPECT_EQ(longLine.printed, "Cannot open PGN input file: '" + std::string(254, 'a') + "'\n\nCONVERTED GAMES: 0\n");
+}
+
+TEST_F(ConvertersTest, ListWithCrlfLineEnds) {
+    Write("three.pgn", ThreeGames);
+    Write("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
+    Write("list.txt", "three.pgn\r\nother.pgn\r\n");
+    const Outcome listed = Run([] { PgnList2Game("list.txt", "list.game"); });
+    EXPECT_EQ(listed.error, "");
+    EXPECT_EQ(listed.printed,
+              "converted: 3 games. (skipped: 0)\nfile: three.pgn \t\tfinished\n"
+              "converted: 1 games. (skipped: 0)\nfile: other.pgn \t\tfinished\n"
+              "Cannot open PGN input file: ''\n"
+              "\nCONVERTED GAMES: 4\n");
 }
 
 TEST_F(ConvertersTest, CorruptGameFiles) {

@@ -50,7 +50,11 @@ std::string Describe(const List& list) {
         text += static_cast<char>('8' - (from >> 3));
         text += static_cast<char>('a' + (to & 7));
         text += static_cast<char>('8' - (to >> 3));
-        text += "/" + std::to_string(MoveKindOf(e.move)) + ":" + std::to_string(e.score) + " ";
+        text += '/';
+        text += std::to_string(MoveKindOf(e.move));
+        text += ':';
+        text += std::to_string(e.score);
+        text += ' ';
     }
     return text;
 }

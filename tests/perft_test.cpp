@@ -1,6 +1,6 @@
-// Perft: exact counts for the shared suite and for positions that exercise
-// en passant, promotions, castling, checks, mate and stalemate; the report
-// text of the "perft" command.
+// Perft: exact counts for the suite in tests/data/perft.txt and for positions
+// that exercise en passant, promotions, castling, checks, mate and stalemate;
+// the report text of the "perft" command.
 #include "board/perft.h"
 
 #include <gtest/gtest.h>
@@ -88,8 +88,8 @@ std::vector<PerftCase> ReadSuite(const std::string& path) {
     return cases;
 }
 
-TEST(PerftSuite, EveryPositionOfTheSharedSuiteIsExact) {
-    const std::vector<PerftCase> cases = ReadSuite(std::string(KAVRIN_SHARED_DATA) + "/perft.txt");
+TEST(PerftSuite, EveryPositionOfTheSuiteFileIsExact) {
+    const std::vector<PerftCase> cases = ReadSuite(std::string(KAVRIN_TEST_DATA) + "/perft.txt");
     ASSERT_GE(cases.size(), 6u);
     for (const PerftCase& c : cases) ExpectCumulativeCounts(c);
 }

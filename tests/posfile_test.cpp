@@ -109,7 +109,7 @@ TEST_F(PosFileTest, SplitFollowsTheFirstHexDigit) {
     std::ostringstream files[PosFileCount];
     std::ostream* outs[PosFileCount];
     for (int i = 0; i < PosFileCount; ++i) outs[i] = &files[i];
-    std::ifstream pgn(KAVRIN_SHARED_DATA "/games.pgn");
+    std::ifstream pgn(KAVRIN_TEST_DATA "/games.pgn");
     ASSERT_TRUE(pgn.is_open());
     int games = 0;
     size_t expectedLines = 0;

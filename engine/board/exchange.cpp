@@ -26,7 +26,7 @@ constexpr int PromotionGain = 800;
 constexpr int SwapListSize = 34;
 
 constexpr int KindIndex(int code) { return (code + 1) >> 1; }  // 1 pawn .. 6 king
-constexpr int PawnIndex = 1, KnightIndex = 2, BishopIndex = 3, RookIndex = 4, QueenIndex = 5, KingIndex = 6;
+constexpr int PawnIndex = 1, KnightIndex = 2, BishopIndex = 3, RookIndex = 4, QueenIndex = 5;
 
 int16_t ToScore(int value) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<unsigned>(value))); }
 

@@ -1,6 +1,7 @@
 #include "notation/converters.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <istream>
 
@@ -183,6 +184,9 @@ void PgnList2Game(const char* listName, const char* gameName) {
     while (list.good()) {
         // A line too long for the buffer is used cut, and ends the list.
         list.getline(line, sizeof line);
+        // A list written with CRLF line ends names the same files.
+        const size_t length = std::strlen(line);
+        if (length > 0 && line[length - 1] == '\r') line[length - 1] = '\0';
         Pgn2Game(line, gameName, total);
     }
     std::printf("\nCONVERTED GAMES: %d\n", total);
