@@ -196,7 +196,7 @@ TEST_F(Build, SameKeyAndPlacementMergeCountsAndKeepTheEarliestPly) {
     WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 9) + "\n" +
                             PosLine(0x10, StartPlacement + " w KQkq -", 'D', 7) + "\n" +
                             PosLine(0x20, StartPlacement + " w KQkq -", 'B', 3) + "\n");
-    char message[DbMessageSize] = "OK";
+    char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::vector<PositionRecord> records = ReadRecords("w.db");
     ASSERT_EQ(records.size(), 2u);
@@ -215,7 +215,7 @@ TEST_F(Build, SameKeyWithAnotherPlacementReplacesThePendingRecord) {
                             PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
                             PosLine(0x10, "4k3/8/8/8/8/8/8/4K3 w - -", 'D', 20) + "\n" +
                             PosLine(0x10, StartPlacement + " w Kkq -", 'B', 4) + "\n");
-    char message[DbMessageSize] = "OK";
+    char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::vector<PositionRecord> records = ReadRecords("w.db");
     ASSERT_EQ(records.size(), 1u);
@@ -229,7 +229,7 @@ TEST_F(Build, SideFilterKeepsOnlyTheSideToMoveOfEachFile) {
     WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
                             PosLine(0x11, StartPlacement + " b KQkq e3", 'D', 2) + "\n" +
                             PosLine(0x12, StartPlacement + " w KQkq -", 'B', 3) + "\n");
-    char message[DbMessageSize] = "OK";
+    char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     ASSERT_TRUE(CreateDatabase("in.pos", "b.db", 'B', message));
     std::vector<PositionRecord> white = ReadRecords("w.db");
@@ -248,7 +248,7 @@ TEST_F(Build, UnsortedInputStopsWithTheLineAndKeepsWhatWasBuilt) {
     WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
                             PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n" +
                             PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
-    char message[DbMessageSize] = "OK";
+    char message[FileMessageSize] = "OK";
     testing::internal::CaptureStdout();
     EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::string out = testing::internal::GetCapturedStdout();
@@ -266,16 +266,16 @@ TEST_F(Build, UnsortedMessageKeepsItsLimitForTheLongestLine) {
     late.insert(late.size() - 1, std::string(PosLineLimit - late.size(), '0'));
     ASSERT_EQ(late.size(), static_cast<size_t>(PosLineLimit));
     WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n");
-    char message[DbMessageSize + 16];
+    char message[FileMessageSize + 16];
     std::memset(message, 'x', sizeof message);
     testing::internal::CaptureStdout();
     EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message));
     testing::internal::GetCapturedStdout();
     const std::string text(message);
-    EXPECT_LT(text.size(), static_cast<size_t>(DbMessageSize));
+    EXPECT_LT(text.size(), static_cast<size_t>(FileMessageSize));
     EXPECT_EQ(text.rfind("ERROR: input file with positions not sorted by hash!\n" + late.substr(0, 100), 0), 0u);
     EXPECT_EQ(text.back(), '\n');
-    EXPECT_EQ(message[DbMessageSize], 'x');
+    EXPECT_EQ(message[FileMessageSize], 'x');
 }
 
 TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
@@ -283,7 +283,7 @@ TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
     const std::string longLine(400, 'A');
     WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\nshort\n" + bad + "\n" + longLine +
                             "\n" + PosLine(0x12, StartPlacement + " w KQkq -", 'D', 3) + "\n");
-    char message[DbMessageSize] = "OK";
+    char message[FileMessageSize] = "OK";
     testing::internal::CaptureStdout();
     EXPECT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::string out = testing::internal::GetCapturedStdout();
@@ -296,7 +296,7 @@ TEST_F(Build, ProgressRunsFromZeroToDone) {
     WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
                             PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
                             PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
-    char message[DbMessageSize] = "OK";
+    char message[FileMessageSize] = "OK";
     testing::internal::CaptureStdout();
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::string out = testing::internal::GetCapturedStdout();
@@ -306,7 +306,7 @@ TEST_F(Build, ProgressRunsFromZeroToDone) {
 }
 
 TEST_F(Build, RefusalsCarryTheirMessages) {
-    char message[DbMessageSize] = "OK";
+    char message[FileMessageSize] = "OK";
     EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'X', message));
     EXPECT_STREQ(message, "WRONG STM parameter: X\n");
     EXPECT_FALSE(CreateDatabase("missing.pos", "w.db", 'W', message));

@@ -86,9 +86,9 @@ int FuzzPosLine(const uint8_t* data, size_t size) {
     const std::string posName = WriteScratchFile("input.pos", data, size);
     for (const char side : {'W', 'B'}) {
         const std::string dbName = ScratchDirectory() + "/built.db";
-        char message[DbMessageSize] = {};
+        char message[FileMessageSize] = {};
         const bool built = CreateDatabase(posName.c_str(), dbName.c_str(), side, message);
-        Require(std::memchr(message, '\0', DbMessageSize) != nullptr, "database message without its end");
+        Require(std::memchr(message, '\0', FileMessageSize) != nullptr, "database message without its end");
         if (!built) continue;
         PositionDatabase db;
         Require(db.Open(dbName.c_str(), dbName.c_str()), "a built database does not open", db.message);
@@ -144,7 +144,7 @@ int FuzzBook(const uint8_t* data, size_t size) {
     const std::string base = ScratchDirectory() + "/book";
 
     const bool loaded = bookSet.LoadBook(side, base.c_str());
-    Require(std::memchr(bookSet.message, '\0', BookMessageSize) != nullptr, "book message without its end");
+    Require(std::memchr(bookSet.message, '\0', FileMessageSize) != nullptr, "book message without its end");
     OpeningBook& book = bookSet.book[side];
     if (loaded) {
         const uint64_t recordCount = records.size() / BookRecordSize;
@@ -200,7 +200,7 @@ int FuzzPosDb(const uint8_t* data, size_t size) {
 
     PositionDatabase db;
     const bool opened = db.Open(whiteName.c_str(), blackName.c_str());
-    Require(std::memchr(db.message, '\0', DbMessageSize) != nullptr, "database message without its end");
+    Require(std::memchr(db.message, '\0', FileMessageSize) != nullptr, "database message without its end");
     if (opened) {
         const std::vector<uint8_t>* files[2] = {&blackFile, &whiteFile};
         for (int side = 0; side < 2; ++side) {
