@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -14,6 +13,7 @@
 #include "board/fen.h"
 #include "board/tables.h"
 #include "driver/log.h"
+#include "support/files.h"
 
 namespace kavrin {
 namespace {
@@ -36,12 +36,7 @@ class PgnTest : public ::testing::Test {
         initialKey = board.hashKey;
     }
 
-    static std::string LogText() {
-        std::ifstream in(logPath);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    static std::string LogText() { return test::ReadFileBytes(logPath); }
 
     // Reads one game; the error text, if one was raised, goes to error.
     GameHeader Read(std::istream& in, std::string* error = nullptr, std::string* out = nullptr) {
