@@ -477,13 +477,9 @@ bool CreateDatabase(const char* posName, const char* dbName, char side, char* me
 
     // 6. The pending record closes the file.
     std::fclose(in);
-    if (pending) {
-        if (!WriteRecord(out, p) && success) {
-            SetFileMessage(message, "Cannot write file: %s\n", dbName);
-            success = false;
-        }
-    }
-    if (std::fclose(out) != 0 && success) {
+    bool written = !pending || WriteRecord(out, p);
+    written = std::fclose(out) == 0 && written;
+    if (!written && success) {
         SetFileMessage(message, "Cannot write file: %s\n", dbName);
         success = false;
     }
