@@ -27,36 +27,12 @@ int HexValue(char c) {
     return -1;
 }
 
-// Four-bit code of a piece letter, or -1.
+// Four-bit code of a piece letter, or -1: codes 0-3 are runs of one to four
+// empty squares, and the letters follow in this order from code 4 to 15.
 int PieceSlotCode(char c) {
-    switch (c) {
-        case 'B':
-            return 4;
-        case 'K':
-            return 5;
-        case 'N':
-            return 6;
-        case 'P':
-            return 7;
-        case 'Q':
-            return 8;
-        case 'R':
-            return 9;
-        case 'b':
-            return 10;
-        case 'k':
-            return 11;
-        case 'n':
-            return 12;
-        case 'p':
-            return 13;
-        case 'q':
-            return 14;
-        case 'r':
-            return 15;
-        default:
-            return -1;
-    }
+    constexpr char SlotLetters[] = "BKNPQRbknpqr";
+    const char* at = c != '\0' ? std::strchr(SlotLetters, c) : nullptr;
+    return at != nullptr ? LongestSlotRun + static_cast<int>(at - SlotLetters) : -1;
 }
 
 void PutSlot(uint8_t* placement, int slot, int code) {
