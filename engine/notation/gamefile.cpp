@@ -1,6 +1,7 @@
 #include "notation/gamefile.h"
 
 #include "system/binary_io.h"
+#include "system/scope_exit.h"
 
 namespace kavrin {
 
@@ -13,19 +14,6 @@ bool ReadWord(std::istream& in, uint16_t& word) {
     if (in.gcount() != GameWordBytes) return false;
     word = GetLe<uint16_t>(bytes);
     return true;
-}
-
-char CodeOfHeader(GameHeader header) {
-    switch (header & HeaderResultMask) {
-        case HeaderWhiteWon:
-            return 'W';
-        case HeaderBlackWon:
-            return 'B';
-        case HeaderDraw:
-            return 'D';
-        default:
-            return '?';
-    }
 }
 
 // Content key of a record: header word and moves.
@@ -57,7 +45,7 @@ GameRecord storedGame;
 bool ReadGameRecord(GameRecord& game, std::istream& in) {
     uint16_t header = 0;
     if (!ReadWord(in, header)) return false;
-    const char code = CodeOfHeader(header);
+    const char code = ResultCodeOfHeader(header);
     if (code == '?') throw GameFileError("WRONG RESULT");
     SetResultFromCode(game.result, code);
     const int n = header & HeaderPlyMask;
@@ -99,17 +87,14 @@ int CountGameRecords(std::istream& in) {
 bool GameAlreadyStored(const GameRecord& game, std::iostream& file) {
     file.clear();
     const std::streampos remembered = file.tellg();
-    file.seekg(0);
-    bool found = false;
-    try {
-        while (!found && ReadGameRecord(storedGame, file)) found = SameRecord(storedGame, game);
-    } catch (...) {
+    // The read position and state come back however the scan ends.
+    const ScopeExit restore([&] {
         file.clear();
         file.seekg(remembered);
-        throw;
-    }
-    file.clear();
-    file.seekg(remembered);
+    });
+    file.seekg(0);
+    bool found = false;
+    while (!found && ReadGameRecord(storedGame, file)) found = SameRecord(storedGame, game);
     return found;
 }
 

@@ -75,6 +75,13 @@ void SetResultFromCode(GameResult& result, char code) {
     SetResult(result, "", '?');
 }
 
+char ResultCodeOfHeader(GameHeader header) {
+    for (const ResultForm& form : ResultForms) {
+        if (form.bits != 0 && form.bits == (header & HeaderResultMask)) return form.code;
+    }
+    return '?';
+}
+
 bool ReadPgnTags(GameResult& result, std::istream& in) {
     SetResult(result, "", '?');
     char line[PgnTagLineSize];
