@@ -2,14 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdarg>
 
 namespace kavrin {
 
 namespace {
 
-// The buffer that word arrays go through on their way to and from a file.
-constexpr size_t WordBufferBytes = 4 * 1024;
+// Word arrays go to and from a file through a buffer of this many words.
+constexpr size_t BufferWords = 1024;
 
 }  // namespace
 
@@ -18,25 +19,21 @@ bool ReadBytes(std::FILE* f, void* bytes, size_t n) { return std::fread(bytes, 1
 bool WriteBytes(std::FILE* f, const void* bytes, size_t n) { return std::fwrite(bytes, 1, n, f) == n; }
 
 bool ReadLe32Words(std::FILE* f, uint32_t* words, size_t count) {
-    uint8_t bytes[WordBufferBytes];
-    constexpr size_t PerBuffer = WordBufferBytes / sizeof(uint32_t);
-    for (size_t done = 0; done < count;) {
-        const size_t n = count - done < PerBuffer ? count - done : PerBuffer;
-        if (!ReadBytes(f, bytes, n * sizeof(uint32_t))) return false;
+    uint8_t bytes[sizeof(uint32_t) * BufferWords];
+    for (size_t done = 0, n = 0; done < count; done += n) {
+        n = std::min(count - done, BufferWords);
+        if (!ReadBytes(f, bytes, sizeof(uint32_t) * n)) return false;
         GetLeWords(bytes, words + done, n);
-        done += n;
     }
     return true;
 }
 
 bool WriteLe32Words(std::FILE* f, const uint32_t* words, size_t count) {
-    uint8_t bytes[WordBufferBytes];
-    constexpr size_t PerBuffer = WordBufferBytes / sizeof(uint32_t);
-    for (size_t done = 0; done < count;) {
-        const size_t n = count - done < PerBuffer ? count - done : PerBuffer;
+    uint8_t bytes[sizeof(uint32_t) * BufferWords];
+    for (size_t done = 0, n = 0; done < count; done += n) {
+        n = std::min(count - done, BufferWords);
         PutLeWords(bytes, words + done, n);
-        if (!WriteBytes(f, bytes, n * sizeof(uint32_t))) return false;
-        done += n;
+        if (!WriteBytes(f, bytes, sizeof(uint32_t) * n)) return false;
     }
     return true;
 }

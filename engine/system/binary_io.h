@@ -1,8 +1,7 @@
 // The binary files of the formats (books, position databases, GAME files):
-// words are little-endian on disk whatever the machine, every read and write
-// checks its count, and a fixed-size record is reached by a seek from the one
-// read last. A failing format keeps its reason for the user in a message of
-// FileMessageSize bytes.
+// little-endian words whatever the machine, reads and writes that check their
+// count, records reached by a seek from the one read last, and the message
+// that keeps the reason of a failure for the user.
 #pragma once
 
 #include <cstddef>
@@ -38,24 +37,22 @@ void PutLeWords(uint8_t* out, const Word* words, size_t count) {
     for (size_t i = 0; i < count; i++) PutLe<Word>(out + i * sizeof(Word), words[i]);
 }
 
-// Exactly n bytes or nothing: false on a short read or write.
+// False on a short read or write.
 bool ReadBytes(std::FILE* f, void* bytes, size_t n);
 bool WriteBytes(std::FILE* f, const void* bytes, size_t n);
-// count 32-bit words through a small buffer; false on a short read or write.
 bool ReadLe32Words(std::FILE* f, uint32_t* words, size_t count);
 bool WriteLe32Words(std::FILE* f, const uint32_t* words, size_t count);
 
-// What fstat says of an open file. A folder opens for reading too, but it is
-// not regular and holds no records.
+// What fstat says of an open file (nothing for none). A folder opens for
+// reading too, but it is not regular and holds no records.
 struct FileFacts {
-    bool known = false;  // fstat answered
+    bool known = false;
     bool regular = false;
     uint64_t size = 0;
 };
 FileFacts StatOpenFile(std::FILE* f);
 
-// Record number of a file whose read position is not known (after a failed
-// seek or read).
+// The record number of a read position lost to a failed seek or read.
 constexpr uint64_t UnknownRecordPosition = ~uint64_t{0};
 
 // Reads record n of recordSize bytes. position is the record number the next
@@ -64,9 +61,9 @@ constexpr uint64_t UnknownRecordPosition = ~uint64_t{0};
 // the seek or the read failed.
 bool ReadRecordAt(std::FILE* f, uint64_t& position, uint64_t n, uint8_t* bytes, size_t recordSize);
 
-// Bytes of the reason of a failure that a format keeps, its NUL included.
+// Formats the reason of a failure into message, of FileMessageSize bytes
+// with its NUL, cut to fit.
 constexpr int FileMessageSize = 256;
-// Formats the reason into message (FileMessageSize bytes), cut to fit.
 void SetFileMessage(char* message, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace kavrin
