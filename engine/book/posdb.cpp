@@ -27,12 +27,22 @@ int HexValue(char c) {
     return -1;
 }
 
+// Where c is in letters; -1 when it is not (or is the NUL).
+int LetterIndex(const char* letters, char c) {
+    const char* at = c != '\0' ? std::strchr(letters, c) : nullptr;
+    return at != nullptr ? static_cast<int>(at - letters) : -1;
+}
+
+// The castling flags follow the letters "KQkq" down from FlagWhiteKingSide.
+static_assert(FlagWhiteQueenSide == FlagWhiteKingSide >> 1 && FlagBlackKingSide == FlagWhiteKingSide >> 2 &&
+                  FlagBlackQueenSide == FlagWhiteKingSide >> 3,
+              "castling flags in KQkq order");
+
 // Four-bit code of a piece letter, or -1: codes 0-3 are runs of one to four
 // empty squares, and the letters follow in this order from code 4 to 15.
 int PieceSlotCode(char c) {
-    constexpr char SlotLetters[] = "BKNPQRbknpqr";
-    const char* at = c != '\0' ? std::strchr(SlotLetters, c) : nullptr;
-    return at != nullptr ? LongestSlotRun + static_cast<int>(at - SlotLetters) : -1;
+    const int index = LetterIndex("BKNPQRbknpqr", c);
+    return index >= 0 ? LongestSlotRun + index : -1;
 }
 
 void PutSlot(uint8_t* placement, int slot, int code) {
@@ -181,22 +191,8 @@ PosParse ParsePosLine(const char* line, int len, PositionRecord& record) {
     // 4. Castling letters up to a blank.
     int castlingStart = i;
     for (; i < len && line[i] != ' '; i++) {
-        switch (line[i]) {
-            case 'K':
-                record.flags |= FlagWhiteKingSide;
-                break;
-            case 'Q':
-                record.flags |= FlagWhiteQueenSide;
-                break;
-            case 'k':
-                record.flags |= FlagBlackKingSide;
-                break;
-            case 'q':
-                record.flags |= FlagBlackQueenSide;
-                break;
-            default:
-                break;
-        }
+        const int right = LetterIndex("KQkq", line[i]);
+        if (right >= 0) record.flags |= static_cast<uint8_t>(FlagWhiteKingSide >> right);
     }
     if (i == castlingStart || i >= len) return PosParse::Malformed;
     i++;
