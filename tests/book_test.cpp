@@ -9,9 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,9 +21,12 @@
 #include "board/tables.h"
 #include "system/clock.h"
 #include "support/board_setup.h"
+#include "support/files.h"
 
 namespace kavrin {
 namespace {
+
+using test::WriteFileBytes;
 
 uint32_t BucketOf(uint64_t key) { return static_cast<uint32_t>(key >> 32) >> BookBucketShift; }
 
@@ -39,14 +40,9 @@ class BookFiles : public test::InScratchFolder {
         books.reset();
         InScratchFolder::TearDown();
     }
-    static void WriteBytes(const std::string& name, const std::string& bytes) {
-        std::ofstream out(name, std::ios::binary);
-        out << bytes;
-    }
     static std::string IndexBytes(const std::vector<uint32_t>& index) {
-        std::string bytes;
-        for (uint32_t v : index)
-            for (int i = 0; i < 4; i++) bytes.push_back(static_cast<char>(v >> (8 * i)));
+        std::string bytes(4 * index.size(), '\0');
+        PutLeWords(reinterpret_cast<uint8_t*>(bytes.data()), index.data(), index.size());
         return bytes;
     }
     // Writes baseName as a book of the keys (sorted here), the way the
@@ -62,12 +58,12 @@ class BookFiles : public test::InScratchFolder {
             index[BucketOf(key)]++;
         }
         for (int i = 1; i < BookIndexEntries; i++) index[i] += index[i - 1];
-        WriteBytes(baseName + ".mbx", IndexBytes(index));
-        WriteBytes(baseName + ".mbk", records + tail);
+        WriteFileBytes(baseName + ".mbx", IndexBytes(index));
+        WriteFileBytes(baseName + ".mbk", records + tail);
     }
     static void WriteEmptyBook(const std::string& baseName) {
-        WriteBytes(baseName + ".mbx", std::string(BookIndexBytes, '\0'));
-        WriteBytes(baseName + ".mbk", "");
+        WriteFileBytes(baseName + ".mbx", std::string(BookIndexBytes, '\0'));
+        WriteFileBytes(baseName + ".mbk", "");
     }
 
     std::unique_ptr<BookSet> books;
@@ -117,8 +113,8 @@ TEST_F(BookLoad, MissingIndexIsReportedAndTheOtherBookIsNotTried) {
 TEST_F(BookLoad, IndexOfAnyOtherSizeIsAWrongFormat) {
     WriteEmptyBook("bookwtm");
     for (size_t size : {size_t{0}, size_t{BookIndexBytes - 1}, size_t{BookIndexBytes + 1}, size_t{4}}) {
-        WriteBytes("bookbtm.mbx", std::string(size, '\0'));
-        WriteBytes("bookbtm.mbk", "");
+        WriteFileBytes("bookbtm.mbx", std::string(size, '\0'));
+        WriteFileBytes("bookbtm.mbk", "");
         EXPECT_FALSE(books->Load()) << size;
         EXPECT_STREQ(books->message, "Wrong file format 'bookbtm.mbx'.\n");
     }
@@ -153,8 +149,8 @@ TEST_F(BookLoad, IndexThatDoesNotFitTheRecordsIsRefused) {
     // An entry that reaches past the two records of the file.
     std::vector<uint32_t> index(BookIndexEntries, 2);
     index[BookIndexEntries - 1] = 3;
-    WriteBytes("bookbtm.mbx", IndexBytes(index));
-    WriteBytes("bookbtm.mbk", std::string(2 * BookRecordSize, '\0'));
+    WriteFileBytes("bookbtm.mbx", IndexBytes(index));
+    WriteFileBytes("bookbtm.mbk", std::string(2 * BookRecordSize, '\0'));
     EXPECT_FALSE(books->Load());
     EXPECT_STREQ(books->message, "Wrong file format 'bookbtm.mbx'.\n");
     EXPECT_EQ(books->book[0].recordCount, 0u);
@@ -163,7 +159,7 @@ TEST_F(BookLoad, IndexThatDoesNotFitTheRecordsIsRefused) {
     // Entries that decrease.
     index.assign(BookIndexEntries, 2);
     index[10] = 1;
-    WriteBytes("bookbtm.mbx", IndexBytes(index));
+    WriteFileBytes("bookbtm.mbx", IndexBytes(index));
     EXPECT_FALSE(books->Load());
     EXPECT_STREQ(books->message, "Wrong file format 'bookbtm.mbx'.\n");
     EXPECT_FALSE(BookContains(books->book[0], 0));

@@ -9,11 +9,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,9 +18,14 @@
 #include "book/commands.h"
 #include "book/posdb.h"
 #include "support/board_setup.h"
+#include "support/files.h"
 
 namespace kavrin {
 namespace {
+
+using test::ReadFileBytes;
+using test::WriteDatabase;
+using test::WriteFileBytes;
 
 class BookBuild : public test::InScratchFolder {
   protected:
@@ -35,16 +37,6 @@ class BookBuild : public test::InScratchFolder {
         books.reset();
         InScratchFolder::TearDown();
     }
-    static std::string ReadBytes(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    static void WriteBytes(const std::string& name, const std::string& bytes) {
-        std::ofstream out(name, std::ios::binary);
-        out << bytes;
-    }
     static PositionRecord Record(uint64_t key, uint32_t w, uint32_t b, uint32_t d, int ply) {
         PositionRecord r{};
         r.key = key;
@@ -54,27 +46,14 @@ class BookBuild : public test::InScratchFolder {
         r.ply = static_cast<uint8_t>(ply);
         return r;
     }
-    static void WriteDatabase(const std::string& name, const std::vector<PositionRecord>& records) {
-        std::string bytes;
-        for (const PositionRecord& r : records) {
-            uint8_t b[PositionRecordSize];
-            EncodeRecord(r, b);
-            bytes.append(reinterpret_cast<const char*>(b), PositionRecordSize);
-        }
-        WriteBytes(name, bytes);
-    }
     static std::vector<uint32_t> ReadIndex(const std::string& name) {
-        std::string bytes = ReadBytes(name);
-        std::vector<uint32_t> index;
-        for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-            uint32_t v = 0;
-            for (int k = 0; k < 4; k++) v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + k])) << (8 * k);
-            index.push_back(v);
-        }
+        std::string bytes = ReadFileBytes(name);
+        std::vector<uint32_t> index(bytes.size() / 4);
+        GetLeWords(reinterpret_cast<const uint8_t*>(bytes.data()), index.data(), index.size());
         return index;
     }
     static std::vector<uint64_t> ReadBookKeys(const std::string& name) {
-        std::string bytes = ReadBytes(name);
+        std::string bytes = ReadFileBytes(name);
         std::vector<uint64_t> keys;
         for (size_t i = 0; i + BookRecordSize <= bytes.size(); i += BookRecordSize) {
             BookRecord r = DecodeBookRecord(reinterpret_cast<const uint8_t*>(bytes.data() + i));
@@ -163,8 +142,8 @@ TEST_F(BookBuild, BuiltBookAnswersForItsKeysOnly) {
     bool ok = false;
     Generate("w.db", 1, &ok);
     ASSERT_TRUE(ok);
-    WriteBytes("bookbtm.mbx", std::string(BookIndexBytes, '\0'));
-    WriteBytes("bookbtm.mbk", "");
+    WriteFileBytes("bookbtm.mbx", std::string(BookIndexBytes, '\0'));
+    WriteFileBytes("bookbtm.mbk", "");
     BookSet loaded;
     ASSERT_TRUE(loaded.Load()) << loaded.message;
     int kept = 0;
@@ -179,29 +158,29 @@ TEST_F(BookBuild, BuiltBookAnswersForItsKeysOnly) {
 }
 
 TEST_F(BookBuild, EmptyDatabaseGivesEmptyRecordsZeroIndexAndNoScore) {
-    WriteBytes("w.db", "");
+    WriteFileBytes("w.db", "");
     bool ok = false;
     std::string out = Generate("w.db", 1, &ok);
     ASSERT_TRUE(ok);
-    EXPECT_EQ(ReadBytes("bookwtm.mbk"), "");
-    EXPECT_EQ(ReadBytes("bookwtm.mbx"), std::string(BookIndexBytes, '\0'));
+    EXPECT_EQ(ReadFileBytes("bookwtm.mbk"), "");
+    EXPECT_EQ(ReadFileBytes("bookwtm.mbx"), std::string(BookIndexBytes, '\0'));
     EXPECT_EQ(out, "bookwtm: nan\n");
 }
 
 TEST_F(BookBuild, OlderLongerRecordFileKeepsItsTailOutsideTheIndex) {
-    WriteBytes("bookbtm.mbk", std::string(10 * BookRecordSize, '\x55'));
-    WriteBytes("bookbtm.mbx", std::string(BookIndexBytes + 100, '\x01'));
+    WriteFileBytes("bookbtm.mbk", std::string(10 * BookRecordSize, '\x55'));
+    WriteFileBytes("bookbtm.mbx", std::string(BookIndexBytes + 100, '\x01'));
     WriteDatabase("w.db", {Record(0x10, 1, 0, 0, 1), Record(0x20, 1, 0, 0, 1)});
     bool ok = false;
     Generate("w.db", 0, &ok);
     ASSERT_TRUE(ok);
-    std::string records = ReadBytes("bookbtm.mbk");
+    std::string records = ReadFileBytes("bookbtm.mbk");
     ASSERT_EQ(records.size(), 10u * BookRecordSize);
     EXPECT_EQ(records.substr(2 * BookRecordSize), std::string(8 * BookRecordSize, '\x55'));
-    EXPECT_EQ(ReadBytes("bookbtm.mbx").size(), static_cast<size_t>(BookIndexBytes));
+    EXPECT_EQ(ReadFileBytes("bookbtm.mbx").size(), static_cast<size_t>(BookIndexBytes));
     EXPECT_EQ(ReadIndex("bookbtm.mbx").back(), 2u);
-    WriteBytes("bookwtm.mbx", std::string(BookIndexBytes, '\0'));
-    WriteBytes("bookwtm.mbk", "");
+    WriteFileBytes("bookwtm.mbx", std::string(BookIndexBytes, '\0'));
+    WriteFileBytes("bookwtm.mbk", "");
     BookSet loaded;
     ASSERT_TRUE(loaded.Load()) << loaded.message;
     EXPECT_TRUE(BookContains(loaded.book[0], 0x20));

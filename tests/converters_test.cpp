@@ -23,20 +23,16 @@
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
 #include "support/engine_process.h"
+#include "support/files.h"
 
 namespace kavrin {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
 
 const std::string RealGames = KAVRIN_TEST_DATA "/games.pgn";
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -97,10 +93,7 @@ class ConvertersTest : public ::testing::Test {
             Pgn2Game(pgn.c_str(), game.c_str(), total);
         });
     }
-    static void Write(const std::string& name, const std::string& text) {
-        std::ofstream(name, std::ios::binary) << text;
-    }
-    static int RealGameCount() { return Occurrences(ReadAll(RealGames), "[Result "); }
+    static int RealGameCount() { return Occurrences(ReadFileBytes(RealGames), "[Result "); }
 
     // Every game of the real file as the PGN reader delivers it, read here
     // without the converters; the Board returns to the initial position.
@@ -184,12 +177,12 @@ TEST_F(ConvertersTest, RealGamesRoundTripWithoutSkips) {
     EXPECT_EQ(first.error, "");
     EXPECT_EQ(first.printed, warnings + "converted: " + d + " games. (skipped: " + std::to_string(n - distinct) +
                                  ")\nfile: " + RealGames + " \t\tfinished\n");
-    EXPECT_NE(ReadAll("Kavrin.log").find("<<< OK:\t" + RealGames + "\t>>>\n"), std::string::npos);
+    EXPECT_NE(ReadFileBytes("Kavrin.log").find("<<< OK:\t" + RealGames + "\t>>>\n"), std::string::npos);
     ExpectInitialPosition();
 
     const Outcome back = Run([] { Game2Pgn("first.game", "back.pgn"); });
     EXPECT_EQ(back.printed, Progress(distinct) + "OK\nconverted: " + d + " games.\n");
-    const std::vector<std::string> pgnLines = Lines(ReadAll("back.pgn"));
+    const std::vector<std::string> pgnLines = Lines(ReadFileBytes("back.pgn"));
     ASSERT_EQ(pgnLines.size(), static_cast<size_t>(2 * distinct));
     EXPECT_EQ(pgnLines[0].rfind("[Result \"", 0), 0u);
     EXPECT_EQ(pgnLines[1].rfind("1. ", 0), 0u);
@@ -197,16 +190,16 @@ TEST_F(ConvertersTest, RealGamesRoundTripWithoutSkips) {
 
     const Outcome again = ToGame("back.pgn", "second.game");
     EXPECT_EQ(again.printed, "converted: " + d + " games. (skipped: 0)\nfile: back.pgn \t\tfinished\n");
-    const std::string bytes = ReadAll("first.game");
+    const std::string bytes = ReadFileBytes("first.game");
     EXPECT_GT(bytes.size(), static_cast<size_t>(4 * distinct));
-    EXPECT_EQ(ReadAll("second.game"), bytes);
+    EXPECT_EQ(ReadFileBytes("second.game"), bytes);
 
     // The same file again: every game is already stored.
     const Outcome twice = ToGame(RealGames, "first.game");
     EXPECT_EQ(Occurrences(twice.printed, "(skipped) file: " + RealGames + "\n"), n);
     EXPECT_NE(twice.printed.find("Warning: game 1 (skipped) file: "), std::string::npos);
     EXPECT_NE(twice.printed.find("converted: 0 games. (skipped: " + std::to_string(n) + ")\n"), std::string::npos);
-    EXPECT_EQ(ReadAll("first.game"), bytes);
+    EXPECT_EQ(ReadFileBytes("first.game"), bytes);
 }
 
 TEST_F(ConvertersTest, PositionsOfTheRealGames) {
@@ -222,7 +215,7 @@ TEST_F(ConvertersTest, PositionsOfTheRealGames) {
     EXPECT_EQ(pos.printed, Progress(stored) + "\tOK\nconverted: " + std::to_string(stored) + " games.\n");
     ExpectInitialPosition();
 
-    const std::vector<std::string> lines = Lines(ReadAll("all.pos"));
+    const std::vector<std::string> lines = Lines(ReadFileBytes("all.pos"));
     size_t at = 0;
     for (const auto& [plies, code] : expected) {
         for (int ply = 1; ply <= plies; ++ply, ++at) {
@@ -254,7 +247,7 @@ TEST_F(ConvertersTest, PositionsOfTheRealGames) {
     for (int i = 0; i < 16; ++i) {
         char name[8];
         std::snprintf(name, sizeof name, "%X.pos", i);
-        for (const std::string& line : Lines(ReadAll(name))) {
+        for (const std::string& line : Lines(ReadFileBytes(name))) {
             EXPECT_EQ(line[0], name[0]) << line;
             splitLines.push_back(line);
         }
@@ -269,24 +262,24 @@ TEST_F(ConvertersTest, PositionsOfTheRealGames) {
 
     // game2pos appends; pgn2pos starts its files afresh.
     Run([] { Game2Pos("all.game", "all.pos"); });
-    EXPECT_EQ(Lines(ReadAll("all.pos")).size(), 2 * lines.size());
+    EXPECT_EQ(Lines(ReadFileBytes("all.pos")).size(), 2 * lines.size());
     Run([] { Pgn2Pos(RealGames.c_str()); });
     size_t again = 0;
     for (const char* name : {"0.pos", "1.pos", "2.pos", "3.pos", "4.pos", "5.pos", "6.pos", "7.pos", "8.pos", "9.pos",
                              "A.pos", "B.pos", "C.pos", "D.pos", "E.pos", "F.pos"}) {
-        again += Lines(ReadAll(name)).size();
+        again += Lines(ReadFileBytes(name)).size();
     }
     EXPECT_EQ(again, allPlies);
 }
 
 TEST_F(ConvertersTest, ProgressCountsUpInPlace) {
-    Write("three.pgn", ThreeGames);
+    WriteFileBytes("three.pgn", ThreeGames);
     ASSERT_EQ(ToGame("three.pgn", "three.game").error, "");
     const Outcome back = Run([] { Game2Pgn("three.game", "three_back.pgn"); });
     EXPECT_EQ(back.printed,
               "Converting 3 games [  0%]...\b\b\b\b\b\b\b\b 33%]...\b\b\b\b\b\b\b\b 66%]...\b\b\b\b\b\b\b\b100%]..."
               "OK\nconverted: 3 games.\n");
-    EXPECT_EQ(ReadAll("three_back.pgn"),
+    EXPECT_EQ(ReadFileBytes("three_back.pgn"),
               "[Result \"1-0\"]\n1. e2e4 e7e5 2. d1h5 b8c6 3. f1c4 g8f6 4. h5f7 1-0\n"
               "[Result \"0-1\"]\n1. f2f3 e7e5 2. g2g4 d8h4 0-1\n"
               "[Result \"1/2-1/2\"]\n1. d2d4 d7d5 2. c2c4 e7e6 1/2-1/2\n");
@@ -294,28 +287,28 @@ TEST_F(ConvertersTest, ProgressCountsUpInPlace) {
     EXPECT_EQ(pos.printed,
               "Converting 3 games [  0%]...\b\b\b\b\b\b\b\b 33%]...\b\b\b\b\b\b\b\b 66%]...\b\b\b\b\b\b\b\b100%]..."
               "\tOK\nconverted: 3 games.\n");
-    EXPECT_EQ(Lines(ReadAll("three.pos")).size(), 7u + 4u + 4u);
+    EXPECT_EQ(Lines(ReadFileBytes("three.pos")).size(), 7u + 4u + 4u);
 }
 
 TEST_F(ConvertersTest, EmptyGameFile) {
-    Write("empty.game", "");
+    WriteFileBytes("empty.game", "");
     const Outcome back = Run([] { Game2Pgn("empty.game", "empty.pgn"); });
     EXPECT_EQ(back.printed, "Converting 0 games [  0%]...OK\nconverted: 0 games.\n");
     EXPECT_TRUE(fs::exists("empty.pgn"));
-    EXPECT_EQ(ReadAll("empty.pgn"), "");
+    EXPECT_EQ(ReadFileBytes("empty.pgn"), "");
     const Outcome pos = Run([] { Game2Pos("empty.game", "empty.pos"); });
     EXPECT_EQ(pos.printed, "Converting 0 games [  0%]...\tOK\nconverted: 0 games.\n");
 }
 
 TEST_F(ConvertersTest, FilesThatCannotBeOpened) {
-    Write("0.pos", "kept\n");
+    WriteFileBytes("0.pos", "kept\n");
     EXPECT_EQ(Run([] { Pgn2Pos("missing.pgn"); }).printed, "Cannot open PGN input file: 'missing.pgn'\n");
-    EXPECT_EQ(ReadAll("0.pos"), "kept\n") << "the input is opened first";
+    EXPECT_EQ(ReadFileBytes("0.pos"), "kept\n") << "the input is opened first";
     EXPECT_EQ(ToGame("missing.pgn", "x.game").printed, "Cannot open PGN input file: 'missing.pgn'\n");
     EXPECT_FALSE(fs::exists("x.game"));
     EXPECT_EQ(Run([] { PgnList2Game("missing.lst", "x.game"); }).printed,
               "Cannot open PGN input file: 'missing.lst'\n");
-    Write("three.pgn", ThreeGames);
+    WriteFileBytes("three.pgn", ThreeGames);
     EXPECT_EQ(ToGame("three.pgn", "no/such/dir.game").printed, "Cannot create GAME output file: 'no/such/dir.game'\n");
     EXPECT_EQ(Run([] { Game2Pgn("missing.game", "x.pgn"); }).printed, "Cannot open GAME input file: 'missing.game'\n");
     EXPECT_EQ(Run([] { Game2Pos("missing.game", "x.pos"); }).printed, "Cannot open GAME input file: 'missing.game'\n");
@@ -326,14 +319,14 @@ TEST_F(ConvertersTest, FilesThatCannotBeOpened) {
               "Cannot create DB output file: 'no/dir.pos'\n");
 
     // A POS file that cannot be created: the ones before it are already emptied.
-    Write("0.pos", "old\n");
-    Write("2.pos", "old\n");
-    Write("5.pos", "old\n");
+    WriteFileBytes("0.pos", "old\n");
+    WriteFileBytes("2.pos", "old\n");
+    WriteFileBytes("5.pos", "old\n");
     fs::create_directory("3.pos");
     EXPECT_EQ(Run([] { Pgn2Pos("three.pgn"); }).printed, "Cannot create POS output file: '3.pos'\n");
-    EXPECT_EQ(ReadAll("0.pos"), "");
-    EXPECT_EQ(ReadAll("2.pos"), "");
-    EXPECT_EQ(ReadAll("5.pos"), "old\n");
+    EXPECT_EQ(ReadFileBytes("0.pos"), "");
+    EXPECT_EQ(ReadFileBytes("2.pos"), "");
+    EXPECT_EQ(ReadFileBytes("5.pos"), "old\n");
 }
 
 TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
@@ -354,7 +347,7 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
     };
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.name);
-        Write("damaged.pgn", ThreeGames + std::string("\n") + damage.tail + "\n" + ThreeGames);
+        WriteFileBytes("damaged.pgn", ThreeGames + std::string("\n") + damage.tail + "\n" + ThreeGames);
         fs::remove("damaged.game");
         fs::remove("Kavrin.log");
         logStream.close();
@@ -367,7 +360,7 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
         ASSERT_GE(outcome.printed.size(), report.size());
         EXPECT_EQ(outcome.printed.substr(outcome.printed.size() - report.size()), report);
         EXPECT_EQ(fs::file_size("damaged.game"), 16u + 10u + 10u) << "the three games before stay written";
-        const std::string log = ReadAll("Kavrin.log");
+        const std::string log = ReadFileBytes("Kavrin.log");
         EXPECT_NE(log.find(std::string("converted: 3\tskipped: 0\nERROR: ") + damage.error + "\n"), std::string::npos)
             << log;
         EXPECT_EQ(log.find("<<< OK:"), std::string::npos);
@@ -381,7 +374,7 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
         for (int i = 0; i < 16; ++i) {
             char name[8];
             std::snprintf(name, sizeof name, "%X.pos", i);
-            lines += Lines(ReadAll(name)).size();
+            lines += Lines(ReadFileBytes(name)).size();
         }
         EXPECT_EQ(lines, 15u);
         ExpectInitialPosition();
@@ -390,7 +383,7 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
 
 TEST_F(ConvertersTest, GivenUpAndUnusualGames) {
     // A ';' comment gives its game up; the rest of that game then ends the file.
-    Write("semicolon.pgn", std::string(ThreeGames) + "\n[Result \"1-0\"]\n1. e4 ; remark\ne5 1-0\n");
+    WriteFileBytes("semicolon.pgn", std::string(ThreeGames) + "\n[Result \"1-0\"]\n1. e4 ; remark\ne5 1-0\n");
     const Outcome semicolon = ToGame("semicolon.pgn", "a.game");
     EXPECT_NE(semicolon.printed.find("move: ;, plyNo:2\nWarning: game 4 (skipped) file: semicolon.pgn\n"),
               std::string::npos)
@@ -398,8 +391,8 @@ TEST_F(ConvertersTest, GivenUpAndUnusualGames) {
     EXPECT_EQ(semicolon.error, "Result Error 2");
 
     // A huge tag line is skipped; an unfinished game is skipped and the next read.
-    Write("unusual.pgn", "[Event \"" + std::string(3000, 'e') + "\"]\n" + ThreeGames +
-                             "\n[Result \"*\"]\n1. c4 c5 *\n\n[Result \"1-0\"]\n1. b3 e5 1-0\n");
+    WriteFileBytes("unusual.pgn", "[Event \"" + std::string(3000, 'e') + "\"]\n" + ThreeGames +
+                                      "\n[Result \"*\"]\n1. c4 c5 *\n\n[Result \"1-0\"]\n1. b3 e5 1-0\n");
     const Outcome unusual = ToGame("unusual.pgn", "b.game");
     EXPECT_EQ(unusual.error, "");
     EXPECT_EQ(unusual.printed,
@@ -408,13 +401,13 @@ TEST_F(ConvertersTest, GivenUpAndUnusualGames) {
 
     // A file cut inside its movetext keeps the moves read; one cut inside a
     // token gives that game up.
-    Write("cut.pgn", std::string(ThreeGames) + "\n[Result \"1-0\"]\n1. e4 e5 2. Nf3 N");
+    WriteFileBytes("cut.pgn", std::string(ThreeGames) + "\n[Result \"1-0\"]\n1. e4 e5 2. Nf3 N");
     const Outcome cut = ToGame("cut.pgn", "c.game");
     EXPECT_EQ(cut.error, "");
     EXPECT_NE(cut.printed.find("move: N, plyNo:4\nWarning: game 4 (skipped) file: cut.pgn\n"), std::string::npos);
-    Write("cut2.pgn", std::string(ThreeGames) + "\n[Result \"1-0\"]\n1. e4 e5 2. Nf3");
+    WriteFileBytes("cut2.pgn", std::string(ThreeGames) + "\n[Result \"1-0\"]\n1. e4 e5 2. Nf3");
     EXPECT_NE(ToGame("cut2.pgn", "d.game").printed.find("converted: 4 games. (skipped: 0)"), std::string::npos);
-    Write("cut3.pgn", std::string(ThreeGames) + "\n[Result \"1-0\"]\n[Eve");
+    WriteFileBytes("cut3.pgn", std::string(ThreeGames) + "\n[Result \"1-0\"]\n[Eve");
     const Outcome cutTags = ToGame("cut3.pgn", "e.game");
     EXPECT_EQ(cutTags.error, "");
     EXPECT_NE(cutTags.printed.find("Warning: game 4 (skipped)"), std::string::npos);
@@ -422,8 +415,8 @@ TEST_F(ConvertersTest, GivenUpAndUnusualGames) {
 }
 
 TEST_F(ConvertersTest, ListOfPgnFiles) {
-    Write("three.pgn", ThreeGames);
-    Write("list.txt", "three.pgn\nthree.pgn\n");
+    WriteFileBytes("three.pgn", ThreeGames);
+    WriteFileBytes("list.txt", "three.pgn\nthree.pgn\n");
     const Outcome listed = Run([] { PgnList2Game("list.txt", "list.game"); });
     EXPECT_EQ(listed.error, "");
     EXPECT_EQ(listed.printed,
@@ -436,23 +429,23 @@ TEST_F(ConvertersTest, ListOfPgnFiles) {
     EXPECT_EQ(fs::file_size("list.game"), 36u);
 
     // An error ends the list: no later file, no total.
-    Write("bad.pgn", "[Event \"x\"]\n1. e4 1-0\n");
-    Write("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
-    Write("list2.txt", "bad.pgn\nother.pgn");
+    WriteFileBytes("bad.pgn", "[Event \"x\"]\n1. e4 1-0\n");
+    WriteFileBytes("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
+    WriteFileBytes("list2.txt", "bad.pgn\nother.pgn");
     const Outcome stopped = Run([] { PgnList2Game("list2.txt", "list2.game"); });
     EXPECT_EQ(stopped.error, "Result Error 2");
     EXPECT_EQ(stopped.printed, "converted: 0 games. (skipped: 0)\nERROR: Result Error 2 file: bad.pgn\n");
 
     // A line longer than 254 characters is used cut, and ends the list.
-    Write("list3.txt", std::string(300, 'a') + "\nthree.pgn\n");
+    WriteFileBytes("list3.txt", std::string(300, 'a') + "\nthree.pgn\n");
     const Outcome longLine = Run([] { PgnList2Game("list3.txt", "list3.game"); });
     EXPECT_EQ(longLine.printed, "Cannot open PGN input file: '" + std::string(254, 'a') + "'\n\nCONVERTED GAMES: 0\n");
 }
 
 TEST_F(ConvertersTest, ListWithCrlfLineEnds) {
-    Write("three.pgn", ThreeGames);
-    Write("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
-    Write("list.txt", "three.pgn\r\nother.pgn\r\n");
+    WriteFileBytes("three.pgn", ThreeGames);
+    WriteFileBytes("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
+    WriteFileBytes("list.txt", "three.pgn\r\nother.pgn\r\n");
     const Outcome listed = Run([] { PgnList2Game("list.txt", "list.game"); });
     EXPECT_EQ(listed.error, "");
     EXPECT_EQ(listed.printed,
@@ -463,9 +456,9 @@ TEST_F(ConvertersTest, ListWithCrlfLineEnds) {
 }
 
 TEST_F(ConvertersTest, CorruptGameFiles) {
-    Write("three.pgn", ThreeGames);
+    WriteFileBytes("three.pgn", ThreeGames);
     ASSERT_EQ(ToGame("three.pgn", "good.game").error, "");
-    const std::string good = ReadAll("good.game");
+    const std::string good = ReadFileBytes("good.game");
     struct Corruption {
         const char* name;
         std::string bytes;
@@ -479,27 +472,27 @@ TEST_F(ConvertersTest, CorruptGameFiles) {
     };
     for (const Corruption& c : corruptions) {
         SCOPED_TRACE(c.name);
-        Write("bad.game", c.bytes);
+        WriteFileBytes("bad.game", c.bytes);
         const std::string message = "Game file corrupted! (error on game: " + std::to_string(c.badGame) + ")";
         const Outcome back = Run([] { Game2Pgn("bad.game", "bad.pgn"); });
         EXPECT_EQ(back.printed, message);
-        EXPECT_EQ(ReadAll("bad.pgn"), "");
+        EXPECT_EQ(ReadFileBytes("bad.pgn"), "");
         EXPECT_EQ(Run([] { Game2Pos("bad.game", "bad.pos"); }).printed, message);
-        EXPECT_EQ(ReadAll("bad.pos"), "");
+        EXPECT_EQ(ReadFileBytes("bad.pos"), "");
     }
     // A single trailing byte: the complete records are converted.
-    Write("tail.game", good + "\x07");
+    WriteFileBytes("tail.game", good + "\x07");
     EXPECT_EQ(Run([] { Game2Pgn("tail.game", "tail.pgn"); }).printed, Progress(3) + "OK\nconverted: 3 games.\n");
     // Well-formed records with moves the position does not allow.
     std::string garbage = good;
     garbage[16 + 2] = '\x3f';  // first move of the second game: from a8 to h1 and so on
     garbage[16 + 3] = '\x00';
-    Write("garbage.game", garbage);
+    WriteFileBytes("garbage.game", garbage);
     const Outcome refused = Run([] { Game2Pos("garbage.game", "garbage.pos"); });
     EXPECT_EQ(refused.printed,
               "Converting 3 games [  0%]...\b\b\b\b\b\b\b\b 33%]...ERROR: MOVE NOT LEGAL 1\n"
               "converted: 1 games.\n");
-    EXPECT_EQ(Lines(ReadAll("garbage.pos")).size(), 7u + 1u);
+    EXPECT_EQ(Lines(ReadFileBytes("garbage.pos")).size(), 7u + 1u);
     ExpectInitialPosition();
     // game2pgn writes the words as they are, without a position.
     EXPECT_EQ(Run([] { Game2Pgn("garbage.game", "garbage.pgn"); }).printed, Progress(3) + "OK\nconverted: 3 games.\n");
@@ -511,18 +504,18 @@ TEST_F(ConvertersTest, CorruptGameFiles) {
             seed = seed * 1664525u + 1013904223u;
             b = static_cast<char>(seed >> 24);
         }
-        Write("random.game", bytes);
+        WriteFileBytes("random.game", bytes);
         Run([] { Game2Pos("random.game", "random.pos"); });
         Run([] { Game2Pgn("random.game", "random.pgn"); });
-        Write("random.pgn", bytes);
+        WriteFileBytes("random.pgn", bytes);
         ToGame("random.pgn", "random2.game");
         ExpectInitialPosition();
     }
 }
 
 TEST_F(ConvertersTest, DuplicateTestMeetsWrongResult) {
-    Write("three.pgn", ThreeGames);
-    Write("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
+    WriteFileBytes("three.pgn", ThreeGames);
+    WriteFileBytes("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
     ASSERT_EQ(ToGame("three.pgn", "dup.game").error, "");
     {
         std::ofstream out("dup.game", std::ios::binary | std::ios::app);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <regex>
 #include <set>
@@ -20,6 +19,7 @@
 #include "board/poscheck.h"
 #include "driver/game.h"
 #include "notation/movetext.h"
+#include "support/files.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 
@@ -41,15 +41,10 @@ std::vector<fs::path> InputsOf(const std::string& folder, const std::string& tar
     return inputs;
 }
 
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void Replay(const FuzzTarget& target, const std::vector<fs::path>& inputs) {
     for (const fs::path& input : inputs) {
         SCOPED_TRACE(input.string());
-        const std::string bytes = Contents(input);
+        const std::string bytes = test::ReadFileBytes(input);
         EXPECT_EQ(target.body(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0);
     }
 }
@@ -72,7 +67,7 @@ TEST_P(FuzzReplayTest, SavedFindingsReplayCleanly) { Replay(Target(), InputsOf("
 TEST_P(FuzzReplayTest, TruncatedSeedsReplayCleanly) {
     for (const fs::path& input : InputsOf("corpus", Target().name)) {
         SCOPED_TRACE(input.string());
-        const std::string bytes = Contents(input);
+        const std::string bytes = test::ReadFileBytes(input);
         const size_t step = std::max<size_t>(1, bytes.size() / 24);
         for (size_t length = 0; length < bytes.size(); length += step) {
             const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
@@ -93,7 +88,7 @@ TEST(FuzzReplaySequence, WhiteBookFindingsAfterABlackBookInput) {
     const uint8_t blackBook[] = {1, 0, 0};
     for (const fs::path& input : findings) {
         SCOPED_TRACE(input.string());
-        const std::string bytes = Contents(input);
+        const std::string bytes = test::ReadFileBytes(input);
         const auto* finding = reinterpret_cast<const uint8_t*>(bytes.data());
         EXPECT_EQ(book->body(finding, bytes.size()), 0);
         EXPECT_EQ(book->body(blackBook, sizeof blackBook), 0);
@@ -106,7 +101,7 @@ std::string TargetName(const testing::TestParamInfo<int>& info) { return FuzzTar
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplayTest, testing::Range(0, FuzzTargetCount), TargetName);
 
 TEST(FuzzTargetTable, MatchesTheFuzzExecutables) {
-    const std::string cmake = Contents(FuzzFolder / "CMakeLists.txt");
+    const std::string cmake = test::ReadFileBytes(FuzzFolder / "CMakeLists.txt");
     std::smatch match;
     ASSERT_TRUE(std::regex_search(cmake, match, std::regex(R"(set\(KAVRIN_FUZZ_TARGETS ([^)]*)\))")));
     std::istringstream names(match[1].str());
@@ -125,7 +120,7 @@ TEST(FuzzSupport, BrokenInvariantAborts) {
 TEST(FuzzSupport, ScratchFilesHoldTheBytesAndAreCleared) {
     const uint8_t bytes[] = {0, 1, 0xFF, '\n'};
     const std::string path = WriteScratchFile("probe.bin", bytes, sizeof bytes);
-    EXPECT_EQ(Contents(path), std::string("\0\1\xFF\n", 4));
+    EXPECT_EQ(test::ReadFileBytes(path), std::string("\0\1\xFF\n", 4));
     ClearScratchDirectory();
     EXPECT_FALSE(fs::exists(path));
     EXPECT_TRUE(fs::is_directory(ScratchDirectory()));

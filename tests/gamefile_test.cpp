@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace kavrin {
 namespace {
 
@@ -45,7 +47,7 @@ class GameFileTest : public ::testing::Test {
         std::filesystem::remove(path);
     }
     void TearDown() override { std::filesystem::remove(path); }
-    void WriteRaw(const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
+    void WriteRaw(const std::string& data) { test::WriteFileBytes(path, data); }
     std::fstream Open() { return std::fstream(path, std::ios::in | std::ios::out | std::ios::app | std::ios::binary); }
     std::string path;
 };

@@ -6,13 +6,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/tables.h"
+#include "support/files.h"
 #include "system/log.h"
 
 namespace kavrin {
@@ -36,12 +36,7 @@ class PgnTest : public ::testing::Test {
         initialKey = board.hashKey;
     }
 
-    static std::string LogText() {
-        std::ifstream in(logPath);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    static std::string LogText() { return test::ReadFileBytes(logPath); }
 
     // Reads one game; the error text, if one was raised, goes to error.
     GameHeader Read(std::istream& in, std::string* error = nullptr, std::string* out = nullptr) {

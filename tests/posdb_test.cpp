@@ -8,10 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +16,8 @@
 #include "board/fen.h"
 #include "board/tables.h"
 #include "book/commands.h"
+#include "support/board_setup.h"
+#include "support/files.h"
 
 namespace kavrin {
 namespace {
@@ -35,62 +34,28 @@ PosParse Parse(const std::string& line, PositionRecord& record) {
     return ParsePosLine(line.c_str(), static_cast<int>(line.size()), record);
 }
 
-// Each test runs in a fresh directory of its own.
-class ScratchDir : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kavrin_posdb_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
-    }
-    void TearDown() override {
-        ASSERT_EQ(chdir(previous_), 0);
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    static void WriteText(const std::string& name, const std::string& text) {
-        std::ofstream out(name, std::ios::binary);
-        out << text;
-    }
-    static std::string ReadBytes(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    static std::vector<PositionRecord> ReadRecords(const std::string& name) {
-        std::string bytes = ReadBytes(name);
-        std::vector<PositionRecord> records;
-        for (size_t i = 0; i + PositionRecordSize <= bytes.size(); i += PositionRecordSize)
-            records.push_back(DecodeRecord(reinterpret_cast<const uint8_t*>(bytes.data() + i)));
-        return records;
-    }
-    static void WriteRecords(const std::string& name, const std::vector<PositionRecord>& records,
-                             const std::string& tail = "") {
-        std::string bytes;
-        for (const PositionRecord& r : records) {
-            uint8_t b[PositionRecordSize];
-            EncodeRecord(r, b);
-            bytes.append(reinterpret_cast<const char*>(b), PositionRecordSize);
-        }
-        WriteText(name, bytes + tail);
-    }
-    static PositionRecord RecordWithKey(uint64_t key, uint32_t w) {
-        PositionRecord r{};
-        r.key = key;
-        r.whiteWins = w;
-        r.ply = 5;
-        return r;
-    }
+using test::ReadFileBytes;
+using test::WriteDatabase;
+using test::WriteFileBytes;
 
-    std::string dir_;
-    char previous_[4096];
-};
+std::vector<PositionRecord> ReadRecords(const std::string& name) {
+    std::string bytes = ReadFileBytes(name);
+    std::vector<PositionRecord> records;
+    for (size_t i = 0; i + PositionRecordSize <= bytes.size(); i += PositionRecordSize)
+        records.push_back(DecodeRecord(reinterpret_cast<const uint8_t*>(bytes.data() + i)));
+    return records;
+}
 
-using Build = ScratchDir;
-using Lookup = ScratchDir;
+PositionRecord RecordWithKey(uint64_t key, uint32_t w) {
+    PositionRecord r{};
+    r.key = key;
+    r.whiteWins = w;
+    r.ply = 5;
+    return r;
+}
+
+using Build = test::InScratchFolder;
+using Lookup = test::InScratchFolder;
 
 // --- Packing ---------------------------------------------------------------
 
@@ -193,10 +158,10 @@ TEST(PosParse, MalformedLinesAreRefusedWithoutTouchingMemoryBeyondThem) {
 // --- Building --------------------------------------------------------------
 
 TEST_F(Build, SameKeyAndPlacementMergeCountsAndKeepTheEarliestPly) {
-    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 9) + "\n" +
-                            PosLine(0x10, StartPlacement + " w KQkq -", 'D', 7) + "\n" +
-                            PosLine(0x20, StartPlacement + " w KQkq -", 'B', 3) + "\n");
-    char message[DbMessageSize] = "OK";
+    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 9) + "\n" +
+                                 PosLine(0x10, StartPlacement + " w KQkq -", 'D', 7) + "\n" +
+                                 PosLine(0x20, StartPlacement + " w KQkq -", 'B', 3) + "\n");
+    char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::vector<PositionRecord> records = ReadRecords("w.db");
     ASSERT_EQ(records.size(), 2u);
@@ -207,15 +172,15 @@ TEST_F(Build, SameKeyAndPlacementMergeCountsAndKeepTheEarliestPly) {
     EXPECT_EQ(records[0].ply, 7);
     EXPECT_EQ(records[1].key, 0x20u);
     EXPECT_EQ(records[1].blackWins, 1u);
-    EXPECT_EQ(ReadBytes("w.db").size(), 2u * PositionRecordSize);
+    EXPECT_EQ(ReadFileBytes("w.db").size(), 2u * PositionRecordSize);
 }
 
 TEST_F(Build, SameKeyWithAnotherPlacementReplacesThePendingRecord) {
-    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                            PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                            PosLine(0x10, "4k3/8/8/8/8/8/8/4K3 w - -", 'D', 20) + "\n" +
-                            PosLine(0x10, StartPlacement + " w Kkq -", 'B', 4) + "\n");
-    char message[DbMessageSize] = "OK";
+    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                                 PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                                 PosLine(0x10, "4k3/8/8/8/8/8/8/4K3 w - -", 'D', 20) + "\n" +
+                                 PosLine(0x10, StartPlacement + " w Kkq -", 'B', 4) + "\n");
+    char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::vector<PositionRecord> records = ReadRecords("w.db");
     ASSERT_EQ(records.size(), 1u);
@@ -226,10 +191,10 @@ TEST_F(Build, SameKeyWithAnotherPlacementReplacesThePendingRecord) {
 }
 
 TEST_F(Build, SideFilterKeepsOnlyTheSideToMoveOfEachFile) {
-    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                            PosLine(0x11, StartPlacement + " b KQkq e3", 'D', 2) + "\n" +
-                            PosLine(0x12, StartPlacement + " w KQkq -", 'B', 3) + "\n");
-    char message[DbMessageSize] = "OK";
+    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                                 PosLine(0x11, StartPlacement + " b KQkq e3", 'D', 2) + "\n" +
+                                 PosLine(0x12, StartPlacement + " w KQkq -", 'B', 3) + "\n");
+    char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     ASSERT_TRUE(CreateDatabase("in.pos", "b.db", 'B', message));
     std::vector<PositionRecord> white = ReadRecords("w.db");
@@ -245,10 +210,10 @@ TEST_F(Build, SideFilterKeepsOnlyTheSideToMoveOfEachFile) {
 
 TEST_F(Build, UnsortedInputStopsWithTheLineAndKeepsWhatWasBuilt) {
     const std::string late = PosLine(0x05, StartPlacement + " w KQkq -", 'W', 1);
-    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                            PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n" +
-                            PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
-    char message[DbMessageSize] = "OK";
+    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                                 PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n" +
+                                 PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
+    char message[FileMessageSize] = "OK";
     testing::internal::CaptureStdout();
     EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::string out = testing::internal::GetCapturedStdout();
@@ -265,25 +230,25 @@ TEST_F(Build, UnsortedMessageKeepsItsLimitForTheLongestLine) {
     std::string late = PosLine(0x05, StartPlacement + " w KQkq -", 'W', 1);
     late.insert(late.size() - 1, std::string(PosLineLimit - late.size(), '0'));
     ASSERT_EQ(late.size(), static_cast<size_t>(PosLineLimit));
-    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n");
-    char message[DbMessageSize + 16];
+    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n");
+    char message[FileMessageSize + 16];
     std::memset(message, 'x', sizeof message);
     testing::internal::CaptureStdout();
     EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message));
     testing::internal::GetCapturedStdout();
     const std::string text(message);
-    EXPECT_LT(text.size(), static_cast<size_t>(DbMessageSize));
+    EXPECT_LT(text.size(), static_cast<size_t>(FileMessageSize));
     EXPECT_EQ(text.rfind("ERROR: input file with positions not sorted by hash!\n" + late.substr(0, 100), 0), 0u);
     EXPECT_EQ(text.back(), '\n');
-    EXPECT_EQ(message[DbMessageSize], 'x');
+    EXPECT_EQ(message[FileMessageSize], 'x');
 }
 
 TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
     const std::string bad = "0000000000000011\t" + StartPlacement + " w KQkq -\tX\t3";
     const std::string longLine(400, 'A');
-    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\nshort\n" + bad + "\n" + longLine +
-                            "\n" + PosLine(0x12, StartPlacement + " w KQkq -", 'D', 3) + "\n");
-    char message[DbMessageSize] = "OK";
+    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\nshort\n" + bad + "\n" + longLine +
+                                 "\n" + PosLine(0x12, StartPlacement + " w KQkq -", 'D', 3) + "\n");
+    char message[FileMessageSize] = "OK";
     testing::internal::CaptureStdout();
     EXPECT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::string out = testing::internal::GetCapturedStdout();
@@ -293,10 +258,10 @@ TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
 }
 
 TEST_F(Build, ProgressRunsFromZeroToDone) {
-    WriteText("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                            PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                            PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
-    char message[DbMessageSize] = "OK";
+    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                                 PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+                                 PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
+    char message[FileMessageSize] = "OK";
     testing::internal::CaptureStdout();
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::string out = testing::internal::GetCapturedStdout();
@@ -306,7 +271,7 @@ TEST_F(Build, ProgressRunsFromZeroToDone) {
 }
 
 TEST_F(Build, RefusalsCarryTheirMessages) {
-    char message[DbMessageSize] = "OK";
+    char message[FileMessageSize] = "OK";
     EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'X', message));
     EXPECT_STREQ(message, "WRONG STM parameter: X\n");
     EXPECT_FALSE(CreateDatabase("missing.pos", "w.db", 'W', message));
@@ -314,14 +279,14 @@ TEST_F(Build, RefusalsCarryTheirMessages) {
     ASSERT_EQ(mkdir("dir.pos", 0700), 0);
     EXPECT_FALSE(CreateDatabase("dir.pos", "w.db", 'W', message));
     EXPECT_STREQ(message, "Cannot open file: dir.pos\n");
-    WriteText("in.pos", "");
+    WriteFileBytes("in.pos", "");
     ASSERT_EQ(mkdir("dir.db", 0700), 0);
     EXPECT_FALSE(CreateDatabase("in.pos", "dir.db", 'W', message));
     EXPECT_STREQ(message, "Cannot open file: dir.db\n");
 }
 
 TEST_F(Build, DbCreateOfAnEmptyFileMakesTwoEmptyDatabases) {
-    WriteText("empty.pos", "");
+    WriteFileBytes("empty.pos", "");
     testing::internal::CaptureStdout();
     DbCreateCommand("empty.pos", "x");
     std::string out = testing::internal::GetCapturedStdout();
@@ -329,13 +294,13 @@ TEST_F(Build, DbCreateOfAnEmptyFileMakesTwoEmptyDatabases) {
               "creating new database 'x_black.db':  0%\b\b\b\b100%... done.\n"
               "creating new database 'x_white.db':  0%\b\b\b\b100%... done.\ncreated.\n");
     EXPECT_EQ(access("x_white.db", F_OK), 0);
-    EXPECT_EQ(ReadBytes("x_white.db").size(), 0u);
-    EXPECT_EQ(ReadBytes("x_black.db").size(), 0u);
+    EXPECT_EQ(ReadFileBytes("x_white.db").size(), 0u);
+    EXPECT_EQ(ReadFileBytes("x_black.db").size(), 0u);
 }
 
 TEST_F(Build, DbCreatePrintsTheUnsortedMessage) {
     const std::string late = PosLine(0x05, StartPlacement + " b KQkq -", 'W', 1);
-    WriteText("in.pos", PosLine(0x10, StartPlacement + " b KQkq -", 'W', 1) + "\n" + late + "\n");
+    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " b KQkq -", 'W', 1) + "\n" + late + "\n");
     testing::internal::CaptureStdout();
     DbCreateCommand("in.pos", "x");
     std::string out = testing::internal::GetCapturedStdout();
@@ -370,7 +335,7 @@ TEST_F(Lookup, OpenReportsAFileThatCannotBeRead) {
 TEST_F(Lookup, FindRecordFindsFirstLastAndEveryKeyButNoOther) {
     std::vector<PositionRecord> records;
     for (uint32_t i = 0; i < 37; i++) records.push_back(RecordWithKey(0x1000 + 0x10ull * i, i));
-    WriteRecords("white.db", records);
+    WriteDatabase("white.db", records);
     PositionDatabase db;
     ASSERT_TRUE(db.Open("white.db", "black.db"));
     EXPECT_EQ(db.file[1].recordCount, 37u);
@@ -393,8 +358,8 @@ TEST_F(Lookup, FindRecordFindsFirstLastAndEveryKeyButNoOther) {
 }
 
 TEST_F(Lookup, FindRecordLinearReportsEveryPlaceOutOfOrder) {
-    WriteRecords("white.db",
-                 {RecordWithKey(0, 1), RecordWithKey(0x30, 2), RecordWithKey(0x20, 3), RecordWithKey(0x40, 4)});
+    WriteDatabase("white.db",
+                  {RecordWithKey(0, 1), RecordWithKey(0x30, 2), RecordWithKey(0x20, 3), RecordWithKey(0x40, 4)});
     PositionDatabase db;
     ASSERT_TRUE(db.Open("white.db", "black.db"));
     testing::internal::CaptureStdout();
@@ -411,7 +376,7 @@ TEST_F(Lookup, FindRecordLinearReportsEveryPlaceOutOfOrder) {
 
 TEST_F(Lookup, PartialTrailingRecordIsNeverRead) {
     std::vector<PositionRecord> records = {RecordWithKey(0x10, 1), RecordWithKey(0x20, 2), RecordWithKey(0x30, 3)};
-    WriteRecords("white.db", records, std::string(53, '\x7F'));
+    WriteDatabase("white.db", records, std::string(53, '\x7F'));
     PositionDatabase db;
     ASSERT_TRUE(db.Open("white.db", "black.db"));
     EXPECT_EQ(db.file[1].recordCount, 3u);
@@ -429,7 +394,7 @@ TEST_F(Lookup, ShuffledRecordsGiveOnlyTrueAnswers) {
     for (uint32_t i = 0; i < 50; i++) records.push_back(RecordWithKey((i * 7919u) % 101u + 1, i));
     records.front().key = 1;
     records.back().key = 500;
-    WriteRecords("white.db", records);
+    WriteDatabase("white.db", records);
     PositionDatabase db;
     ASSERT_TRUE(db.Open("white.db", "black.db"));
     for (uint64_t key = 0; key <= 501; key++) {
@@ -452,7 +417,7 @@ TEST_F(Lookup, ReadFailureAfterOpenIsNotFound) {
     std::vector<PositionRecord> records;
     // Large enough that the probes lie outside what the stream holds buffered.
     for (uint32_t i = 0; i < 200; i++) records.push_back(RecordWithKey(0x100 + i, i));
-    WriteRecords("white.db", records);
+    WriteDatabase("white.db", records);
     PositionDatabase db;
     ASSERT_TRUE(db.Open("white.db", "black.db"));
     ASSERT_EQ(truncate("white.db", 3 * PositionRecordSize), 0);
@@ -465,10 +430,10 @@ TEST_F(Lookup, ReadFailureAfterOpenIsNotFound) {
 
 // --- "dbshow" and "dbshowlin" ----------------------------------------------
 
-class DbShow : public ScratchDir {
+class DbShow : public test::InScratchFolder {
   protected:
     void SetUp() override {
-        ScratchDir::SetUp();
+        InScratchFolder::SetUp();
         BuildTables();
         ASSERT_TRUE(ReadFen(InitialFen));
         key_ = board.hashKey;
@@ -490,18 +455,18 @@ TEST_F(DbShow, FindsThePositionAsFirstAndAsLastRecord) {
     PositionRecord mine = RecordWithKey(key_, 2);
     mine.blackWins = 1;
     const std::string line = "w: 2, b: 1, d: 0, score: 0.666667\n";
-    WriteRecords("white.db", {mine, RecordWithKey(key_ + 1, 9), RecordWithKey(key_ + 2, 9)});
+    WriteDatabase("white.db", {mine, RecordWithKey(key_ + 1, 9), RecordWithKey(key_ + 2, 9)});
     std::string out = Show(false);
     EXPECT_TRUE(EndsWith(out, line)) << out;
     EXPECT_GT(out.size(), line.size());  // the diagram comes first
     EXPECT_TRUE(EndsWith(Show(true), line));
-    WriteRecords("white.db", {RecordWithKey(key_ - 2, 9), RecordWithKey(key_ - 1, 9), mine});
+    WriteDatabase("white.db", {RecordWithKey(key_ - 2, 9), RecordWithKey(key_ - 1, 9), mine});
     EXPECT_TRUE(EndsWith(Show(false), line));
     EXPECT_TRUE(EndsWith(Show(true), line));
 }
 
 TEST_F(DbShow, LooksInTheFileOfTheSideToMove) {
-    WriteRecords("black.db", {RecordWithKey(key_, 3)});
+    WriteDatabase("black.db", {RecordWithKey(key_, 3)});
     EXPECT_TRUE(EndsWith(Show(false), "record not found.\n"));
     ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -"));
     ASSERT_EQ(board.hashKey, key_);

@@ -1,13 +1,12 @@
 #include "book/book.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 #include <string>
 
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "system/binary_io.h"
 #include "system/clock.h"
 
 namespace kavrin {
@@ -15,8 +14,6 @@ namespace kavrin {
 BookSet bookSet;
 
 namespace {
-
-constexpr uint64_t UnknownRecord = ~uint64_t{0};
 
 void ResetBook(OpeningBook& book) {
     if (book.recordFile != nullptr) std::fclose(book.recordFile);
@@ -27,18 +24,6 @@ void ResetBook(OpeningBook& book) {
     book.cacheValid = false;
     book.filePosition = 0;
     book.recordCount = 0;
-}
-
-bool FileSize(std::FILE* f, uint64_t& size) {
-    struct stat st {};
-    if (fstat(fileno(f), &st) != 0) return false;
-    size = static_cast<uint64_t>(st.st_size);
-    return true;
-}
-
-bool IsRegularFile(std::FILE* f) {
-    struct stat st {};
-    return fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // Every bucket must end at or after the one before it, and no bucket may
@@ -52,23 +37,13 @@ bool IndexFitsRecords(const OpeningBook& book) {
     return previous <= book.recordCount;
 }
 
-// Reads record number n with a seek relative to the current record; the
-// record read becomes the cached one. A failed seek or read caches nothing.
+// Reads record number n; a failed seek or read leaves nothing cached.
 bool ReadBookRecord(OpeningBook& book, uint64_t n, BookRecord& record) {
-    int rc;
-    if (book.filePosition == UnknownRecord) {
-        rc = fseeko(book.recordFile, static_cast<off_t>(n * BookRecordSize), SEEK_SET);
-    } else {
-        int64_t delta = static_cast<int64_t>(n) - static_cast<int64_t>(book.filePosition);
-        rc = fseeko(book.recordFile, static_cast<off_t>(delta * BookRecordSize), SEEK_CUR);
-    }
     uint8_t bytes[BookRecordSize];
-    if (rc != 0 || std::fread(bytes, 1, BookRecordSize, book.recordFile) != BookRecordSize) {
-        book.filePosition = UnknownRecord;
+    if (!ReadRecordAt(book.recordFile, book.filePosition, n, bytes, BookRecordSize)) {
         book.cacheValid = false;
         return false;
     }
-    book.filePosition = n + 1;
     record = DecodeBookRecord(bytes);
     return true;
 }
@@ -79,17 +54,12 @@ uint64_t StoredValue(const BookRecord& r) { return (static_cast<uint64_t>(r.uppe
 }  // namespace
 
 void EncodeBookRecord(const BookRecord& record, uint8_t out[BookRecordSize]) {
-    for (int i = 0; i < 4; i++) out[i] = static_cast<uint8_t>(record.lower >> (8 * i));
-    out[4] = static_cast<uint8_t>(record.upper);
-    out[5] = static_cast<uint8_t>(record.upper >> 8);
+    PutLe(out, record.lower);
+    PutLe(out + 4, record.upper);
 }
 
 BookRecord DecodeBookRecord(const uint8_t in[BookRecordSize]) {
-    BookRecord record;
-    record.lower = 0;
-    for (int i = 0; i < 4; i++) record.lower |= static_cast<uint32_t>(in[i]) << (8 * i);
-    record.upper = static_cast<uint16_t>(in[4] | (in[5] << 8));
-    return record;
+    return BookRecord{GetLe<uint32_t>(in), GetLe<uint16_t>(in + 4)};
 }
 
 BookRecord BookRecordOf(uint64_t key) {
@@ -119,53 +89,40 @@ bool BookSet::LoadBook(int side, const char* baseName) {
     ResetBook(b);
 
     // 2. The index, whole.
-    std::string indexName = std::string(baseName) + ".mbx";
+    const std::string indexName = std::string(baseName) + ".mbx";
     std::FILE* f = std::fopen(indexName.c_str(), "rb");
     if (f == nullptr) {
-        std::snprintf(message, sizeof message, "Cannot load file: '%s'\n", indexName.c_str());
+        SetFileMessage(message, "Cannot load file: '%s'\n", indexName.c_str());
         return false;
     }
-    uint64_t size = 0;
-    if (!FileSize(f, size)) {
-        std::snprintf(message, sizeof message, "Cannot get file statistics: '%s'.\n", indexName.c_str());
-        std::fclose(f);
-        return false;
-    }
-    uint8_t bytes[4 * 1024];
-    bool complete = size == BookIndexBytes;
-    for (int entry = 0; complete && entry < BookIndexEntries;) {
-        size_t got = std::fread(bytes, 1, sizeof bytes, f);
-        if (got != sizeof bytes) complete = false;
-        for (size_t i = 0; i + 4 <= got; i += 4, entry++)
-            b.index[entry] = static_cast<uint32_t>(bytes[i]) | (static_cast<uint32_t>(bytes[i + 1]) << 8) |
-                             (static_cast<uint32_t>(bytes[i + 2]) << 16) | (static_cast<uint32_t>(bytes[i + 3]) << 24);
-    }
+    const FileFacts index = StatOpenFile(f);
+    const bool complete = index.size == BookIndexBytes && ReadLe32Words(f, b.index, BookIndexEntries);
     std::fclose(f);
+    if (!index.known) {
+        SetFileMessage(message, "Cannot get file statistics: '%s'.\n", indexName.c_str());
+        return false;
+    }
     if (!complete) {
-        std::snprintf(message, sizeof message, "Wrong file format '%s'.\n", indexName.c_str());
+        SetFileMessage(message, "Wrong file format '%s'.\n", indexName.c_str());
         ResetBook(b);
         return false;
     }
 
     // 3. The record file stays open for the lookups.
-    std::string recordName = std::string(baseName) + ".mbk";
+    const std::string recordName = std::string(baseName) + ".mbk";
     b.recordFile = std::fopen(recordName.c_str(), "rb");
-    if (b.recordFile == nullptr || !IsRegularFile(b.recordFile)) {
-        std::snprintf(message, sizeof message, "Cannot open file: '%s'\n", recordName.c_str());
-        ResetBook(b);
-        return false;
-    }
-    if (!FileSize(b.recordFile, size)) {
-        std::snprintf(message, sizeof message, "Cannot get file statistics: '%s'.\n", recordName.c_str());
+    const FileFacts records = StatOpenFile(b.recordFile);
+    if (!records.regular) {
+        SetFileMessage(message, "Cannot open file: '%s'\n", recordName.c_str());
         ResetBook(b);
         return false;
     }
 
     // 4. The count; an index that does not fit the records is refused, so a
     // lookup never reads beyond them or answers for another bucket.
-    b.recordCount = size / BookRecordSize;
+    b.recordCount = records.size / BookRecordSize;
     if (!IndexFitsRecords(b)) {
-        std::snprintf(message, sizeof message, "Wrong file format '%s'.\n", indexName.c_str());
+        SetFileMessage(message, "Wrong file format '%s'.\n", indexName.c_str());
         ResetBook(b);
         return false;
     }

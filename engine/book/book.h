@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "board/types.h"
+#include "system/binary_io.h"
 
 namespace kavrin {
 
@@ -25,7 +26,6 @@ static_assert(BookRecordSize == 4 + 2, "a book record is a 32-bit and a 16-bit f
 // BookIndex on disk (".mbx"): 131,072 unsigned 32-bit little-endian entries;
 // entry b counts the records of buckets 0..b.
 
-constexpr int BookMessageSize = 256;
 constexpr int BookCandidateLimit = 256;
 
 struct BookRecord {
@@ -45,7 +45,7 @@ struct OpeningBook {
     BookRecord cached;
     uint32_t cachedBucket;
     bool cacheValid;
-    uint64_t filePosition;  // record number the next sequential read returns
+    uint64_t filePosition;  // record number the next sequential read returns, or UnknownRecordPosition
     uint64_t recordCount;   // ".mbk" size / 6; 0 when nothing is loaded
 };
 
@@ -69,7 +69,7 @@ class BookSet {
     // Closes both record files and empties both books.
     void Close();
 
-    char message[BookMessageSize];
+    char message[FileMessageSize];
     OpeningBook book[2];
 };
 

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "system/binary_io.h"
+
 namespace kavrin {
 
 namespace {
@@ -14,17 +16,6 @@ std::FILE* OpenForRewrite(const std::string& name) {
     std::FILE* f = std::fopen(name.c_str(), "r+b");
     if (f == nullptr) f = std::fopen(name.c_str(), "wb");
     return f;
-}
-
-bool WriteIndex(std::FILE* f, const uint32_t* index) {
-    uint8_t bytes[4 * 1024];
-    for (int entry = 0; entry < BookIndexEntries;) {
-        size_t n = 0;
-        for (; n < sizeof bytes && entry < BookIndexEntries; n += 4, entry++)
-            for (int i = 0; i < 4; i++) bytes[n + i] = static_cast<uint8_t>(index[entry] >> (8 * i));
-        if (std::fwrite(bytes, 1, n, f) != n) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -47,12 +38,12 @@ bool GenerateBook(const char* baseName, DatabaseFile& db, int side, BookSet& boo
     // book that no load accepts.
     std::FILE* indexFile = std::fopen(indexName.c_str(), "wb");
     if (indexFile == nullptr) {
-        std::snprintf(books.message, sizeof books.message, "Cannot create index file: '%s'\n", indexName.c_str());
+        SetFileMessage(books.message, "Cannot create index file: '%s'\n", indexName.c_str());
         return false;
     }
     std::FILE* recordFile = OpenForRewrite(recordName);
     if (recordFile == nullptr) {
-        std::snprintf(books.message, sizeof books.message, "Cannot create file: '%s'\n", recordName.c_str());
+        SetFileMessage(books.message, "Cannot create file: '%s'\n", recordName.c_str());
         std::fclose(indexFile);
         return false;
     }
@@ -78,7 +69,7 @@ bool GenerateBook(const char* baseName, DatabaseFile& db, int side, BookSet& boo
         if (haveKept && record.key <= lastKept) continue;
         uint8_t bytes[BookRecordSize];
         EncodeBookRecord(BookRecordOf(record.key), bytes);
-        if (std::fwrite(bytes, 1, BookRecordSize, recordFile) != BookRecordSize) {
+        if (!WriteBytes(recordFile, bytes, BookRecordSize)) {
             recordsWritten = false;
             break;
         }
@@ -90,7 +81,7 @@ bool GenerateBook(const char* baseName, DatabaseFile& db, int side, BookSet& boo
     // 4. The records are complete.
     if (std::fclose(recordFile) != 0) recordsWritten = false;
     if (!recordsWritten) {
-        std::snprintf(books.message, sizeof books.message, "Cannot create file: '%s'\n", recordName.c_str());
+        SetFileMessage(books.message, "Cannot create file: '%s'\n", recordName.c_str());
         std::fclose(indexFile);
         return false;
     }
@@ -100,13 +91,9 @@ bool GenerateBook(const char* baseName, DatabaseFile& db, int side, BookSet& boo
         if (book.index[i] < book.index[i - 1]) book.index[i] = book.index[i - 1];
 
     // 6. The index file.
-    if (!WriteIndex(indexFile, book.index)) {
-        std::snprintf(books.message, sizeof books.message, "Writing indexes file error!\n");
-        std::fclose(indexFile);
-        return false;
-    }
-    if (std::fclose(indexFile) != 0) {
-        std::snprintf(books.message, sizeof books.message, "Writing indexes file error!\n");
+    const bool indexWritten = WriteLe32Words(indexFile, book.index, BookIndexEntries);
+    if (std::fclose(indexFile) != 0 || !indexWritten) {
+        SetFileMessage(books.message, "Writing indexes file error!\n");
         return false;
     }
 

@@ -20,16 +20,6 @@ constexpr int LongestSlotRun = 4;
 // Room for the offending line in the unsorted-input message after its text.
 constexpr int UnsortedLineShown = 200;
 
-void PutLe32(uint8_t* out, uint32_t v) {
-    for (int i = 0; i < 4; i++) out[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t GetLe32(const uint8_t* in) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; i++) v |= static_cast<uint32_t>(in[i]) << (8 * i);
-    return v;
-}
-
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -37,36 +27,22 @@ int HexValue(char c) {
     return -1;
 }
 
-// Four-bit code of a piece letter, or -1.
+// Where c is in letters; -1 when it is not (or is the NUL).
+int LetterIndex(const char* letters, char c) {
+    const char* at = c != '\0' ? std::strchr(letters, c) : nullptr;
+    return at != nullptr ? static_cast<int>(at - letters) : -1;
+}
+
+// The castling flags follow the letters "KQkq" down from FlagWhiteKingSide.
+static_assert(FlagWhiteQueenSide == FlagWhiteKingSide >> 1 && FlagBlackKingSide == FlagWhiteKingSide >> 2 &&
+                  FlagBlackQueenSide == FlagWhiteKingSide >> 3,
+              "castling flags in KQkq order");
+
+// Four-bit code of a piece letter, or -1: codes 0-3 are runs of one to four
+// empty squares, and the letters follow in this order from code 4 to 15.
 int PieceSlotCode(char c) {
-    switch (c) {
-        case 'B':
-            return 4;
-        case 'K':
-            return 5;
-        case 'N':
-            return 6;
-        case 'P':
-            return 7;
-        case 'Q':
-            return 8;
-        case 'R':
-            return 9;
-        case 'b':
-            return 10;
-        case 'k':
-            return 11;
-        case 'n':
-            return 12;
-        case 'p':
-            return 13;
-        case 'q':
-            return 14;
-        case 'r':
-            return 15;
-        default:
-            return -1;
-    }
+    const int index = LetterIndex("BKNPQRbknpqr", c);
+    return index >= 0 ? LongestSlotRun + index : -1;
 }
 
 void PutSlot(uint8_t* placement, int slot, int code) {
@@ -112,44 +88,13 @@ bool PackPlacement(const char* line, int len, int& i, uint8_t* placement) {
     return true;
 }
 
-// Size of an open regular file; ok is false for anything else (a folder
-// opens for reading but holds no records).
-uint64_t FileSizeOf(std::FILE* f, bool& ok) {
-    struct stat st {};
-    ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
-    return ok ? static_cast<uint64_t>(st.st_size) : 0;
-}
-
-// Moves the file to record number target with a seek relative to the
-// current record; from the start when the current one is unknown.
-bool SeekRecord(DatabaseFile& db, uint64_t target) {
-    int rc;
-    if (db.position == UnknownPosition) {
-        rc = fseeko(db.file, static_cast<off_t>(target * PositionRecordSize), SEEK_SET);
-    } else {
-        int64_t delta = static_cast<int64_t>(target) - static_cast<int64_t>(db.position);
-        rc = fseeko(db.file, static_cast<off_t>(delta * PositionRecordSize), SEEK_CUR);
-    }
-    if (rc != 0) {
-        db.position = UnknownPosition;
-        return false;
-    }
-    db.position = target;
-    return true;
-}
-
 // Reads record number n into the buffer; a failed read leaves no buffer.
-bool ReadRecordAt(DatabaseFile& db, uint64_t n) {
+bool ReadBufferedRecord(DatabaseFile& db, uint64_t n) {
     db.bufferValid = false;
-    if (n >= db.recordCount || !SeekRecord(db, n)) return false;
     uint8_t bytes[PositionRecordSize];
-    if (std::fread(bytes, 1, PositionRecordSize, db.file) != PositionRecordSize) {
-        db.position = UnknownPosition;
-        return false;
-    }
+    if (n >= db.recordCount || !ReadRecordAt(db.file, db.position, n, bytes, PositionRecordSize)) return false;
     db.buffer = DecodeRecord(bytes);
     db.bufferValid = true;
-    db.position = n + 1;
     return true;
 }
 
@@ -194,31 +139,30 @@ bool SamePosition(const PositionRecord& a, const PositionRecord& b) {
 bool WriteRecord(std::FILE* f, const PositionRecord& record) {
     uint8_t bytes[PositionRecordSize];
     EncodeRecord(record, bytes);
-    return std::fwrite(bytes, 1, PositionRecordSize, f) == PositionRecordSize;
+    return WriteBytes(f, bytes, PositionRecordSize);
 }
 
 }  // namespace
 
 void EncodeRecord(const PositionRecord& record, uint8_t out[PositionRecordSize]) {
-    PutLe32(out + RecordKeyOffset, static_cast<uint32_t>(record.key));
-    PutLe32(out + RecordKeyOffset + 4, static_cast<uint32_t>(record.key >> 32));
+    PutLe(out + RecordKeyOffset, record.key);
     std::memcpy(out + RecordPlacementOffset, record.placement, PlacementBytes);
     out[RecordFlagsOffset] = record.flags;
     out[RecordPlyOffset] = record.ply;
-    PutLe32(out + RecordWhiteWinsOffset, record.whiteWins);
-    PutLe32(out + RecordBlackWinsOffset, record.blackWins);
-    PutLe32(out + RecordDrawsOffset, record.draws);
+    PutLe(out + RecordWhiteWinsOffset, record.whiteWins);
+    PutLe(out + RecordBlackWinsOffset, record.blackWins);
+    PutLe(out + RecordDrawsOffset, record.draws);
 }
 
 PositionRecord DecodeRecord(const uint8_t in[PositionRecordSize]) {
     PositionRecord record{};
-    record.key = GetLe32(in + RecordKeyOffset) | (static_cast<uint64_t>(GetLe32(in + RecordKeyOffset + 4)) << 32);
+    record.key = GetLe<uint64_t>(in + RecordKeyOffset);
     std::memcpy(record.placement, in + RecordPlacementOffset, PlacementBytes);
     record.flags = in[RecordFlagsOffset];
     record.ply = in[RecordPlyOffset];
-    record.whiteWins = GetLe32(in + RecordWhiteWinsOffset);
-    record.blackWins = GetLe32(in + RecordBlackWinsOffset);
-    record.draws = GetLe32(in + RecordDrawsOffset);
+    record.whiteWins = GetLe<uint32_t>(in + RecordWhiteWinsOffset);
+    record.blackWins = GetLe<uint32_t>(in + RecordBlackWinsOffset);
+    record.draws = GetLe<uint32_t>(in + RecordDrawsOffset);
     return record;
 }
 
@@ -247,22 +191,8 @@ PosParse ParsePosLine(const char* line, int len, PositionRecord& record) {
     // 4. Castling letters up to a blank.
     int castlingStart = i;
     for (; i < len && line[i] != ' '; i++) {
-        switch (line[i]) {
-            case 'K':
-                record.flags |= FlagWhiteKingSide;
-                break;
-            case 'Q':
-                record.flags |= FlagWhiteQueenSide;
-                break;
-            case 'k':
-                record.flags |= FlagBlackKingSide;
-                break;
-            case 'q':
-                record.flags |= FlagBlackQueenSide;
-                break;
-            default:
-                break;
-        }
+        const int right = LetterIndex("KQkq", line[i]);
+        if (right >= 0) record.flags |= static_cast<uint8_t>(FlagWhiteKingSide >> right);
     }
     if (i == castlingStart || i >= len) return PosParse::Malformed;
     i++;
@@ -309,7 +239,7 @@ bool RewindDatabase(DatabaseFile& db) {
     db.bufferValid = false;
     if (db.file == nullptr) return false;
     if (fseeko(db.file, 0, SEEK_SET) != 0) {
-        db.position = UnknownPosition;
+        db.position = UnknownRecordPosition;
         return false;
     }
     db.position = 0;
@@ -317,10 +247,10 @@ bool RewindDatabase(DatabaseFile& db) {
 }
 
 bool ReadNextRecord(DatabaseFile& db, PositionRecord& record) {
-    if (db.file == nullptr || db.position == UnknownPosition || db.position >= db.recordCount) return false;
+    if (db.file == nullptr || db.position == UnknownRecordPosition || db.position >= db.recordCount) return false;
     uint8_t bytes[PositionRecordSize];
-    if (std::fread(bytes, 1, PositionRecordSize, db.file) != PositionRecordSize) {
-        db.position = UnknownPosition;
+    if (!ReadBytes(db.file, bytes, PositionRecordSize)) {
+        db.position = UnknownRecordPosition;
         db.bufferValid = false;
         return false;
     }
@@ -337,7 +267,7 @@ double WhiteScore(double w, double b, double d) {
     return (w + d / 2) / games;
 }
 
-PositionDatabase::PositionDatabase() { std::snprintf(message, sizeof message, "OK"); }
+PositionDatabase::PositionDatabase() { SetFileMessage(message, "OK"); }
 
 PositionDatabase::~PositionDatabase() { Close(); }
 
@@ -354,34 +284,22 @@ bool PositionDatabase::OpenOne(DatabaseFile& db, const char* name) {
         if (created != nullptr) std::fclose(created);
     }
     db.file = std::fopen(name, "rb");
-    if (db.file == nullptr) {
-        std::snprintf(message, sizeof message, "Cannot open file: %s\n", name);
-        return false;
-    }
-    bool sizeKnown;
-    uint64_t size = FileSizeOf(db.file, sizeKnown);
-    if (!sizeKnown) {
-        std::snprintf(message, sizeof message, "Cannot open file: %s\n", name);
-        ClearDatabaseFile(db);
-        return false;
-    }
+    const FileFacts facts = StatOpenFile(db.file);
     // A partial record at the end is never read.
-    db.recordCount = size / PositionRecordSize;
-    if (db.recordCount > 0) {
-        if (!ReadRecordAt(db, 0)) {
-            std::snprintf(message, sizeof message, "Cannot open file: %s\n", name);
-            ClearDatabaseFile(db);
-            return false;
-        }
+    db.recordCount = facts.size / PositionRecordSize;
+    bool readable = facts.regular;
+    if (readable && db.recordCount > 0) {
+        // A failed read empties the file record below.
+        readable = ReadBufferedRecord(db, 0);
         db.firstKey = db.buffer.key;
-        if (!ReadRecordAt(db, db.recordCount - 1)) {
-            std::snprintf(message, sizeof message, "Cannot open file: %s\n", name);
-            ClearDatabaseFile(db);
-            return false;
-        }
+        readable = readable && ReadBufferedRecord(db, db.recordCount - 1);
         db.lastKey = db.buffer.key;
     }
-    return true;
+    if (!readable) {
+        SetFileMessage(message, "Cannot open file: %s\n", name);
+        ClearDatabaseFile(db);
+    }
+    return readable;
 }
 
 bool PositionDatabase::Open(const char* whiteName, const char* blackName) {
@@ -397,7 +315,7 @@ const PositionRecord* PositionDatabase::FindRecord(int side, uint64_t key) {
     // the key's side of it.
     uint64_t lo = 0;
     uint64_t hi = db.recordCount;  // exclusive
-    if (db.bufferValid && db.position != UnknownPosition && db.position > 0) {
+    if (db.bufferValid && db.position != UnknownRecordPosition && db.position > 0) {
         if (db.buffer.key == key) return &db.buffer;
         uint64_t buffered = db.position - 1;
         if (key > db.buffer.key)
@@ -407,7 +325,7 @@ const PositionRecord* PositionDatabase::FindRecord(int side, uint64_t key) {
     }
     while (lo < hi) {
         uint64_t mid = lo + (hi - lo) / 2;
-        if (!ReadRecordAt(db, mid)) return nullptr;
+        if (!ReadBufferedRecord(db, mid)) return nullptr;
         if (db.buffer.key == key) return &db.buffer;
         if (key > db.buffer.key)
             lo = mid + 1;
@@ -435,7 +353,7 @@ const PositionRecord* PositionDatabase::FindRecordLinear(int side, uint64_t key)
 bool CreateDatabase(const char* posName, const char* dbName, char side, char* message) {
     // 1. Which side the database is for.
     if (side != 'W' && side != 'B') {
-        std::snprintf(message, DbMessageSize, "WRONG STM parameter: %c\n", side);
+        SetFileMessage(message, "WRONG STM parameter: %c\n", side);
         return false;
     }
     bool wantWhite = side == 'W';
@@ -443,21 +361,19 @@ bool CreateDatabase(const char* posName, const char* dbName, char side, char* me
     // 2. and 3. The POS file's size for the progress, then both files.
     struct stat st {};
     if (stat(posName, &st) != 0) {
-        std::snprintf(message, DbMessageSize, "Cannot open file statistics: %s\n", posName);
+        SetFileMessage(message, "Cannot open file statistics: %s\n", posName);
         return false;
     }
     uint64_t posSize = static_cast<uint64_t>(st.st_size);
     std::FILE* in = std::fopen(posName, "r");
-    bool regular = false;
-    if (in != nullptr) FileSizeOf(in, regular);
-    if (!regular) {
-        std::snprintf(message, DbMessageSize, "Cannot open file: %s\n", posName);
+    if (!StatOpenFile(in).regular) {
+        SetFileMessage(message, "Cannot open file: %s\n", posName);
         if (in != nullptr) std::fclose(in);
         return false;
     }
     std::FILE* out = std::fopen(dbName, "wb");
     if (out == nullptr) {
-        std::snprintf(message, DbMessageSize, "Cannot open file: %s\n", dbName);
+        SetFileMessage(message, "Cannot open file: %s\n", dbName);
         std::fclose(in);
         return false;
     }
@@ -506,13 +422,13 @@ bool CreateDatabase(const char* posName, const char* dbName, char side, char* me
             continue;
         }
         if (n.key < p.key) {
-            std::snprintf(message, DbMessageSize, "ERROR: input file with positions not sorted by hash!\n%.*s\n",
-                          UnsortedLineShown, line);
+            SetFileMessage(message, "ERROR: input file with positions not sorted by hash!\n%.*s\n", UnsortedLineShown,
+                           line);
             success = false;
             break;
         }
         if (!WriteRecord(out, p)) {
-            std::snprintf(message, DbMessageSize, "Cannot write file: %s\n", dbName);
+            SetFileMessage(message, "Cannot write file: %s\n", dbName);
             success = false;
             pending = false;
             break;
@@ -527,20 +443,16 @@ bool CreateDatabase(const char* posName, const char* dbName, char side, char* me
         }
     }
     if (std::ferror(in) && success) {
-        std::snprintf(message, DbMessageSize, "Cannot read file: %s\n", posName);
+        SetFileMessage(message, "Cannot read file: %s\n", posName);
         success = false;
     }
 
     // 6. The pending record closes the file.
     std::fclose(in);
-    if (pending) {
-        if (!WriteRecord(out, p) && success) {
-            std::snprintf(message, DbMessageSize, "Cannot write file: %s\n", dbName);
-            success = false;
-        }
-    }
-    if (std::fclose(out) != 0 && success) {
-        std::snprintf(message, DbMessageSize, "Cannot write file: %s\n", dbName);
+    bool written = !pending || WriteRecord(out, p);
+    written = std::fclose(out) == 0 && written;
+    if (!written && success) {
+        SetFileMessage(message, "Cannot write file: %s\n", dbName);
         success = false;
     }
 

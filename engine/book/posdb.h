@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "system/binary_io.h"
+
 namespace kavrin {
 
 // PositionRecord on disk, 54 bytes, little-endian, no padding:
@@ -43,7 +45,6 @@ constexpr uint8_t PlyMask = 0x7F;
 // placement are never read as squares).
 constexpr uint8_t UnusedSlotCode = 15;
 
-constexpr int DbMessageSize = 256;
 // Longest POS line the builder reads, without its line end.
 constexpr int PosLineLimit = 254;
 
@@ -77,13 +78,11 @@ struct DatabaseFile {
     bool bufferValid = false;
     uint64_t firstKey = 0;
     uint64_t lastKey = 0;
-    // Record number the next sequential read returns; Unknown after a failed
-    // seek or read.
+    // Record number the next sequential read returns; UnknownRecordPosition
+    // after a failed seek or read.
     uint64_t position = 0;
     uint64_t recordCount = 0;
 };
-
-constexpr uint64_t UnknownPosition = ~uint64_t{0};
 
 // Sequential reading from the first record, in file order.
 bool RewindDatabase(DatabaseFile& db);
@@ -110,7 +109,7 @@ class PositionDatabase {
     // do not ascend; nullptr when not found.
     const PositionRecord* FindRecordLinear(int side, uint64_t key);
 
-    char message[DbMessageSize];
+    char message[FileMessageSize];
     DatabaseFile file[2];
 
   private:
@@ -119,7 +118,7 @@ class PositionDatabase {
 
 // Builds database file dbName from the key-sorted POS file posName, keeping
 // the lines whose side to move is side ('W' or 'B'). Prints its progress; on
-// failure the reason is in message (DbMessageSize bytes).
+// failure the reason is in message (FileMessageSize bytes).
 bool CreateDatabase(const char* posName, const char* dbName, char side, char* message);
 
 // White's score (w + d/2) / (w + b + d); not a number when there are no games.

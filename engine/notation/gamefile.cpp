@@ -1,30 +1,19 @@
 #include "notation/gamefile.h"
 
+#include "system/binary_io.h"
+#include "system/scope_exit.h"
+
 namespace kavrin {
 
 namespace {
 
 // Reads one little-endian word; false when fewer than two bytes remain.
-bool ReadWord(std::istream& in, uint16_t& word, std::streamsize& got) {
-    unsigned char bytes[GameWordBytes];
+bool ReadWord(std::istream& in, uint16_t& word) {
+    uint8_t bytes[GameWordBytes];
     in.read(reinterpret_cast<char*>(bytes), GameWordBytes);
-    got = in.gcount();
-    if (got != GameWordBytes) return false;
-    word = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+    if (in.gcount() != GameWordBytes) return false;
+    word = GetLe<uint16_t>(bytes);
     return true;
-}
-
-char CodeOfHeader(GameHeader header) {
-    switch (header & HeaderResultMask) {
-        case HeaderWhiteWon:
-            return 'W';
-        case HeaderBlackWon:
-            return 'B';
-        case HeaderDraw:
-            return 'D';
-        default:
-            return '?';
-    }
 }
 
 // Content key of a record: header word and moves.
@@ -54,42 +43,35 @@ GameRecord storedGame;
 }  // namespace
 
 bool ReadGameRecord(GameRecord& game, std::istream& in) {
-    std::streamsize got = 0;
     uint16_t header = 0;
-    if (!ReadWord(in, header, got)) return false;
-    const char code = CodeOfHeader(header);
+    if (!ReadWord(in, header)) return false;
+    const char code = ResultCodeOfHeader(header);
     if (code == '?') throw GameFileError("WRONG RESULT");
     SetResultFromCode(game.result, code);
     const int n = header & HeaderPlyMask;
     if (n > MaxGamePlies) return false;
 
-    unsigned char bytes[GameWordBytes * MaxGamePlies];
+    uint8_t bytes[GameWordBytes * MaxGamePlies];
     const std::streamsize want = static_cast<std::streamsize>(GameWordBytes) * n;
     in.read(reinterpret_cast<char*>(bytes), want);
     if (in.gcount() != want) return false;
     game.moves[0] = header;
-    for (int i = 0; i < n; ++i) {
-        game.moves[i + 1] = static_cast<Move>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    }
+    GetLeWords(bytes, game.moves + 1, static_cast<size_t>(n));
     return true;
 }
 
 void WriteGameRecord(const GameRecord& game, std::ostream& out) {
-    unsigned char bytes[GameRecordBytes(MaxGamePlies)];
+    uint8_t bytes[GameRecordBytes(MaxGamePlies)];
     const int n = game.PlyCount();
-    for (int i = 0; i <= n; ++i) {
-        bytes[2 * i] = static_cast<unsigned char>(game.moves[i] & 0xFF);
-        bytes[2 * i + 1] = static_cast<unsigned char>(game.moves[i] >> 8);
-    }
+    PutLeWords(bytes, game.moves, static_cast<size_t>(n) + 1);
     out.write(reinterpret_cast<const char*>(bytes), GameRecordBytes(n));
 }
 
 int CountGameRecords(std::istream& in) {
     int count = 0;
     for (;;) {
-        std::streamsize got = 0;
         uint16_t header = 0;
-        if (!ReadWord(in, header, got)) {
+        if (!ReadWord(in, header)) {
             if (in.bad()) return -1;
             return count;  // end of file, or a single trailing byte
         }
@@ -105,17 +87,14 @@ int CountGameRecords(std::istream& in) {
 bool GameAlreadyStored(const GameRecord& game, std::iostream& file) {
     file.clear();
     const std::streampos remembered = file.tellg();
-    file.seekg(0);
-    bool found = false;
-    try {
-        while (!found && ReadGameRecord(storedGame, file)) found = SameRecord(storedGame, game);
-    } catch (...) {
+    // The read position and state come back however the scan ends.
+    const ScopeExit restore([&] {
         file.clear();
         file.seekg(remembered);
-        throw;
-    }
-    file.clear();
-    file.seekg(remembered);
+    });
+    file.seekg(0);
+    bool found = false;
+    while (!found && ReadGameRecord(storedGame, file)) found = SameRecord(storedGame, game);
     return found;
 }
 

@@ -10,6 +10,7 @@
 #include "system/log.h"
 #include "notation/movetext.h"
 #include "notation/san.h"
+#include "system/scope_exit.h"
 
 namespace kavrin {
 
@@ -38,11 +39,6 @@ void SetResult(GameResult& result, const char* text, char code) {
 }
 
 bool IsTokenEnd(int c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '{'; }
-
-// Takes back the moves stored so far, last first, restoring the initial position.
-void TakeBackGame(const GameRecord& game, int plies) {
-    for (int i = plies; i >= 1; --i) UnmakeMove(game.moves[i], &readerPlies[i]);
-}
 
 // Skips a comment or variation whose opening character has been read; only
 // its own pair of characters is counted.
@@ -77,6 +73,13 @@ void SetResultFromCode(GameResult& result, char code) {
         }
     }
     SetResult(result, "", '?');
+}
+
+char ResultCodeOfHeader(GameHeader header) {
+    for (const ResultForm& form : ResultForms) {
+        if (form.bits != 0 && form.bits == (header & HeaderResultMask)) return form.code;
+    }
+    return '?';
 }
 
 bool ReadPgnTags(GameResult& result, std::istream& in) {
@@ -133,6 +136,12 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
     game.moves[0] = 0;
     game.token[0] = '\0';
     int ply = 1;
+    // However the reader leaves, by return or by throw, the moves stored so far
+    // are taken back, last first, after its reports: the Board is at the
+    // initial position again.
+    const ScopeExit takeBack([&] {
+        for (int i = ply - 1; i >= 1; --i) UnmakeMove(game.moves[i], &readerPlies[i]);
+    });
     if (!ReadPgnTags(game.result, in)) return 0;
 
     const auto eof = std::char_traits<char>::eof();
@@ -144,19 +153,13 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
         if (c == '*') {
             // The closing '*' of an unfinished game is consumed, so that the
             // next game begins with its tags.
-            if (game.result.code != '*') {
-                TakeBackGame(game, ply - 1);
-                throw GameFileError("Result * error");
-            }
+            if (game.result.code != '*') throw GameFileError("Result * error");
             ended = true;
         } else if (c >= '0' && c <= '9') {
             const char* text = game.result.text;
             if (c == text[0] && text[0] != '\0' && in.peek() == text[1]) {
                 for (const char* p = text + 1; *p != '\0'; ++p) {
-                    if (in.get() != *p) {
-                        TakeBackGame(game, ply - 1);
-                        throw GameFileError("wrong end result 1");
-                    }
+                    if (in.get() != *p) throw GameFileError("wrong end result 1");
                 }
                 ended = true;
             }
@@ -172,7 +175,6 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
             if (m == 0) {
                 logStream << game.token << "ERROR" << std::endl;
                 std::printf("move: %s, plyNo:%d\n", game.token, ply);
-                TakeBackGame(game, ply - 1);
                 return 0;
             }
             if (ply > MaxGamePlies) continue;  // beyond the stored length
@@ -190,7 +192,6 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
             if (!generated) {
                 ReportIllegal(game, ply);
                 logStream << game.token << "MOVE NOT LEGAL 1" << std::endl;
-                TakeBackGame(game, ply - 1);
                 throw GameFileError("MOVE NOT LEGAL 1");
             }
             const int mover = sideToMove;
@@ -199,7 +200,6 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
             if (IsKingAttacked(m, mover)) {
                 ReportIllegal(game, ply);
                 UnmakeMove(m, record);
-                TakeBackGame(game, ply - 1);
                 throw GameFileError("MOVE NOT LEGAL 2 - check revealed");
             }
             game.moves[ply++] = m;
@@ -214,12 +214,8 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
     for (const ResultForm& candidate : ResultForms) {
         if (std::strcmp(game.result.text, candidate.text) == 0) form = &candidate;
     }
-    if (form == nullptr) {
-        TakeBackGame(game, ply - 1);
-        throw GameFileError("wrong end result 2");
-    }
+    if (form == nullptr) throw GameFileError("wrong end result 2");
     game.moves[0] = static_cast<GameHeader>((ply - 1) | form->bits);
-    TakeBackGame(game, ply - 1);
     return form->bits;
 }
 

@@ -37,6 +37,8 @@ struct GameResult {
 
 // Sets code and text from a code; anything but 'W', 'B', 'D' gives '?' and "".
 void SetResultFromCode(GameResult& result, char code);
+// 'W', 'B' or 'D' for the result bits of a header word; '?' for bits 00.
+char ResultCodeOfHeader(GameHeader header);
 
 struct GameRecord {
     char token[PgnTokenSize];

@@ -7,6 +7,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "notation/movetext.h"
+#include "system/scope_exit.h"
 
 namespace kavrin {
 
@@ -23,31 +24,21 @@ int FormatPosLine(char* line, const GameRecord& game, int ply) {
     return n;
 }
 
-void TakeBack(const GameRecord& game, int made) {
-    for (int i = made; i >= 1; --i) {
-        --currentPly;
-        UnmakeMove(game.moves[i], currentPly);
-    }
-}
-
 // Makes move `ply` of game on the record at currentPly after matching it
-// against the generated moves; raises the reader's error texts otherwise.
+// against the generated moves; raises the reader's error texts otherwise,
+// with currentPly where it was.
 void MakeStoredMove(const GameRecord& game, int ply) {
     const Move m = game.moves[ply];
     ComputeCheckers(currentPly);
     MoveEntry* end = currentPly->checkers != 0 ? GenerateEvasions(checkMoves, currentPly) : GenerateAll(checkMoves);
     bool generated = false;
     for (const MoveEntry* e = checkMoves; e != end && !generated; ++e) generated = e->move == m;
-    if (!generated) {
-        TakeBack(game, ply - 1);
-        throw GameFileError("MOVE NOT LEGAL 1");
-    }
+    if (!generated) throw GameFileError("MOVE NOT LEGAL 1");
     const int mover = sideToMove;
     SaveForMake(currentPly);
     MakeMove(m, currentPly);
     if (IsKingAttacked(m, mover)) {
         UnmakeMove(m, currentPly);
-        TakeBack(game, ply - 1);
         throw GameFileError("MOVE NOT LEGAL 2 - check revealed");
     }
     ++currentPly;
@@ -60,13 +51,19 @@ void ReplayPositions(const GameRecord& game, int plyLimit, PickStream pick) {
     int last = game.PlyCount();
     if (last > plyLimit) last = plyLimit;
     if (last > room) last = room;
+    // However the replay ends, also by a refused move, the moves made are
+    // taken back, last first, down to the record it started on.
+    int made = 0;
+    const ScopeExit takeBack([&] {
+        for (int i = made; i >= 1; --i) UnmakeMove(game.moves[i], --currentPly);
+    });
     char line[PosLineSize];
     for (int ply = 1; ply <= last; ++ply) {
         const int n = FormatPosLine(line, game, ply);
         pick(line).write(line, n);
         MakeStoredMove(game, ply);
+        made = ply;
     }
-    TakeBack(game, last);
 }
 
 int HexDigitValue(char d) { return d <= '9' ? d - '0' : d - '0' - 7; }

@@ -6,13 +6,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "book/book.h"
+#include "support/files.h"
 
 namespace kavrin::test {
 
@@ -47,8 +46,7 @@ EngineProcess::~EngineProcess() {
 }
 
 void EngineProcess::WriteFile(const std::string& name, const std::string& contents) const {
-    std::ofstream out(directory_ + "/" + name, std::ios::binary | std::ios::trunc);
-    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    WriteFileBytes(directory_ + "/" + name, contents);
 }
 
 void EngineProcess::WriteEmptyBooks() const {
@@ -57,12 +55,7 @@ void EngineProcess::WriteEmptyBooks() const {
     for (const char* name : {"bookbtm.mbk", "bookwtm.mbk"}) WriteFile(name, "");
 }
 
-std::string EngineProcess::ReadFile(const std::string& name) const {
-    std::ifstream in(directory_ + "/" + name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string EngineProcess::ReadFile(const std::string& name) const { return ReadFileBytes(directory_ + "/" + name); }
 
 bool EngineProcess::Start() {
     if (directory_.empty()) return false;

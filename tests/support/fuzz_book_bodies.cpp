@@ -12,6 +12,7 @@
 #include "driver/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
+#include "system/binary_io.h"
 
 namespace kavrin::fuzz {
 
@@ -38,12 +39,6 @@ struct ByteReader {
     }
     std::vector<uint8_t> Rest() { return Bytes(size); }
 };
-
-uint64_t LittleEndian64(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
 
 bool SameRecord(const PositionRecord& a, const PositionRecord& b) {
     return a.key == b.key && std::memcmp(a.placement, b.placement, PlacementBytes) == 0 && a.flags == b.flags &&
@@ -86,9 +81,9 @@ int FuzzPosLine(const uint8_t* data, size_t size) {
     const std::string posName = WriteScratchFile("input.pos", data, size);
     for (const char side : {'W', 'B'}) {
         const std::string dbName = ScratchDirectory() + "/built.db";
-        char message[DbMessageSize] = {};
+        char message[FileMessageSize] = {};
         const bool built = CreateDatabase(posName.c_str(), dbName.c_str(), side, message);
-        Require(std::memchr(message, '\0', DbMessageSize) != nullptr, "database message without its end");
+        Require(std::memchr(message, '\0', FileMessageSize) != nullptr, "database message without its end");
         if (!built) continue;
         PositionDatabase db;
         Require(db.Open(dbName.c_str(), dbName.c_str()), "a built database does not open", db.message);
@@ -126,15 +121,14 @@ int FuzzBook(const uint8_t* data, size_t size) {
         // running totals that an index holds.
         std::vector<uint32_t> counts(BookIndexEntries, 0);
         for (size_t i = 0; i + 4 <= indexPart.size(); i += 4) {
-            const uint32_t bucket = (indexPart[i] | (indexPart[i + 1] << 8) | (indexPart[i + 2] << 16)) &
-                                    (BookIndexEntries - 1);
+            const uint32_t bucket = GetLe<uint32_t>(&indexPart[i]) & (BookIndexEntries - 1);
             counts[bucket] += indexPart[i + 3];
         }
         indexFile.resize(BookIndexBytes);
         uint32_t total = 0;
         for (int b = 0; b < BookIndexEntries; ++b) {
             total += counts[b];
-            for (int k = 0; k < 4; ++k) indexFile[4 * b + k] = static_cast<uint8_t>(total >> (8 * k));
+            PutLe(&indexFile[4 * b], total);
         }
     } else {
         indexFile = indexPart;
@@ -144,7 +138,7 @@ int FuzzBook(const uint8_t* data, size_t size) {
     const std::string base = ScratchDirectory() + "/book";
 
     const bool loaded = bookSet.LoadBook(side, base.c_str());
-    Require(std::memchr(bookSet.message, '\0', BookMessageSize) != nullptr, "book message without its end");
+    Require(std::memchr(bookSet.message, '\0', FileMessageSize) != nullptr, "book message without its end");
     OpeningBook& book = bookSet.book[side];
     if (loaded) {
         const uint64_t recordCount = records.size() / BookRecordSize;
@@ -200,7 +194,7 @@ int FuzzPosDb(const uint8_t* data, size_t size) {
 
     PositionDatabase db;
     const bool opened = db.Open(whiteName.c_str(), blackName.c_str());
-    Require(std::memchr(db.message, '\0', DbMessageSize) != nullptr, "database message without its end");
+    Require(std::memchr(db.message, '\0', FileMessageSize) != nullptr, "database message without its end");
     if (opened) {
         const std::vector<uint8_t>* files[2] = {&blackFile, &whiteFile};
         for (int side = 0; side < 2; ++side) {
@@ -208,7 +202,7 @@ int FuzzPosDb(const uint8_t* data, size_t size) {
             const uint64_t count = bytes.size() / PositionRecordSize;
             Require(db.file[side].recordCount == count, "the database counts other records than its file holds");
             std::vector<uint64_t> keys;
-            for (uint64_t n = 0; n < count; ++n) keys.push_back(LittleEndian64(bytes.data() + n * PositionRecordSize));
+            for (uint64_t n = 0; n < count; ++n) keys.push_back(GetLe<uint64_t>(bytes.data() + n * PositionRecordSize));
             bool ascending = true;
             for (size_t i = 1; i < keys.size(); ++i) ascending &= keys[i - 1] < keys[i];
             for (size_t n = 0; n < keys.size() && n < 256; ++n) {
