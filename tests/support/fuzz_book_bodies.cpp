@@ -110,7 +110,8 @@ int FuzzBook(const uint8_t* data, size_t size) {
     PrepareEngine();
     ByteReader reader{data, size};
     const uint8_t mode = reader.Byte();
-    const size_t indexPartLength = reader.Byte() | (static_cast<size_t>(reader.Byte()) << 8);
+    const size_t indexPartLengthLow = reader.Byte();  // low byte first, in this order
+    const size_t indexPartLength = indexPartLengthLow | (static_cast<size_t>(reader.Byte()) << 8);
     const std::vector<uint8_t> indexPart = reader.Bytes(indexPartLength);
     const std::vector<uint8_t> records = reader.Rest();
     const int side = (mode & 4) != 0 ? 1 : 0;
@@ -186,7 +187,8 @@ int FuzzPosDb(const uint8_t* data, size_t size) {
     PrepareEngine();
     ByteReader reader{data, size};
     const uint8_t flags = reader.Byte();
-    const size_t blackLength = reader.Byte() | (static_cast<size_t>(reader.Byte()) << 8);
+    const size_t blackLengthLow = reader.Byte();  // low byte first, in this order
+    const size_t blackLength = blackLengthLow | (static_cast<size_t>(reader.Byte()) << 8);
     const std::vector<uint8_t> blackFile = reader.Bytes(blackLength);
     const std::vector<uint8_t> whiteFile = (flags & 1) != 0 ? blackFile : reader.Rest();
     const std::string blackName = WriteScratchFile("black.db", blackFile.data(), blackFile.size());
