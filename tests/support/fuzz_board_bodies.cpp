@@ -5,6 +5,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "notation/epd.h"
 #include "board/poscheck.h"
 #include "notation/movetext.h"
 #include "notation/san.h"
@@ -33,7 +34,9 @@ int FuzzFen(const uint8_t* data, size_t size) {
     PrepareEngine();
     const std::string text = AsText(data, size);
     const PositionState before = PositionState::Capture();
-    const bool read = ReadFen(text.c_str());
+    // As "setboard" reads it: the fields, then an "am"/"bm" operation.
+    const char* operations = nullptr;
+    const bool read = ReadFen(text.c_str(), &operations) && CheckEpdOperation(operations);
     if (read) {
         RequirePositionSound("ReadFen accepted a position that fails the position check:");
         Require(gamePly == 1 && HistoryIndex() == 0, "ReadFen did not restart the history");
