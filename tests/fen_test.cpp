@@ -8,10 +8,10 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "board/poscheck.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
-#include "notation/movetext.h"
 #include "support/random_positions.h"
 
 namespace kavrin {

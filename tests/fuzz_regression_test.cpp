@@ -17,9 +17,9 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/makemove.h"
+#include "board/movetext.h"
 #include "board/poscheck.h"
 #include "driver/game.h"
-#include "notation/movetext.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 

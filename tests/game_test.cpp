@@ -70,8 +70,8 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 #include "board/fen.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "board/tables.h"
-#include "notation/movetext.h"
 #include "support/engine_process.h"
 
 namespace kavrin {

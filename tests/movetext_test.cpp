@@ -7,8 +7,8 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "board/tables.h"
-#include "notation/movetext.h"
 #include "support/random_positions.h"
 
 namespace kavrin {

@@ -5,9 +5,9 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
-#include "notation/movetext.h"
 
 namespace kavrin {
 

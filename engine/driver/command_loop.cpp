@@ -7,6 +7,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "board/perft.h"
 #include "board/zobrist.h"
 #include "book/commands.h"
@@ -17,7 +18,6 @@
 #include "driver/log.h"
 #include "driver/timecontrol.h"
 #include "notation/converters.h"
-#include "notation/movetext.h"
 #include "notation/pgn.h"
 
 namespace kavrin {

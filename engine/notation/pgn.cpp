@@ -7,8 +7,8 @@
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "driver/log.h"
-#include "notation/movetext.h"
 #include "notation/san.h"
 
 namespace kavrin {

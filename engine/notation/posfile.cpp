@@ -6,7 +6,7 @@
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "notation/movetext.h"
+#include "board/movetext.h"
 
 namespace kavrin {
 

@@ -5,8 +5,8 @@
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "board/tables.h"
-#include "notation/movetext.h"
 
 namespace kavrin {
 

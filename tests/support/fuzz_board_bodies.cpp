@@ -5,8 +5,8 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "board/poscheck.h"
-#include "notation/movetext.h"
 #include "notation/san.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"

@@ -1,4 +1,4 @@
-#include "notation/movetext.h"
+#include "board/movetext.h"
 
 #include <cstdio>
 

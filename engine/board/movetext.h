@@ -1,4 +1,5 @@
-// Coordinate move text, four-field FEN output and the board diagram.
+// Coordinate move text, four-field FEN output and the board diagram: the
+// Board's own text forms, for the front ends, the readers and the log.
 #pragma once
 
 #include <cstdint>
