@@ -15,6 +15,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movetext.h"
 #include "board/tables.h"

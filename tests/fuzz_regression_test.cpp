@@ -16,10 +16,10 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movetext.h"
 #include "board/poscheck.h"
-#include "driver/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 

@@ -6,6 +6,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "board/perft.h"

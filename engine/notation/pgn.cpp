@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "board/board.h"
+#include "board/legal.h"
 #include "board/makemove.h"
-#include "board/movegen.h"
 #include "board/movetext.h"
 #include "driver/log.h"
 #include "notation/san.h"
@@ -15,10 +15,9 @@ namespace kavrin {
 
 namespace {
 
-// The reader's own undo records, one per ply (index = ply number), and one
-// move list; the search's ply stack is never touched.
+// The reader's own undo records, one per ply (index = ply number); the
+// search's ply stack is never touched.
 PlyRecord readerPlies[MaxGamePlies + 1];
-MoveEntry readerMoves[MaxGeneratedMoves];
 
 struct ResultForm {
     const char* text;
@@ -177,26 +176,18 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
             }
             if (ply > MaxGamePlies) continue;  // beyond the stored length
 
-            PlyRecord* record = &readerPlies[ply];
-            ComputeCheckers(record);
-            MoveEntry* end = record->checkers != 0 ? GenerateEvasions(readerMoves, record) : GenerateAll(readerMoves);
-            bool generated = false;
-            for (const MoveEntry* e = readerMoves; e != end; ++e) {
-                if (e->move == m) {
-                    generated = true;
-                    break;
-                }
-            }
-            if (!generated) {
+            const Legality legality = CheckMove(m);
+            if (legality == Legality::NotGenerated) {
                 ReportIllegal(game, ply);
                 logStream << game.token << "MOVE NOT LEGAL 1" << std::endl;
                 TakeBackGame(game, ply - 1);
                 throw GameFileError("MOVE NOT LEGAL 1");
             }
-            const int mover = sideToMove;
+            PlyRecord* record = &readerPlies[ply];
             SaveForMake(record);
             MakeMove(m, record);
-            if (IsKingAttacked(m, mover)) {
+            if (legality == Legality::LeavesKingAttacked) {
+                // The report shows the position with the move made.
                 ReportIllegal(game, ply);
                 UnmakeMove(m, record);
                 TakeBackGame(game, ply - 1);

@@ -4,15 +4,13 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "board/legal.h"
 #include "board/makemove.h"
-#include "board/movegen.h"
 #include "board/movetext.h"
 
 namespace kavrin {
 
 namespace {
-
-MoveEntry checkMoves[MaxGeneratedMoves];
 
 // Formats the whole line; returns its length.
 int FormatPosLine(char* line, const GameRecord& game, int ply) {
@@ -30,26 +28,22 @@ void TakeBack(const GameRecord& game, int made) {
     }
 }
 
-// Makes move `ply` of game on the record at currentPly after matching it
-// against the generated moves; raises the reader's error texts otherwise.
+// Makes move `ply` of game on the record at currentPly when the gate lets it
+// pass; raises the reader's error texts otherwise.
 void MakeStoredMove(const GameRecord& game, int ply) {
     const Move m = game.moves[ply];
-    ComputeCheckers(currentPly);
-    MoveEntry* end = currentPly->checkers != 0 ? GenerateEvasions(checkMoves, currentPly) : GenerateAll(checkMoves);
-    bool generated = false;
-    for (const MoveEntry* e = checkMoves; e != end && !generated; ++e) generated = e->move == m;
-    if (!generated) {
-        TakeBack(game, ply - 1);
-        throw GameFileError("MOVE NOT LEGAL 1");
+    switch (CheckMove(m)) {
+        case Legality::Legal:
+            break;
+        case Legality::NotGenerated:
+            TakeBack(game, ply - 1);
+            throw GameFileError("MOVE NOT LEGAL 1");
+        case Legality::LeavesKingAttacked:
+            TakeBack(game, ply - 1);
+            throw GameFileError("MOVE NOT LEGAL 2 - check revealed");
     }
-    const int mover = sideToMove;
     SaveForMake(currentPly);
     MakeMove(m, currentPly);
-    if (IsKingAttacked(m, mover)) {
-        UnmakeMove(m, currentPly);
-        TakeBack(game, ply - 1);
-        throw GameFileError("MOVE NOT LEGAL 2 - check revealed");
-    }
     ++currentPly;
 }
 

@@ -3,8 +3,7 @@
 #include <cstring>
 
 #include "board/board.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
+#include "board/legal.h"
 #include "board/movetext.h"
 #include "board/tables.h"
 
@@ -27,33 +26,6 @@ Bitboard RankMask(char rank) { return Bitboard{0xFF} << (8 * (rank - '1')); }
 
 // The square one pawn step behind s for the side to move (may leave the board).
 int StepBehind(int s) { return sideToMove == White ? s + 8 : s - 8; }
-
-// Whether m, already pseudo-legal, leaves the mover's king safe. When the
-// history has no entry left for the trial move, the current entry is copied
-// one place down and the trial made from there; both entries are put back, so
-// an over-long game can still resolve its moves.
-bool LeavesKingSafe(Move m) {
-    static PlyRecord trial;
-    const bool full = historyTop >= history + HistorySize - 1;
-    HistoryEntry saved[2] = {};
-    if (full) {
-        saved[0] = historyTop[-1];
-        saved[1] = historyTop[0];
-        historyTop[-1] = historyTop[0];
-        --historyTop;
-    }
-    const int mover = sideToMove;
-    SaveForMake(&trial);
-    MakeMove(m, &trial);
-    const bool attacked = IsKingAttacked(m, mover);
-    UnmakeMove(m, &trial);
-    if (full) {
-        ++historyTop;
-        historyTop[-1] = saved[0];
-        historyTop[0] = saved[1];
-    }
-    return !attacked;
-}
 
 Move CastlingMove(bool kingSide) {
     if (sideToMove == White) {
@@ -216,47 +188,11 @@ Move ResolvePieceMove(const char* text, int to, Bitboard originMask) {
         const int from = LowestSquare(candidates);
         candidates &= candidates - 1;
         const Move m = MakeMoveWord(from, to, kind);
-        if (!IsPseudoLegal(m) || !boardPlayable || !LeavesKingSafe(m)) continue;
+        if (!IsLegalMove(m)) continue;
         if (found != 0) return 0;
         found = m;
     }
     return found;
-}
-
-bool IsPseudoLegal(Move m) {
-    const int from = MoveFrom(m);
-    const int to = MoveTo(m);
-    const int kind = MoveKindOf(m);
-    const int piece = board.pieceOn[from];
-    if (piece == Empty || ColourOf(piece) != sideToMove) return false;
-    if (kind != Quiet && kind != Capture) return false;
-
-    Bitboard reach;
-    switch (piece) {
-        case WhiteKnight:
-        case BlackKnight:
-            reach = KnightAttacks[from];
-            break;
-        case WhiteBishop:
-        case BlackBishop:
-            reach = BishopAttacksFrom(from);
-            break;
-        case WhiteRook:
-        case BlackRook:
-            reach = RookAttacksFrom(from);
-            break;
-        case WhiteQueen:
-        case BlackQueen:
-            reach = QueenAttacksFrom(from);
-            break;
-        default:
-            return false;
-    }
-    if ((reach & SquareMask[to]) == 0) return false;
-
-    const int target = board.pieceOn[to];
-    if (kind == Quiet) return target == Empty;
-    return target != Empty && ColourOf(target) != sideToMove;
 }
 
 }  // namespace kavrin

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "board/board.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
@@ -42,23 +43,13 @@ void SetLineLimits() {
     deepestFullWidthPly = std::min(DeepestFullWidthPly, deepestSearchPly - QuiescePlies);
 }
 
-bool IsLegalTableMove(Move m, MoveEntry* scratch) {
-    if (m == 0 || MoveKindOf(m) == MarkerKind) return false;
-    if ((moveStack + MoveStackSize) - scratch < MaxGeneratedMoves) return false;
-    MoveEntry* const end = GenerateAll(scratch);
-    for (MoveEntry* e = scratch; e < end; ++e) {
-        if (e->move == m) return true;
-    }
-    return false;
-}
-
 char* WriteText(char* out, const char* text) {
     while (*text) *out++ = *text++;
     *out = '\0';
     return out;
 }
 
-void PvStep(char* out, int n, MoveEntry* scratch) {
+void PvStep(char* out, int n) {
     *out = '\0';
     if (n == 0) return;
     const TTEntry* e = ProbeTT();
@@ -77,21 +68,16 @@ void PvStep(char* out, int n, MoveEntry* scratch) {
         }
         return;
     }
-    // Only a pseudo-legal move that leaves the king safe is played.
-    if (!IsLegalTableMove(m, scratch)) return;
+    // Only a legal move is played.
+    if (!IsLegalMove(m)) return;
     PlyRecord* const ply = currentPly;
-    const int side = sideToMove;
     SaveForMake(ply);
     MakeMove(m, ply);
-    if (IsKingAttacked(m, side)) {
-        UnmakeMove(m, ply);
-        return;
-    }
     char* next = MoveToText(out, m);
     *next++ = ' ';
     *next = '\0';
     ++currentPly;
-    PvStep(next, n - 1, scratch);
+    PvStep(next, n - 1);
     --currentPly;
     UnmakeMove(m, ply);
 }
@@ -105,12 +91,8 @@ void LogFen() {
 }  // namespace
 
 void BuildPvText(char* out, int n) {
-    // Lists for the legality test go above the root list, which later
-    // iterations reuse.
-    MoveEntry* scratch = rootRecord->moveListEnd ? rootRecord->moveListEnd : moveStack;
-    if (currentPly != rootRecord && (currentPly - 1)->moveListEnd > scratch) scratch = (currentPly - 1)->moveListEnd;
     // Every move of the text needs one more position in the history.
-    PvStep(out, std::min(n, HistoryRoom()), scratch);
+    PvStep(out, std::min(n, HistoryRoom()));
 }
 
 int16_t RootSearch(int16_t alpha, int16_t beta) {
