@@ -106,6 +106,15 @@ void RestoreVictim(int victim, int to, int them) {
     board.colourOccupied[them] |= SquareMask[to];
 }
 
+// Takes the en-passant square, and its key from the given keys, off the Board.
+inline void EndEnPassantChance(uint64_t& hash, uint32_t& pawnKey) {
+    if (board.epSquare == 0) return;
+    const uint64_t key = ZobristKeys[0][board.epSquare];
+    hash ^= key;
+    pawnKey ^= LowHalf(key);
+    board.epSquare = 0;
+}
+
 // Walks back from history index start in steps of two plies (same side to
 // move) while the fifty counter of start allows, counting entries with key;
 // stops at limit.
@@ -142,12 +151,7 @@ void MakeMove(Move m, PlyRecord* ply) {
     uint16_t fifty = 0;
 
     // 2. An en-passant chance lasts one move.
-    if (board.epSquare) {
-        const uint64_t key = ZobristKeys[0][board.epSquare];
-        hash ^= key;
-        pawnKey ^= LowHalf(key);
-        board.epSquare = 0;
-    }
+    EndEnPassantChance(hash, pawnKey);
 
     // 3. By kind.
     switch (kind) {
@@ -408,12 +412,7 @@ void MakeNullMove(PlyRecord* ply) {
     ply->savedPawnKey = board.pawnKey;
     ply->savedEpSquare = board.epSquare;
     ply->savedCastling = board.castling;
-    if (board.epSquare) {
-        const uint64_t key = ZobristKeys[0][board.epSquare];
-        board.hashKey ^= key;
-        board.pawnKey ^= LowHalf(key);
-        board.epSquare = 0;
-    }
+    EndEnPassantChance(board.hashKey, board.pawnKey);
     entry->hashKey = board.hashKey;
     sideToMove ^= 1;
     KAVRIN_CHECK_POSITION();
@@ -427,6 +426,15 @@ void UnmakeNullMove(PlyRecord* ply) {
     board.hashKey = ply->savedHashKey;
     --historyTop;
     KAVRIN_CHECK_POSITION();
+}
+
+void SetSideToMove(int side) {
+    if (side != sideToMove && board.epSquare != 0) {
+        EndEnPassantChance(board.hashKey, board.pawnKey);
+        gameSnapshot.epSquare = 0;
+        historyTop->hashKey = board.hashKey;
+    }
+    sideToMove = side;
 }
 
 Move DrawCheck(int n) {
