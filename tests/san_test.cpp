@@ -9,17 +9,20 @@
 #include "board/board.h"
 #include "board/epd.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "board/tables.h"
+#include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
+
+using test::M;
+using test::Sq;
 
 class SanTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { BuildTables(); }
     static void Set(const char* fen) { ASSERT_TRUE(ReadFen(fen)) << fen; }
-    static int Sq(const char* s) { return (s[0] - 'a') + 8 * ('8' - s[1]); }
-    static Move M(const char* from, const char* to, int kind) { return MakeMoveWord(Sq(from), Sq(to), kind); }
 };
 
 TEST_F(SanTest, CastlingNeedsTheRightAndAcceptsZerosAndChecks) {

@@ -11,13 +11,8 @@ namespace kavrin {
 
 namespace {
 
-constexpr int PawnIndex = 1, RookIndex = 4, KingIndex = 6;
-constexpr int KindIndex(int code) { return (code + 1) >> 1; }  // 1 pawn .. 6 king
-constexpr bool IsPawn(int code) { return code == WhitePawn || code == BlackPawn; }
-
 // Both castling rights of a colour.
-constexpr uint16_t ColourRights[2] = {CastleBlackKingFlag | CastleBlackQueenFlag,
-                                      CastleWhiteKingFlag | CastleWhiteQueenFlag};
+constexpr uint16_t ColourRights[2] = {CastleBlackFlags, CastleWhiteFlags};
 
 // The right that belongs to a rook's corner square.
 constexpr struct CornerRightTable {
@@ -174,8 +169,8 @@ void MakeMove(Move m, PlyRecord* ply) {
             const int piece = board.pieceOn[from];
             const uint64_t moveKeys = ZobristKeys[piece][from] ^ ZobristKeys[piece][to];
             hash ^= moveKeys;
-            switch (KindIndex(piece)) {
-                case PawnIndex:
+            switch (KindOf(piece)) {
+                case PawnKind:
                     fifty = 0;
                     ply->savedPieceBitboard = pieces[piece];
                     pieces[piece] ^= fromBit | toBit;
@@ -188,12 +183,12 @@ void MakeMove(Move m, PlyRecord* ply) {
                         pawnKey ^= LowHalf(key);
                     }
                     break;
-                case RookIndex:
+                case RookKind:
                     ply->savedPieceBitboard = pieces[piece];
                     pieces[piece] ^= fromBit | toBit;
                     if (board.castling) DropRights(CornerRights.right[from] & ColourRights[us], hash);
                     break;
-                case KingIndex:
+                case KingKind:
                     board.kingSquare[us] = static_cast<uint8_t>(to);
                     if (board.castling) DropRights(ColourRights[us], hash);
                     break;
@@ -439,7 +434,7 @@ void SetSideToMove(int side) {
 
 Move DrawCheck(int n) {
     // 1. Neither side can mate: at most a minor piece and no pawns.
-    if (board.totalMaterial < 4 && board.pawnCount[Black] == 0 && board.pawnCount[White] == 0)
+    if (board.totalMaterial < MatingMaterialFloor && board.pawnCount[Black] == 0 && board.pawnCount[White] == 0)
         return ResultInsufficientMaterial;
     // 2. A repetition needs four plies without capture or pawn move.
     const int counter = historyTop->fiftyCounter;

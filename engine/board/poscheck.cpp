@@ -18,8 +18,6 @@ bool Fail(const char** why, const char* text) {
     return false;
 }
 
-bool IsEpSquare(int s) { return (s >= 16 && s <= 23) || (s >= 40 && s <= 47); }
-
 // The castling keys enter hashKey only as rights are lost, and an
 // en-passant key may stand in it without its square being set (the square of
 // a position read, toggled in by the first move, or the current square while

@@ -13,27 +13,22 @@ namespace {
 
 constexpr char Decoration[] = "x+#!?=-";
 constexpr Bitboard AllSquares = ~Bitboard{0};
-constexpr Bitboard FileAMask = 0x8080808080808080ULL;
 
-bool IsFileLetter(char c) { return c >= 'a' && c <= 'h'; }
-bool IsRankDigit(char c) { return c >= '1' && c <= '8'; }
 bool OnBoard(int s) { return s >= 0 && s < 64; }
-int SquareOf(char file, char rank) { return (file - 'a') + 8 * ('8' - rank); }
-bool IsPawn(int code) { return code == WhitePawn || code == BlackPawn; }
 
-Bitboard FileMask(char file) { return FileAMask >> (file - 'a'); }
-Bitboard RankMask(char rank) { return Bitboard{0xFF} << (8 * (rank - '1')); }
+Bitboard FileMask(char file) { return ColumnMask(file - 'a'); }
+Bitboard RankMask(char rank) { return RowMask('8' - rank); }
 
 // The square one pawn step behind s for the side to move (may leave the board).
 int StepBehind(int s) { return sideToMove == White ? s + 8 : s - 8; }
 
 Move CastlingMove(bool kingSide) {
     if (sideToMove == White) {
-        if (kingSide) return (board.castling & 1) ? CastleWhiteKingSide : 0;
-        return (board.castling & 2) ? CastleWhiteQueenSide : 0;
+        if (kingSide) return (board.castling & CastleWhiteKingFlag) ? CastleWhiteKingSide : 0;
+        return (board.castling & CastleWhiteQueenFlag) ? CastleWhiteQueenSide : 0;
     }
-    if (kingSide) return (board.castling & 8) ? CastleBlackKingSide : 0;
-    return (board.castling & 0x10) ? CastleBlackQueenSide : 0;
+    if (kingSide) return (board.castling & CastleBlackKingFlag) ? CastleBlackKingSide : 0;
+    return (board.castling & CastleBlackQueenFlag) ? CastleBlackQueenSide : 0;
 }
 
 // e4: the pawn one step behind the target, or two when that square holds no pawn.
@@ -87,25 +82,6 @@ Move DisambiguatedMove(const char* s) {
 }
 
 }  // namespace
-
-int PromotionKind(char letter) {
-    switch (letter) {
-        case 'Q':
-        case 'q':
-            return PromoteQueen;
-        case 'N':
-        case 'n':
-            return PromoteKnight;
-        case 'R':
-        case 'r':
-            return PromoteRook;
-        case 'B':
-        case 'b':
-            return PromoteBishop;
-        default:
-            return 0;
-    }
-}
 
 int CapturePromotionKind(char letter) {
     const int kind = PromotionKind(letter);

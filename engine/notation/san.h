@@ -9,8 +9,6 @@ namespace kavrin {
 // Characters of a move text that are looked at; the rest is cut off.
 constexpr int SanTextLimit = 9;
 
-// Kinds 4..7 for a promotion letter of either case (q, n, r, b), else 0.
-int PromotionKind(char letter);
 // Kinds 8..11 for a promotion letter of either case, else 0.
 int CapturePromotionKind(char letter);
 
