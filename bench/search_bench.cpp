@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench.h"
-#include "notation/movetext.h"
+#include "board/movetext.h"
 #include "search_positions.h"
 
 namespace kavrin::bench {

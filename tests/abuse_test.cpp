@@ -15,10 +15,11 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/makemove.h"
+#include "board/movetext.h"
 #include "board/tables.h"
 #include "driver/game.h"
-#include "notation/movetext.h"
 #include "support/engine_process.h"
 
 namespace kavrin::test {

@@ -14,13 +14,13 @@
 #include "board/poscheck.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
+#include "support/board_setup.h"
 #include "support/random_positions.h"
 
 namespace kavrin {
 namespace {
 
-constexpr Bitboard Bit(int s) { return Bitboard{1} << (63 - s); }
-constexpr int Sq(const char* name) { return (name[0] - 'a') + 8 * ('8' - name[1]); }
+using test::Sq;
 
 Bitboard Squares(std::initializer_list<const char*> names) {
     Bitboard b = 0;

@@ -16,6 +16,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/tables.h"
@@ -289,19 +290,17 @@ class ProbePosition : public BookFiles {
         bookSet.Close();
         BookFiles::TearDown();
     }
-    // The moves of the Board position in generation order and the key each
-    // one leads to.
+    // The legal moves of the Board position in generation order and the key
+    // each one leads to.
     static std::vector<std::pair<Move, uint64_t>> Replies() {
         std::vector<std::pair<Move, uint64_t>> replies;
-        PlyRecord ply{};
         MoveEntry moves[MaxGeneratedMoves];
-        ComputeCheckers(&ply);
-        MoveEntry* end = ply.checkers ? GenerateEvasions(moves, &ply) : GenerateAll(moves);
+        MoveEntry* end = GenerateLegalMoves(moves);
+        PlyRecord ply{};
         SaveForMake(&ply);
-        int mover = sideToMove;
         for (MoveEntry* e = moves; e != end; ++e) {
             MakeMove(e->move, &ply);
-            if (!IsKingAttacked(e->move, mover)) replies.emplace_back(e->move, board.hashKey);
+            replies.emplace_back(e->move, board.hashKey);
             UnmakeMove(e->move, &ply);
         }
         return replies;

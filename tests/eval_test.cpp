@@ -10,6 +10,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/pst.h"
 #include "board/tables.h"
 #include "search/eval_tables.h"
 #include "search/pawnhash.h"

@@ -8,16 +8,17 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "board/poscheck.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
-#include "notation/movetext.h"
+#include "support/board_setup.h"
 #include "support/random_positions.h"
 
 namespace kavrin {
 namespace {
 
-constexpr int Sq(const char* name) { return (name[0] - 'a') + 8 * ('8' - name[1]); }
+using test::Sq;
 
 // The text in a heap block of exactly its length, so that a read past its
 // NUL is caught by the address sanitizer.

@@ -15,10 +15,12 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/makemove.h"
+#include "board/movetext.h"
 #include "board/poscheck.h"
+#include "board/movetext.h"
 #include "driver/game.h"
-#include "notation/movetext.h"
 #include "support/files.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"

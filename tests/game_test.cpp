@@ -68,10 +68,11 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "board/tables.h"
-#include "notation/movetext.h"
 #include "support/engine_process.h"
 
 namespace kavrin {
@@ -109,12 +110,9 @@ std::string HashLine() {
 // The legal moves of the in-process position, as text.
 std::vector<std::string> LegalMoveTexts() {
     std::vector<std::string> texts;
-    PlyRecord ply{};
-    ComputeCheckers(&ply);
     MoveEntry list[MaxGeneratedMoves];
-    MoveEntry* end = ply.checkers ? GenerateEvasions(list, &ply) : GenerateAll(list);
+    MoveEntry* end = GenerateLegalMoves(list);
     for (MoveEntry* e = list; e != end; ++e) {
-        if (!IsLegalMove(e->move)) continue;
         char text[MoveTextSize];
         MoveToText(text, e->move);
         texts.push_back(text);
@@ -168,32 +166,6 @@ std::string WaitForLogLine(EngineProcess& engine, const std::string& after, cons
 
 Move Word(const char* text) { return TextToMoveOnBoard(text); }
 
-TEST(Legality, ReceivedMovesMustBeLegalInTheGamePosition) {
-    ASSERT_TRUE(PlayInProcess(InitialFen, {}));
-    EXPECT_TRUE(IsLegalMove(Word("e2e4")));
-    EXPECT_TRUE(IsLegalMove(Word("g1f3")));
-    EXPECT_FALSE(IsLegalMove(Word("e7e5")));  // not the side to move
-    EXPECT_FALSE(IsLegalMove(Word("e2e5")));
-    EXPECT_FALSE(IsLegalMove(Word("a1a1")));
-    EXPECT_FALSE(IsLegalMove(0));
-    EXPECT_FALSE(IsLegalMove(ResultCheckmated));
-    EXPECT_FALSE(IsLegalMove(NullMoveMarker));
-}
-
-TEST(Legality, PinsChecksAndCastlingThroughAttack) {
-    // The e2 knight is pinned by the e8 rook; f1 is attacked by the h3 bishop.
-    ASSERT_TRUE(PlayInProcess("4r1k1/8/8/8/8/7b/4N3/R3K2R w KQ - 0 1", {}));
-    EXPECT_FALSE(IsLegalMove(Word("e2c3")));
-    EXPECT_FALSE(IsLegalMove(Word("e1g1")));
-    EXPECT_TRUE(IsLegalMove(Word("e1c1")));
-    EXPECT_TRUE(IsLegalMove(Word("e1d2")));
-    // In check: only answers to the check.
-    ASSERT_TRUE(PlayInProcess("4k3/8/8/8/8/8/3q4/R3K3 w Q - 0 1", {}));
-    EXPECT_TRUE(IsLegalMove(Word("e1d2")));
-    EXPECT_FALSE(IsLegalMove(Word("e1c1")));
-    EXPECT_FALSE(IsLegalMove(Word("a1a8")));
-}
-
 TEST(Legality, FirstLegalMoveIsAFallbackOnlyWhenOneExists) {
     ASSERT_TRUE(PlayInProcess("4k3/8/8/8/8/8/3q4/R3K3 w Q - 0 1", {}));
     EXPECT_EQ(FirstLegalMove(), Word("e1d2"));
@@ -204,11 +176,7 @@ TEST(Legality, FirstLegalMoveIsAFallbackOnlyWhenOneExists) {
     ASSERT_TRUE(PlayInProcess(InitialFen, {}));
     Move first = FirstLegalMove();
     EXPECT_TRUE(IsLegalMove(first));
-}
-
-TEST(Legality, NothingIsLegalOnABoardWithoutKings) {
-    ASSERT_TRUE(PlayInProcess("8/8/8/8/8/8/4P3/8 w - - 0 1", {}));
-    EXPECT_FALSE(IsLegalMove(Word("e2e4")));
+    ASSERT_TRUE(PlayInProcess("8/8/8/8/8/8/4P3/8 w - - 0 1", {}));  // no kings
     EXPECT_EQ(FirstLegalMove(), 0);
 }
 

@@ -14,7 +14,6 @@
 #include "board/fen.h"
 #include "board/makemove.h"
 #include "board/tables.h"
-#include "search/eval.h"
 #include "support/board_setup.h"
 
 namespace kavrin {

@@ -7,14 +7,15 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "board/tables.h"
-#include "notation/movetext.h"
+#include "support/board_setup.h"
 #include "support/random_positions.h"
 
 namespace kavrin {
 namespace {
 
-constexpr int Sq(const char* name) { return (name[0] - 'a') + 8 * ('8' - name[1]); }
+using test::Sq;
 
 std::string Text(Move m) {
     char out[256];

@@ -8,9 +8,10 @@
 #include "../bench/search_positions.h"
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
+#include "board/movetext.h"
 #include "board/tables.h"
 #include "driver/game.h"
-#include "notation/movetext.h"
 
 namespace kavrin {
 namespace {

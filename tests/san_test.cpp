@@ -8,18 +8,21 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "notation/epd.h"
 #include "board/tables.h"
+#include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
+
+using test::M;
+using test::Sq;
 
 class SanTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { BuildTables(); }
     static void Set(const char* fen) { ASSERT_TRUE(ReadFen(fen)) << fen; }
-    static int Sq(const char* s) { return (s[0] - 'a') + 8 * ('8' - s[1]); }
-    static Move M(const char* from, const char* to, int kind) { return MakeMoveWord(Sq(from), Sq(to), kind); }
 };
 
 TEST_F(SanTest, CastlingNeedsTheRightAndAcceptsZerosAndChecks) {
@@ -186,25 +189,6 @@ TEST_F(SanTest, TrialMovesStillWorkWithTheHistoryFull) {
         EXPECT_EQ(historyTop->move, current.move);
     }
     Set(InitialFen);
-}
-
-TEST_F(SanTest, PseudoLegalityOfPieceMoves) {
-    Set("4k3/8/8/8/2p5/8/B7/R3K2N w - -");
-    EXPECT_TRUE(IsPseudoLegal(M("a2", "b3", Quiet)));
-    EXPECT_TRUE(IsPseudoLegal(M("a2", "c4", Capture)));
-    EXPECT_FALSE(IsPseudoLegal(M("a2", "c4", Quiet)));    // target occupied
-    EXPECT_FALSE(IsPseudoLegal(M("a2", "b3", Capture)));  // nothing to take
-    EXPECT_FALSE(IsPseudoLegal(M("a2", "d5", Quiet)));    // blocked diagonal
-    EXPECT_FALSE(IsPseudoLegal(M("a2", "a3", Quiet)));    // not a bishop line
-    EXPECT_TRUE(IsPseudoLegal(M("a1", "d1", Quiet)));
-    EXPECT_FALSE(IsPseudoLegal(M("a1", "e1", Capture)));  // own king
-    EXPECT_FALSE(IsPseudoLegal(M("a1", "f1", Quiet)));    // through the king
-    EXPECT_TRUE(IsPseudoLegal(M("h1", "g3", Quiet)));
-    EXPECT_FALSE(IsPseudoLegal(M("h1", "h3", Quiet)));
-    EXPECT_FALSE(IsPseudoLegal(M("a2", "b3", EnPassant)));
-    EXPECT_FALSE(IsPseudoLegal(M("c4", "c3", Quiet)));  // the other side's pawn
-    EXPECT_FALSE(IsPseudoLegal(M("e1", "e2", Quiet)));  // kings never come here
-    EXPECT_FALSE(IsPseudoLegal(M("b5", "c6", Quiet)));  // empty origin
 }
 
 TEST_F(SanTest, PromotionLetterKinds) {

@@ -15,12 +15,14 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "board/perft.h"
 #include "board/tables.h"
+#include "board/movetext.h"
 #include "driver/thinking.h"
-#include "notation/movetext.h"
 #include "search/alphabeta.h"
 #include "search/control.h"
 #include "search/movepick.h"
@@ -423,36 +425,19 @@ TEST_F(SearchTest, PollComparisonSurvivesTheCounterWrap) {
 // false otherwise (the Board is then unchanged).
 bool PlayIfLegal(const std::string& text) {
     const Move m = TextToMoveOnBoard(text.c_str());
-    if (m == 0 || MoveKindOf(m) == MarkerKind) return false;
-    PlyRecord* ply = currentPly;
-    ComputeCheckers(ply);
-    MoveEntry* end = ply->checkers ? GenerateEvasions(moveStack, ply) : GenerateAll(moveStack);
-    bool generated = false;
-    for (MoveEntry* e = moveStack; e < end; ++e) generated = generated || e->move == m;
-    if (!generated) return false;
-    const int side = sideToMove;
-    SaveForMake(ply);
-    MakeMove(m, ply);
-    if (IsKingAttacked(m, side)) {
-        UnmakeMove(m, ply);
-        return false;
-    }
+    if (!IsLegalMove(m)) return false;
+    SaveForMake(currentPly);
+    MakeMove(m, currentPly);
     return true;
 }
 
 // The first legal move of this process's Board, played; empty when none.
 std::string PlayFirstLegalMove() {
-    PlyRecord* ply = currentPly;
-    ComputeCheckers(ply);
-    MoveEntry* end = ply->checkers ? GenerateEvasions(moveStack, ply) : GenerateAll(moveStack);
-    std::vector<Move> moves;
-    for (MoveEntry* e = moveStack; e < end; ++e) moves.push_back(e->move);
-    for (Move m : moves) {
-        char text[MoveTextSize];
-        MoveToText(text, m);
-        if (PlayIfLegal(text)) return text;
-    }
-    return "";
+    MoveEntry list[MaxGeneratedMoves];
+    if (GenerateLegalMoves(list) == list) return "";
+    char text[MoveTextSize];
+    MoveToText(text, list[0].move);
+    return PlayIfLegal(text) ? text : "";
 }
 
 // A short game through the interface: the engine answers "go" and each

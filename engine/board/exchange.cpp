@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "board/board.h"
+#include "board/pst.h"
 #include "board/tables.h"
-#include "search/eval.h"
 
 namespace kavrin {
 
@@ -24,9 +24,6 @@ constexpr int PromotionGain = 800;
 
 // Every piece on the board can join one sequence, plus the first capture.
 constexpr int SwapListSize = 34;
-
-constexpr int KindIndex(int code) { return (code + 1) >> 1; }  // 1 pawn .. 6 king
-constexpr int PawnIndex = 1, KnightIndex = 2, BishopIndex = 3, RookIndex = 4, QueenIndex = 5;
 
 int16_t ToScore(int value) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<unsigned>(value))); }
 
@@ -70,23 +67,23 @@ int16_t ExchangeScore(int mover, int origin, int destination, Bitboard rookLike,
     attackers &= ~SquareMask[origin];
 
     // 3. The mover leaves its origin: sliders behind it join in.
-    switch (KindIndex(mover)) {
-        case PawnIndex:
+    switch (KindOf(mover)) {
+        case PawnKind:
             if ((mover == WhitePawn && destination < 8) || (mover == BlackPawn && destination >= 56)) {
                 value += PromotionGain;
                 mover = QueenOf(ColourOf(mover));
             }
             attackers |= RevealDiagonal(origin, destination, bishopLike);
             break;
-        case KnightIndex:
+        case KnightKind:
             break;
-        case BishopIndex:
+        case BishopKind:
             attackers |= RevealDiagonal(origin, destination, bishopLike);
             break;
-        case RookIndex:
+        case RookKind:
             attackers |= RevealStraight(origin, destination, rookLike);
             break;
-        case QueenIndex: {
+        case QueenKind: {
             bishopLike &= ~SquareMask[origin];
             const Bitboard straight = RevealStraight(origin, destination, rookLike);
             attackers |= straight ? straight : RevealDiagonal(origin, destination, bishopLike);
@@ -150,15 +147,15 @@ int16_t ExchangeScore(int mover, int origin, int destination, Bitboard rookLike,
 
         // e. X-rays behind this capturer.
         const int from = LowestSquare(capturer);
-        switch (KindIndex(code)) {
-            case PawnIndex:
-            case BishopIndex:
+        switch (KindOf(code)) {
+            case PawnKind:
+            case BishopKind:
                 attackers |= RevealDiagonal(from, destination, bishopLike);
                 break;
-            case RookIndex:
+            case RookKind:
                 attackers |= RevealStraight(from, destination, rookLike);
                 break;
-            case QueenIndex: {
+            case QueenKind: {
                 bishopLike &= ~SquareMask[from];
                 const Bitboard straight = RevealStraight(from, destination, rookLike);
                 if (straight) {

@@ -11,13 +11,8 @@ namespace kavrin {
 
 namespace {
 
-constexpr int PawnIndex = 1, RookIndex = 4, KingIndex = 6;
-constexpr int KindIndex(int code) { return (code + 1) >> 1; }  // 1 pawn .. 6 king
-constexpr bool IsPawn(int code) { return code == WhitePawn || code == BlackPawn; }
-
 // Both castling rights of a colour.
-constexpr uint16_t ColourRights[2] = {CastleBlackKingFlag | CastleBlackQueenFlag,
-                                      CastleWhiteKingFlag | CastleWhiteQueenFlag};
+constexpr uint16_t ColourRights[2] = {CastleBlackFlags, CastleWhiteFlags};
 
 // The right that belongs to a rook's corner square.
 constexpr struct CornerRightTable {
@@ -106,6 +101,15 @@ void RestoreVictim(int victim, int to, int them) {
     board.colourOccupied[them] |= SquareMask[to];
 }
 
+// Takes the en-passant square, and its key from the given keys, off the Board.
+inline void EndEnPassantChance(uint64_t& hash, uint32_t& pawnKey) {
+    if (board.epSquare == 0) return;
+    const uint64_t key = ZobristKeys[0][board.epSquare];
+    hash ^= key;
+    pawnKey ^= LowHalf(key);
+    board.epSquare = 0;
+}
+
 // Walks back from history index start in steps of two plies (same side to
 // move) while the fifty counter of start allows, counting entries with key;
 // stops at limit.
@@ -142,12 +146,7 @@ void MakeMove(Move m, PlyRecord* ply) {
     uint16_t fifty = 0;
 
     // 2. An en-passant chance lasts one move.
-    if (board.epSquare) {
-        const uint64_t key = ZobristKeys[0][board.epSquare];
-        hash ^= key;
-        pawnKey ^= LowHalf(key);
-        board.epSquare = 0;
-    }
+    EndEnPassantChance(hash, pawnKey);
 
     // 3. By kind.
     switch (kind) {
@@ -170,8 +169,8 @@ void MakeMove(Move m, PlyRecord* ply) {
             const int piece = board.pieceOn[from];
             const uint64_t moveKeys = ZobristKeys[piece][from] ^ ZobristKeys[piece][to];
             hash ^= moveKeys;
-            switch (KindIndex(piece)) {
-                case PawnIndex:
+            switch (KindOf(piece)) {
+                case PawnKind:
                     fifty = 0;
                     ply->savedPieceBitboard = pieces[piece];
                     pieces[piece] ^= fromBit | toBit;
@@ -184,12 +183,12 @@ void MakeMove(Move m, PlyRecord* ply) {
                         pawnKey ^= LowHalf(key);
                     }
                     break;
-                case RookIndex:
+                case RookKind:
                     ply->savedPieceBitboard = pieces[piece];
                     pieces[piece] ^= fromBit | toBit;
                     if (board.castling) DropRights(CornerRights.right[from] & ColourRights[us], hash);
                     break;
-                case KingIndex:
+                case KingKind:
                     board.kingSquare[us] = static_cast<uint8_t>(to);
                     if (board.castling) DropRights(ColourRights[us], hash);
                     break;
@@ -408,12 +407,7 @@ void MakeNullMove(PlyRecord* ply) {
     ply->savedPawnKey = board.pawnKey;
     ply->savedEpSquare = board.epSquare;
     ply->savedCastling = board.castling;
-    if (board.epSquare) {
-        const uint64_t key = ZobristKeys[0][board.epSquare];
-        board.hashKey ^= key;
-        board.pawnKey ^= LowHalf(key);
-        board.epSquare = 0;
-    }
+    EndEnPassantChance(board.hashKey, board.pawnKey);
     entry->hashKey = board.hashKey;
     sideToMove ^= 1;
     KAVRIN_CHECK_POSITION();
@@ -429,9 +423,18 @@ void UnmakeNullMove(PlyRecord* ply) {
     KAVRIN_CHECK_POSITION();
 }
 
+void SetSideToMove(int side) {
+    if (side != sideToMove && board.epSquare != 0) {
+        EndEnPassantChance(board.hashKey, board.pawnKey);
+        gameSnapshot.epSquare = 0;
+        historyTop->hashKey = board.hashKey;
+    }
+    sideToMove = side;
+}
+
 Move DrawCheck(int n) {
     // 1. Neither side can mate: at most a minor piece and no pawns.
-    if (board.totalMaterial < 4 && board.pawnCount[Black] == 0 && board.pawnCount[White] == 0)
+    if (board.totalMaterial < MatingMaterialFloor && board.pawnCount[Black] == 0 && board.pawnCount[White] == 0)
         return ResultInsufficientMaterial;
     // 2. A repetition needs four plies without capture or pawn move.
     const int counter = historyTop->fiftyCounter;

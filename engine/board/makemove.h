@@ -19,6 +19,12 @@ void UnmakeMove(Move m, PlyRecord* ply);
 void MakeNullMove(PlyRecord* ply);
 void UnmakeNullMove(PlyRecord* ply);
 
+// "white"/"black": the side to move changes by hand. A new side to move
+// cannot take a pawn en passant that the other side's last double push
+// allowed, so that chance ends with the change, on the Board and in the game
+// snapshot.
+void SetSideToMove(int side);
+
 // 0, or the marker of a drawn position: insufficient material, the
 // fifty-move rule, or the n-th earlier occurrence of the current key.
 Move DrawCheck(int n);

@@ -7,14 +7,12 @@ namespace kavrin {
 
 namespace {
 
-constexpr Bitboard FileA = 0x8080808080808080ULL;
-constexpr Bitboard FileH = 0x0101010101010101ULL;
-constexpr Bitboard Rank8 = 0xFF00000000000000ULL;
-constexpr Bitboard Rank6 = 0x0000FF0000000000ULL;
-constexpr Bitboard Rank3 = 0x0000000000FF0000ULL;
-constexpr Bitboard Rank1 = 0x00000000000000FFULL;
-
-constexpr Bitboard Bit(int s) { return Bitboard{1} << (63 - s); }
+constexpr Bitboard FileA = ColumnMask(0);
+constexpr Bitboard FileH = ColumnMask(7);
+constexpr Bitboard Rank8 = RowMask(0);
+constexpr Bitboard Rank6 = RowMask(2);
+constexpr Bitboard Rank3 = RowMask(5);
+constexpr Bitboard Rank1 = RowMask(7);
 
 // Ordering scores: higher is tried first.
 constexpr int QuietScore = -30000;
@@ -70,8 +68,8 @@ struct Side {
         return (Us == White ? WhitePawnAttacks[s] : BlackPawnAttacks[s]) & board.pieceBitboard[PawnOf(Them)];
     }
 
-    static constexpr uint16_t KingSideFlag = Us == White ? 1 : 8;
-    static constexpr uint16_t QueenSideFlag = Us == White ? 2 : 0x10;
+    static constexpr uint16_t KingSideFlag = Us == White ? CastleWhiteKingFlag : CastleBlackKingFlag;
+    static constexpr uint16_t QueenSideFlag = Us == White ? CastleWhiteQueenFlag : CastleBlackQueenFlag;
     static constexpr Bitboard KingSidePath = Us == White ? Bit(61) | Bit(62) : Bit(5) | Bit(6);
     static constexpr Bitboard QueenSidePath = Us == White ? Bit(57) | Bit(58) | Bit(59) : Bit(1) | Bit(2) | Bit(3);
     static constexpr Move KingSideCastle = Us == White ? CastleWhiteKingSide : CastleBlackKingSide;
@@ -80,19 +78,19 @@ struct Side {
 
 template <int Code>
 Bitboard AttacksOf(int s) {
-    constexpr int kind = (Code + 1) >> 1;
-    if constexpr (kind == 2) return KnightAttacks[s];
-    if constexpr (kind == 3) return BishopAttacksFrom(s);
-    if constexpr (kind == 4) return RookAttacksFrom(s);
-    if constexpr (kind == 5) return QueenAttacksFrom(s);
+    constexpr int kind = KindOf(Code);
+    if constexpr (kind == KnightKind) return KnightAttacks[s];
+    if constexpr (kind == BishopKind) return BishopAttacksFrom(s);
+    if constexpr (kind == RookKind) return RookAttacksFrom(s);
+    if constexpr (kind == QueenKind) return QueenAttacksFrom(s);
 }
 
 template <int Code>
 Bitboard EmptyBoardRays(int s) {
-    constexpr int kind = (Code + 1) >> 1;
-    if constexpr (kind == 3) return BishopRays[s];
-    if constexpr (kind == 4) return RookRays[s];
-    if constexpr (kind == 5) return QueenRays[s];
+    constexpr int kind = KindOf(Code);
+    if constexpr (kind == BishopKind) return BishopRays[s];
+    if constexpr (kind == RookKind) return RookRays[s];
+    if constexpr (kind == QueenKind) return QueenRays[s];
 }
 
 struct SliderSets {
@@ -289,8 +287,8 @@ MoveEntry* GenerateEvasionsFor(MoveEntry* out, PlyRecord* ply) {
         // 2. Squares between the king and a distant sliding checker.
         const int g = LowestSquare(checkers);
         const int checker = board.pieceOn[g];
-        const int checkerKind = (checker + 1) >> 1;
-        if (checkerKind >= 3 && checkerKind <= 5 && !(KingAttacks[king] & checkers))
+        const int checkerKind = KindOf(checker);
+        if (checkerKind >= BishopKind && checkerKind <= QueenKind && !(KingAttacks[king] & checkers))
             block = ply->rookLinesFromKing ? ply->rookLinesFromKing & RookAttacksFrom(g)
                                            : ply->bishopLinesFromKing & BishopAttacksFrom(g);
 

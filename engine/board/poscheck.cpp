@@ -5,9 +5,9 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
-#include "notation/movetext.h"
 
 namespace kavrin {
 
@@ -17,8 +17,6 @@ bool Fail(const char** why, const char* text) {
     if (why) *why = text;
     return false;
 }
-
-bool IsEpSquare(int s) { return (s >= 16 && s <= 23) || (s >= 40 && s <= 47); }
 
 // The castling keys enter hashKey only as rights are lost, and an
 // en-passant key may stand in it without its square being set (the square of

@@ -1,7 +1,5 @@
 #include "board/tables.h"
 
-#include "search/eval.h"
-
 namespace kavrin {
 
 Bitboard SquareMask[64];
@@ -72,10 +70,7 @@ constexpr uint8_t MaskA8H1[64] = {
 
 namespace {
 
-constexpr int RowOf(int s) { return s >> 3; }
-constexpr int ColumnOf(int s) { return s & 7; }
 constexpr bool OnBoard(int row, int column) { return row >= 0 && row < 8 && column >= 0 && column < 8; }
-constexpr Bitboard BitOf(int s) { return Bitboard{1} << (63 - s); }
 
 // The diagonal layouts list the squares in a fixed sequence; the square at
 // sequence position i is stored at bit 63 - i of the rotated occupancy.
@@ -158,7 +153,7 @@ Bitboard LeaperTargets(int s, const int (&steps)[N][2]) {
     for (const auto& step : steps) {
         const int row = RowOf(s) + step[0];
         const int column = ColumnOf(s) + step[1];
-        if (OnBoard(row, column)) targets |= BitOf(row * 8 + column);
+        if (OnBoard(row, column)) targets |= Bit(row * 8 + column);
     }
     return targets;
 }
@@ -192,11 +187,11 @@ void FillLineAttacks(Bitboard (&entries)[256], const int* lineSquares, int lengt
         const unsigned occupancy = index & lineMask;
         Bitboard attacks = 0;
         for (int bit = own + 1; bit < length; ++bit) {
-            attacks |= BitOf(lineSquares[bit]);
+            attacks |= Bit(lineSquares[bit]);
             if (occupancy & (1u << bit)) break;
         }
         for (int bit = own - 1; bit >= 0; --bit) {
-            attacks |= BitOf(lineSquares[bit]);
+            attacks |= Bit(lineSquares[bit]);
             if (occupancy & (1u << bit)) break;
         }
         entries[index] = attacks;
@@ -233,7 +228,7 @@ void BuildDiagonalAttacks(Bitboard (&table)[64][256], const DiagonalLayout& layo
 
 void BuildMasksAndRays() {
     for (int s = 0; s < 64; ++s) {
-        SquareMask[s] = BitOf(s);
+        SquareMask[s] = Bit(s);
         SquareMaskFiles[s] = RotateFiles(SquareMask[s]);
         SquareMaskA1H8[s] = RotateA1H8(SquareMask[s]);
         SquareMaskA8H1[s] = RotateA8H1(SquareMask[s]);
@@ -267,13 +262,9 @@ void BuildMasksAndRays() {
 
 void BuildEpRotatedMasks() {
     for (int destination = 0; destination < 64; ++destination) {
-        int captured;
-        if (destination >= 16 && destination <= 23)
-            captured = destination + 8;
-        else if (destination >= 40 && destination <= 47)
-            captured = destination - 8;
-        else
-            continue;
+        if (!IsEpSquare(destination)) continue;
+        // The captured pawn stands one step beyond, seen from the capturer.
+        const int captured = RowOf(destination) < 4 ? destination + 8 : destination - 8;
         EpRotatedMasks[0][destination] = SquareMaskFiles[destination] | SquareMaskFiles[captured];
         EpRotatedMasks[1][destination] = SquareMaskA1H8[destination] | SquareMaskA1H8[captured];
         EpRotatedMasks[2][destination] = SquareMaskA8H1[destination] | SquareMaskA8H1[captured];
@@ -296,7 +287,6 @@ void BuildTables() {
     BuildDiagonalAttacks(DiagA8H1Attacks, LayoutA8H1, ShiftA8H1, MaskA8H1);
     BuildMasksAndRays();
     BuildEpRotatedMasks();
-    BuildPstSelectors();
 }
 
 }  // namespace kavrin

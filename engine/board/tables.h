@@ -40,8 +40,7 @@ extern const uint8_t MaskA1H8[64];
 extern const uint8_t ShiftA8H1[64];
 extern const uint8_t MaskA8H1[64];
 
-// Fills every table above, in dependency order, and then the evaluation's
-// piece-square selectors.
+// Fills every table above, in dependency order.
 void BuildTables();
 
 Bitboard RotateFiles(Bitboard b);
@@ -52,8 +51,8 @@ Bitboard RotateA8H1(Bitboard b);
 inline int LowestSquare(Bitboard b) { return 63 - __builtin_ctzll(b); }
 inline int PopCount(uint64_t b) { return __builtin_popcountll(b); }
 
-inline unsigned RankByte(Bitboard occ, int s) { return static_cast<unsigned>(occ >> (8 * (7 - (s >> 3)))) & 0xFF; }
-inline unsigned FileByte(Bitboard files, int s) { return static_cast<unsigned>(files >> (8 * (s & 7))) & 0xFF; }
+inline unsigned RankByte(Bitboard occ, int s) { return static_cast<unsigned>(occ >> (8 * (7 - RowOf(s)))) & 0xFF; }
+inline unsigned FileByte(Bitboard files, int s) { return static_cast<unsigned>(files >> (8 * ColumnOf(s))) & 0xFF; }
 
 inline Bitboard RookAttacksFrom(int s) {
     return RankAttacks[s][RankByte(board.occupied, s)] | FileAttacks[s][FileByte(board.occupiedFiles, s)];

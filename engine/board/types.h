@@ -11,6 +11,21 @@ using Square = int;
 // Square s is bit 63 - s: h1 is bit 0, a8 is bit 63. A rank is one byte.
 using Bitboard = uint64_t;
 
+constexpr Bitboard Bit(int s) { return Bitboard{1} << (63 - s); }
+// Row 0 is rank 8, column 0 the a-file.
+constexpr int RowOf(int s) { return s >> 3; }
+constexpr int ColumnOf(int s) { return s & 7; }
+constexpr Bitboard RowMask(int row) { return Bitboard{0xFF} << (8 * (7 - row)); }
+constexpr Bitboard ColumnMask(int column) { return 0x8080808080808080ULL >> column; }
+
+// Square names in text: file letter a-h, rank digit 1-8.
+constexpr bool IsFileLetter(char c) { return c >= 'a' && c <= 'h'; }
+constexpr bool IsRankDigit(char c) { return c >= '1' && c <= '8'; }
+constexpr int SquareOf(char file, char rank) { return (file - 'a') + 8 * ('8' - rank); }
+
+// The squares a double push passes over: rank 6 (16..23) and rank 3 (40..47).
+constexpr bool IsEpSquare(int s) { return (s >= 16 && s <= 23) || (s >= 40 && s <= 47); }
+
 enum Colour : int { Black = 0, White = 1 };
 
 enum PieceCode : uint8_t {
@@ -31,10 +46,17 @@ constexpr int RookOf(int c) { return 8 - c; }
 constexpr int QueenOf(int c) { return 10 - c; }
 constexpr int KingOf(int c) { return 12 - c; }
 constexpr int ColourOf(int code) { return code & 1; }
+constexpr bool IsPawn(int code) { return code == WhitePawn || code == BlackPawn; }
+
+// Both colours of a kind share it: code 2 * kind - 1 is white, 2 * kind black.
+enum PieceKind : uint8_t { NoKind = 0, PawnKind, KnightKind, BishopKind, RookKind, QueenKind, KingKind, KindCount };
+constexpr int KindOf(int code) { return (code + 1) >> 1; }
 
 constexpr char PieceLetters[] = ".PpNnBbRrQqKk";
 
 constexpr uint8_t MaterialUnits[13] = {0, 1, 1, 3, 3, 3, 3, 5, 5, 9, 9, 150, 200};
+// totalMaterial below this without pawns: at most one minor piece, no mate.
+constexpr int MatingMaterialFloor = 4;
 constexpr int16_t PieceValue[13] = {0, 100, 100, 320, 320, 325, 325, 500, 500, 950, 950, 2000, 2000};
 
 // Move word:  bits 0-5 destination, bits 6-11 origin, bits 12-15 kind.
@@ -71,6 +93,16 @@ constexpr Move CastleWhiteQueenSide = MakeMoveWord(60, 58, WhiteCastleQueen);
 static_assert(sizeof(Move) == 2, "the Move word is 16 bits");
 static_assert(CastleBlackKingSide == 0xC106 && CastleWhiteKingSide == 0xDF3E, "king-side castling words");
 static_assert(CastleBlackQueenSide == 0xE102 && CastleWhiteQueenSide == 0xFF3A, "queen-side castling words");
+
+// Castling rights, the bits of Board::castling.
+constexpr uint16_t CastleWhiteKingFlag = 1;
+constexpr uint16_t CastleWhiteQueenFlag = 2;
+constexpr uint16_t CastleBlackKingFlag = 8;
+constexpr uint16_t CastleBlackQueenFlag = 0x10;
+constexpr uint16_t CastleWhiteFlags = CastleWhiteKingFlag | CastleWhiteQueenFlag;
+constexpr uint16_t CastleBlackFlags = CastleBlackKingFlag | CastleBlackQueenFlag;
+constexpr uint16_t CastleAllFlags = CastleWhiteFlags | CastleBlackFlags;
+static_assert(CastleAllFlags == 0x1B, "the castling flags");
 
 // Kind-3 words that stand for a game result rather than a move.
 constexpr Move ResultCheckmated = 0x3000;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "board/types.h"
+
 namespace kavrin {
 
 // [PieceCode][Square]. Row 0 holds no piece: its entries are the en-passant
@@ -15,12 +17,6 @@ constexpr int CastleKeySquareWhiteKing = 62;   // flag 1
 constexpr int CastleKeySquareWhiteQueen = 58;  // flag 2
 constexpr int CastleKeySquareBlackKing = 6;    // flag 8
 constexpr int CastleKeySquareBlackQueen = 2;   // flag 0x10
-
-constexpr uint16_t CastleWhiteKingFlag = 1;
-constexpr uint16_t CastleWhiteQueenFlag = 2;
-constexpr uint16_t CastleBlackKingFlag = 8;
-constexpr uint16_t CastleBlackQueenFlag = 0x10;
-constexpr uint16_t CastleAllFlags = 0x1B;
 
 // Key of one castling right (one of the four flags), 0 for anything else.
 inline uint64_t CastlingKey(uint16_t flag) {

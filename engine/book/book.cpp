@@ -4,6 +4,7 @@
 #include <string>
 
 #include "board/board.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "system/binary_io.h"
@@ -173,28 +174,26 @@ Move BookProbe() {
     // 1. Only a loaded book of the other side can answer.
     int opp = 1 - sideToMove;
     OpeningBook& book = bookSet.book[opp];
-    if (book.recordCount == 0 || !PositionPlayable()) return 0;
+    if (book.recordCount == 0) return 0;
     // Every move made here takes one more history entry.
     if (HistoryIndex() + 1 >= HistorySize) return 0;
 
-    // 2. The moves of the position, evasions when in check.
-    PlyRecord ply{};
+    // 2. The legal moves of the position; none where play may not start.
     MoveEntry moves[MaxGeneratedMoves];
-    ComputeCheckers(&ply);
-    MoveEntry* end = ply.checkers ? GenerateEvasions(moves, &ply) : GenerateAll(moves);
+    MoveEntry* end = GenerateLegalMoves(moves);
 
     // 3. What MakeMove needs to take each move back.
+    PlyRecord ply{};
     SaveForMake(&ply);
 
     // 4. The moves that lead into the book, last generated first.
     Move candidates[BookCandidateLimit];
     int count = 0;
-    int mover = sideToMove;
     for (MoveEntry* e = end; e != moves;) {
         --e;
         Move m = e->move;
         MakeMove(m, &ply);
-        bool found = !IsKingAttacked(m, mover) && BookContains(book, board.hashKey);
+        bool found = BookContains(book, board.hashKey);
         UnmakeMove(m, &ply);
         if (found && count < BookCandidateLimit) candidates[count++] = m;
     }

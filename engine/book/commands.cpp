@@ -4,10 +4,10 @@
 #include <string>
 
 #include "board/board.h"
+#include "board/movetext.h"
 #include "book/book.h"
 #include "book/bookcreate.h"
 #include "book/posdb.h"
-#include "notation/movetext.h"
 
 namespace kavrin {
 

@@ -6,9 +6,11 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
+#include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "board/perft.h"
-#include "board/zobrist.h"
 #include "book/commands.h"
 #include "driver/engine_state.h"
 #include "driver/game.h"
@@ -18,7 +20,6 @@
 #include "driver/timecontrol.h"
 #include "notation/converters.h"
 #include "notation/epd.h"
-#include "notation/movetext.h"
 #include "notation/pgn.h"
 #include "search/reset.h"
 
@@ -125,20 +126,6 @@ void NewGameCommand() {
 bool ReadNames(char first[CommandBufferSize], char second[CommandBufferSize], int n) {
     if (!ReadWord(commandInput, first)) return false;
     return n < 2 || ReadWord(commandInput, second);
-}
-
-// "white"/"black": a new side to move cannot take a pawn en passant that
-// the other side's last double push allowed, so that chance ends with the change.
-void SetSideToMove(int side) {
-    if (side != sideToMove && board.epSquare != 0) {
-        const uint64_t key = ZobristKeys[0][board.epSquare];
-        board.hashKey ^= key;
-        board.pawnKey ^= static_cast<uint32_t>(key);
-        board.epSquare = 0;
-        gameSnapshot.epSquare = 0;
-        historyTop->hashKey = board.hashKey;
-    }
-    sideToMove = side;
 }
 
 void GoCommand(const char* word) {

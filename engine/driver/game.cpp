@@ -4,14 +4,15 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "book/book.h"
 #include "system/clock.h"
 #include "driver/engine_state.h"
 #include "driver/input.h"
 #include "system/log.h"
-#include "notation/movetext.h"
 #include "driver/thinking.h"
 #include "search/control.h"
 #include "search/movepick.h"
@@ -22,27 +23,7 @@ namespace kavrin {
 
 namespace {
 
-
 PlyRecord* const rootRecord = plyStack;
-
-bool IsRealMove(Move m) { return m != 0 && MoveKindOf(m) != MarkerKind; }
-
-// Fills list with the pseudo-legal moves of the Board position (evasions when
-// in check) and prepares ply for making them; returns the end of the list.
-MoveEntry* GenerateForCheck(PlyRecord& ply, MoveEntry* list) {
-    ComputeCheckers(&ply);
-    MoveEntry* end = ply.checkers ? GenerateEvasions(list, &ply) : GenerateAll(list);
-    SaveForMake(&ply);
-    return end;
-}
-
-bool LegalAfterMake(Move m, PlyRecord& ply) {
-    int mover = sideToMove;
-    MakeMove(m, &ply);
-    bool illegal = IsKingAttacked(m, mover);
-    UnmakeMove(m, &ply);
-    return !illegal;
-}
 
 void RefreshSnapshot() {
     std::memcpy(gameSnapshot.pieceOn, board.pieceOn, sizeof gameSnapshot.pieceOn);
@@ -55,7 +36,7 @@ Move TablePonderMove() {
     const TTEntry* entry = ProbeTT();
     if (entry == nullptr) return 0;
     Move m = EntryMove(*entry);
-    return IsRealMove(m) && IsLegalMove(m) ? m : 0;
+    return IsLegalMove(m) ? m : 0;
 }
 
 bool TableShowsMate() {
@@ -94,26 +75,9 @@ Move NoMoveMarker() {
 
 }  // namespace
 
-bool IsLegalMove(Move m) {
-    if (!IsRealMove(m) || !PositionPlayable()) return false;
-    PlyRecord ply{};
-    MoveEntry list[MaxGeneratedMoves];
-    MoveEntry* end = GenerateForCheck(ply, list);
-    for (MoveEntry* e = list; e != end; ++e) {
-        if (e->move == m) return LegalAfterMake(m, ply);
-    }
-    return false;
-}
-
 Move FirstLegalMove() {
-    if (!PositionPlayable()) return 0;
-    PlyRecord ply{};
     MoveEntry list[MaxGeneratedMoves];
-    MoveEntry* end = GenerateForCheck(ply, list);
-    for (MoveEntry* e = list; e != end; ++e) {
-        if (LegalAfterMake(e->move, ply)) return e->move;
-    }
-    return 0;
+    return GenerateLegalMoves(list) != list ? list[0].move : 0;
 }
 
 bool GameHasRoom(int moves) { return HistoryIndex() + moves <= GameHistoryLimit; }

@@ -36,8 +36,6 @@ void PonderMiss(Move received);
 // game position again; the mode becomes Playing. Does nothing otherwise.
 void TakeBackPonderMove();
 
-// True when m is a legal move of the position on the Board.
-bool IsLegalMove(Move m);
 // The first legal move of the Board position in generation order, or 0.
 Move FirstLegalMove();
 // Whether the game has room in the history for `moves` more game moves and a

@@ -5,10 +5,10 @@
 #include <limits>
 
 #include "board/board.h"
+#include "board/legal.h"
 #include "board/makemove.h"
-#include "board/movegen.h"
+#include "board/movetext.h"
 #include "system/log.h"
-#include "notation/movetext.h"
 #include "notation/san.h"
 #include "system/scope_exit.h"
 
@@ -16,10 +16,9 @@ namespace kavrin {
 
 namespace {
 
-// The reader's own undo records, one per ply (index = ply number), and one
-// move list; the search's ply stack is never touched.
+// The reader's own undo records, one per ply (index = ply number); the
+// search's ply stack is never touched.
 PlyRecord readerPlies[MaxGamePlies + 1];
-MoveEntry readerMoves[MaxGeneratedMoves];
 
 struct ResultForm {
     const char* text;
@@ -179,25 +178,17 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
             }
             if (ply > MaxGamePlies) continue;  // beyond the stored length
 
-            PlyRecord* record = &readerPlies[ply];
-            ComputeCheckers(record);
-            MoveEntry* end = record->checkers != 0 ? GenerateEvasions(readerMoves, record) : GenerateAll(readerMoves);
-            bool generated = false;
-            for (const MoveEntry* e = readerMoves; e != end; ++e) {
-                if (e->move == m) {
-                    generated = true;
-                    break;
-                }
-            }
-            if (!generated) {
+            const Legality legality = CheckMove(m);
+            if (legality == Legality::NotGenerated) {
                 ReportIllegal(game, ply);
                 logStream << game.token << "MOVE NOT LEGAL 1" << std::endl;
                 throw GameFileError("MOVE NOT LEGAL 1");
             }
-            const int mover = sideToMove;
+            PlyRecord* record = &readerPlies[ply];
             SaveForMake(record);
             MakeMove(m, record);
-            if (IsKingAttacked(m, mover)) {
+            if (legality == Legality::LeavesKingAttacked) {
+                // The report shows the position with the move made.
                 ReportIllegal(game, ply);
                 UnmakeMove(m, record);
                 throw GameFileError("MOVE NOT LEGAL 2 - check revealed");

@@ -4,16 +4,14 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "board/legal.h"
 #include "board/makemove.h"
-#include "board/movegen.h"
-#include "notation/movetext.h"
+#include "board/movetext.h"
 #include "system/scope_exit.h"
 
 namespace kavrin {
 
 namespace {
-
-MoveEntry checkMoves[MaxGeneratedMoves];
 
 // Formats the whole line; returns its length.
 int FormatPosLine(char* line, const GameRecord& game, int ply) {
@@ -24,23 +22,20 @@ int FormatPosLine(char* line, const GameRecord& game, int ply) {
     return n;
 }
 
-// Makes move `ply` of game on the record at currentPly after matching it
-// against the generated moves; raises the reader's error texts otherwise,
-// with currentPly where it was.
+// Makes move `ply` of game on the record at currentPly when the gate lets it
+// pass; raises the reader's error texts otherwise, with currentPly where it was.
 void MakeStoredMove(const GameRecord& game, int ply) {
     const Move m = game.moves[ply];
-    ComputeCheckers(currentPly);
-    MoveEntry* end = currentPly->checkers != 0 ? GenerateEvasions(checkMoves, currentPly) : GenerateAll(checkMoves);
-    bool generated = false;
-    for (const MoveEntry* e = checkMoves; e != end && !generated; ++e) generated = e->move == m;
-    if (!generated) throw GameFileError("MOVE NOT LEGAL 1");
-    const int mover = sideToMove;
+    switch (CheckMove(m)) {
+        case Legality::Legal:
+            break;
+        case Legality::NotGenerated:
+            throw GameFileError("MOVE NOT LEGAL 1");
+        case Legality::LeavesKingAttacked:
+            throw GameFileError("MOVE NOT LEGAL 2 - check revealed");
+    }
     SaveForMake(currentPly);
     MakeMove(m, currentPly);
-    if (IsKingAttacked(m, mover)) {
-        UnmakeMove(m, currentPly);
-        throw GameFileError("MOVE NOT LEGAL 2 - check revealed");
-    }
     ++currentPly;
 }
 

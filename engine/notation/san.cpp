@@ -3,10 +3,9 @@
 #include <cstring>
 
 #include "board/board.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
+#include "board/legal.h"
+#include "board/movetext.h"
 #include "board/tables.h"
-#include "notation/movetext.h"
 
 namespace kavrin {
 
@@ -14,54 +13,22 @@ namespace {
 
 constexpr char Decoration[] = "x+#!?=-";
 constexpr Bitboard AllSquares = ~Bitboard{0};
-constexpr Bitboard FileAMask = 0x8080808080808080ULL;
 
-bool IsFileLetter(char c) { return c >= 'a' && c <= 'h'; }
-bool IsRankDigit(char c) { return c >= '1' && c <= '8'; }
 bool OnBoard(int s) { return s >= 0 && s < 64; }
-int SquareOf(char file, char rank) { return (file - 'a') + 8 * ('8' - rank); }
-bool IsPawn(int code) { return code == WhitePawn || code == BlackPawn; }
 
-Bitboard FileMask(char file) { return FileAMask >> (file - 'a'); }
-Bitboard RankMask(char rank) { return Bitboard{0xFF} << (8 * (rank - '1')); }
+Bitboard FileMask(char file) { return ColumnMask(file - 'a'); }
+Bitboard RankMask(char rank) { return RowMask('8' - rank); }
 
 // The square one pawn step behind s for the side to move (may leave the board).
 int StepBehind(int s) { return sideToMove == White ? s + 8 : s - 8; }
 
-// Whether m, already pseudo-legal, leaves the mover's king safe. When the
-// history has no entry left for the trial move, the current entry is copied
-// one place down and the trial made from there; both entries are put back, so
-// an over-long game can still resolve its moves.
-bool LeavesKingSafe(Move m) {
-    static PlyRecord trial;
-    const bool full = historyTop >= history + HistorySize - 1;
-    HistoryEntry saved[2] = {};
-    if (full) {
-        saved[0] = historyTop[-1];
-        saved[1] = historyTop[0];
-        historyTop[-1] = historyTop[0];
-        --historyTop;
-    }
-    const int mover = sideToMove;
-    SaveForMake(&trial);
-    MakeMove(m, &trial);
-    const bool attacked = IsKingAttacked(m, mover);
-    UnmakeMove(m, &trial);
-    if (full) {
-        ++historyTop;
-        historyTop[-1] = saved[0];
-        historyTop[0] = saved[1];
-    }
-    return !attacked;
-}
-
 Move CastlingMove(bool kingSide) {
     if (sideToMove == White) {
-        if (kingSide) return (board.castling & 1) ? CastleWhiteKingSide : 0;
-        return (board.castling & 2) ? CastleWhiteQueenSide : 0;
+        if (kingSide) return (board.castling & CastleWhiteKingFlag) ? CastleWhiteKingSide : 0;
+        return (board.castling & CastleWhiteQueenFlag) ? CastleWhiteQueenSide : 0;
     }
-    if (kingSide) return (board.castling & 8) ? CastleBlackKingSide : 0;
-    return (board.castling & 0x10) ? CastleBlackQueenSide : 0;
+    if (kingSide) return (board.castling & CastleBlackKingFlag) ? CastleBlackKingSide : 0;
+    return (board.castling & CastleBlackQueenFlag) ? CastleBlackQueenSide : 0;
 }
 
 // e4: the pawn one step behind the target, or two when that square holds no pawn.
@@ -115,25 +82,6 @@ Move DisambiguatedMove(const char* s) {
 }
 
 }  // namespace
-
-int PromotionKind(char letter) {
-    switch (letter) {
-        case 'Q':
-        case 'q':
-            return PromoteQueen;
-        case 'N':
-        case 'n':
-            return PromoteKnight;
-        case 'R':
-        case 'r':
-            return PromoteRook;
-        case 'B':
-        case 'b':
-            return PromoteBishop;
-        default:
-            return 0;
-    }
-}
 
 int CapturePromotionKind(char letter) {
     const int kind = PromotionKind(letter);
@@ -216,47 +164,11 @@ Move ResolvePieceMove(const char* text, int to, Bitboard originMask) {
         const int from = LowestSquare(candidates);
         candidates &= candidates - 1;
         const Move m = MakeMoveWord(from, to, kind);
-        if (!IsPseudoLegal(m) || !boardPlayable || !LeavesKingSafe(m)) continue;
+        if (!IsLegalMove(m)) continue;
         if (found != 0) return 0;
         found = m;
     }
     return found;
-}
-
-bool IsPseudoLegal(Move m) {
-    const int from = MoveFrom(m);
-    const int to = MoveTo(m);
-    const int kind = MoveKindOf(m);
-    const int piece = board.pieceOn[from];
-    if (piece == Empty || ColourOf(piece) != sideToMove) return false;
-    if (kind != Quiet && kind != Capture) return false;
-
-    Bitboard reach;
-    switch (piece) {
-        case WhiteKnight:
-        case BlackKnight:
-            reach = KnightAttacks[from];
-            break;
-        case WhiteBishop:
-        case BlackBishop:
-            reach = BishopAttacksFrom(from);
-            break;
-        case WhiteRook:
-        case BlackRook:
-            reach = RookAttacksFrom(from);
-            break;
-        case WhiteQueen:
-        case BlackQueen:
-            reach = QueenAttacksFrom(from);
-            break;
-        default:
-            return false;
-    }
-    if ((reach & SquareMask[to]) == 0) return false;
-
-    const int target = board.pieceOn[to];
-    if (kind == Quiet) return target == Empty;
-    return target != Empty && ColourOf(target) != sideToMove;
 }
 
 }  // namespace kavrin

@@ -9,8 +9,6 @@ namespace kavrin {
 // Characters of a move text that are looked at; the rest is cut off.
 constexpr int SanTextLimit = 9;
 
-// Kinds 4..7 for a promotion letter of either case (q, n, r, b), else 0.
-int PromotionKind(char letter);
 // Kinds 8..11 for a promotion letter of either case, else 0.
 int CapturePromotionKind(char letter);
 
@@ -22,11 +20,7 @@ Move ParseSan(const char* text);
 
 // Resolves a piece move or pawn capture: text starts with a piece letter or
 // the pawn's file; candidates are restricted to originMask (pawns excepted).
+// Of several candidates, the one whose move is legal is taken.
 Move ResolvePieceMove(const char* text, int to, Bitboard originMask);
-
-// For knight, bishop, rook and queen Moves of kind 0 or 1: the piece on the
-// origin belongs to the side to move, reaches the target on the current
-// occupancy, and the target is empty (kind 0) or enemy (kind 1).
-bool IsPseudoLegal(Move m);
 
 }  // namespace kavrin

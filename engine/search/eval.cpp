@@ -1,6 +1,7 @@
 #include "search/eval.h"
 
 #include "board/board.h"
+#include "board/pst.h"
 #include "board/tables.h"
 #include "board/types.h"
 #include "search/eval_tables.h"
@@ -10,20 +11,14 @@ namespace kavrin {
 
 namespace {
 
-// Piece kinds in the order of their piece codes: code = 2 * kind + 1 (white)
-// or + 2 (black).
-enum PieceKind : uint8_t { PawnKind = 0, KnightKind, BishopKind, RookKind, QueenKind, KingKind, KindCount };
-
-// totalMaterial is a byte; one selector entry for every value it can hold.
-constexpr int PhaseCount = 256;
-
-const int16_t* pstByPhase[KindCount][PhaseCount];
-constexpr int16_t emptyTable[64] = {};
-
-constexpr Bitboard Bit(int s) { return Bitboard{1} << (63 - s); }
-constexpr Bitboard RowMask(int row) { return Bitboard{0xFF} << (8 * (7 - row)); }
-constexpr int RowOf(int s) { return s >> 3; }
-constexpr int ColumnOf(int s) { return s & 7; }
+// King shelter and file openness count while totalMaterial is above this.
+constexpr int ShelterMaterialAbove = 35;
+// nonPawnMaterial thresholds: from MinorExceededAt a side has more than a
+// single minor piece; from QueenImbalanceAt a lone queen counts in the imbalance;
+// above KingDangerAbove a side can attack the enemy king.
+constexpr int MinorExceededAt = 5;
+constexpr int QueenImbalanceAt = 12;
+constexpr int KingDangerAbove = 13;
 
 // Light squares: row + column even (a8 and h1 are light).
 constexpr Bitboard LightSquares = [] {
@@ -128,7 +123,7 @@ int PawnTerms(const int16_t* pst) {
     for (Bitboard b = own; b; b &= b - 1) {
         const int s = LowestSquare(b);
         const int relative = RelativeSquare<Us>(s);
-        term += pst[PstIndex<Us>(s)] + 100;
+        term += pst[PstIndex<Us>(s)] + PieceValue[PawnOf(Us)];
         bool passed = !(passedSpan[s] & enemy);
         if (FileOthers[s] & own) {
             term -= 8;
@@ -160,7 +155,7 @@ int KnightTerms(const int16_t* pst, int pawnTotal, SideCounts& counts) {
     int term = 0;
     for (Bitboard b = board.pieceBitboard[KnightOf(Us)]; b; b &= b - 1) {
         const int s = LowestSquare(b);
-        term += pst[PstIndex<Us>(s)] + 320 + (pawnTotal - 6);
+        term += pst[PstIndex<Us>(s)] + PieceValue[KnightOf(Us)] + (pawnTotal - 6);
         ++counts.minors;
         counts.enemyKingAttacks += KnightTropism[Distance.d[s][enemyKing]];
         if (KnightAttacks[s] & kingZone) ++counts.enemyKingAttacks;
@@ -179,7 +174,7 @@ int BishopTerms(const int16_t* pst, int pawnTotal, SideCounts& counts) {
     int term = 0;
     for (Bitboard b = bishops; b; b &= b - 1) {
         const int s = LowestSquare(b);
-        term += pst[PstIndex<Us>(s)] + 325;
+        term += pst[PstIndex<Us>(s)] + PieceValue[BishopOf(Us)];
         counts.enemyKingAttacks += BishopTropism[Distance.d[s][enemyKing]];
         ++counts.minors;
         const Bitboard attacks = BishopAttacksFrom(s);
@@ -211,7 +206,7 @@ int RookTerms(const int16_t* pst, SideCounts& counts) {
     int term = 0;
     for (Bitboard b = rooks; b; b &= b - 1) {
         const int s = LowestSquare(b);
-        term += pst[PstIndex<Us>(s)] + 500;
+        term += pst[PstIndex<Us>(s)] + PieceValue[RookOf(Us)];
         counts.enemyKingAttacks += RookTropism[Distance.d[s][enemyKing]];
         ++counts.majors;
         const Bitboard filePawns = FileOthers[s] & ownPawns;
@@ -253,7 +248,7 @@ int QueenTerms(const int16_t* pst, SideCounts& counts) {
     int term = 0;
     for (Bitboard b = board.pieceBitboard[QueenOf(Us)]; b; b &= b - 1) {
         const int s = LowestSquare(b);
-        term += pst[PstIndex<Us>(s)] + 950;
+        term += pst[PstIndex<Us>(s)] + PieceValue[QueenOf(Us)];
         counts.enemyKingAttacks += QueenTropism[Distance.d[s][enemyKing]];
         ++counts.majors;
         const Bitboard attacks = QueenAttacksFrom(s);
@@ -279,7 +274,7 @@ int ImbalanceTerm(int minor, int major, bool whiteQueen, bool blackQueen, int wh
                     term += 100;
                 else if (minor == 1)
                     term -= 60;
-                if (onlyWhiteQueen && whiteMaterial >= 12) term += 60;
+                if (onlyWhiteQueen && whiteMaterial >= QueenImbalanceAt) term += 60;
                 break;
             case 0:
                 if (queensEqual) term += minor > 0 ? 100 : -100;
@@ -289,7 +284,7 @@ int ImbalanceTerm(int minor, int major, bool whiteQueen, bool blackQueen, int wh
                     term -= 100;
                 else if (minor == -1)
                     term += 60;
-                if (onlyBlackQueen && blackMaterial >= 12) term -= 60;
+                if (onlyBlackQueen && blackMaterial >= QueenImbalanceAt) term -= 60;
                 break;
             case 2:
                 if (minor < -2) term -= 130;
@@ -305,8 +300,8 @@ int ImbalanceTerm(int minor, int major, bool whiteQueen, bool blackQueen, int wh
     } else if (queensEqual) {
         term += major > 0 ? 100 : -100;
     } else if (onlyWhiteQueen) {
-        if (whiteMaterial >= 12) term += 60;
-    } else if (blackMaterial >= 12) {
+        if (whiteMaterial >= QueenImbalanceAt) term += 60;
+    } else if (blackMaterial >= QueenImbalanceAt) {
         term -= 60;
     }
     return term;
@@ -320,23 +315,6 @@ int KingDanger(int openness, int attackCount) {
 }
 
 }  // namespace
-
-void BuildPstSelectors() {
-    for (int p = 0; p < PhaseCount; ++p) {
-        pstByPhase[KingKind][p] = p > 70 ? KingTable1 : p >= 47 ? KingTable2 : p >= 15 ? KingTable3 : KingTable4;
-        pstByPhase[PawnKind][p] = p > 70 ? PawnTable1 : p >= 63 ? PawnTable2 : p >= 15 ? PawnTable3 : PawnTable4;
-        pstByPhase[KnightKind][p] = p > 70 ? KnightTable1 : KnightTable2;
-        pstByPhase[BishopKind][p] = p > 70 ? BishopTable1 : BishopTable2;
-        pstByPhase[RookKind][p] = p > 70 ? RookTable1 : RookTable2;
-        pstByPhase[QueenKind][p] = p > 70 ? QueenTable1 : QueenTable2;
-    }
-}
-
-const int16_t* PieceSquareTable(int code) {
-    if (code < WhitePawn || code > BlackKing) return emptyTable;
-    const int16_t* table = pstByPhase[(code - 1) >> 1][board.totalMaterial];
-    return table ? table : emptyTable;
-}
 
 int16_t Evaluate() {
     // A Board without both kings has no king squares to measure from.
@@ -352,19 +330,19 @@ int16_t Evaluate() {
     const bool blackQueen = board.pieceBitboard[BlackQueen] != 0;
 
     // 1. Bare kings, or a single minor piece, and no pawns: a dead draw.
-    if (pawnTotal == 0 && phase < 4) return 0;
+    if (pawnTotal == 0 && phase < MatingMaterialFloor) return 0;
 
     // The sum is taken modulo 2^16 at the end, exactly as if every step were
     // done in 16 bits.
     // 2. King tables, the same orientation for both kings.
-    const int16_t* kingTable = pstByPhase[KingKind][phase];
+    const int16_t* kingTable = PhaseTable(KingKind, phase);
     int score = kingTable[whiteKing] - kingTable[blackKing];
 
     // 3. King shelter and the openness of the king's files, while enough
     // material is left for an attack.
     int whiteOpenness = 0;
     int blackOpenness = 0;
-    if (phase > 35) {
+    if (phase > ShelterMaterialAbove) {
         score += ShelterTerm<White>(blackQueen);
         score -= ShelterTerm<Black>(whiteQueen);
         whiteOpenness = OpennessCount<White>(blackQueen);
@@ -376,7 +354,7 @@ int16_t Evaluate() {
     if (pawnTotal > 0) {
         int16_t pawnScore;
         if (!ProbePawnHash(board.pawnKey, &pawnScore)) {
-            const int16_t* pawnTable = pstByPhase[PawnKind][phase];
+            const int16_t* pawnTable = PhaseTable(PawnKind, phase);
             pawnScore = static_cast<int16_t>(PawnTerms<White>(pawnTable) - PawnTerms<Black>(pawnTable));
             StorePawnHash(board.pawnKey, pawnScore);
         }
@@ -386,36 +364,37 @@ int16_t Evaluate() {
     SideCounts white;
     SideCounts black;
     // 5. Knights.
-    const int16_t* knightTable = pstByPhase[KnightKind][phase];
+    const int16_t* knightTable = PhaseTable(KnightKind, phase);
     score += KnightTerms<White>(knightTable, pawnTotal, white);
     score -= KnightTerms<Black>(knightTable, pawnTotal, black);
     // 6. Bishops.
-    const int16_t* bishopTable = pstByPhase[BishopKind][phase];
+    const int16_t* bishopTable = PhaseTable(BishopKind, phase);
     score += BishopTerms<White>(bishopTable, pawnTotal, white);
     score -= BishopTerms<Black>(bishopTable, pawnTotal, black);
     // 7. Rooks.
-    const int16_t* rookTable = pstByPhase[RookKind][phase];
+    const int16_t* rookTable = PhaseTable(RookKind, phase);
     score += RookTerms<White>(rookTable, white);
     score -= RookTerms<Black>(rookTable, black);
     // 8. Queens.
-    const int16_t* queenTable = pstByPhase[QueenKind][phase];
+    const int16_t* queenTable = PhaseTable(QueenKind, phase);
     score += QueenTerms<White>(queenTable, white);
     score -= QueenTerms<Black>(queenTable, black);
 
     // 9. Material imbalance, once either side has more than a minor piece.
-    if (blackMaterial >= 5 || whiteMaterial >= 5)
+    if (blackMaterial >= MinorExceededAt || whiteMaterial >= MinorExceededAt)
         score += ImbalanceTerm(white.minors - black.minors, white.majors - black.majors, whiteQueen, blackQueen,
                                whiteMaterial, blackMaterial);
 
     // 10-12. King danger from the attack points gathered in steps 5 to 8.
-    if (blackMaterial > 13) score -= KingDanger(whiteOpenness, black.enemyKingAttacks);
-    if (whiteMaterial > 13) score += KingDanger(blackOpenness, white.enemyKingAttacks);
+    if (blackMaterial > KingDangerAbove) score -= KingDanger(whiteOpenness, black.enemyKingAttacks);
+    if (whiteMaterial > KingDangerAbove) score += KingDanger(blackOpenness, white.enemyKingAttacks);
 
     // 13. Side to move, and no winning score for a side that has neither pawns
     // nor more than one minor piece.
     int16_t result = static_cast<int16_t>(score);
     if (sideToMove == Black) result = static_cast<int16_t>(-result);
-    if (result > 0 && board.pawnCount[sideToMove] == 0 && board.nonPawnMaterial[sideToMove] < 5) result = 0;
+    if (result > 0 && board.pawnCount[sideToMove] == 0 && board.nonPawnMaterial[sideToMove] < MinorExceededAt)
+        result = 0;
     return result;
 }
 

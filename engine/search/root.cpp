@@ -4,7 +4,8 @@
 #include <climits>
 #include <cstdio>
 
-#include "notation/movetext.h"
+#include "board/legal.h"
+#include "board/movetext.h"
 #include "search/node.h"
 #include "system/clock.h"
 
@@ -37,23 +38,13 @@ void SetLineLimits() {
     deepestFullWidthPly = std::min(DeepestFullWidthPly, deepestSearchPly - QuiescePlies);
 }
 
-bool IsLegalTableMove(Move m, MoveEntry* scratch) {
-    if (m == 0 || MoveKindOf(m) == MarkerKind) return false;
-    if ((moveStack + MoveStackSize) - scratch < MaxGeneratedMoves) return false;
-    MoveEntry* const end = GenerateAll(scratch);
-    for (MoveEntry* e = scratch; e < end; ++e) {
-        if (e->move == m) return true;
-    }
-    return false;
-}
-
 char* WriteText(char* out, const char* text) {
     while (*text) *out++ = *text++;
     *out = '\0';
     return out;
 }
 
-int PvStep(char* out, int n, MoveEntry* scratch, Move* moves) {
+int PvStep(char* out, int n, Move* moves) {
     *out = '\0';
     if (n == 0) return 0;
     const TTEntry* e = ProbeTT();
@@ -72,22 +63,17 @@ int PvStep(char* out, int n, MoveEntry* scratch, Move* moves) {
         }
         return 0;
     }
-    // Only a pseudo-legal move that leaves the king safe is played.
-    if (!IsLegalTableMove(m, scratch)) return 0;
+    // Only a legal move is played.
+    if (!IsLegalMove(m)) return 0;
     PlyRecord* const ply = currentPly;
-    const int side = sideToMove;
     SaveForMake(ply);
     MakeMove(m, ply);
-    if (IsKingAttacked(m, side)) {
-        UnmakeMove(m, ply);
-        return 0;
-    }
     if (moves) *moves++ = m;
     char* next = MoveToText(out, m);
     *next++ = ' ';
     *next = '\0';
     ++currentPly;
-    const int deeper = PvStep(next, n - 1, scratch, moves);
+    const int deeper = PvStep(next, n - 1, moves);
     --currentPly;
     UnmakeMove(m, ply);
     return deeper + 1;
@@ -124,12 +110,8 @@ void ReportIteration(int16_t score) {
 }  // namespace
 
 int BuildPvText(char* out, int n, Move* moves) {
-    // Lists for the legality test go above the root list, which later
-    // iterations reuse.
-    MoveEntry* scratch = rootRecord->moveListEnd ? rootRecord->moveListEnd : moveStack;
-    if (currentPly != rootRecord && (currentPly - 1)->moveListEnd > scratch) scratch = (currentPly - 1)->moveListEnd;
     // Every move of the text needs one more position in the history.
-    return PvStep(out, std::min(n, HistoryRoom()), scratch, moves);
+    return PvStep(out, std::min(n, HistoryRoom()), moves);
 }
 
 int16_t RootSearch(int16_t alpha, int16_t beta) {

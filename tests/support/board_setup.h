@@ -16,8 +16,8 @@ namespace kavrin::test {
 void SetUpPosition(const char* fen);
 
 // Square number from its name, e.g. "e4" (a8 = 0, h1 = 63).
-inline int Sq(const char* name) { return (name[0] - 'a') + 8 * ('8' - name[1]); }
-inline Move M(const char* from, const char* to, int kind) { return MakeMoveWord(Sq(from), Sq(to), kind); }
+constexpr int Sq(const char* name) { return SquareOf(name[0], name[1]); }
+constexpr Move M(const char* from, const char* to, int kind) { return MakeMoveWord(Sq(from), Sq(to), kind); }
 
 // Runs each test in a fresh folder below /tmp, made the working directory
 // for the test and removed with everything in it afterwards.

@@ -5,9 +5,9 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "notation/epd.h"
 #include "board/poscheck.h"
-#include "notation/movetext.h"
 #include "notation/san.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
@@ -23,10 +23,6 @@ std::string SetUpFromFirstLine(const std::string& input) {
     SetUpPosition(input.substr(0, lineEnd));
     return lineEnd == std::string::npos ? std::string() : input.substr(lineEnd + 1);
 }
-
-bool IsFile(char c) { return c >= 'a' && c <= 'h'; }
-bool IsRank(char c) { return c >= '1' && c <= '8'; }
-int SquareOf(char file, char rank) { return (file - 'a') + 8 * ('8' - rank); }
 
 }  // namespace
 
@@ -64,7 +60,8 @@ int FuzzMoveText(const uint8_t* data, size_t size) {
     for (const Move decoded : {m, onBoard}) {
         if (decoded == 0) continue;
         const char* t = text.c_str();
-        Require(IsFile(t[0]) && IsRank(t[1]) && IsFile(t[2]) && IsRank(t[3]), "move decoded from malformed text", t);
+        Require(IsFileLetter(t[0]) && IsRankDigit(t[1]) && IsFileLetter(t[2]) && IsRankDigit(t[3]),
+                "move decoded from malformed text", t);
         Require(MoveFrom(decoded) == SquareOf(t[0], t[1]) && MoveTo(decoded) == SquareOf(t[2], t[3]),
                 "decoded squares differ from the text", t);
         char back[MoveTextSize];

@@ -7,9 +7,9 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "book/book.h"
 #include "book/posdb.h"
-#include "driver/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 #include "system/binary_io.h"

@@ -6,9 +6,9 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/poscheck.h"
-#include "driver/game.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
 #include "support/fuzz_bodies.h"

@@ -1,4 +1,5 @@
-// Coordinate move text, four-field FEN output and the board diagram.
+// Coordinate move text, four-field FEN output and the board diagram: the
+// Board's own text forms, for the front ends, the readers and the log.
 #pragma once
 
 #include <cstdint>
@@ -12,11 +13,15 @@ constexpr int MoveTextSize = 6;
 // Longest four-field FEN with its NUL.
 constexpr int FenTextSize = 82;
 
+// Kinds 4..7 for a promotion letter of either case (q, n, r, b), else 0.
+int PromotionKind(char letter);
+
 // Writes the coordinate text of m (castling as the king's two-square move,
 // promotions with a lower-case letter) and a NUL; returns the NUL's address.
 char* MoveToText(char* out, Move m);
 // Decodes the first four or five characters of text against the game
-// snapshot; 0 when the text is no coordinate move. Legality is not examined.
+// snapshot, promotion letters in lower case; 0 when the text is no
+// coordinate move. Legality is not examined: that is IsLegalMove's.
 Move TextToMove(const char* text);
 // The same against the live Board; promotion letters of either case.
 Move TextToMoveOnBoard(const char* text);

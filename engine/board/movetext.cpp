@@ -1,4 +1,4 @@
-#include "notation/movetext.h"
+#include "board/movetext.h"
 
 #include <cstdio>
 
@@ -9,66 +9,66 @@ namespace kavrin {
 namespace {
 
 char* WriteSquare(char* out, int s) {
-    *out++ = static_cast<char>('a' + (s & 7));
-    *out++ = static_cast<char>('8' - (s >> 3));
+    *out++ = static_cast<char>('a' + ColumnOf(s));
+    *out++ = static_cast<char>('8' - RowOf(s));
     return out;
 }
 
 char LetterOf(unsigned code) { return code < sizeof PieceLetters - 1 ? PieceLetters[code] : '?'; }
 
-// Promotion kind without capture (4..7) for a letter, 0 for none.
-int PromotionKind(char c, bool upperCaseToo) {
-    switch (c) {
-        case 'q': return PromoteQueen;
-        case 'n': return PromoteKnight;
-        case 'r': return PromoteRook;
-        case 'b': return PromoteBishop;
-        default: break;
-    }
-    if (!upperCaseToo) return 0;
-    switch (c) {
-        case 'Q': return PromoteQueen;
-        case 'N': return PromoteKnight;
-        case 'R': return PromoteRook;
-        case 'B': return PromoteBishop;
-        default: return 0;
-    }
-}
-
-bool IsFile(char c) { return c >= 'a' && c <= 'h'; }
-bool IsRank(char c) { return c >= '1' && c <= '8'; }
-int SquareOf(char file, char rank) { return (file - 'a') + 8 * ('8' - rank); }
-
 // One decoder for both sources: the piece array, en-passant square and
 // castling flags of either the game snapshot or the Board. The characters are
 // examined in order, so a shorter text stops at its NUL.
 Move DecodeMoveText(const char* text, const uint8_t* pieces, int epSquare, unsigned castling, bool upperCaseToo) {
-    if (text == nullptr || !IsFile(text[0]) || !IsRank(text[1]) || !IsFile(text[2]) || !IsRank(text[3])) return 0;
+    if (text == nullptr || !IsFileLetter(text[0]) || !IsRankDigit(text[1]) || !IsFileLetter(text[2]) ||
+        !IsRankDigit(text[3]))
+        return 0;
     const int from = SquareOf(text[0], text[1]);
     const int to = SquareOf(text[2], text[3]);
 
     // Castling is decided by the rights alone; without the right a king's
     // two-square move is an ordinary king move.
-    if (from == 4 && (castling & 0x18)) {
-        if (to == 2 && (castling & 0x10)) return MakeMoveWord(from, to, BlackCastleQueen);
-        if (to == 6 && (castling & 0x08)) return MakeMoveWord(from, to, BlackCastleKing);
-    } else if (from == 60 && (castling & 0x03)) {
-        if (to == 58 && (castling & 0x02)) return MakeMoveWord(from, to, WhiteCastleQueen);
-        if (to == 62 && (castling & 0x01)) return MakeMoveWord(from, to, WhiteCastleKing);
+    if (from == 4 && (castling & CastleBlackFlags)) {
+        if (to == 2 && (castling & CastleBlackQueenFlag)) return MakeMoveWord(from, to, BlackCastleQueen);
+        if (to == 6 && (castling & CastleBlackKingFlag)) return MakeMoveWord(from, to, BlackCastleKing);
+    } else if (from == 60 && (castling & CastleWhiteFlags)) {
+        if (to == 58 && (castling & CastleWhiteQueenFlag)) return MakeMoveWord(from, to, WhiteCastleQueen);
+        if (to == 62 && (castling & CastleWhiteKingFlag)) return MakeMoveWord(from, to, WhiteCastleKing);
     }
 
     const bool targetOccupied = pieces[to] != Empty;
     if (pieces[from] > BlackPawn) return MakeMoveWord(from, to, targetOccupied ? Capture : Quiet);
 
     // A pawn or an empty square: a promotion letter decides the kind; any
-    // other fifth character is read as the end of a four-character text.
-    if (const int promotion = PromotionKind(text[4], upperCaseToo); promotion != 0)
+    // other fifth character (an upper-case letter too, unless allowed) is
+    // read as the end of a four-character text.
+    const bool letterAllowed = upperCaseToo || text[4] >= 'a';
+    if (const int promotion = letterAllowed ? PromotionKind(text[4]) : 0; promotion != 0)
         return MakeMoveWord(from, to, targetOccupied ? promotion + 4 : promotion);
     if (epSquare != 0 && to == epSquare) return MakeMoveWord(from, to, EnPassant);
     return MakeMoveWord(from, to, targetOccupied ? Capture : Quiet);
 }
 
 }  // namespace
+
+int PromotionKind(char letter) {
+    switch (letter) {
+        case 'Q':
+        case 'q':
+            return PromoteQueen;
+        case 'N':
+        case 'n':
+            return PromoteKnight;
+        case 'R':
+        case 'r':
+            return PromoteRook;
+        case 'B':
+        case 'b':
+            return PromoteBishop;
+        default:
+            return 0;
+    }
+}
 
 char* MoveToText(char* out, Move m) {
     static constexpr const char* castlingTexts[4] = {"e8g8", "e1g1", "e8c8", "e1c1"};
@@ -95,14 +95,14 @@ Move TextToMoveOnBoard(const char* text) {
 
 char* WriteFen(char* out) {
     for (int s = 0; s < 64; ++s) {
-        if (s > 0 && (s & 7) == 0) *out++ = '/';
+        if (s > 0 && ColumnOf(s) == 0) *out++ = '/';
         const unsigned code = board.pieceOn[s];
         if (code != Empty) {
             *out++ = LetterOf(code);
             continue;
         }
         int run = 1;
-        while ((s & 7) != 7 && board.pieceOn[s + 1] == Empty) {
+        while (ColumnOf(s) != 7 && board.pieceOn[s + 1] == Empty) {
             ++run;
             ++s;
         }
@@ -114,10 +114,10 @@ char* WriteFen(char* out) {
     if (board.castling == 0) {
         *out++ = '-';
     } else {
-        if (board.castling & 0x01) *out++ = 'K';
-        if (board.castling & 0x02) *out++ = 'Q';
-        if (board.castling & 0x08) *out++ = 'k';
-        if (board.castling & 0x10) *out++ = 'q';
+        if (board.castling & CastleWhiteKingFlag) *out++ = 'K';
+        if (board.castling & CastleWhiteQueenFlag) *out++ = 'Q';
+        if (board.castling & CastleBlackKingFlag) *out++ = 'k';
+        if (board.castling & CastleBlackQueenFlag) *out++ = 'q';
     }
     *out++ = ' ';
     if (board.epSquare != 0 && board.epSquare < 64)
@@ -130,7 +130,7 @@ char* WriteFen(char* out) {
 
 void PrintBoard(const uint8_t pieces[64]) {
     for (int i = 0; i < 64; ++i) {
-        if (i % 8 == 0) std::printf("\n%d ", 8 - i / 8);
+        if (ColumnOf(i) == 0) std::printf("\n%d ", 8 - RowOf(i));
         std::printf("%c ", LetterOf(pieces[i]));
     }
     std::printf("\n\n  A B C D E F G H\n");

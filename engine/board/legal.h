@@ -1,0 +1,33 @@
+// The one gate for moves from outside the search: the interface's moves, the
+// book's, the transposition table's ponder and variation moves, and the moves
+// of the PGN, GAME and SAN readers are accepted only when they pass here.
+#pragma once
+
+#include <cstdint>
+
+#include "board/types.h"
+
+namespace kavrin {
+
+// What the gate found for a move in the Board position.
+enum class Legality : uint8_t {
+    Legal,
+    // Not among the generated moves (the answers to check when in check);
+    // nothing is generated on a Board where play may not start.
+    NotGenerated,
+    // Generated, but the mover's king is attacked after it (or, castling,
+    // the king left or crossed an attacked square).
+    LeavesKingAttacked,
+};
+
+// Judges m in the Board position. 0 and the result markers are no moves. The
+// Board and the position history are left as they were; a full history is
+// no obstacle.
+Legality CheckMove(Move m);
+inline bool IsLegalMove(Move m) { return CheckMove(m) == Legality::Legal; }
+
+// Writes the legal moves of the Board position at out, in generation order,
+// and returns one past the last. out needs room for MaxGeneratedMoves entries.
+MoveEntry* GenerateLegalMoves(MoveEntry* out);
+
+}  // namespace kavrin
