@@ -91,6 +91,33 @@ void ConvertGameFile(std::ifstream& in, const char* gameName, bool setUpBoard, c
     std::printf("converted: %d games.\n", done);
 }
 
+// Shared body of pgn2pos and pgn2game: every game of the PGN input from the
+// initial position; a game that cannot be read, or that convert turns down
+// (it returns false), is skipped with a warning. A reader error is reported
+// and passed on.
+template <typename Convert>
+void ConvertPgnGames(std::ifstream& in, const char* pgnName, Convert convert) {
+    StartFromInitialPosition();
+    int converted = 0;
+    int skipped = 0;
+    try {
+        while (MoreInput(in)) {
+            if (ReadPgnGame(convertedGame, in) != 0 && convert(convertedGame)) {
+                ++converted;
+            } else {
+                ++skipped;
+                WarnSkipped(converted + skipped, pgnName);
+            }
+            in >> std::ws;
+        }
+    } catch (const GameFileError& error) {
+        in.close();
+        ReportPgnError(error, pgnName, converted, skipped);
+        throw;
+    }
+    ReportFinished(pgnName, converted, skipped);
+}
+
 }  // namespace
 
 void Pgn2Pos(const char* pgnName) {
@@ -112,26 +139,10 @@ void Pgn2Pos(const char* pgnName) {
         outs[i] = &files[i];
     }
 
-    StartFromInitialPosition();
-    int converted = 0;
-    int skipped = 0;
-    try {
-        while (MoreInput(in)) {
-            if (ReadPgnGame(convertedGame, in) != 0) {
-                WriteGamePositions(convertedGame, outs, PosPlyLimit);
-                ++converted;
-            } else {
-                ++skipped;
-                WarnSkipped(converted + skipped, pgnName);
-            }
-            in >> std::ws;
-        }
-    } catch (const GameFileError& error) {
-        in.close();
-        ReportPgnError(error, pgnName, converted, skipped);
-        throw;
-    }
-    ReportFinished(pgnName, converted, skipped);
+    ConvertPgnGames(in, pgnName, [&outs](const GameRecord& game) {
+        WriteGamePositions(game, outs, PosPlyLimit);
+        return true;
+    });
 }
 
 void Pgn2Game(const char* pgnName, const char* gameName, int& runningTotal) {
@@ -146,31 +157,15 @@ void Pgn2Game(const char* pgnName, const char* gameName, int& runningTotal) {
         return;
     }
 
-    StartFromInitialPosition();
-    int converted = 0;
-    int skipped = 0;
     GameIndex index;
-    try {
-        BuildGameIndex(index, games);
-        while (MoreInput(in)) {
-            if (ReadPgnGame(convertedGame, in) == 0 || IndexedGameStored(index, convertedGame, games)) {
-                ++skipped;
-                WarnSkipped(converted + skipped, pgnName);
-            } else {
-                WriteGameRecord(convertedGame, games);
-                AddToGameIndex(index, convertedGame);
-                ++runningTotal;
-                ++converted;
-            }
-            in >> std::ws;
-        }
-    } catch (const GameFileError& error) {
-        in.close();
-        games.close();
-        ReportPgnError(error, pgnName, converted, skipped);
-        throw;
-    }
-    ReportFinished(pgnName, converted, skipped);
+    BuildGameIndex(index, games);
+    ConvertPgnGames(in, pgnName, [&](const GameRecord& game) {
+        if (IndexedGameStored(index, game, games)) return false;
+        WriteGameRecord(game, games);
+        AddToGameIndex(index, game);
+        ++runningTotal;
+        return true;
+    });
 }
 
 void PgnList2Game(const char* listName, const char* gameName) {
