@@ -18,7 +18,6 @@
 #include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movetext.h"
-#include "board/tables.h"
 #include "driver/game.h"
 #include "support/engine_process.h"
 
@@ -63,10 +62,7 @@ std::vector<std::string> LinesOf(const std::string& output) {
 // moves are accepted only when they are legal there.
 class GameMirror {
   public:
-    GameMirror() {
-        BuildTables();
-        Reset(InitialFen);
-    }
+    GameMirror() { Reset(InitialFen); }
     void Reset(const char* fen) { ReadFen(fen); }
     // Plays the coordinate text when it is a legal move; false otherwise.
     bool Play(const std::string& text) {

@@ -19,7 +19,6 @@
 #include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "board/tables.h"
 #include "system/clock.h"
 #include "support/board_setup.h"
 #include "support/files.h"
@@ -283,7 +282,6 @@ class ProbePosition : public BookFiles {
   protected:
     void SetUp() override {
         BookFiles::SetUp();
-        BuildTables();
         ASSERT_TRUE(ReadFen(InitialFen));
     }
     void TearDown() override {

@@ -18,7 +18,6 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
 #include "system/log.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
@@ -55,8 +54,6 @@ struct Outcome {
 
 class ConvertersTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { BuildTables(); }
-
     void SetUp() override {
         home = fs::current_path();
         dir = fs::temp_directory_path() / ("kavrin_conv_" + std::to_string(::getpid()) + "_" +

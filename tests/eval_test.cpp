@@ -11,7 +11,6 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/pst.h"
-#include "board/tables.h"
 #include "search/eval_tables.h"
 #include "search/pawnhash.h"
 
@@ -20,8 +19,6 @@ namespace {
 
 class EvalTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { BuildTables(); }
-
     // Sets up the position with an empty pawn cache.
     static void Setup(const char* fen) {
         ASSERT_TRUE(ReadFen(fen)) << fen;

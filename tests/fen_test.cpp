@@ -58,10 +58,7 @@ bool SameState(const PositionState& a, const PositionState& b) {
            a.first.fiftyCounter == b.first.fiftyCounter && a.playable == b.playable;
 }
 
-class FenTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { BuildTables(); }
-};
+using FenTest = ::testing::Test;
 
 TEST_F(FenTest, InitialPosition) {
     ASSERT_TRUE(ReadFen(InitialFen));

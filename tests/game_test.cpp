@@ -72,7 +72,6 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
-#include "board/tables.h"
 #include "support/engine_process.h"
 
 namespace kavrin {
@@ -84,11 +83,6 @@ constexpr int Timeout = 20000;
 
 // The game position after the moves, computed in this process.
 bool PlayInProcess(const char* fen, const std::vector<std::string>& moves) {
-    static bool tablesBuilt = false;
-    if (!tablesBuilt) {
-        BuildTables();
-        tablesBuilt = true;
-    }
     if (!ReadFen(fen)) return false;
     for (const std::string& text : moves) {
         Move m = TextToMoveOnBoard(text.c_str());

@@ -8,7 +8,6 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/movetext.h"
-#include "board/tables.h"
 #include "support/board_setup.h"
 #include "support/random_positions.h"
 
@@ -32,10 +31,7 @@ Move Decode(const std::string& text, bool onBoard = false) {
     return onBoard ? TextToMoveOnBoard(copy.get()) : TextToMove(copy.get());
 }
 
-class MoveTextTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { BuildTables(); }
-};
+using MoveTextTest = ::testing::Test;
 
 TEST_F(MoveTextTest, MoveToTextOfEachKind) {
     EXPECT_EQ(Text(0xDF3E), "e1g1");

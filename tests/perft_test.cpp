@@ -15,7 +15,6 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/movegen.h"
-#include "board/tables.h"
 #include "support/board_setup.h"
 
 namespace kavrin {

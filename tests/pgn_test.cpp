@@ -11,7 +11,6 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
 #include "support/files.h"
 #include "system/log.h"
 
@@ -23,7 +22,6 @@ constexpr uint64_t Unset = 0;
 class PgnTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        BuildTables();
         logPath = (std::filesystem::temp_directory_path() / ("kavrin_pgn_test_" + std::to_string(::getpid()) + ".log"))
                       .string();
         logStream.close();

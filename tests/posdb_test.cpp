@@ -14,7 +14,6 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
 #include "book/commands.h"
 #include "support/board_setup.h"
 #include "support/files.h"
@@ -434,7 +433,6 @@ class DbShow : public test::InScratchFolder {
   protected:
     void SetUp() override {
         InScratchFolder::SetUp();
-        BuildTables();
         ASSERT_TRUE(ReadFen(InitialFen));
         key_ = board.hashKey;
         ASSERT_GT(key_, 2u);

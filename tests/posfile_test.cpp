@@ -14,7 +14,6 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
 #include "notation/pgn.h"
 
 namespace kavrin {
@@ -37,7 +36,6 @@ std::string Hex(uint64_t key) {
 
 class PosFileTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { BuildTables(); }
     void SetUp() override { ASSERT_TRUE(ReadFen(InitialFen)); }
 
     // Reads a PGN game into game (the Board returns to the initial position).

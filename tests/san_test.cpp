@@ -10,7 +10,6 @@
 #include "board/fen.h"
 #include "board/movetext.h"
 #include "notation/epd.h"
-#include "board/tables.h"
 #include "support/board_setup.h"
 
 namespace kavrin {
@@ -21,7 +20,6 @@ using test::Sq;
 
 class SanTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { BuildTables(); }
     static void Set(const char* fen) { ASSERT_TRUE(ReadFen(fen)) << fen; }
 };
 

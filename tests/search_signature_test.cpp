@@ -9,7 +9,6 @@
 #include <string>
 
 #include "../bench/search_positions.h"
-#include "board/tables.h"
 
 namespace kavrin {
 namespace {
@@ -55,7 +54,6 @@ TEST(SearchSignature, FileRecordsEveryPositionAtBothDepths) {
 }
 
 TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
-    BuildTables();
     const auto test = ReadSection("test");
     ASSERT_EQ(test.size(), std::size(bench::SearchPositions));
     int index = 0;
@@ -67,7 +65,6 @@ TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
 }
 
 TEST(SearchSignature, SearchingAgainAfterAPositionReadGivesTheSameCount) {
-    BuildTables();
     const bench::SearchPosition& p = bench::SearchPositions[4];
     const uint32_t first = bench::SearchFixedDepth(p, 5).nodes;
     // A different game in between leaves table, history and killers behind,

@@ -20,7 +20,6 @@
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "board/perft.h"
-#include "board/tables.h"
 #include "board/movetext.h"
 #include "driver/thinking.h"
 #include "search/alphabeta.h"
@@ -48,7 +47,6 @@ constexpr const char* Middlegame = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPP
 class SearchTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        BuildTables();
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         dup2(fds[0], STDIN_FILENO);
@@ -443,7 +441,6 @@ std::string PlayFirstLegalMove() {
 // A short game through the interface: the engine answers "go" and each
 // scripted reply with legal moves and prints its thinking lines.
 TEST(SearchGame, EngineThinksAndPlaysLegalMovesUnderATimeControl) {
-    BuildTables();
     ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -"));
     currentPly = plyStack;
     test::EngineProcess engine{KAVRIN_BINARY};

@@ -5,13 +5,10 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
 
 namespace kavrin::test {
 
 void SetUpPosition(const char* fen) {
-    static const bool built = (BuildTables(), true);
-    (void)built;
     ASSERT_TRUE(ReadFen(fen)) << fen;
     currentPly = plyStack;
 }

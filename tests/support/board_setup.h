@@ -11,8 +11,8 @@
 
 namespace kavrin::test {
 
-// Builds the tables on first use, reads fen (a failed read fails the test)
-// and points the current ply record at the bottom of the stack.
+// Reads fen (a failed read fails the test) and points the current ply record
+// at the bottom of the stack.
 void SetUpPosition(const char* fen);
 
 // Square number from its name, e.g. "e4" (a8 = 0, h1 = 63).
