@@ -10,14 +10,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "book/book.h"
 #include "book/commands.h"
 #include "book/posdb.h"
-#include "support/board_setup.h"
 #include "support/files.h"
 
 namespace kavrin {
@@ -27,16 +25,8 @@ using test::ReadFileBytes;
 using test::WriteDatabase;
 using test::WriteFileBytes;
 
-class BookBuild : public test::InScratchFolder {
+class BookBuild : public test::InScratchFolderWithBooks {
   protected:
-    void SetUp() override {
-        InScratchFolder::SetUp();
-        books = std::make_unique<BookSet>();
-    }
-    void TearDown() override {
-        books.reset();
-        InScratchFolder::TearDown();
-    }
     static PositionRecord Record(uint64_t key, uint32_t w, uint32_t b, uint32_t d, int ply) {
         PositionRecord r{};
         r.key = key;
@@ -71,8 +61,6 @@ class BookBuild : public test::InScratchFolder {
         *ok = GenerateBook(BookBaseNames[side], db.file[side], side, *books);
         return testing::internal::GetCapturedStdout();
     }
-
-    std::unique_ptr<BookSet> books;
 };
 
 TEST(BookSelection, ThresholdsAreInclusive) {
@@ -142,8 +130,7 @@ TEST_F(BookBuild, BuiltBookAnswersForItsKeysOnly) {
     bool ok = false;
     Generate("w.db", 1, &ok);
     ASSERT_TRUE(ok);
-    WriteFileBytes("bookbtm.mbx", std::string(BookIndexBytes, '\0'));
-    WriteFileBytes("bookbtm.mbk", "");
+    test::WriteEmptyBook("bookbtm");
     BookSet loaded;
     ASSERT_TRUE(loaded.Load()) << loaded.message;
     int kept = 0;
@@ -179,8 +166,7 @@ TEST_F(BookBuild, OlderLongerRecordFileKeepsItsTailOutsideTheIndex) {
     EXPECT_EQ(records.substr(2 * BookRecordSize), std::string(8 * BookRecordSize, '\x55'));
     EXPECT_EQ(ReadFileBytes("bookbtm.mbx").size(), static_cast<size_t>(BookIndexBytes));
     EXPECT_EQ(ReadIndex("bookbtm.mbx").back(), 2u);
-    WriteFileBytes("bookwtm.mbx", std::string(BookIndexBytes, '\0'));
-    WriteFileBytes("bookwtm.mbk", "");
+    test::WriteEmptyBook("bookwtm");
     BookSet loaded;
     ASSERT_TRUE(loaded.Load()) << loaded.message;
     EXPECT_TRUE(BookContains(loaded.book[0], 0x20));

@@ -4,7 +4,6 @@
 #include "notation/converters.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,11 +17,11 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "system/log.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
 #include "support/engine_process.h"
 #include "support/files.h"
+#include "system/log.h"
 
 namespace kavrin {
 namespace {
@@ -52,15 +51,10 @@ struct Outcome {
     std::string error;
 };
 
-class ConvertersTest : public ::testing::Test {
+class ConvertersTest : public test::InScratchFolder {
   protected:
     void SetUp() override {
-        home = fs::current_path();
-        dir = fs::temp_directory_path() / ("kavrin_conv_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::current_path(dir);
+        InScratchFolder::SetUp();
         logStream.close();
         logStream.clear();
         logStream.open("Kavrin.log");
@@ -68,9 +62,7 @@ class ConvertersTest : public ::testing::Test {
     void TearDown() override {
         logStream.close();
         logStream.clear();
-        fs::current_path(home);
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
+        InScratchFolder::TearDown();
     }
 
     static Outcome Run(const std::function<void()>& call) {
@@ -127,9 +119,6 @@ class ConvertersTest : public ::testing::Test {
         EXPECT_EQ(gamePly, 1);
         EXPECT_EQ(currentPly, plyStack);
     }
-
-    fs::path home;
-    fs::path dir;
 };
 
 std::string Progress(int count) {

@@ -36,20 +36,12 @@ int Count(const std::string& data) {
     return CountGameRecords(in);
 }
 
-// A GAME file in a temporary directory, opened as the converters open it.
-class GameFileTest : public ::testing::Test {
+// A GAME file in a scratch folder, opened as the converters open it.
+class GameFileTest : public test::InScratchFolder {
   protected:
-    void SetUp() override {
-        path = (std::filesystem::temp_directory_path() /
-                ("kavrin_gamefile_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".game"))
-                   .string();
-        std::filesystem::remove(path);
-    }
-    void TearDown() override { std::filesystem::remove(path); }
     void WriteRaw(const std::string& data) { test::WriteFileBytes(path, data); }
     std::fstream Open() { return std::fstream(path, std::ios::in | std::ios::out | std::ios::app | std::ios::binary); }
-    std::string path;
+    const std::string path = "records.game";
 };
 
 TEST(GameRecordLayout, LittleEndianHeaderAndMoves) {

@@ -15,7 +15,6 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "book/commands.h"
-#include "support/board_setup.h"
 #include "support/files.h"
 
 namespace kavrin {

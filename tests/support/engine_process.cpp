@@ -50,9 +50,7 @@ void EngineProcess::WriteFile(const std::string& name, const std::string& conten
 }
 
 void EngineProcess::WriteEmptyBooks() const {
-    const std::string index(BookIndexBytes, '\0');
-    for (const char* name : {"bookbtm.mbx", "bookwtm.mbx"}) WriteFile(name, index);
-    for (const char* name : {"bookbtm.mbk", "bookwtm.mbk"}) WriteFile(name, "");
+    for (const char* baseName : BookBaseNames) WriteEmptyBook(directory_ + "/" + baseName);
 }
 
 std::string EngineProcess::ReadFile(const std::string& name) const { return ReadFileBytes(directory_ + "/" + name); }

@@ -1,13 +1,41 @@
-// Whole files for the tests of the file formats: bytes read and written as
-// they are, and position databases written from their records.
+// Files for the tests of the file formats: a scratch folder that a test works
+// in, bytes read and written as they are, position databases written from
+// their records, and empty books.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "book/book.h"
 #include "book/posdb.h"
 
 namespace kavrin::test {
+
+// Runs each test in a fresh folder below /tmp, made the working directory
+// for the test and removed with everything in it afterwards.
+class InScratchFolder : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    const std::string& Folder() const { return folder_; }
+
+  private:
+    std::string folder_;
+    std::string previous_;
+};
+
+// A scratch folder and a book set of the test's own (on the heap: the
+// indexes are large), gone before the folder is.
+class InScratchFolderWithBooks : public InScratchFolder {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::unique_ptr<BookSet> books;
+};
 
 // The file's bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& name);
@@ -15,5 +43,7 @@ std::string ReadFileBytes(const std::string& name);
 void WriteFileBytes(const std::string& name, const std::string& bytes);
 // A position database holding records in this order, then tail.
 void WriteDatabase(const std::string& name, const std::vector<PositionRecord>& records, const std::string& tail = "");
+// A valid book without positions: baseName.mbx all zero, baseName.mbk empty.
+void WriteEmptyBook(const std::string& baseName);
 
 }  // namespace kavrin::test
