@@ -17,6 +17,7 @@
 #include "book/commands.h"
 #include "book/posdb.h"
 #include "support/files.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
@@ -57,9 +58,7 @@ class BookBuild : public test::InScratchFolderWithBooks {
         PositionDatabase db;
         EXPECT_TRUE(side == 1 ? db.Open(dbName.c_str(), "unused_black.db")
                               : db.Open("unused_white.db", dbName.c_str()));
-        testing::internal::CaptureStdout();
-        *ok = GenerateBook(BookBaseNames[side], db.file[side], side, *books);
-        return testing::internal::GetCapturedStdout();
+        return test::StdoutOf([&] { *ok = GenerateBook(BookBaseNames[side], db.file[side], side, *books); });
     }
 };
 
@@ -185,9 +184,7 @@ TEST_F(BookBuild, RecordsOutOfKeyOrderStayOutOfTheBook) {
 }
 
 TEST_F(BookBuild, BookCreateOnMissingDatabasesBuildsEmptyBooks) {
-    testing::internal::CaptureStdout();
-    BookCreateCommand();
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { BookCreateCommand(); });
     EXPECT_EQ(out, "Generating bookbtm...\nbookbtm: nan\nGenerating bookwtm...\nbookwtm: nan\ncreated.\n");
     EXPECT_EQ(access("white.db", F_OK), 0);
     EXPECT_EQ(access("black.db", F_OK), 0);
@@ -199,9 +196,7 @@ TEST_F(BookBuild, BookThatCannotBeCreatedIsReportedAndTheOtherIsStillBuilt) {
     ASSERT_EQ(mkdir("bookbtm.mbx", 0700), 0);
     ASSERT_EQ(mkdir("bookwtm.mbk", 0700), 0);
     WriteDatabase("white.db", {Record(0x10, 0, 1, 0, 2)});
-    testing::internal::CaptureStdout();
-    BookCreateCommand();
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { BookCreateCommand(); });
     EXPECT_EQ(out,
               "Generating bookbtm...\nCannot create index file: 'bookbtm.mbx'\n"
               "Generating bookwtm...\nCannot create file: 'bookwtm.mbk'\ncreated.\n");
@@ -209,9 +204,7 @@ TEST_F(BookBuild, BookThatCannotBeCreatedIsReportedAndTheOtherIsStillBuilt) {
 
 TEST_F(BookBuild, BookCreateReportsDatabasesThatCannotBeOpened) {
     ASSERT_EQ(mkdir("black.db", 0000), 0);
-    testing::internal::CaptureStdout();
-    BookCreateCommand();
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { BookCreateCommand(); });
     // Refused at the open or at the first read, with the same message.
     EXPECT_EQ(out, "Cannot open file: black.db\n\n");
     EXPECT_EQ(access("bookbtm.mbx", F_OK), -1);

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,23 +20,17 @@
 #include "notation/pgn.h"
 #include "support/engine_process.h"
 #include "support/files.h"
-#include "system/log.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Lines;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
 const std::string RealGames = KAVRIN_TEST_DATA "/games.pgn";
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 int Occurrences(const std::string& text, const std::string& part) {
     int n = 0;
@@ -51,29 +44,18 @@ struct Outcome {
     std::string error;
 };
 
+// Each test in a scratch folder of its own, with the log in a string.
 class ConvertersTest : public test::InScratchFolder {
   protected:
-    void SetUp() override {
-        InScratchFolder::SetUp();
-        logStream.close();
-        logStream.clear();
-        logStream.open("Kavrin.log");
-    }
-    void TearDown() override {
-        logStream.close();
-        logStream.clear();
-        InScratchFolder::TearDown();
-    }
-
     static Outcome Run(const std::function<void()>& call) {
         Outcome outcome;
-        testing::internal::CaptureStdout();
-        try {
-            call();
-        } catch (const GameFileError& e) {
-            outcome.error = e.text;
-        }
-        outcome.printed = testing::internal::GetCapturedStdout();
+        outcome.printed = test::StdoutOf([&] {
+            try {
+                call();
+            } catch (const GameFileError& e) {
+                outcome.error = e.text;
+            }
+        });
         return outcome;
     }
     static Outcome ToGame(const std::string& pgn, const std::string& game) {
@@ -91,12 +73,13 @@ class ConvertersTest : public test::InScratchFolder {
         std::ifstream in(RealGames);
         EXPECT_TRUE(ReadFen(InitialFen));
         GameRecord game{};
-        testing::internal::CaptureStdout();
-        while (in.good() && in.peek() != EOF) {
-            if (ReadPgnGame(game, in) != 0) games.push_back(game);
-            in >> std::ws;
-        }
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no game is given up";
+        const std::string printed = test::StdoutOf([&] {
+            while (in.good() && in.peek() != EOF) {
+                if (ReadPgnGame(game, in) != 0) games.push_back(game);
+                in >> std::ws;
+            }
+        });
+        EXPECT_EQ(printed, "") << "no game is given up";
         return games;
     }
     static bool SameGame(const GameRecord& a, const GameRecord& b) {
@@ -119,6 +102,8 @@ class ConvertersTest : public test::InScratchFolder {
         EXPECT_EQ(gamePly, 1);
         EXPECT_EQ(currentPly, plyStack);
     }
+
+    test::LogCapture log;
 };
 
 std::string Progress(int count) {
@@ -163,7 +148,7 @@ TEST_F(ConvertersTest, RealGamesRoundTripWithoutSkips) {
     EXPECT_EQ(first.error, "");
     EXPECT_EQ(first.printed, warnings + "converted: " + d + " games. (skipped: " + std::to_string(n - distinct) +
                                  ")\nfile: " + RealGames + " \t\tfinished\n");
-    EXPECT_NE(ReadFileBytes("Kavrin.log").find("<<< OK:\t" + RealGames + "\t>>>\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("<<< OK:\t" + RealGames + "\t>>>\n"), std::string::npos);
     ExpectInitialPosition();
 
     const Outcome back = Run([] { Game2Pgn("first.game", "back.pgn"); });
@@ -335,10 +320,7 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
         SCOPED_TRACE(damage.name);
         WriteFileBytes("damaged.pgn", ThreeGames + std::string("\n") + damage.tail + "\n" + ThreeGames);
         fs::remove("damaged.game");
-        fs::remove("Kavrin.log");
-        logStream.close();
-        logStream.clear();
-        logStream.open("Kavrin.log");
+        log.Clear();
         const Outcome outcome = ToGame("damaged.pgn", "damaged.game");
         EXPECT_EQ(outcome.error, damage.error);
         const std::string report =
@@ -346,10 +328,10 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
         ASSERT_GE(outcome.printed.size(), report.size());
         EXPECT_EQ(outcome.printed.substr(outcome.printed.size() - report.size()), report);
         EXPECT_EQ(fs::file_size("damaged.game"), 16u + 10u + 10u) << "the three games before stay written";
-        const std::string log = ReadFileBytes("Kavrin.log");
-        EXPECT_NE(log.find(std::string("converted: 3\tskipped: 0\nERROR: ") + damage.error + "\n"), std::string::npos)
-            << log;
-        EXPECT_EQ(log.find("<<< OK:"), std::string::npos);
+        EXPECT_NE(log.Text().find(std::string("converted: 3\tskipped: 0\nERROR: ") + damage.error + "\n"),
+                  std::string::npos)
+            << log.Text();
+        EXPECT_EQ(log.Text().find("<<< OK:"), std::string::npos);
         ExpectInitialPosition();
 
         // pgn2pos reports the same way and keeps the lines already written.

@@ -59,10 +59,11 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 // End to end: the engine plays under a scripted interface that waits for each
 // reply before it sends more (input waiting on stdin stops a search).
 
+#include <sys/wait.h>
+
 #include <chrono>
 #include <cstdio>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -73,11 +74,13 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "support/engine_process.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
 
 using test::EngineProcess;
+using test::Lines;
 
 constexpr int Timeout = 20000;
 
@@ -127,13 +130,6 @@ std::string ReplyLeadingTo(const std::string& fen) {
         if (fen == after) return text;
     }
     return "";
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 // Index of the first log line at or after `from` that begins with prefix.

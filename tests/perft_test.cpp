@@ -16,6 +16,7 @@
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "support/board_setup.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
@@ -188,10 +189,7 @@ TEST(PerftPositions, BoardWithoutBothKingsCountsNothing) {
 
 // The report, with the time field checked for its form only.
 std::string PerftReport(int depth) {
-    testing::internal::CaptureStdout();
-    RunPerft(depth);
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return test::StdoutOf([&] { RunPerft(depth); });
 }
 
 std::string MaskDurations(const std::string& report) {

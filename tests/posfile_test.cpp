@@ -15,18 +15,14 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "notation/pgn.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
 
 constexpr const char* InitialPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using test::Lines;
 
 std::string Hex(uint64_t key) {
     char text[32];
@@ -41,9 +37,8 @@ class PosFileTest : public ::testing::Test {
     // Reads a PGN game into game (the Board returns to the initial position).
     void ReadGame(const std::string& pgn) {
         std::istringstream in(pgn);
-        testing::internal::CaptureStdout();
-        const GameHeader bits = ReadPgnGame(game, in);
-        testing::internal::GetCapturedStdout();
+        GameHeader bits = 0;
+        test::StdoutOf([&] { bits = ReadPgnGame(game, in); });
         ASSERT_NE(bits, 0) << pgn;
     }
     static std::string KnightShuffle(int plies, const char* result) {
@@ -111,16 +106,16 @@ TEST_F(PosFileTest, SplitFollowsTheFirstHexDigit) {
     ASSERT_TRUE(pgn.is_open());
     int games = 0;
     size_t expectedLines = 0;
-    testing::internal::CaptureStdout();
-    while (pgn.good() && pgn.peek() != EOF) {
-        if (ReadPgnGame(game, pgn) != 0) {
-            WriteGamePositions(game, outs, PosPlyLimit);
-            ++games;
-            expectedLines += static_cast<size_t>(std::min(game.PlyCount(), PosPlyLimit));
+    test::StdoutOf([&] {
+        while (pgn.good() && pgn.peek() != EOF) {
+            if (ReadPgnGame(game, pgn) != 0) {
+                WriteGamePositions(game, outs, PosPlyLimit);
+                ++games;
+                expectedLines += static_cast<size_t>(std::min(game.PlyCount(), PosPlyLimit));
+            }
+            pgn >> std::ws;
         }
-        pgn >> std::ws;
-    }
-    testing::internal::GetCapturedStdout();
+    });
     ASSERT_GT(games, 10);
     size_t total = 0;
     int used = 0;

@@ -11,6 +11,7 @@
 #include "board/movetext.h"
 #include "notation/epd.h"
 #include "support/board_setup.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
@@ -206,10 +207,13 @@ TEST_F(SanTest, PromotionLetterKinds) {
 
 class EpdTest : public SanTest {
   protected:
-    // The position text as "setboard" reads it: the fields, then the operation.
-    static bool ReadFen(const char* text) {
-        const char* operations = nullptr;
-        return kavrin::ReadFen(text, &operations) && CheckEpdOperation(operations);
+    // Reads the position text as "setboard" does (the fields, then the
+    // operation), expecting it taken or refused; returns what the read printed.
+    static std::string Read(const std::string& text, bool taken) {
+        return test::StdoutOf([&] {
+            const char* operations = nullptr;
+            EXPECT_EQ(ReadFen(text.c_str(), &operations) && CheckEpdOperation(operations), taken) << text;
+        });
     }
 };
 
@@ -234,27 +238,17 @@ TEST_F(EpdTest, ScanFindsOnlyTheFirstAOrB) {
 }
 
 TEST_F(EpdTest, ReadFenChecksTheOperationMove) {
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - bm Nf3;"));
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - am Nf3;"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 bm Nf4;"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning cannot recognize move: Nf4\r\n");
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - am Zz9;"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning cannot recognize move: Zz9\r\n");
-
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - bm Nf4"));
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - id \"abc\"; bm Nf4;"));
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - bm Nf4xxxxxxx;"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - ";
+    EXPECT_EQ(Read(start + "bm Nf3;", true), "");
+    EXPECT_EQ(Read(start + "am Nf3;", true), "");
+    EXPECT_EQ(Read(start + "0 1 bm Nf4;", false), "Warning cannot recognize move: Nf4\r\n");
+    EXPECT_EQ(Read(start + "am Zz9;", false), "Warning cannot recognize move: Zz9\r\n");
+    // Operations that are not read: not closed, not first, ten characters.
+    EXPECT_EQ(Read(start + "bm Nf4", true), "");
+    EXPECT_EQ(Read(start + "id \"abc\"; bm Nf4;", true), "");
+    EXPECT_EQ(Read(start + "bm Nf4xxxxxxx;", true), "");
     // The rejected position itself was read completely.
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadFen("4k3/8/8/8/8/8/8/4K3 b - - bm Nf6;"));
-    testing::internal::GetCapturedStdout();
+    Read("4k3/8/8/8/8/8/8/4K3 b - - bm Nf6;", false);
     EXPECT_EQ(sideToMove, Black);
     EXPECT_EQ(board.kingSquare[White], 60);
 }

@@ -3,6 +3,7 @@
 // cutoffs, the thinking line and the log lines, stopping on input and on
 // time, the reset of all search state, and the cut for a full history.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -11,7 +12,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include <unistd.h>
 
 #include "board/board.h"
 #include "board/fen.h"
@@ -20,7 +20,6 @@
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "board/perft.h"
-#include "board/movetext.h"
 #include "driver/thinking.h"
 #include "search/alphabeta.h"
 #include "search/control.h"
@@ -30,9 +29,9 @@
 #include "search/reset.h"
 #include "search/root.h"
 #include "search/tt.h"
-#include "system/clock.h"
-#include "system/log.h"
 #include "support/engine_process.h"
+#include "support/text.h"
+#include "system/clock.h"
 
 namespace kavrin {
 namespace {
@@ -42,8 +41,8 @@ constexpr const char* MateInTwo = "r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP
 constexpr const char* MateInThree = "r1b1kb1r/pppp1ppp/5q2/4n3/3KP3/2N3PN/PPP4P/R1BQ1B1R b kq -";
 constexpr const char* Middlegame = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
 
-// Standard input is a pipe the test writes to; the log stream is redirected
-// into a string; standard output can be captured into a file.
+// Standard input is a pipe the test writes to; the log stream goes into a
+// string, and standard output of a search can be captured.
 class SearchTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -54,7 +53,6 @@ protected:
     }
 
     void SetUp() override {
-        savedLog = static_cast<std::ostream&>(logStream).rdbuf(&logText);
         // The searches report as the xboard front end's do.
         searchHooks = XboardSearchHooks;
         searchLimits = SearchLimits{};
@@ -64,7 +62,6 @@ protected:
         searchLimits.movesToGo = 0;
         searchLimits.maxDepth = 4;
     }
-    void TearDown() override { static_cast<std::ostream&>(logStream).rdbuf(savedLog); }
 
     // A fresh position, as "setboard" sets it up: the search forgets the old ones.
     static void SetUpPosition(const char* fen) {
@@ -82,23 +79,9 @@ protected:
         ++gamePly;
     }
 
-    // Runs a search with standard output going to a file; returns the text.
-    std::string SearchCapturingOutput(Move* best) {
-        std::fflush(stdout);
-        std::FILE* capture = std::tmpfile();
-        const int savedOut = dup(STDOUT_FILENO);
-        dup2(fileno(capture), STDOUT_FILENO);
-        *best = IterativeDeepening();
-        std::fflush(stdout);
-        dup2(savedOut, STDOUT_FILENO);
-        close(savedOut);
-        std::rewind(capture);
-        std::string text;
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, capture)) > 0) text.append(buffer, n);
-        std::fclose(capture);
-        return text;
+    // Runs a search; returns what it printed.
+    static std::string SearchCapturingOutput(Move* best) {
+        return test::StdoutOf([&] { *best = IterativeDeepening(); });
     }
 
     static std::string Text(Move m) {
@@ -108,8 +91,7 @@ protected:
     }
 
     static int inputWriter;
-    std::stringbuf logText;
-    std::streambuf* savedLog = nullptr;
+    test::LogCapture log;
 };
 
 int SearchTest::inputWriter = -1;
@@ -121,7 +103,7 @@ TEST_F(SearchTest, MateInOneScoresMateValueMinusOneAndShowsTheMateMarker) {
     EXPECT_EQ(Text(best), "h5f7");
     EXPECT_EQ(searchResult.bestScore, MateValue - 1);
     EXPECT_NE(out.find("h5f7 # \n"), std::string::npos) << out;
-    EXPECT_NE(logText.str().find("--- MATE: 8099\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("--- MATE: 8099\n"), std::string::npos);
 }
 
 TEST_F(SearchTest, MateInTwoAndThreeScoreByTheMatingPly) {
@@ -167,7 +149,7 @@ TEST_F(SearchTest, StalemateAtTheRootEndsAtOnceWithItsMarker) {
     EXPECT_EQ(best, ResultStalemate);
     EXPECT_EQ(searchResult.bestScore, 0);
     EXPECT_EQ(out, "");
-    EXPECT_NE(logText.str().find("-----STALEMATED---\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("-----STALEMATED---\n"), std::string::npos);
 }
 
 TEST_F(SearchTest, DrawnRootReturnsTheDrawMarkerWithoutSearching) {
@@ -176,7 +158,7 @@ TEST_F(SearchTest, DrawnRootReturnsTheDrawMarkerWithoutSearching) {
     std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, ResultInsufficientMaterial);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(logText.str(), "");
+    EXPECT_EQ(log.Text(), "");
 
     SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
     for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"}) PlayMove(m);
@@ -184,7 +166,7 @@ TEST_F(SearchTest, DrawnRootReturnsTheDrawMarkerWithoutSearching) {
     EXPECT_EQ(best, ResultRepetition);
     EXPECT_EQ(searchResult.bestScore, 0);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(logText.str(), "");
+    EXPECT_EQ(log.Text(), "");
 }
 
 // A deep exact table entry for the node is a cutoff, unless its move would
@@ -224,22 +206,22 @@ TEST_F(SearchTest, ThinkingLineAndLogLinesOfOneSearch) {
     char expected[128];
     std::snprintf(expected, sizeof expected, "    2     8099     0     %d  h5f7 # \n", static_cast<int>(nodeCount));
     EXPECT_EQ(out, expected);
-    EXPECT_EQ(logText.str(),
+    EXPECT_EQ(log.Text(),
               "---------- brak hm na poczatku!!!\n"
               "-FEN:\tr1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -\n"
               "-E: 2:\t8099\th5f7 # \n"
               "--- MATE: 8099\n");
 
-    logText.str("");
+    log.Clear();
     searchLimits.untimed = searchLimits.pondering = true;
     out = SearchCapturingOutput(&best);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(logText.str(), "---------- mate score from hash!!! m:" + std::to_string(best) +
-                                 "\n"
-                                 "-FEN:\tr1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -\n"
-                                 "-PONDER:\n"
-                                 "-E: 2:\t8099\th5f7 # \n"
-                                 "--- MATE: 8099\n");
+    EXPECT_EQ(log.Text(), "---------- mate score from hash!!! m:" + std::to_string(best) +
+                              "\n"
+                              "-FEN:\tr1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -\n"
+                              "-PONDER:\n"
+                              "-E: 2:\t8099\th5f7 # \n"
+                              "--- MATE: 8099\n");
 }
 
 TEST_F(SearchTest, ThinkingLinesGrowByOneIterationEach) {
@@ -344,7 +326,7 @@ TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
     EXPECT_EQ(ponderRecord.killer1, 0x0123);
     ponderRecord.killer1 = 0;
     SearchCapturingOutput(&best);
-    EXPECT_NE(logText.str().find("---------- brak hm na poczatku!!!\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("---------- brak hm na poczatku!!!\n"), std::string::npos);
 }
 
 // A game that has nearly filled the position history: the search line is
@@ -362,14 +344,14 @@ TEST_F(SearchTest, NearlyFullHistoryCutsTheLineOrRefuses) {
         EXPECT_LE(deepestSearchPly, HistorySize - 2 - used);
     }
     SetUpPosition(Middlegame);
-    logText.str("");
+    log.Clear();
     history[HistorySize - 2] = history[0];
     historyTop = history + HistorySize - 2;
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, 0);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(logText.str(), "---------- no history room for a search\n");
+    EXPECT_EQ(log.Text(), "---------- no history room for a search\n");
     SetUpPosition(Middlegame);
 }
 
