@@ -15,10 +15,9 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/legal.h"
-#include "board/makemove.h"
 #include "board/movetext.h"
 #include "driver/game.h"
+#include "support/board_setup.h"
 #include "support/engine_process.h"
 #include "support/text.h"
 
@@ -59,11 +58,7 @@ class GameMirror {
     void Reset(const char* fen) { ReadFen(fen); }
     // Plays the coordinate text when it is a legal move; false otherwise.
     bool Play(const std::string& text) {
-        const Move m = TextToMoveOnBoard(text.c_str());
-        if (m == 0 || !IsLegalMove(m)) return false;
-        PlyRecord scratch{};
-        SaveForMake(&scratch);
-        MakeMove(m, &scratch);
+        if (!PlayIfLegal(text)) return false;
         // A long game is carried on from its position alone, so the history
         // never fills.
         if (HistoryIndex() > HistorySize / 2) {
@@ -76,10 +71,7 @@ class GameMirror {
     // Some legal move of the position, as text; empty when there is none.
     std::string AnyMove() const {
         const Move m = FirstLegalMove();
-        if (m == 0) return "";
-        char text[MoveTextSize];
-        MoveToText(text, m);
-        return text;
+        return m == 0 ? "" : MoveText(m);
     }
 };
 

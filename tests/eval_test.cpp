@@ -13,6 +13,7 @@
 #include "board/pst.h"
 #include "search/eval_tables.h"
 #include "search/pawnhash.h"
+#include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
@@ -21,7 +22,7 @@ class EvalTest : public ::testing::Test {
   protected:
     // Sets up the position with an empty pawn cache.
     static void Setup(const char* fen) {
-        ASSERT_TRUE(ReadFen(fen)) << fen;
+        test::SetUpPosition(fen);
         ClearPawnHash();
     }
     static int Eval(const char* fen) {

@@ -71,8 +71,8 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 #include "board/fen.h"
 #include "board/legal.h"
 #include "board/makemove.h"
-#include "board/movegen.h"
 #include "board/movetext.h"
+#include "support/board_setup.h"
 #include "support/engine_process.h"
 #include "support/text.h"
 
@@ -80,7 +80,9 @@ namespace kavrin {
 namespace {
 
 using test::EngineProcess;
+using test::LegalMoveTexts;
 using test::Lines;
+using test::PlayIfLegal;
 
 constexpr int Timeout = 20000;
 
@@ -88,11 +90,7 @@ constexpr int Timeout = 20000;
 bool PlayInProcess(const char* fen, const std::vector<std::string>& moves) {
     if (!ReadFen(fen)) return false;
     for (const std::string& text : moves) {
-        Move m = TextToMoveOnBoard(text.c_str());
-        if (!IsLegalMove(m)) return false;
-        PlyRecord ply{};
-        SaveForMake(&ply);
-        MakeMove(m, &ply);
+        if (!PlayIfLegal(text)) return false;
     }
     return true;
 }
@@ -102,19 +100,6 @@ std::string HashLine() {
     std::snprintf(text, sizeof text, "%x %x", static_cast<unsigned>(board.hashKey >> 32),
                   static_cast<unsigned>(board.hashKey & 0xFFFFFFFFu));
     return text;
-}
-
-// The legal moves of the in-process position, as text.
-std::vector<std::string> LegalMoveTexts() {
-    std::vector<std::string> texts;
-    MoveEntry list[MaxGeneratedMoves];
-    MoveEntry* end = GenerateLegalMoves(list);
-    for (MoveEntry* e = list; e != end; ++e) {
-        char text[MoveTextSize];
-        MoveToText(text, e->move);
-        texts.push_back(text);
-    }
-    return texts;
 }
 
 // The reply that leads from the in-process position to the position of fen.

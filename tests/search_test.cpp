@@ -15,9 +15,6 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/legal.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
 #include "board/movetext.h"
 #include "board/perft.h"
 #include "driver/thinking.h"
@@ -29,6 +26,7 @@
 #include "search/reset.h"
 #include "search/root.h"
 #include "search/tt.h"
+#include "support/board_setup.h"
 #include "support/engine_process.h"
 #include "support/text.h"
 #include "system/clock.h"
@@ -65,29 +63,19 @@ protected:
 
     // A fresh position, as "setboard" sets it up: the search forgets the old ones.
     static void SetUpPosition(const char* fen) {
-        ASSERT_TRUE(ReadFen(fen));
+        test::SetUpPosition(fen);
         ResetSearchState();
-        currentPly = plyStack;
     }
 
     // Plays a game move on the Board as the driver does.
     static void PlayMove(const char* text) {
-        const Move m = TextToMoveOnBoard(text);
-        ASSERT_NE(m, 0) << text;
-        SaveForMake(currentPly);
-        MakeMove(m, currentPly);
+        ASSERT_TRUE(test::PlayIfLegal(text)) << text;
         ++gamePly;
     }
 
     // Runs a search; returns what it printed.
     static std::string SearchCapturingOutput(Move* best) {
         return test::StdoutOf([&] { *best = IterativeDeepening(); });
-    }
-
-    static std::string Text(Move m) {
-        char text[MoveTextSize];
-        MoveToText(text, m);
-        return text;
     }
 
     static int inputWriter;
@@ -100,7 +88,7 @@ TEST_F(SearchTest, MateInOneScoresMateValueMinusOneAndShowsTheMateMarker) {
     SetUpPosition(MateInOne);
     Move best;
     const std::string out = SearchCapturingOutput(&best);
-    EXPECT_EQ(Text(best), "h5f7");
+    EXPECT_EQ(test::MoveText(best), "h5f7");
     EXPECT_EQ(searchResult.bestScore, MateValue - 1);
     EXPECT_NE(out.find("h5f7 # \n"), std::string::npos) << out;
     EXPECT_NE(log.Text().find("--- MATE: 8099\n"), std::string::npos);
@@ -111,13 +99,13 @@ TEST_F(SearchTest, MateInTwoAndThreeScoreByTheMatingPly) {
     searchLimits.maxDepth = 5;
     Move best;
     SearchCapturingOutput(&best);
-    EXPECT_EQ(Text(best), "d5f6");
+    EXPECT_EQ(test::MoveText(best), "d5f6");
     EXPECT_EQ(searchResult.bestScore, MateValue - 3);
 
     SetUpPosition(MateInThree);
     searchLimits.maxDepth = 6;
     const std::string out = SearchCapturingOutput(&best);
-    EXPECT_EQ(Text(best), "f8c5");
+    EXPECT_EQ(test::MoveText(best), "f8c5");
     EXPECT_EQ(searchResult.bestScore, MateValue - 5);
     // The fourth iteration that shows the mate ends the search.
     searchLimits.maxDepth = 20;
@@ -401,30 +389,10 @@ TEST_F(SearchTest, PollComparisonSurvivesTheCounterWrap) {
     nodeCount = 0;
 }
 
-// Plays a move given as text on this process's Board when it is legal there;
-// false otherwise (the Board is then unchanged).
-bool PlayIfLegal(const std::string& text) {
-    const Move m = TextToMoveOnBoard(text.c_str());
-    if (!IsLegalMove(m)) return false;
-    SaveForMake(currentPly);
-    MakeMove(m, currentPly);
-    return true;
-}
-
-// The first legal move of this process's Board, played; empty when none.
-std::string PlayFirstLegalMove() {
-    MoveEntry list[MaxGeneratedMoves];
-    if (GenerateLegalMoves(list) == list) return "";
-    char text[MoveTextSize];
-    MoveToText(text, list[0].move);
-    return PlayIfLegal(text) ? text : "";
-}
-
 // A short game through the interface: the engine answers "go" and each
 // scripted reply with legal moves and prints its thinking lines.
 TEST(SearchGame, EngineThinksAndPlaysLegalMovesUnderATimeControl) {
-    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -"));
-    currentPly = plyStack;
+    test::SetUpPosition(InitialFen);
     test::EngineProcess engine{KAVRIN_BINARY};
     engine.WriteEmptyBooks();
     ASSERT_TRUE(engine.Start());
@@ -434,9 +402,12 @@ TEST(SearchGame, EngineThinksAndPlaysLegalMovesUnderATimeControl) {
         const std::string line = engine.WaitForLine("move ", 20000);
         ASSERT_FALSE(line.empty()) << engine.Output();
         const std::string move = line.substr(5);
-        ASSERT_TRUE(PlayIfLegal(move)) << move;
-        const std::string reply = PlayFirstLegalMove();
-        ASSERT_FALSE(reply.empty());
+        ASSERT_TRUE(test::PlayIfLegal(move)) << move;
+        // The first legal reply.
+        const std::vector<std::string> replies = test::LegalMoveTexts();
+        ASSERT_FALSE(replies.empty());
+        const std::string reply = replies.front();
+        ASSERT_TRUE(test::PlayIfLegal(reply));
         engine.Send("time 5800 otim 5800\n" + reply + "\n");
     }
     engine.Send("quit\n");

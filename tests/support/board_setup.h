@@ -1,10 +1,11 @@
-// Shared set-up of the board tests: a position read into the global Board,
-// and square and move words from their names.
+// Shared set-up of the tests that work on the Board: a position read into it,
+// square and move words from their names, and moves as text played on it.
 #pragma once
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "board/types.h"
 
@@ -17,5 +18,16 @@ void SetUpPosition(const char* fen);
 // Square number from its name, e.g. "e4" (a8 = 0, h1 = 63).
 constexpr int Sq(const char* name) { return SquareOf(name[0], name[1]); }
 constexpr Move M(const char* from, const char* to, int kind) { return MakeMoveWord(Sq(from), Sq(to), kind); }
+
+// The coordinate text of m, as the engine writes it.
+std::string MoveText(Move m);
+
+// Plays the coordinate move text on the Board, on the current ply record,
+// when it is a legal move there; false otherwise (the Board is then
+// unchanged).
+bool PlayIfLegal(const std::string& text);
+
+// The legal moves of the Board position as text, in generation order.
+std::vector<std::string> LegalMoveTexts();
 
 }  // namespace kavrin::test
