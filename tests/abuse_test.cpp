@@ -5,7 +5,6 @@
 // prints must be one the protocol allows, and every move it plays must be
 // legal: the test replays the game with the engine's own position code.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cctype>
 #include <regex>
@@ -96,10 +95,7 @@ class Abuse : public ::testing::Test {
     void Finish(bool sendQuit = true) {
         if (sendQuit) engine.Send("quit\n");
         engine.CloseInput();
-        int status = -1;
-        ASSERT_TRUE(engine.WaitExit(Timeout, &status)) << "the engine hangs\n" << engine.Output();
-        ASSERT_TRUE(WIFEXITED(status)) << "the engine died by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        ASSERT_TRUE(engine.ExitsNormally(Timeout)) << engine.Output();
         ExpectOnlyAllowedLines();
     }
 
@@ -345,9 +341,7 @@ void RunSideWordSession(const char* middle) {
     engine.Drain(1000);
     engine.Send("quit\n");
     engine.CloseInput();
-    int status = -1;
-    ASSERT_TRUE(engine.WaitExit(Timeout, &status)) << "the engine hangs";
-    ASSERT_TRUE(WIFEXITED(status)) << "the engine died by signal " << WTERMSIG(status);
+    ASSERT_TRUE(engine.ExitsNormally(Timeout));
     ExpectSoundSearchPositions(engine.Log());
 }
 
@@ -383,10 +377,7 @@ TEST(AbuseEndOfInput, EveryCommandCutShortEndsTheEngine) {
         ASSERT_TRUE(engine.Greet(Timeout));
         engine.Send(std::string("new\n") + QuickClock + cut.text);
         engine.CloseInput();
-        int status = -1;
-        ASSERT_TRUE(engine.WaitExit(Timeout, &status)) << "the engine hangs";
-        ASSERT_TRUE(WIFEXITED(status)) << "the engine died by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        ASSERT_TRUE(engine.ExitsNormally(Timeout));
         if (cut.workbench) continue;
         for (const std::string& line : Lines(engine.Output())) {
             // Without books the start-up names the missing file.

@@ -72,8 +72,7 @@ TEST_F(Pipeline, BooksFromGamesHoldThePositionsTheGamesFavour) {
     EXPECT_EQ(BookShowAfter(engine, ""), "NO");
     EXPECT_EQ(BookShowAfter(engine, "c2c4\n"), "NO");
     engine.Send("quit\n");
-    int status = -1;
-    EXPECT_TRUE(engine.WaitExit(Timeout, &status));
+    EXPECT_TRUE(engine.ExitsNormally(Timeout));
 }
 
 TEST_F(Pipeline, StopsWithAClearMessage) {
@@ -118,8 +117,7 @@ TEST(DefaultBook, PlaysItsFirstMovesAsWhiteAndAsBlackThenLeavesTheBook) {
     engine.Send("g7g5\n");
     ASSERT_FALSE(engine.WaitForLine("move ", Timeout).empty());
     engine.Send("quit\n");
-    int status = -1;
-    EXPECT_TRUE(engine.WaitExit(Timeout, &status));
+    EXPECT_TRUE(engine.ExitsNormally(Timeout));
     std::string log = engine.Log();
     size_t asBlack = log.find("::cmd:: e2e4");
     ASSERT_NE(asBlack, std::string::npos) << log;

@@ -515,8 +515,7 @@ TEST(ConvertersInTheEngine, LoopGoesOnAfterAConversionError) {
     engine.Send("game2pgn out.game back.pgn\n");
     ASSERT_TRUE(engine.WaitFor("100%]...OK\nconverted: 4 games.\n", 10000)) << engine.Output();
     engine.Send("quit\n");
-    int status = -1;
-    ASSERT_TRUE(engine.WaitExit(10000, &status));
+    ASSERT_TRUE(engine.ExitsNormally(10000));
     EXPECT_EQ(engine.ReadFile("back.pgn").substr(0, 15), "[Result \"1-0\"]\n");
     const std::string log = engine.Log();
     EXPECT_NE(log.find("::cmd:: pgn2game\n"), std::string::npos);

@@ -59,8 +59,6 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 // End to end: the engine plays under a scripted interface that waits for each
 // reply before it sends more (input waiting on stdin stops a search).
 
-#include <sys/wait.h>
-
 #include <chrono>
 #include <cstdio>
 #include <sstream>
@@ -172,10 +170,7 @@ class Game : public ::testing::Test {
     }
     void Quit() {
         engine.Send("quit\n");
-        int status = -1;
-        ASSERT_TRUE(engine.WaitExit(Timeout, &status));
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        ASSERT_TRUE(engine.ExitsNormally(Timeout));
     }
     // Sends the clock and a move (or "go") and returns the engine's move.
     std::string Reply(const std::string& word) {

@@ -411,8 +411,7 @@ TEST(SearchGame, EngineThinksAndPlaysLegalMovesUnderATimeControl) {
         engine.Send("time 5800 otim 5800\n" + reply + "\n");
     }
     engine.Send("quit\n");
-    int status = -1;
-    ASSERT_TRUE(engine.WaitExit(20000, &status));
+    ASSERT_TRUE(engine.ExitsNormally(20000));
     int thinkingLines = 0;
     std::istringstream lines(engine.Output());
     std::string line;
