@@ -49,13 +49,7 @@ class ConvertersTest : public test::InScratchFolder {
   protected:
     static Outcome Run(const std::function<void()>& call) {
         Outcome outcome;
-        outcome.printed = test::StdoutOf([&] {
-            try {
-                call();
-            } catch (const GameFileError& e) {
-                outcome.error = e.text;
-            }
-        });
+        outcome.printed = test::StdoutOf([&] { outcome.error = test::GameFileErrorOf(call); });
         return outcome;
     }
     static Outcome ToGame(const std::string& pgn, const std::string& game) {

@@ -15,6 +15,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "notation/pgn.h"
+#include "support/files.h"
 #include "support/text.h"
 
 namespace kavrin {
@@ -139,12 +140,7 @@ TEST_F(PosFileTest, StoredMoveThatThePositionRefuses) {
     const uint64_t initialKey = board.hashKey;
     game.moves[3] = MakeMoveWord(59, 3, Capture);  // Qd1xd8 through pieces
     std::ostringstream out;
-    try {
-        WriteGamePositions(game, out, PosPlyLimit);
-        ADD_FAILURE() << "no error";
-    } catch (const GameFileError& e) {
-        EXPECT_STREQ(e.text, "MOVE NOT LEGAL 1");
-    }
+    EXPECT_EQ(test::GameFileErrorOf([&] { WriteGamePositions(game, out, PosPlyLimit); }), "MOVE NOT LEGAL 1");
     EXPECT_EQ(Lines(out.str()).size(), 3u) << "the positions up to the bad move";
     EXPECT_EQ(board.hashKey, initialKey);
     EXPECT_EQ(currentPly, plyStack);
@@ -154,12 +150,8 @@ TEST_F(PosFileTest, StoredMoveThatThePositionRefuses) {
     ReadGame("[Result \"1-0\"]\n1. e4 d6 2. Bb5+ Nd7 3. a3 Ngf6 1-0");
     game.moves[6] = MakeMoveWord(11, 17, Quiet);  // Nd7-b6
     std::ostringstream checked;
-    try {
-        WriteGamePositions(game, checked, PosPlyLimit);
-        ADD_FAILURE() << "no error";
-    } catch (const GameFileError& e) {
-        EXPECT_STREQ(e.text, "MOVE NOT LEGAL 2 - check revealed");
-    }
+    EXPECT_EQ(test::GameFileErrorOf([&] { WriteGamePositions(game, checked, PosPlyLimit); }),
+              "MOVE NOT LEGAL 2 - check revealed");
     EXPECT_EQ(board.hashKey, initialKey);
     EXPECT_EQ(currentPly, plyStack);
 }
@@ -178,10 +170,7 @@ TEST_F(PosFileTest, GarbageMoveWordsAreRefused) {
         }
         record.moves[1] = MakeMoveWord(52, 36, Quiet);
         std::ostringstream out;
-        try {
-            WriteGamePositions(record, out, PosPlyLimit);
-        } catch (const GameFileError&) {
-        }
+        test::GameFileErrorOf([&] { WriteGamePositions(record, out, PosPlyLimit); });
         ASSERT_EQ(board.hashKey, initialKey);
         ASSERT_EQ(currentPly, plyStack);
     }

@@ -1,6 +1,6 @@
 // Files for the tests of the file formats: a scratch folder that a test works
 // in, bytes read and written as they are, position databases written from
-// their records, and empty books.
+// their records, empty books, and the error a reader raises.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 
 #include "book/book.h"
 #include "book/posdb.h"
+#include "notation/pgn.h"
 
 namespace kavrin::test {
 
@@ -45,5 +46,16 @@ void WriteFileBytes(const std::string& name, const std::string& bytes);
 void WriteDatabase(const std::string& name, const std::vector<PositionRecord>& records, const std::string& tail = "");
 // A valid book without positions: baseName.mbx all zero, baseName.mbk empty.
 void WriteEmptyBook(const std::string& baseName);
+
+// Runs call; the text of the GameFileError it raises, empty when none.
+template <typename Call>
+std::string GameFileErrorOf(Call&& call) {
+    try {
+        call();
+    } catch (const GameFileError& e) {
+        return e.text;
+    }
+    return "";
+}
 
 }  // namespace kavrin::test
