@@ -23,16 +23,11 @@ namespace {
 
 const std::string StartPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
 
-std::string PosLine(uint64_t key, const std::string& fen, char result, int ply) {
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(key));
-    return std::string(hex) + "\t" + fen + "\t" + result + "\t" + std::to_string(ply);
-}
-
 PosParse Parse(const std::string& line, PositionRecord& record) {
     return ParsePosLine(line.c_str(), static_cast<int>(line.size()), record);
 }
 
+using test::PosLine;
 using test::ReadFileBytes;
 using test::WriteDatabase;
 using test::WriteFileBytes;

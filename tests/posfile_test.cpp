@@ -24,12 +24,7 @@ namespace {
 constexpr const char* InitialPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
 using test::Lines;
-
-std::string Hex(uint64_t key) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(key));
-    return text;
-}
+using test::PosLine;
 
 class PosFileTest : public ::testing::Test {
   protected:
@@ -57,14 +52,14 @@ TEST_F(PosFileTest, LineOfTheInitialPosition) {
     SetResultFromCode(record.result, 'W');
     std::ostringstream out;
     WritePosLine(record, out, 1);
-    const std::string expected = Hex(board.hashKey) + "\t" + InitialPlacement + "\tW\t1\n";
+    const std::string expected = PosLine(board.hashKey, InitialPlacement, 'W', 1) + "\n";
     EXPECT_EQ(out.str(), expected);
     EXPECT_EQ(out.str().size(), 17 + std::strlen(InitialPlacement) + 5);
     EXPECT_EQ(out.str()[16], '\t');
     SetResultFromCode(record.result, 'D');
     std::ostringstream later;
     WritePosLine(record, later, 137);
-    EXPECT_EQ(later.str(), Hex(board.hashKey) + "\t" + InitialPlacement + "\tD\t137\n");
+    EXPECT_EQ(later.str(), PosLine(board.hashKey, InitialPlacement, 'D', 137) + "\n");
 }
 
 TEST_F(PosFileTest, ShortGameGivesOneLinePerPlyBeforeTheLast) {
@@ -75,7 +70,7 @@ TEST_F(PosFileTest, ShortGameGivesOneLinePerPlyBeforeTheLast) {
     WriteGamePositions(game, out, PosPlyLimit);
     const std::vector<std::string> lines = Lines(out.str());
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], Hex(initialKey) + "\t" + InitialPlacement + "\tB\t1");
+    EXPECT_EQ(lines[0], PosLine(initialKey, InitialPlacement, 'B', 1));
     EXPECT_NE(lines[1].find("\trnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3\tB\t2"), std::string::npos);
     EXPECT_NE(lines[2].find("\trnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6\tB\t3"), std::string::npos);
     EXPECT_EQ(board.hashKey, initialKey);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -52,6 +53,12 @@ void WriteDatabase(const std::string& name, const std::vector<PositionRecord>& r
         bytes.append(reinterpret_cast<const char*>(b), PositionRecordSize);
     }
     WriteFileBytes(name, bytes + tail);
+}
+
+std::string PosLine(uint64_t key, const std::string& fen, char result, int ply) {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(key));
+    return std::string(hex) + "\t" + fen + "\t" + result + "\t" + std::to_string(ply);
 }
 
 void WriteEmptyBook(const std::string& baseName) {

@@ -44,6 +44,9 @@ std::string ReadFileBytes(const std::string& name);
 void WriteFileBytes(const std::string& name, const std::string& bytes);
 // A position database holding records in this order, then tail.
 void WriteDatabase(const std::string& name, const std::vector<PositionRecord>& records, const std::string& tail = "");
+// A POS line without its line end: the key in sixteen hex digits, the
+// position text, the result letter and the ply, between tabs.
+std::string PosLine(uint64_t key, const std::string& fen, char result, int ply);
 // A valid book without positions: baseName.mbx all zero, baseName.mbk empty.
 void WriteEmptyBook(const std::string& baseName);
 
