@@ -479,10 +479,7 @@ TEST_F(ConvertersTest, DuplicateTestMeetsWrongResult) {
     WriteFileBytes("three.pgn", ThreeGames);
     WriteFileBytes("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
     ASSERT_EQ(ToGame("three.pgn", "dup.game").error, "");
-    {
-        std::ofstream out("dup.game", std::ios::binary | std::ios::app);
-        out << std::string("\x01\x00\x24\x0d", 4);
-    }
+    WriteFileBytes("dup.game", ReadFileBytes("dup.game") + std::string("\x01\x00\x24\x0d", 4));
     // A game found before the bad record is skipped without an error.
     const Outcome found = ToGame("three.pgn", "dup.game");
     EXPECT_EQ(found.error, "");

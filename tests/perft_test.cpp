@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -16,6 +15,7 @@
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "support/board_setup.h"
+#include "support/files.h"
 #include "support/text.h"
 
 namespace kavrin {
@@ -73,9 +73,7 @@ void ExpectCumulativeCounts(const PerftCase& c) {
 
 std::vector<PerftCase> ReadSuite(const std::string& path) {
     std::vector<PerftCase> cases;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : test::Lines(test::ReadFileBytes(path))) {
         if (line.empty() || line[0] == '#') continue;
         const size_t semicolon = line.find(';');
         if (semicolon == std::string::npos) continue;

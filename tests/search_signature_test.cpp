@@ -3,12 +3,14 @@
 // that alters them must be noticed here (and the file re-recorded).
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "../bench/search_positions.h"
+#include "support/files.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
@@ -18,11 +20,13 @@ struct Recorded {
     uint32_t nodes;
 };
 
+std::vector<std::string> SignatureLines() {
+    return test::Lines(test::ReadFileBytes(KAVRIN_SOURCE_DIR "/bench/search_signature.txt"));
+}
+
 std::map<int, Recorded> ReadSection(const std::string& section) {
-    std::ifstream in(KAVRIN_SOURCE_DIR "/bench/search_signature.txt");
     std::map<int, Recorded> lines;
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : SignatureLines()) {
         std::istringstream fields(line);
         std::string name;
         int index = 0;
@@ -44,10 +48,8 @@ TEST(SearchSignature, FileRecordsEveryPositionAtBothDepths) {
         EXPECT_EQ(test.at(i).depth, bench::SignatureTestDepth(bench::SearchPositions[i])) << "position " << i;
         total += bench.at(i).nodes;
     }
-    std::ifstream in(KAVRIN_SOURCE_DIR "/bench/search_signature.txt");
-    std::string line;
     uint64_t recordedTotal = 0;
-    while (std::getline(in, line)) {
+    for (const std::string& line : SignatureLines()) {
         if (line.rfind("bench-total ", 0) == 0) recordedTotal = std::stoull(line.substr(12));
     }
     EXPECT_EQ(total, recordedTotal);
