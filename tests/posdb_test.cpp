@@ -21,16 +21,21 @@
 namespace kavrin {
 namespace {
 
-const std::string StartPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
-
-PosParse Parse(const std::string& line, PositionRecord& record) {
-    return ParsePosLine(line.c_str(), static_cast<int>(line.size()), record);
-}
-
 using test::PosLine;
 using test::ReadFileBytes;
 using test::WriteDatabase;
 using test::WriteFileBytes;
+
+const std::string StartPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
+
+// The POS line of the initial placement, white to move, with its line end.
+std::string StartLine(uint64_t key, char result, int ply) {
+    return PosLine(key, StartPlacement + " w KQkq -", result, ply) + "\n";
+}
+
+PosParse Parse(const std::string& line, PositionRecord& record) {
+    return ParsePosLine(line.c_str(), static_cast<int>(line.size()), record);
+}
 
 std::vector<PositionRecord> ReadRecords(const std::string& name) {
     std::string bytes = ReadFileBytes(name);
@@ -152,9 +157,7 @@ TEST(PosParse, MalformedLinesAreRefusedWithoutTouchingMemoryBeyondThem) {
 // --- Building --------------------------------------------------------------
 
 TEST_F(Build, SameKeyAndPlacementMergeCountsAndKeepTheEarliestPly) {
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 9) + "\n" +
-                                 PosLine(0x10, StartPlacement + " w KQkq -", 'D', 7) + "\n" +
-                                 PosLine(0x20, StartPlacement + " w KQkq -", 'B', 3) + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 9) + StartLine(0x10, 'D', 7) + StartLine(0x20, 'B', 3));
     char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::vector<PositionRecord> records = ReadRecords("w.db");
@@ -170,8 +173,7 @@ TEST_F(Build, SameKeyAndPlacementMergeCountsAndKeepTheEarliestPly) {
 }
 
 TEST_F(Build, SameKeyWithAnotherPlacementReplacesThePendingRecord) {
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + StartLine(0x10, 'W', 1) +
                                  PosLine(0x10, "4k3/8/8/8/8/8/8/4K3 w - -", 'D', 20) + "\n" +
                                  PosLine(0x10, StartPlacement + " w Kkq -", 'B', 4) + "\n");
     char message[FileMessageSize] = "OK";
@@ -185,9 +187,8 @@ TEST_F(Build, SameKeyWithAnotherPlacementReplacesThePendingRecord) {
 }
 
 TEST_F(Build, SideFilterKeepsOnlyTheSideToMoveOfEachFile) {
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x11, StartPlacement + " b KQkq e3", 'D', 2) + "\n" +
-                                 PosLine(0x12, StartPlacement + " w KQkq -", 'B', 3) + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + PosLine(0x11, StartPlacement + " b KQkq e3", 'D', 2) + "\n" +
+                                 StartLine(0x12, 'B', 3));
     char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     ASSERT_TRUE(CreateDatabase("in.pos", "b.db", 'B', message));
@@ -204,9 +205,7 @@ TEST_F(Build, SideFilterKeepsOnlyTheSideToMoveOfEachFile) {
 
 TEST_F(Build, UnsortedInputStopsWithTheLineAndKeepsWhatWasBuilt) {
     const std::string late = PosLine(0x05, StartPlacement + " w KQkq -", 'W', 1);
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n" +
-                                 PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + StartLine(0x20, 'W', 1) + late + "\n" + StartLine(0x30, 'W', 1));
     char message[FileMessageSize] = "OK";
     std::string out = test::StdoutOf([&] { EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message)); });
     EXPECT_EQ(std::string(message), "ERROR: input file with positions not sorted by hash!\n" + late + "\n");
@@ -222,7 +221,7 @@ TEST_F(Build, UnsortedMessageKeepsItsLimitForTheLongestLine) {
     std::string late = PosLine(0x05, StartPlacement + " w KQkq -", 'W', 1);
     late.insert(late.size() - 1, std::string(PosLineLimit - late.size(), '0'));
     ASSERT_EQ(late.size(), static_cast<size_t>(PosLineLimit));
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + late + "\n");
     char message[FileMessageSize + 16];
     std::memset(message, 'x', sizeof message);
     test::StdoutOf([&] { EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message)); });
@@ -237,7 +236,7 @@ TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
     const std::string bad = "0000000000000011\t" + StartPlacement + " w KQkq -\tX\t3";
     const std::string longLine(400, 'A');
     WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\nshort\n" + bad + "\n" + longLine +
-                                 "\n" + PosLine(0x12, StartPlacement + " w KQkq -", 'D', 3) + "\n");
+                                 "\n" + StartLine(0x12, 'D', 3));
     char message[FileMessageSize] = "OK";
     std::string out = test::StdoutOf([&] { EXPECT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message)); });
     EXPECT_NE(out.find("\nparse error skipped line: 2\n" + bad + "\n"), std::string::npos) << out;
@@ -246,9 +245,7 @@ TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
 }
 
 TEST_F(Build, ProgressRunsFromZeroToDone) {
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + StartLine(0x20, 'W', 1) + StartLine(0x30, 'W', 1));
     char message[FileMessageSize] = "OK";
     std::string out = test::StdoutOf([&] { ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message)); });
     // A record is written when the next key arrives: after two thirds of the
