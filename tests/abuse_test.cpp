@@ -10,17 +10,15 @@
 #include <regex>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/legal.h"
-#include "board/makemove.h"
 #include "board/movetext.h"
-#include "board/tables.h"
 #include "driver/game.h"
+#include "support/board_setup.h"
 #include "support/engine_process.h"
+#include "support/text.h"
 
 namespace kavrin::test {
 namespace {
@@ -51,30 +49,15 @@ bool IsAllowedLine(const std::string& line) {
     return false;
 }
 
-std::vector<std::string> LinesOf(const std::string& output) {
-    std::vector<std::string> lines;
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
-}
-
 // The game as the engine should see it, kept with the engine's own Board:
 // moves are accepted only when they are legal there.
 class GameMirror {
   public:
-    GameMirror() {
-        BuildTables();
-        Reset(InitialFen);
-    }
+    GameMirror() { Reset(InitialFen); }
     void Reset(const char* fen) { ReadFen(fen); }
     // Plays the coordinate text when it is a legal move; false otherwise.
     bool Play(const std::string& text) {
-        const Move m = TextToMoveOnBoard(text.c_str());
-        if (m == 0 || !IsLegalMove(m)) return false;
-        PlyRecord scratch{};
-        SaveForMake(&scratch);
-        MakeMove(m, &scratch);
+        if (!PlayIfLegal(text)) return false;
         // A long game is carried on from its position alone, so the history
         // never fills.
         if (HistoryIndex() > HistorySize / 2) {
@@ -87,10 +70,7 @@ class GameMirror {
     // Some legal move of the position, as text; empty when there is none.
     std::string AnyMove() const {
         const Move m = FirstLegalMove();
-        if (m == 0) return "";
-        char text[MoveTextSize];
-        MoveToText(text, m);
-        return text;
+        return m == 0 ? "" : MoveText(m);
     }
 };
 
@@ -115,10 +95,7 @@ class Abuse : public ::testing::Test {
     void Finish(bool sendQuit = true) {
         if (sendQuit) engine.Send("quit\n");
         engine.CloseInput();
-        int status = -1;
-        ASSERT_TRUE(engine.WaitExit(Timeout, &status)) << "the engine hangs\n" << engine.Output();
-        ASSERT_TRUE(WIFEXITED(status)) << "the engine died by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        ASSERT_TRUE(engine.ExitsNormally(Timeout)) << engine.Output();
         ExpectOnlyAllowedLines();
     }
 
@@ -126,7 +103,7 @@ class Abuse : public ::testing::Test {
     // the prefixes; empty when none comes within the timeout.
     std::string WaitForLineAfter(size_t from, const std::vector<std::string>& prefixes) {
         for (int waited = 0; waited < Timeout; waited += 100) {
-            for (const std::string& line : LinesOf(engine.Output().substr(from))) {
+            for (const std::string& line : Lines(engine.Output().substr(from))) {
                 for (const std::string& prefix : prefixes) {
                     if (line.rfind(prefix, 0) == 0) return line;
                 }
@@ -142,13 +119,13 @@ class Abuse : public ::testing::Test {
     }
 
     void ExpectOnlyAllowedLines() {
-        for (const std::string& line : LinesOf(engine.Output())) EXPECT_TRUE(IsAllowedLine(line)) << '"' << line << '"';
+        for (const std::string& line : Lines(engine.Output())) EXPECT_TRUE(IsAllowedLine(line)) << '"' << line << '"';
     }
 
     // Every "move" line of the output after position `from`, checked in
     // order against the mirror.
     void ExpectLegalMovesSince(size_t from) {
-        for (const std::string& line : LinesOf(engine.Output().substr(from))) {
+        for (const std::string& line : Lines(engine.Output().substr(from))) {
             if (line.rfind("move ", 0) == 0) {
                 EXPECT_TRUE(mirror.Play(line.substr(5))) << "illegal engine move: " << line;
             }
@@ -214,7 +191,7 @@ TEST_F(Abuse, ThousandsOfMovesInForceModeThenASearch) {
     // Moves beyond the room of the game are refused one by one, and every
     // move after a refused one is refused as well (the position stays).
     size_t refused = 0;
-    for (const std::string& line : LinesOf(engine.Output().substr(0, mark))) {
+    for (const std::string& line : Lines(engine.Output().substr(0, mark))) {
         refused += line.rfind("Error (game too long): ", 0) == 0 || line.rfind("Illegal move: ", 0) == 0 ? 1 : 0;
     }
     ASSERT_LE(refused, static_cast<size_t>(Plies));
@@ -236,7 +213,7 @@ TEST_F(Abuse, GoWithoutAPositionOrOnABrokenOneIsHarmless) {
     ExpectLegalReply();
     engine.Drain(300);
     size_t moves = 0;
-    for (const std::string& line : LinesOf(engine.Output())) moves += line.rfind("move ", 0) == 0 ? 1 : 0;
+    for (const std::string& line : Lines(engine.Output())) moves += line.rfind("move ", 0) == 0 ? 1 : 0;
     EXPECT_EQ(moves, 1u) << engine.Output();
     Finish();
 }
@@ -364,9 +341,7 @@ void RunSideWordSession(const char* middle) {
     engine.Drain(1000);
     engine.Send("quit\n");
     engine.CloseInput();
-    int status = -1;
-    ASSERT_TRUE(engine.WaitExit(Timeout, &status)) << "the engine hangs";
-    ASSERT_TRUE(WIFEXITED(status)) << "the engine died by signal " << WTERMSIG(status);
+    ASSERT_TRUE(engine.ExitsNormally(Timeout));
     ExpectSoundSearchPositions(engine.Log());
 }
 
@@ -402,12 +377,9 @@ TEST(AbuseEndOfInput, EveryCommandCutShortEndsTheEngine) {
         ASSERT_TRUE(engine.Greet(Timeout));
         engine.Send(std::string("new\n") + QuickClock + cut.text);
         engine.CloseInput();
-        int status = -1;
-        ASSERT_TRUE(engine.WaitExit(Timeout, &status)) << "the engine hangs";
-        ASSERT_TRUE(WIFEXITED(status)) << "the engine died by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        ASSERT_TRUE(engine.ExitsNormally(Timeout));
         if (cut.workbench) continue;
-        for (const std::string& line : LinesOf(engine.Output())) {
+        for (const std::string& line : Lines(engine.Output())) {
             // Without books the start-up names the missing file.
             if (line.rfind("BOOK ERROR: ", 0) == 0) continue;
             EXPECT_TRUE(IsAllowedLine(line)) << '"' << line << '"';

@@ -63,10 +63,7 @@ void SetOccupancy(Bitboard occ) {
     board.occupiedA8H1 = RotateA8H1(occ);
 }
 
-class TablesTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { BuildTables(); }
-};
+using TablesTest = ::testing::Test;
 
 TEST_F(TablesTest, SquareNumbersAndBitOrder) {
     EXPECT_EQ(SquareMask[0], Bitboard{1} << 63);  // a8
@@ -319,10 +316,7 @@ TEST(ZobristKeys, CastlingKeysComeFromTheirSquaresOfRowZero) {
     EXPECT_EQ(CastlingKeys(0), 0u);
 }
 
-class KeysTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { BuildTables(); }
-};
+using KeysTest = ::testing::Test;
 
 TEST_F(KeysTest, InitialKeysAreTheXorOfThePieceKeys) {
     ASSERT_TRUE(ReadFen(InitialFen));
@@ -359,7 +353,6 @@ TEST_F(KeysTest, SideCastlingAndEnPassantAddNoKeyWhenRead) {
 
 class PositionCheckTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { BuildTables(); }
     void SetUp() override {
         ASSERT_TRUE(ReadFen("r3k2r/ppp1qppp/2n2n2/3pp3/1b2P3/2NP1N2/PPPQ1PPP/R3K2R w KQkq d6"));
         ASSERT_EQ(board.epSquare, Sq("d6"));

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,28 +18,19 @@
 #include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "board/tables.h"
-#include "system/clock.h"
-#include "support/board_setup.h"
 #include "support/files.h"
+#include "system/clock.h"
 
 namespace kavrin {
 namespace {
 
+using test::WriteEmptyBook;
 using test::WriteFileBytes;
 
 uint32_t BucketOf(uint64_t key) { return static_cast<uint32_t>(key >> 32) >> BookBucketShift; }
 
-class BookFiles : public test::InScratchFolder {
+class BookFiles : public test::InScratchFolderWithBooks {
   protected:
-    void SetUp() override {
-        InScratchFolder::SetUp();
-        books = std::make_unique<BookSet>();
-    }
-    void TearDown() override {
-        books.reset();
-        InScratchFolder::TearDown();
-    }
     static std::string IndexBytes(const std::vector<uint32_t>& index) {
         std::string bytes(4 * index.size(), '\0');
         PutLeWords(reinterpret_cast<uint8_t*>(bytes.data()), index.data(), index.size());
@@ -62,12 +52,6 @@ class BookFiles : public test::InScratchFolder {
         WriteFileBytes(baseName + ".mbx", IndexBytes(index));
         WriteFileBytes(baseName + ".mbk", records + tail);
     }
-    static void WriteEmptyBook(const std::string& baseName) {
-        WriteFileBytes(baseName + ".mbx", std::string(BookIndexBytes, '\0'));
-        WriteFileBytes(baseName + ".mbk", "");
-    }
-
-    std::unique_ptr<BookSet> books;
 };
 
 using BookLoad = BookFiles;
@@ -283,7 +267,6 @@ class ProbePosition : public BookFiles {
   protected:
     void SetUp() override {
         BookFiles::SetUp();
-        BuildTables();
         ASSERT_TRUE(ReadFen(InitialFen));
     }
     void TearDown() override {

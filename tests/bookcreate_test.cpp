@@ -10,15 +10,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "book/book.h"
 #include "book/commands.h"
 #include "book/posdb.h"
-#include "support/board_setup.h"
 #include "support/files.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
@@ -27,16 +26,8 @@ using test::ReadFileBytes;
 using test::WriteDatabase;
 using test::WriteFileBytes;
 
-class BookBuild : public test::InScratchFolder {
+class BookBuild : public test::InScratchFolderWithBooks {
   protected:
-    void SetUp() override {
-        InScratchFolder::SetUp();
-        books = std::make_unique<BookSet>();
-    }
-    void TearDown() override {
-        books.reset();
-        InScratchFolder::TearDown();
-    }
     static PositionRecord Record(uint64_t key, uint32_t w, uint32_t b, uint32_t d, int ply) {
         PositionRecord r{};
         r.key = key;
@@ -67,12 +58,8 @@ class BookBuild : public test::InScratchFolder {
         PositionDatabase db;
         EXPECT_TRUE(side == 1 ? db.Open(dbName.c_str(), "unused_black.db")
                               : db.Open("unused_white.db", dbName.c_str()));
-        testing::internal::CaptureStdout();
-        *ok = GenerateBook(BookBaseNames[side], db.file[side], side, *books);
-        return testing::internal::GetCapturedStdout();
+        return test::StdoutOf([&] { *ok = GenerateBook(BookBaseNames[side], db.file[side], side, *books); });
     }
-
-    std::unique_ptr<BookSet> books;
 };
 
 TEST(BookSelection, ThresholdsAreInclusive) {
@@ -142,8 +129,7 @@ TEST_F(BookBuild, BuiltBookAnswersForItsKeysOnly) {
     bool ok = false;
     Generate("w.db", 1, &ok);
     ASSERT_TRUE(ok);
-    WriteFileBytes("bookbtm.mbx", std::string(BookIndexBytes, '\0'));
-    WriteFileBytes("bookbtm.mbk", "");
+    test::WriteEmptyBook("bookbtm");
     BookSet loaded;
     ASSERT_TRUE(loaded.Load()) << loaded.message;
     int kept = 0;
@@ -179,8 +165,7 @@ TEST_F(BookBuild, OlderLongerRecordFileKeepsItsTailOutsideTheIndex) {
     EXPECT_EQ(records.substr(2 * BookRecordSize), std::string(8 * BookRecordSize, '\x55'));
     EXPECT_EQ(ReadFileBytes("bookbtm.mbx").size(), static_cast<size_t>(BookIndexBytes));
     EXPECT_EQ(ReadIndex("bookbtm.mbx").back(), 2u);
-    WriteFileBytes("bookwtm.mbx", std::string(BookIndexBytes, '\0'));
-    WriteFileBytes("bookwtm.mbk", "");
+    test::WriteEmptyBook("bookwtm");
     BookSet loaded;
     ASSERT_TRUE(loaded.Load()) << loaded.message;
     EXPECT_TRUE(BookContains(loaded.book[0], 0x20));
@@ -199,9 +184,7 @@ TEST_F(BookBuild, RecordsOutOfKeyOrderStayOutOfTheBook) {
 }
 
 TEST_F(BookBuild, BookCreateOnMissingDatabasesBuildsEmptyBooks) {
-    testing::internal::CaptureStdout();
-    BookCreateCommand();
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { BookCreateCommand(); });
     EXPECT_EQ(out, "Generating bookbtm...\nbookbtm: nan\nGenerating bookwtm...\nbookwtm: nan\ncreated.\n");
     EXPECT_EQ(access("white.db", F_OK), 0);
     EXPECT_EQ(access("black.db", F_OK), 0);
@@ -213,9 +196,7 @@ TEST_F(BookBuild, BookThatCannotBeCreatedIsReportedAndTheOtherIsStillBuilt) {
     ASSERT_EQ(mkdir("bookbtm.mbx", 0700), 0);
     ASSERT_EQ(mkdir("bookwtm.mbk", 0700), 0);
     WriteDatabase("white.db", {Record(0x10, 0, 1, 0, 2)});
-    testing::internal::CaptureStdout();
-    BookCreateCommand();
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { BookCreateCommand(); });
     EXPECT_EQ(out,
               "Generating bookbtm...\nCannot create index file: 'bookbtm.mbx'\n"
               "Generating bookwtm...\nCannot create file: 'bookwtm.mbk'\ncreated.\n");
@@ -223,9 +204,7 @@ TEST_F(BookBuild, BookThatCannotBeCreatedIsReportedAndTheOtherIsStillBuilt) {
 
 TEST_F(BookBuild, BookCreateReportsDatabasesThatCannotBeOpened) {
     ASSERT_EQ(mkdir("black.db", 0000), 0);
-    testing::internal::CaptureStdout();
-    BookCreateCommand();
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { BookCreateCommand(); });
     // Refused at the open or at the first read, with the same message.
     EXPECT_EQ(out, "Cannot open file: black.db\n\n");
     EXPECT_EQ(access("bookbtm.mbx", F_OK), -1);

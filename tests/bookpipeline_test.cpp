@@ -5,24 +5,16 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/engine_process.h"
+#include "support/files.h"
 
 namespace kavrin::test {
 namespace {
 
 constexpr int Timeout = 20000;
 const char* const BookFiles[] = {"bookwtm.mbx", "bookwtm.mbk", "bookbtm.mbx", "bookbtm.mbk"};
-
-std::string ReadWhole(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string Game(const std::string& moves, const std::string& result) {
     return "[Event \"Pipeline\"]\n[Site \"Test\"]\n[Date \"2024.01.01\"]\n[Round \"1\"]\n[White \"A\"]\n"
@@ -32,7 +24,7 @@ std::string Game(const std::string& moves, const std::string& result) {
 
 // Copies the four book files from folder into the engine's working folder.
 void InstallBooks(EngineProcess& engine, const std::string& folder) {
-    for (const char* name : BookFiles) engine.WriteFile(name, ReadWhole(folder + "/" + name));
+    for (const char* name : BookFiles) engine.WriteFile(name, ReadFileBytes(folder + "/" + name));
 }
 
 std::string BookShowAfter(EngineProcess& engine, const std::string& moves) {
@@ -40,34 +32,30 @@ std::string BookShowAfter(EngineProcess& engine, const std::string& moves) {
     return engine.WaitForLine("", Timeout);
 }
 
-class Pipeline : public ::testing::Test {
+class Pipeline : public InScratchFolder {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kavrin_pipeline_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    int BuildBook(const std::string& pgnText, const std::string& out) {
-        std::ofstream(dir_ + "/games.pgn") << pgnText;
-        std::string command = "KAVRIN='" KAVRIN_BINARY "' '" KAVRIN_SOURCE_DIR "/tools/build-book' '" + dir_ +
-                              "/games.pgn' '" + out + "' >'" + dir_ + "/build.out' 2>&1";
+    // Runs tools/build-book with its output in build.out; the folder it
+    // keeps after a failure lies in the scratch folder too.
+    int RunBuildBook(const std::string& pgnPath, const std::string& out) {
+        const std::string command = "TMPDIR='" + Folder() +
+                                    "' KAVRIN='" KAVRIN_BINARY "' '" KAVRIN_SOURCE_DIR "/tools/build-book' '" +
+                                    pgnPath + "' '" + out + "' >'" + Folder() + "/build.out' 2>&1";
         return std::system(command.c_str());
     }
-    std::string dir_;
+    int BuildBook(const std::string& pgnText, const std::string& out) {
+        WriteFileBytes(Folder() + "/games.pgn", pgnText);
+        return RunBuildBook(Folder() + "/games.pgn", out);
+    }
 };
 
 TEST_F(Pipeline, BooksFromGamesHoldThePositionsTheGamesFavour) {
     std::string pgn;
     for (int i = 0; i < 3; i++) pgn += Game("1. e4 e5 2. Nf3 Nc6 3. Bb5 a6", "1-0");
     for (int i = 0; i < 2; i++) pgn += Game("1. d4 d5 2. c4 e6", "0-1");
-    const std::string out = dir_ + "/out";
-    ASSERT_EQ(BuildBook(pgn, out), 0) << ReadWhole(dir_ + "/build.out");
+    const std::string out = Folder() + "/out";
+    ASSERT_EQ(BuildBook(pgn, out), 0) << ReadFileBytes(Folder() + "/build.out");
     for (const char* name : BookFiles) EXPECT_EQ(access((out + "/" + name).c_str(), F_OK), 0) << name;
-    EXPECT_EQ(ReadWhole(out + "/bookwtm.mbx").size(), 524288u);
+    EXPECT_EQ(ReadFileBytes(out + "/bookwtm.mbx").size(), 524288u);
 
     EngineProcess engine(KAVRIN_BINARY);
     InstallBooks(engine, out);
@@ -84,17 +72,16 @@ TEST_F(Pipeline, BooksFromGamesHoldThePositionsTheGamesFavour) {
     EXPECT_EQ(BookShowAfter(engine, ""), "NO");
     EXPECT_EQ(BookShowAfter(engine, "c2c4\n"), "NO");
     engine.Send("quit\n");
-    int status = -1;
-    EXPECT_TRUE(engine.WaitExit(Timeout, &status));
+    EXPECT_TRUE(engine.ExitsNormally(Timeout));
 }
 
 TEST_F(Pipeline, StopsWithAClearMessage) {
-    EXPECT_NE(BuildBook("", dir_ + "/out"), 0);
-    EXPECT_NE(ReadWhole(dir_ + "/build.out").find("build-book: "), std::string::npos);
+    EXPECT_NE(BuildBook("", Folder() + "/out"), 0);
+    EXPECT_NE(ReadFileBytes(Folder() + "/build.out").find("build-book: "), std::string::npos);
     std::string command =
-        "KAVRIN=/nonexistent/kavrin '" KAVRIN_SOURCE_DIR "/tools/build-book' x y >'" + dir_ + "/missing.out' 2>&1";
+        "KAVRIN=/nonexistent/kavrin '" KAVRIN_SOURCE_DIR "/tools/build-book' x y >'" + Folder() + "/missing.out' 2>&1";
     EXPECT_NE(std::system(command.c_str()), 0);
-    EXPECT_NE(ReadWhole(dir_ + "/missing.out").find("no Kavrin executable at '/nonexistent/kavrin'"),
+    EXPECT_NE(ReadFileBytes(Folder() + "/missing.out").find("no Kavrin executable at '/nonexistent/kavrin'"),
               std::string::npos);
 }
 
@@ -103,15 +90,12 @@ TEST_F(Pipeline, StopsWithAClearMessage) {
 // reading shows here, and the book files must then be rebuilt.
 TEST_F(Pipeline, ShippedBookIsRebuiltExactlyFromTheCollection) {
     ASSERT_EQ(access(KAVRIN_SOURCE_DIR "/data/book-games.pgn", R_OK), 0) << "the collection is missing";
-    const std::string out = dir_ + "/out";
-    std::string command = "KAVRIN='" KAVRIN_BINARY "' '" KAVRIN_SOURCE_DIR "/tools/build-book' '" KAVRIN_SOURCE_DIR
-                          "/data/book-games.pgn' '" +
-                          out + "' >'" + dir_ + "/build.out' 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << ReadWhole(dir_ + "/build.out");
+    const std::string out = Folder() + "/out";
+    ASSERT_EQ(RunBuildBook(KAVRIN_SOURCE_DIR "/data/book-games.pgn", out), 0) << ReadFileBytes(Folder() + "/build.out");
     for (const char* name : BookFiles) {
-        const std::string shipped = ReadWhole(std::string(KAVRIN_SOURCE_DIR) + "/" + name);
+        const std::string shipped = ReadFileBytes(std::string(KAVRIN_SOURCE_DIR) + "/" + name);
         EXPECT_FALSE(shipped.empty()) << name;
-        EXPECT_TRUE(ReadWhole(out + "/" + name) == shipped) << name << " differs: rebuild it with tools/build-book";
+        EXPECT_TRUE(ReadFileBytes(out + "/" + name) == shipped) << name << " differs: rebuild it with tools/build-book";
     }
 }
 
@@ -133,8 +117,7 @@ TEST(DefaultBook, PlaysItsFirstMovesAsWhiteAndAsBlackThenLeavesTheBook) {
     engine.Send("g7g5\n");
     ASSERT_FALSE(engine.WaitForLine("move ", Timeout).empty());
     engine.Send("quit\n");
-    int status = -1;
-    EXPECT_TRUE(engine.WaitExit(Timeout, &status));
+    EXPECT_TRUE(engine.ExitsNormally(Timeout));
     std::string log = engine.Log();
     size_t asBlack = log.find("::cmd:: e2e4");
     ASSERT_NE(asBlack, std::string::npos) << log;

@@ -4,7 +4,6 @@
 #include "notation/converters.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,34 +11,26 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
-#include "system/log.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
 #include "support/engine_process.h"
 #include "support/files.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Lines;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
 const std::string RealGames = KAVRIN_TEST_DATA "/games.pgn";
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 int Occurrences(const std::string& text, const std::string& part) {
     int n = 0;
@@ -53,38 +44,12 @@ struct Outcome {
     std::string error;
 };
 
-class ConvertersTest : public ::testing::Test {
+// Each test in a scratch folder of its own, with the log in a string.
+class ConvertersTest : public test::InScratchFolder {
   protected:
-    static void SetUpTestSuite() { BuildTables(); }
-
-    void SetUp() override {
-        home = fs::current_path();
-        dir = fs::temp_directory_path() / ("kavrin_conv_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::current_path(dir);
-        logStream.close();
-        logStream.clear();
-        logStream.open("Kavrin.log");
-    }
-    void TearDown() override {
-        logStream.close();
-        logStream.clear();
-        fs::current_path(home);
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-
     static Outcome Run(const std::function<void()>& call) {
         Outcome outcome;
-        testing::internal::CaptureStdout();
-        try {
-            call();
-        } catch (const GameFileError& e) {
-            outcome.error = e.text;
-        }
-        outcome.printed = testing::internal::GetCapturedStdout();
+        outcome.printed = test::StdoutOf([&] { outcome.error = test::GameFileErrorOf(call); });
         return outcome;
     }
     static Outcome ToGame(const std::string& pgn, const std::string& game) {
@@ -102,12 +67,13 @@ class ConvertersTest : public ::testing::Test {
         std::ifstream in(RealGames);
         EXPECT_TRUE(ReadFen(InitialFen));
         GameRecord game{};
-        testing::internal::CaptureStdout();
-        while (in.good() && in.peek() != EOF) {
-            if (ReadPgnGame(game, in) != 0) games.push_back(game);
-            in >> std::ws;
-        }
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no game is given up";
+        const std::string printed = test::StdoutOf([&] {
+            while (in.good() && in.peek() != EOF) {
+                if (ReadPgnGame(game, in) != 0) games.push_back(game);
+                in >> std::ws;
+            }
+        });
+        EXPECT_EQ(printed, "") << "no game is given up";
         return games;
     }
     static bool SameGame(const GameRecord& a, const GameRecord& b) {
@@ -131,8 +97,7 @@ class ConvertersTest : public ::testing::Test {
         EXPECT_EQ(currentPly, plyStack);
     }
 
-    fs::path home;
-    fs::path dir;
+    test::LogCapture log;
 };
 
 std::string Progress(int count) {
@@ -177,7 +142,7 @@ TEST_F(ConvertersTest, RealGamesRoundTripWithoutSkips) {
     EXPECT_EQ(first.error, "");
     EXPECT_EQ(first.printed, warnings + "converted: " + d + " games. (skipped: " + std::to_string(n - distinct) +
                                  ")\nfile: " + RealGames + " \t\tfinished\n");
-    EXPECT_NE(ReadFileBytes("Kavrin.log").find("<<< OK:\t" + RealGames + "\t>>>\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("<<< OK:\t" + RealGames + "\t>>>\n"), std::string::npos);
     ExpectInitialPosition();
 
     const Outcome back = Run([] { Game2Pgn("first.game", "back.pgn"); });
@@ -349,10 +314,7 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
         SCOPED_TRACE(damage.name);
         WriteFileBytes("damaged.pgn", ThreeGames + std::string("\n") + damage.tail + "\n" + ThreeGames);
         fs::remove("damaged.game");
-        fs::remove("Kavrin.log");
-        logStream.close();
-        logStream.clear();
-        logStream.open("Kavrin.log");
+        log.Clear();
         const Outcome outcome = ToGame("damaged.pgn", "damaged.game");
         EXPECT_EQ(outcome.error, damage.error);
         const std::string report =
@@ -360,10 +322,10 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
         ASSERT_GE(outcome.printed.size(), report.size());
         EXPECT_EQ(outcome.printed.substr(outcome.printed.size() - report.size()), report);
         EXPECT_EQ(fs::file_size("damaged.game"), 16u + 10u + 10u) << "the three games before stay written";
-        const std::string log = ReadFileBytes("Kavrin.log");
-        EXPECT_NE(log.find(std::string("converted: 3\tskipped: 0\nERROR: ") + damage.error + "\n"), std::string::npos)
-            << log;
-        EXPECT_EQ(log.find("<<< OK:"), std::string::npos);
+        EXPECT_NE(log.Text().find(std::string("converted: 3\tskipped: 0\nERROR: ") + damage.error + "\n"),
+                  std::string::npos)
+            << log.Text();
+        EXPECT_EQ(log.Text().find("<<< OK:"), std::string::npos);
         ExpectInitialPosition();
 
         // pgn2pos reports the same way and keeps the lines already written.
@@ -517,10 +479,7 @@ TEST_F(ConvertersTest, DuplicateTestMeetsWrongResult) {
     WriteFileBytes("three.pgn", ThreeGames);
     WriteFileBytes("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
     ASSERT_EQ(ToGame("three.pgn", "dup.game").error, "");
-    {
-        std::ofstream out("dup.game", std::ios::binary | std::ios::app);
-        out << std::string("\x01\x00\x24\x0d", 4);
-    }
+    WriteFileBytes("dup.game", ReadFileBytes("dup.game") + std::string("\x01\x00\x24\x0d", 4));
     // A game found before the bad record is skipped without an error.
     const Outcome found = ToGame("three.pgn", "dup.game");
     EXPECT_EQ(found.error, "");
@@ -547,8 +506,7 @@ TEST(ConvertersInTheEngine, LoopGoesOnAfterAConversionError) {
     engine.Send("game2pgn out.game back.pgn\n");
     ASSERT_TRUE(engine.WaitFor("100%]...OK\nconverted: 4 games.\n", 10000)) << engine.Output();
     engine.Send("quit\n");
-    int status = -1;
-    ASSERT_TRUE(engine.WaitExit(10000, &status));
+    ASSERT_TRUE(engine.ExitsNormally(10000));
     EXPECT_EQ(engine.ReadFile("back.pgn").substr(0, 15), "[Result \"1-0\"]\n");
     const std::string log = engine.Log();
     EXPECT_NE(log.find("::cmd:: pgn2game\n"), std::string::npos);

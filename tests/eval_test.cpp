@@ -11,20 +11,18 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/pst.h"
-#include "board/tables.h"
 #include "search/eval_tables.h"
 #include "search/pawnhash.h"
+#include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
 
 class EvalTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { BuildTables(); }
-
     // Sets up the position with an empty pawn cache.
     static void Setup(const char* fen) {
-        ASSERT_TRUE(ReadFen(fen)) << fen;
+        test::SetUpPosition(fen);
         ClearPawnHash();
     }
     static int Eval(const char* fen) {

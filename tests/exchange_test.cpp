@@ -8,7 +8,6 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/pst.h"
-#include "board/tables.h"
 #include "support/board_setup.h"
 
 namespace kavrin {

@@ -1,67 +1,31 @@
 // Reading positions from FEN text: fields, derived state, failures and the
 // mending of flags that do not fit the placement.
+#include "board/fen.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "board/board.h"
-#include "board/fen.h"
 #include "board/movetext.h"
 #include "board/poscheck.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
 #include "support/board_setup.h"
+#include "support/fuzz_support.h"
 #include "support/random_positions.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
 
 using test::Sq;
 
-// The text in a heap block of exactly its length, so that a read past its
-// NUL is caught by the address sanitizer.
-bool ReadExact(const std::string& text) {
-    std::unique_ptr<char[]> copy(new char[text.size() + 1]);
-    std::memcpy(copy.get(), text.c_str(), text.size() + 1);
-    return ReadFen(copy.get());
-}
+// Reads the text from a heap block of exactly its size.
+bool ReadExact(const std::string& text) { return ReadFen(test::ExactCopy(text).get()); }
 
-// Everything a position read writes, for before/after comparisons.
-struct PositionState {
-    Board b;
-    GameSnapshot snapshot;
-    int side;
-    uint16_t ply;
-    int historyIndex;
-    HistoryEntry first;
-    bool playable;
-};
-
-PositionState Capture() {
-    PositionState s;
-    std::memcpy(&s.b, &board, sizeof board);
-    std::memcpy(&s.snapshot, &gameSnapshot, sizeof gameSnapshot);
-    s.side = sideToMove;
-    s.ply = gamePly;
-    s.historyIndex = HistoryIndex();
-    s.first = history[0];
-    s.playable = boardPlayable;
-    return s;
-}
-
-bool SameState(const PositionState& a, const PositionState& b) {
-    return std::memcmp(&a.b, &b.b, sizeof a.b) == 0 && std::memcmp(&a.snapshot, &b.snapshot, sizeof a.snapshot) == 0 &&
-           a.side == b.side && a.ply == b.ply && a.historyIndex == b.historyIndex &&
-           a.first.hashKey == b.first.hashKey && a.first.move == b.first.move &&
-           a.first.fiftyCounter == b.first.fiftyCounter && a.playable == b.playable;
-}
-
-class FenTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { BuildTables(); }
-};
+using FenTest = ::testing::Test;
 
 TEST_F(FenTest, InitialPosition) {
     ASSERT_TRUE(ReadFen(InitialFen));
@@ -155,7 +119,7 @@ TEST_F(FenTest, MalformedFieldsAreRefused) {
 
 TEST_F(FenTest, AFailedReadLeavesThePreviousPositionIntact) {
     ASSERT_TRUE(ReadFen("r3k2r/8/8/3pP3/8/8/8/R3K2R w KQkq d6"));
-    const PositionState before = Capture();
+    const fuzz::PositionState before = fuzz::PositionState::Capture();
     const char* bad[] = {
         "8/8/8/8/8/8/8/K6k x - -",
         "8/8/8/8/8/8/8/K6k",
@@ -167,7 +131,7 @@ TEST_F(FenTest, AFailedReadLeavesThePreviousPositionIntact) {
     };
     for (const char* text : bad) {
         EXPECT_FALSE(ReadFen(text)) << text;
-        EXPECT_TRUE(SameState(before, Capture())) << text;
+        EXPECT_TRUE(before == fuzz::PositionState::Capture()) << text;
     }
 }
 

@@ -62,7 +62,6 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 #include <chrono>
 #include <cstdio>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -70,32 +69,26 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 #include "board/fen.h"
 #include "board/legal.h"
 #include "board/makemove.h"
-#include "board/movegen.h"
 #include "board/movetext.h"
-#include "board/tables.h"
+#include "support/board_setup.h"
 #include "support/engine_process.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
 
 using test::EngineProcess;
+using test::LegalMoveTexts;
+using test::Lines;
+using test::PlayIfLegal;
 
 constexpr int Timeout = 20000;
 
 // The game position after the moves, computed in this process.
 bool PlayInProcess(const char* fen, const std::vector<std::string>& moves) {
-    static bool tablesBuilt = false;
-    if (!tablesBuilt) {
-        BuildTables();
-        tablesBuilt = true;
-    }
     if (!ReadFen(fen)) return false;
     for (const std::string& text : moves) {
-        Move m = TextToMoveOnBoard(text.c_str());
-        if (!IsLegalMove(m)) return false;
-        PlyRecord ply{};
-        SaveForMake(&ply);
-        MakeMove(m, &ply);
+        if (!PlayIfLegal(text)) return false;
     }
     return true;
 }
@@ -105,19 +98,6 @@ std::string HashLine() {
     std::snprintf(text, sizeof text, "%x %x", static_cast<unsigned>(board.hashKey >> 32),
                   static_cast<unsigned>(board.hashKey & 0xFFFFFFFFu));
     return text;
-}
-
-// The legal moves of the in-process position, as text.
-std::vector<std::string> LegalMoveTexts() {
-    std::vector<std::string> texts;
-    MoveEntry list[MaxGeneratedMoves];
-    MoveEntry* end = GenerateLegalMoves(list);
-    for (MoveEntry* e = list; e != end; ++e) {
-        char text[MoveTextSize];
-        MoveToText(text, e->move);
-        texts.push_back(text);
-    }
-    return texts;
 }
 
 // The reply that leads from the in-process position to the position of fen.
@@ -133,13 +113,6 @@ std::string ReplyLeadingTo(const std::string& fen) {
         if (fen == after) return text;
     }
     return "";
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 // Index of the first log line at or after `from` that begins with prefix.
@@ -197,10 +170,7 @@ class Game : public ::testing::Test {
     }
     void Quit() {
         engine.Send("quit\n");
-        int status = -1;
-        ASSERT_TRUE(engine.WaitExit(Timeout, &status));
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        ASSERT_TRUE(engine.ExitsNormally(Timeout));
     }
     // Sends the clock and a move (or "go") and returns the engine's move.
     std::string Reply(const std::string& word) {

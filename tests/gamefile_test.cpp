@@ -36,20 +36,12 @@ int Count(const std::string& data) {
     return CountGameRecords(in);
 }
 
-// A GAME file in a temporary directory, opened as the converters open it.
-class GameFileTest : public ::testing::Test {
+// A GAME file in a scratch folder, opened as the converters open it.
+class GameFileTest : public test::InScratchFolder {
   protected:
-    void SetUp() override {
-        path = (std::filesystem::temp_directory_path() /
-                ("kavrin_gamefile_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".game"))
-                   .string();
-        std::filesystem::remove(path);
-    }
-    void TearDown() override { std::filesystem::remove(path); }
     void WriteRaw(const std::string& data) { test::WriteFileBytes(path, data); }
     std::fstream Open() { return std::fstream(path, std::ios::in | std::ios::out | std::ios::app | std::ios::binary); }
-    std::string path;
+    const std::string path = "records.game";
 };
 
 TEST(GameRecordLayout, LittleEndianHeaderAndMoves) {
@@ -82,12 +74,7 @@ TEST(GameRecordLayout, ReadSetsResultAndMoves) {
 TEST(GameRecordLayout, ReadRefusesBadRecords) {
     GameRecord game{};
     std::istringstream noResult(Bytes({0x05, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    try {
-        ReadGameRecord(game, noResult);
-        ADD_FAILURE() << "no error";
-    } catch (const GameFileError& e) {
-        EXPECT_STREQ(e.text, "WRONG RESULT");
-    }
+    EXPECT_EQ(test::GameFileErrorOf([&] { ReadGameRecord(game, noResult); }), "WRONG RESULT");
     std::istringstream cut(Bytes({0x03, 0x80, 0x24, 0x0D, 0x14}));
     EXPECT_FALSE(ReadGameRecord(game, cut));
     std::istringstream single(Bytes({0x03}));
@@ -212,13 +199,8 @@ TEST_F(GameFileTest, WrongResultMetByTheDuplicateTest) {
     EXPECT_TRUE(GameAlreadyStored(a, file));
     EXPECT_TRUE(IndexedGameStored(index, a, file));
     const GameRecord other = Record(HeaderDraw, {0x0D24});
-    EXPECT_THROW(GameAlreadyStored(other, file), GameFileError);
-    try {
-        IndexedGameStored(index, other, file);
-        ADD_FAILURE() << "no error";
-    } catch (const GameFileError& e) {
-        EXPECT_STREQ(e.text, "WRONG RESULT");
-    }
+    EXPECT_EQ(test::GameFileErrorOf([&] { GameAlreadyStored(other, file); }), "WRONG RESULT");
+    EXPECT_EQ(test::GameFileErrorOf([&] { IndexedGameStored(index, other, file); }), "WRONG RESULT");
     // The stream is usable afterwards.
     EXPECT_TRUE(GameAlreadyStored(a, file));
 }

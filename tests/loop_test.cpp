@@ -1,13 +1,14 @@
 // The command words (prefix versus whole-word tests), the word, number and
 // line readers of the loop, and the input test on a pipe.
-#include <cstdio>
-#include <string>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
+#include <cstdio>
+#include <string>
 
 #include "driver/command_loop.h"
 #include "driver/input.h"
+#include "support/word_input.h"
 
 namespace kavrin {
 namespace {
@@ -65,20 +66,7 @@ TEST(CommandWords, EasyHardAndWorkbenchNeedTheWholeWord) {
     EXPECT_EQ(MatchCommandWord("pgn2posx"), CommandWord::Unknown);
 }
 
-class Reader : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        file = std::tmpfile();
-        ASSERT_NE(file, nullptr);
-    }
-    void TearDown() override { std::fclose(file); }
-    WordSource Source(const std::string& text) {
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::rewind(file);
-        return WordSource{file};
-    }
-    std::FILE* file = nullptr;
-};
+using Reader = test::WordInput;
 
 TEST_F(Reader, WordsSkipWhiteSpaceAndLineEnds) {
     WordSource source = Source("  time\t300\n\n otim  ");

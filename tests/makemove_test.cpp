@@ -11,7 +11,6 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/poscheck.h"
-#include "board/tables.h"
 #include "board/zobrist.h"
 #include "support/board_setup.h"
 

@@ -152,6 +152,21 @@ void ExpectSameGroups(const List& white, const List& black) {
                                   << Describe({E(b[i].score, b[i].move)});
 }
 
+// The list generate makes for each position and for its colour-flipped twin.
+// Squares are walked in the same direction for both colours, so only the
+// groups and their contents mirror, not the order inside a group.
+void ExpectBlackMirrorsWhite(std::initializer_list<const char*> positions, List (*generate)()) {
+    for (const char* fen : positions) {
+        SetUpPosition(fen);
+        const List white = generate();
+        const std::string mirrored = MirrorFen(fen);
+        SetUpPosition(mirrored.c_str());
+        const List black = generate();
+        SCOPED_TRACE(mirrored);
+        ExpectSameGroups(white, black);
+    }
+}
+
 // ---------------------------------------------------------------- GenerateAll
 
 TEST(GenerateAll, InitialPositionOrder) {
@@ -331,24 +346,9 @@ TEST(GenerateAll, CaptureOfTheEnemyKingIsListedWithItsValue) {
 TEST(GenerateAll, BlackListIsTheMirrorOfWhite) {
     // Positions whose captures all use the victim-minus-attacker rule, so the
     // scores do not depend on the piece-square tables.
-    const char* positions[] = {
-        InitialFen,
-        "r3k2r/1P6/8/8/8/8/8/R3K2R w KQkq -",
-        "4k3/8/8/3PpP2/8/8/8/4K3 w - e6",
-        "4k3/8/8/1n1r4/2P1P3/8/8/4K3 w - -",
-        "2r1k3/1P6/8/8/3q4/2N5/8/4K3 w - -",
-    };
-    for (const char* fen : positions) {
-        SetUpPosition(fen);
-        const List white = All();
-        const std::string mirrored = MirrorFen(fen);
-        SetUpPosition(mirrored.c_str());
-        const List black = All();
-        // Squares are walked in the same direction for both colours, so only
-        // the groups and their contents mirror, not the order inside a group.
-        SCOPED_TRACE(mirrored);
-        ExpectSameGroups(white, black);
-    }
+    ExpectBlackMirrorsWhite({InitialFen, "r3k2r/1P6/8/8/8/8/8/R3K2R w KQkq -", "4k3/8/8/3PpP2/8/8/8/4K3 w - e6",
+                             "4k3/8/8/1n1r4/2P1P3/8/8/4K3 w - -", "2r1k3/1P6/8/8/3q4/2N5/8/4K3 w - -"},
+                            All);
 }
 
 // ----------------------------------------------------------- GenerateCaptures
@@ -568,21 +568,9 @@ TEST(GenerateEvasions, NoKingMoveBesideTheEnemyKingNorOntoTheCheckLine) {
 TEST(GenerateEvasions, BlackIsTheMirrorOfWhite) {
     // (The king capture's exchange score reads unmirrored piece-square
     // tables, so the checking pawn is defended here and the capture dropped.)
-    const char* positions[] = {
-        "4k3/8/3p4/3PpP2/5K2/8/8/8 w - e6",
-        "4k2R/8/8/8/8/3n4/8/4K2r w - -",
-        "4n3/3P1PK1/8/8/8/8/8/4k3 w - -",
-        "4k3/8/8/8/r6K/3P4/2P5/8 w - -",
-    };
-    for (const char* fen : positions) {
-        SetUpPosition(fen);
-        const List white = Evasions();
-        const std::string mirrored = MirrorFen(fen);
-        SetUpPosition(mirrored.c_str());
-        const List black = Evasions();
-        SCOPED_TRACE(mirrored);
-        ExpectSameGroups(white, black);
-    }
+    ExpectBlackMirrorsWhite({"4k3/8/3p4/3PpP2/5K2/8/8/8 w - e6", "4k2R/8/8/8/8/3n4/8/4K2r w - -",
+                             "4n3/3P1PK1/8/8/8/8/8/4k3 w - -", "4k3/8/8/8/r6K/3P4/2P5/8 w - -"},
+                            Evasions);
 }
 
 // ------------------------------------------------------------- IsKingAttacked

@@ -1,4 +1,6 @@
 // Coordinate move text in both directions, FEN output and the board diagram.
+#include "board/movetext.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,10 +9,9 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/movetext.h"
-#include "board/tables.h"
 #include "support/board_setup.h"
 #include "support/random_positions.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
@@ -27,15 +28,11 @@ std::string Text(Move m) {
 
 // Decodes text held in a heap block of exactly its length.
 Move Decode(const std::string& text, bool onBoard = false) {
-    std::unique_ptr<char[]> copy(new char[text.size() + 1]);
-    std::memcpy(copy.get(), text.c_str(), text.size() + 1);
+    const std::unique_ptr<char[]> copy = test::ExactCopy(text);
     return onBoard ? TextToMoveOnBoard(copy.get()) : TextToMove(copy.get());
 }
 
-class MoveTextTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { BuildTables(); }
-};
+using MoveTextTest = ::testing::Test;
 
 TEST_F(MoveTextTest, MoveToTextOfEachKind) {
     EXPECT_EQ(Text(0xDF3E), "e1g1");
@@ -212,10 +209,7 @@ TEST_F(MoveTextTest, WriteFenOfTheLongestPlacementFitsItsSize) {
 
 TEST_F(MoveTextTest, PrintBoardDiagram) {
     ASSERT_TRUE(ReadFen(InitialFen));
-    testing::internal::CaptureStdout();
-    PrintBoard(board.pieceOn);
-    std::fflush(stdout);
-    const std::string diagram = testing::internal::GetCapturedStdout();
+    const std::string diagram = test::StdoutOf([&] { PrintBoard(board.pieceOn); });
     EXPECT_EQ(diagram,
               "\n8 r n b q k b n r "
               "\n7 p p p p p p p p "
@@ -232,10 +226,7 @@ TEST_F(MoveTextTest, PrintBoardOfAnyArray) {
     uint8_t pieces[64] = {};
     pieces[63] = WhiteKing;
     pieces[0] = 200;  // no piece code: printed as '?' rather than read out of range
-    testing::internal::CaptureStdout();
-    PrintBoard(pieces);
-    std::fflush(stdout);
-    const std::string diagram = testing::internal::GetCapturedStdout();
+    const std::string diagram = test::StdoutOf([&] { PrintBoard(pieces); });
     EXPECT_EQ(diagram.substr(0, 20), "\n8 ? . . . . . . . \n");
     EXPECT_NE(diagram.find("\n1 . . . . . . . K \n"), std::string::npos);
     EXPECT_EQ(diagram.size(), 8 * 19 + 20u);  // eight "\nD " lines of 19, then the file line

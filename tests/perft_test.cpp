@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -15,8 +14,9 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/movegen.h"
-#include "board/tables.h"
 #include "support/board_setup.h"
+#include "support/files.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
@@ -73,9 +73,7 @@ void ExpectCumulativeCounts(const PerftCase& c) {
 
 std::vector<PerftCase> ReadSuite(const std::string& path) {
     std::vector<PerftCase> cases;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : test::Lines(test::ReadFileBytes(path))) {
         if (line.empty() || line[0] == '#') continue;
         const size_t semicolon = line.find(';');
         if (semicolon == std::string::npos) continue;
@@ -189,10 +187,7 @@ TEST(PerftPositions, BoardWithoutBothKingsCountsNothing) {
 
 // The report, with the time field checked for its form only.
 std::string PerftReport(int depth) {
-    testing::internal::CaptureStdout();
-    RunPerft(depth);
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return test::StdoutOf([&] { RunPerft(depth); });
 }
 
 std::string MaskDurations(const std::string& report) {

@@ -5,15 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
 #include "support/files.h"
-#include "system/log.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
@@ -22,35 +20,22 @@ constexpr uint64_t Unset = 0;
 
 class PgnTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        BuildTables();
-        logPath = (std::filesystem::temp_directory_path() / ("kavrin_pgn_test_" + std::to_string(::getpid()) + ".log"))
-                      .string();
-        logStream.close();
-        logStream.clear();
-        logStream.open(logPath);
-    }
-    static void TearDownTestSuite() { std::filesystem::remove(logPath); }
     void SetUp() override {
         ASSERT_TRUE(ReadFen(InitialFen));
         initialKey = board.hashKey;
     }
 
-    static std::string LogText() { return test::ReadFileBytes(logPath); }
-
     // Reads one game; the error text, if one was raised, goes to error.
     GameHeader Read(std::istream& in, std::string* error = nullptr, std::string* out = nullptr) {
         GameHeader bits = 0;
-        testing::internal::CaptureStdout();
-        try {
-            bits = ReadPgnGame(game, in);
-        } catch (const GameFileError& e) {
-            if (error != nullptr)
-                *error = e.text;
-            else
-                ADD_FAILURE() << "unexpected error " << e.text;
+        std::string raised;
+        const std::string printed =
+            test::StdoutOf([&] { raised = test::GameFileErrorOf([&] { bits = ReadPgnGame(game, in); }); });
+        if (error != nullptr) {
+            *error = raised;
+        } else {
+            EXPECT_EQ(raised, "") << "unexpected error";
         }
-        const std::string printed = testing::internal::GetCapturedStdout();
         if (out != nullptr) *out = printed;
         return bits;
     }
@@ -64,12 +49,10 @@ class PgnTest : public ::testing::Test {
         return error;
     }
 
-    static std::string logPath;
+    test::LogCapture log;
     GameRecord game{};
     uint64_t initialKey = Unset;
 };
-
-std::string PgnTest::logPath;
 
 TEST_F(PgnTest, ResultTagForms) {
     const std::pair<const char*, char> forms[] = {
@@ -89,12 +72,7 @@ TEST_F(PgnTest, ResultTagForms) {
     std::istringstream bad("[Result \"2-0\"]\n1. e4 2-0");
     EXPECT_THROW(ReadPgnTags(result, bad), GameFileError);
     std::istringstream none("[Event \"x\"]\n1. e4 1-0");
-    try {
-        ReadPgnTags(result, none);
-        ADD_FAILURE() << "no error raised";
-    } catch (const GameFileError& e) {
-        EXPECT_STREQ(e.text, "Result Error 2");
-    }
+    EXPECT_EQ(test::GameFileErrorOf([&] { ReadPgnTags(result, none); }), "Result Error 2");
     EXPECT_EQ(ErrorOf("[Result \"1-2\"]\n1. e4 1-0"), "Result Error 1");
 }
 
@@ -184,7 +162,7 @@ TEST_F(PgnTest, PromotionWithoutPieceIsIllegal) {
     EXPECT_EQ(ErrorOf(std::string(prefix) + " 1-0", &out), "MOVE NOT LEGAL 1");
     EXPECT_NE(out.find("move: hxg8, plyNo:9\n"), std::string::npos);
     EXPECT_NE(out.find("\n8 r n b q k b n r \n7 p p p p p p . P "), std::string::npos) << "the diagram of the position";
-    EXPECT_NE(LogText().find("hxg8MOVE NOT LEGAL 1\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("hxg8MOVE NOT LEGAL 1\n"), std::string::npos);
     EXPECT_EQ(board.hashKey, initialKey);
 }
 
@@ -203,7 +181,7 @@ TEST_F(PgnTest, UnreadableTokenGivesTheGameUp) {
     std::string error;
     EXPECT_EQ(Read(in, &error, &out), 0);
     EXPECT_EQ(out, "move: Zz9, plyNo:3\n");
-    EXPECT_NE(LogText().find("Zz9ERROR\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("Zz9ERROR\n"), std::string::npos);
     EXPECT_EQ(board.hashKey, initialKey);
     // The rest of the game stays unread: the next game meets movetext.
     EXPECT_EQ(Read(in, &error), 0);

@@ -14,29 +14,28 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
 #include "book/commands.h"
-#include "support/board_setup.h"
 #include "support/files.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
 
+using test::PosLine;
+using test::ReadFileBytes;
+using test::WriteDatabase;
+using test::WriteFileBytes;
+
 const std::string StartPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
 
-std::string PosLine(uint64_t key, const std::string& fen, char result, int ply) {
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(key));
-    return std::string(hex) + "\t" + fen + "\t" + result + "\t" + std::to_string(ply);
+// The POS line of the initial placement, white to move, with its line end.
+std::string StartLine(uint64_t key, char result, int ply) {
+    return PosLine(key, StartPlacement + " w KQkq -", result, ply) + "\n";
 }
 
 PosParse Parse(const std::string& line, PositionRecord& record) {
     return ParsePosLine(line.c_str(), static_cast<int>(line.size()), record);
 }
-
-using test::ReadFileBytes;
-using test::WriteDatabase;
-using test::WriteFileBytes;
 
 std::vector<PositionRecord> ReadRecords(const std::string& name) {
     std::string bytes = ReadFileBytes(name);
@@ -158,9 +157,7 @@ TEST(PosParse, MalformedLinesAreRefusedWithoutTouchingMemoryBeyondThem) {
 // --- Building --------------------------------------------------------------
 
 TEST_F(Build, SameKeyAndPlacementMergeCountsAndKeepTheEarliestPly) {
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 9) + "\n" +
-                                 PosLine(0x10, StartPlacement + " w KQkq -", 'D', 7) + "\n" +
-                                 PosLine(0x20, StartPlacement + " w KQkq -", 'B', 3) + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 9) + StartLine(0x10, 'D', 7) + StartLine(0x20, 'B', 3));
     char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     std::vector<PositionRecord> records = ReadRecords("w.db");
@@ -176,8 +173,7 @@ TEST_F(Build, SameKeyAndPlacementMergeCountsAndKeepTheEarliestPly) {
 }
 
 TEST_F(Build, SameKeyWithAnotherPlacementReplacesThePendingRecord) {
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + StartLine(0x10, 'W', 1) +
                                  PosLine(0x10, "4k3/8/8/8/8/8/8/4K3 w - -", 'D', 20) + "\n" +
                                  PosLine(0x10, StartPlacement + " w Kkq -", 'B', 4) + "\n");
     char message[FileMessageSize] = "OK";
@@ -191,9 +187,8 @@ TEST_F(Build, SameKeyWithAnotherPlacementReplacesThePendingRecord) {
 }
 
 TEST_F(Build, SideFilterKeepsOnlyTheSideToMoveOfEachFile) {
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x11, StartPlacement + " b KQkq e3", 'D', 2) + "\n" +
-                                 PosLine(0x12, StartPlacement + " w KQkq -", 'B', 3) + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + PosLine(0x11, StartPlacement + " b KQkq e3", 'D', 2) + "\n" +
+                                 StartLine(0x12, 'B', 3));
     char message[FileMessageSize] = "OK";
     ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
     ASSERT_TRUE(CreateDatabase("in.pos", "b.db", 'B', message));
@@ -210,13 +205,9 @@ TEST_F(Build, SideFilterKeepsOnlyTheSideToMoveOfEachFile) {
 
 TEST_F(Build, UnsortedInputStopsWithTheLineAndKeepsWhatWasBuilt) {
     const std::string late = PosLine(0x05, StartPlacement + " w KQkq -", 'W', 1);
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n" +
-                                 PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + StartLine(0x20, 'W', 1) + late + "\n" + StartLine(0x30, 'W', 1));
     char message[FileMessageSize] = "OK";
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message));
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message)); });
     EXPECT_EQ(std::string(message), "ERROR: input file with positions not sorted by hash!\n" + late + "\n");
     EXPECT_EQ(out.find("done"), std::string::npos);
     std::vector<PositionRecord> records = ReadRecords("w.db");
@@ -230,12 +221,10 @@ TEST_F(Build, UnsortedMessageKeepsItsLimitForTheLongestLine) {
     std::string late = PosLine(0x05, StartPlacement + " w KQkq -", 'W', 1);
     late.insert(late.size() - 1, std::string(PosLineLimit - late.size(), '0'));
     ASSERT_EQ(late.size(), static_cast<size_t>(PosLineLimit));
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" + late + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + late + "\n");
     char message[FileMessageSize + 16];
     std::memset(message, 'x', sizeof message);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message));
-    testing::internal::GetCapturedStdout();
+    test::StdoutOf([&] { EXPECT_FALSE(CreateDatabase("in.pos", "w.db", 'W', message)); });
     const std::string text(message);
     EXPECT_LT(text.size(), static_cast<size_t>(FileMessageSize));
     EXPECT_EQ(text.rfind("ERROR: input file with positions not sorted by hash!\n" + late.substr(0, 100), 0), 0u);
@@ -247,24 +236,18 @@ TEST_F(Build, BadLinesAreReportedWithTheirCountAndSkipped) {
     const std::string bad = "0000000000000011\t" + StartPlacement + " w KQkq -\tX\t3";
     const std::string longLine(400, 'A');
     WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\nshort\n" + bad + "\n" + longLine +
-                                 "\n" + PosLine(0x12, StartPlacement + " w KQkq -", 'D', 3) + "\n");
+                                 "\n" + StartLine(0x12, 'D', 3));
     char message[FileMessageSize] = "OK";
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { EXPECT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message)); });
     EXPECT_NE(out.find("\nparse error skipped line: 2\n" + bad + "\n"), std::string::npos) << out;
     EXPECT_NE(out.find("\nparse error skipped line: 3\n" + longLine.substr(0, PosLineLimit) + "\n"), std::string::npos);
     EXPECT_EQ(ReadRecords("w.db").size(), 2u);
 }
 
 TEST_F(Build, ProgressRunsFromZeroToDone) {
-    WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x20, StartPlacement + " w KQkq -", 'W', 1) + "\n" +
-                                 PosLine(0x30, StartPlacement + " w KQkq -", 'W', 1) + "\n");
+    WriteFileBytes("in.pos", StartLine(0x10, 'W', 1) + StartLine(0x20, 'W', 1) + StartLine(0x30, 'W', 1));
     char message[FileMessageSize] = "OK";
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message));
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { ASSERT_TRUE(CreateDatabase("in.pos", "w.db", 'W', message)); });
     // A record is written when the next key arrives: after two thirds of the
     // file, then after all of it; the last one closes the file.
     EXPECT_EQ(out, "creating new database 'w.db':  0%\b\b\b\b 66%\b\b\b\b100%\b\b\b\b100%... done.\n");
@@ -287,9 +270,7 @@ TEST_F(Build, RefusalsCarryTheirMessages) {
 
 TEST_F(Build, DbCreateOfAnEmptyFileMakesTwoEmptyDatabases) {
     WriteFileBytes("empty.pos", "");
-    testing::internal::CaptureStdout();
-    DbCreateCommand("empty.pos", "x");
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { DbCreateCommand("empty.pos", "x"); });
     EXPECT_EQ(out,
               "creating new database 'x_black.db':  0%\b\b\b\b100%... done.\n"
               "creating new database 'x_white.db':  0%\b\b\b\b100%... done.\ncreated.\n");
@@ -301,9 +282,7 @@ TEST_F(Build, DbCreateOfAnEmptyFileMakesTwoEmptyDatabases) {
 TEST_F(Build, DbCreatePrintsTheUnsortedMessage) {
     const std::string late = PosLine(0x05, StartPlacement + " b KQkq -", 'W', 1);
     WriteFileBytes("in.pos", PosLine(0x10, StartPlacement + " b KQkq -", 'W', 1) + "\n" + late + "\n");
-    testing::internal::CaptureStdout();
-    DbCreateCommand("in.pos", "x");
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = test::StdoutOf([&] { DbCreateCommand("in.pos", "x"); });
     const std::string expectedEnd = "ERROR: input file with positions not sorted by hash!\n" + late + "\n\n";
     ASSERT_GE(out.size(), expectedEnd.size());
     EXPECT_EQ(out.substr(out.size() - expectedEnd.size()), expectedEnd);
@@ -362,16 +341,15 @@ TEST_F(Lookup, FindRecordLinearReportsEveryPlaceOutOfOrder) {
                   {RecordWithKey(0, 1), RecordWithKey(0x30, 2), RecordWithKey(0x20, 3), RecordWithKey(0x40, 4)});
     PositionDatabase db;
     ASSERT_TRUE(db.Open("white.db", "black.db"));
-    testing::internal::CaptureStdout();
-    const PositionRecord* r = db.FindRecordLinear(1, 0x40);
-    std::string out = testing::internal::GetCapturedStdout();
+    const PositionRecord* r = nullptr;
+    std::string out = test::StdoutOf([&] { r = db.FindRecordLinear(1, 0x40); });
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->whiteWins, 4u);
     EXPECT_EQ(out, "Sort ERROR: current: 0, prev: 0\nSort ERROR: current: 20, prev: 30\n");
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(db.FindRecordLinear(1, 0x35), nullptr);  // stops at the first key above it
-    EXPECT_EQ(db.FindRecordLinear(1, 0x50), nullptr);  // end of file
-    testing::internal::GetCapturedStdout();
+    test::StdoutOf([&] {
+        EXPECT_EQ(db.FindRecordLinear(1, 0x35), nullptr);  // stops at the first key above it
+        EXPECT_EQ(db.FindRecordLinear(1, 0x50), nullptr);  // end of file
+    });
 }
 
 TEST_F(Lookup, PartialTrailingRecordIsNeverRead) {
@@ -383,10 +361,11 @@ TEST_F(Lookup, PartialTrailingRecordIsNeverRead) {
     EXPECT_EQ(db.file[1].lastKey, 0x30u);
     ASSERT_NE(db.FindRecord(1, 0x30), nullptr);
     EXPECT_EQ(db.FindRecord(1, 0x7F7F7F7F7F7F7F7Full), nullptr);
-    testing::internal::CaptureStdout();
-    EXPECT_NE(db.FindRecordLinear(1, 0x30), nullptr);
-    EXPECT_EQ(db.FindRecordLinear(1, 0x31), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(test::StdoutOf([&] {
+                  EXPECT_NE(db.FindRecordLinear(1, 0x30), nullptr);
+                  EXPECT_EQ(db.FindRecordLinear(1, 0x31), nullptr);
+              }),
+              "");
 }
 
 TEST_F(Lookup, ShuffledRecordsGiveOnlyTrueAnswers) {
@@ -403,14 +382,14 @@ TEST_F(Lookup, ShuffledRecordsGiveOnlyTrueAnswers) {
             EXPECT_EQ(r->key, key);
         }
     }
-    testing::internal::CaptureStdout();
-    for (uint64_t key = 0; key <= 501; key += 25) {
-        const PositionRecord* r = db.FindRecordLinear(1, key);
-        if (r != nullptr) {
-            EXPECT_EQ(r->key, key);
+    test::StdoutOf([&] {
+        for (uint64_t key = 0; key <= 501; key += 25) {
+            const PositionRecord* r = db.FindRecordLinear(1, key);
+            if (r != nullptr) {
+                EXPECT_EQ(r->key, key);
+            }
         }
-    }
-    testing::internal::GetCapturedStdout();
+    });
 }
 
 TEST_F(Lookup, ReadFailureAfterOpenIsNotFound) {
@@ -423,9 +402,7 @@ TEST_F(Lookup, ReadFailureAfterOpenIsNotFound) {
     ASSERT_EQ(truncate("white.db", 3 * PositionRecordSize), 0);
     EXPECT_EQ(db.FindRecord(1, 0x100 + 150), nullptr);
     EXPECT_EQ(db.FindRecord(1, 0x101), nullptr);  // its first probe lies beyond the end now
-    testing::internal::CaptureStdout();
-    EXPECT_NE(db.FindRecordLinear(1, 0x101), nullptr);  // still inside the file
-    testing::internal::GetCapturedStdout();
+    test::StdoutOf([&] { EXPECT_NE(db.FindRecordLinear(1, 0x101), nullptr); });  // still inside the file
 }
 
 // --- "dbshow" and "dbshowlin" ----------------------------------------------
@@ -434,16 +411,13 @@ class DbShow : public test::InScratchFolder {
   protected:
     void SetUp() override {
         InScratchFolder::SetUp();
-        BuildTables();
         ASSERT_TRUE(ReadFen(InitialFen));
         key_ = board.hashKey;
         ASSERT_GT(key_, 2u);
         ASSERT_LT(key_, ~uint64_t{0} - 2);
     }
     static std::string Show(bool linear) {
-        testing::internal::CaptureStdout();
-        DbShowCommand(linear);
-        return testing::internal::GetCapturedStdout();
+        return test::StdoutOf([&] { DbShowCommand(linear); });
     }
     static bool EndsWith(const std::string& text, const std::string& end) {
         return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;

@@ -14,38 +14,27 @@
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
 #include "notation/pgn.h"
+#include "support/files.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
 
 constexpr const char* InitialPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string Hex(uint64_t key) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(key));
-    return text;
-}
+using test::Lines;
+using test::PosLine;
 
 class PosFileTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { BuildTables(); }
     void SetUp() override { ASSERT_TRUE(ReadFen(InitialFen)); }
 
     // Reads a PGN game into game (the Board returns to the initial position).
     void ReadGame(const std::string& pgn) {
         std::istringstream in(pgn);
-        testing::internal::CaptureStdout();
-        const GameHeader bits = ReadPgnGame(game, in);
-        testing::internal::GetCapturedStdout();
+        GameHeader bits = 0;
+        test::StdoutOf([&] { bits = ReadPgnGame(game, in); });
         ASSERT_NE(bits, 0) << pgn;
     }
     static std::string KnightShuffle(int plies, const char* result) {
@@ -63,14 +52,14 @@ TEST_F(PosFileTest, LineOfTheInitialPosition) {
     SetResultFromCode(record.result, 'W');
     std::ostringstream out;
     WritePosLine(record, out, 1);
-    const std::string expected = Hex(board.hashKey) + "\t" + InitialPlacement + "\tW\t1\n";
+    const std::string expected = PosLine(board.hashKey, InitialPlacement, 'W', 1) + "\n";
     EXPECT_EQ(out.str(), expected);
     EXPECT_EQ(out.str().size(), 17 + std::strlen(InitialPlacement) + 5);
     EXPECT_EQ(out.str()[16], '\t');
     SetResultFromCode(record.result, 'D');
     std::ostringstream later;
     WritePosLine(record, later, 137);
-    EXPECT_EQ(later.str(), Hex(board.hashKey) + "\t" + InitialPlacement + "\tD\t137\n");
+    EXPECT_EQ(later.str(), PosLine(board.hashKey, InitialPlacement, 'D', 137) + "\n");
 }
 
 TEST_F(PosFileTest, ShortGameGivesOneLinePerPlyBeforeTheLast) {
@@ -81,7 +70,7 @@ TEST_F(PosFileTest, ShortGameGivesOneLinePerPlyBeforeTheLast) {
     WriteGamePositions(game, out, PosPlyLimit);
     const std::vector<std::string> lines = Lines(out.str());
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], Hex(initialKey) + "\t" + InitialPlacement + "\tB\t1");
+    EXPECT_EQ(lines[0], PosLine(initialKey, InitialPlacement, 'B', 1));
     EXPECT_NE(lines[1].find("\trnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3\tB\t2"), std::string::npos);
     EXPECT_NE(lines[2].find("\trnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6\tB\t3"), std::string::npos);
     EXPECT_EQ(board.hashKey, initialKey);
@@ -113,16 +102,16 @@ TEST_F(PosFileTest, SplitFollowsTheFirstHexDigit) {
     ASSERT_TRUE(pgn.is_open());
     int games = 0;
     size_t expectedLines = 0;
-    testing::internal::CaptureStdout();
-    while (pgn.good() && pgn.peek() != EOF) {
-        if (ReadPgnGame(game, pgn) != 0) {
-            WriteGamePositions(game, outs, PosPlyLimit);
-            ++games;
-            expectedLines += static_cast<size_t>(std::min(game.PlyCount(), PosPlyLimit));
+    test::StdoutOf([&] {
+        while (pgn.good() && pgn.peek() != EOF) {
+            if (ReadPgnGame(game, pgn) != 0) {
+                WriteGamePositions(game, outs, PosPlyLimit);
+                ++games;
+                expectedLines += static_cast<size_t>(std::min(game.PlyCount(), PosPlyLimit));
+            }
+            pgn >> std::ws;
         }
-        pgn >> std::ws;
-    }
-    testing::internal::GetCapturedStdout();
+    });
     ASSERT_GT(games, 10);
     size_t total = 0;
     int used = 0;
@@ -146,12 +135,7 @@ TEST_F(PosFileTest, StoredMoveThatThePositionRefuses) {
     const uint64_t initialKey = board.hashKey;
     game.moves[3] = MakeMoveWord(59, 3, Capture);  // Qd1xd8 through pieces
     std::ostringstream out;
-    try {
-        WriteGamePositions(game, out, PosPlyLimit);
-        ADD_FAILURE() << "no error";
-    } catch (const GameFileError& e) {
-        EXPECT_STREQ(e.text, "MOVE NOT LEGAL 1");
-    }
+    EXPECT_EQ(test::GameFileErrorOf([&] { WriteGamePositions(game, out, PosPlyLimit); }), "MOVE NOT LEGAL 1");
     EXPECT_EQ(Lines(out.str()).size(), 3u) << "the positions up to the bad move";
     EXPECT_EQ(board.hashKey, initialKey);
     EXPECT_EQ(currentPly, plyStack);
@@ -161,12 +145,8 @@ TEST_F(PosFileTest, StoredMoveThatThePositionRefuses) {
     ReadGame("[Result \"1-0\"]\n1. e4 d6 2. Bb5+ Nd7 3. a3 Ngf6 1-0");
     game.moves[6] = MakeMoveWord(11, 17, Quiet);  // Nd7-b6
     std::ostringstream checked;
-    try {
-        WriteGamePositions(game, checked, PosPlyLimit);
-        ADD_FAILURE() << "no error";
-    } catch (const GameFileError& e) {
-        EXPECT_STREQ(e.text, "MOVE NOT LEGAL 2 - check revealed");
-    }
+    EXPECT_EQ(test::GameFileErrorOf([&] { WriteGamePositions(game, checked, PosPlyLimit); }),
+              "MOVE NOT LEGAL 2 - check revealed");
     EXPECT_EQ(board.hashKey, initialKey);
     EXPECT_EQ(currentPly, plyStack);
 }
@@ -185,10 +165,7 @@ TEST_F(PosFileTest, GarbageMoveWordsAreRefused) {
         }
         record.moves[1] = MakeMoveWord(52, 36, Quiet);
         std::ostringstream out;
-        try {
-            WriteGamePositions(record, out, PosPlyLimit);
-        } catch (const GameFileError&) {
-        }
+        test::GameFileErrorOf([&] { WriteGamePositions(record, out, PosPlyLimit); });
         ASSERT_EQ(board.hashKey, initialKey);
         ASSERT_EQ(currentPly, plyStack);
     }

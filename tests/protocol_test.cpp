@@ -1,10 +1,9 @@
 // End-to-end: the start-up exchange, the command log and the loop's handling
 // of awkward input, checked byte for byte on the engine's output and log.
+#include <gtest/gtest.h>
+
 #include <csignal>
 #include <string>
-#include <sys/wait.h>
-
-#include <gtest/gtest.h>
 
 #include "support/engine_process.h"
 
@@ -14,15 +13,11 @@ namespace {
 constexpr int Timeout = 10000;
 const std::string Features = "\nfeature done=0\nfeature setboard=1\nfeature done=1\n";
 
-// An opening book pair with no positions, so that start-up reports nothing.
 // Sends text and then "quit", and waits for the engine to end normally.
 void RunToQuit(EngineProcess& engine, const std::string& text) {
     engine.Send(text);
     engine.Send("quit\n");
-    int status = -1;
-    ASSERT_TRUE(engine.WaitExit(Timeout, &status));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_TRUE(engine.ExitsNormally(Timeout));
 }
 
 class Protocol : public ::testing::Test {
@@ -114,10 +109,7 @@ TEST_F(Protocol, EndOfInputEndsTheEngine) {
     ASSERT_TRUE(engine.Greet());
     engine.Send("hard\n");
     engine.CloseInput();
-    int status = -1;
-    ASSERT_TRUE(engine.WaitExit(Timeout, &status));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_TRUE(engine.ExitsNormally(Timeout));
     EXPECT_EQ(engine.Log(), "::cmd:: hard\n");
 }
 

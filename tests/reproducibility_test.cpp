@@ -10,7 +10,6 @@
 #include "board/fen.h"
 #include "board/legal.h"
 #include "board/movetext.h"
-#include "board/tables.h"
 #include "driver/game.h"
 
 namespace kavrin {
@@ -48,7 +47,6 @@ void PlayAGame() {
 }
 
 TEST(Reproducibility, SearchesRepeatExactlyAfterOtherSearchesAndANewGame) {
-    BuildTables();
     const auto& positions = bench::SearchPositions;
     const size_t count = std::size(positions);
     std::vector<Outcome> first;
@@ -69,7 +67,6 @@ TEST(Reproducibility, SearchesRepeatExactlyAfterOtherSearchesAndANewGame) {
 }
 
 TEST(Reproducibility, TheSamePositionTwiceInARowSearchesAlike) {
-    BuildTables();
     for (const bench::SearchPosition& p : {bench::SearchPositions[0], bench::SearchPositions[5],
                                            bench::SearchPositions[13]}) {
         const Outcome a = Search(p);

@@ -10,59 +10,56 @@
 #include "board/fen.h"
 #include "board/movetext.h"
 #include "notation/epd.h"
-#include "board/tables.h"
 #include "support/board_setup.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
 
 using test::M;
+using test::SetUpPosition;
 using test::Sq;
 
-class SanTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { BuildTables(); }
-    static void Set(const char* fen) { ASSERT_TRUE(ReadFen(fen)) << fen; }
-};
+using SanTest = ::testing::Test;
 
 TEST_F(SanTest, CastlingNeedsTheRightAndAcceptsZerosAndChecks) {
-    Set("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+    SetUpPosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
     for (const char* text : {"O-O", "0-0", "O-O+", "OO", "00"}) EXPECT_EQ(ParseSan(text), CastleWhiteKingSide) << text;
     for (const char* text : {"O-O-O", "0-0-0", "OOO#"}) EXPECT_EQ(ParseSan(text), CastleWhiteQueenSide) << text;
-    Set("r3k2r/8/8/8/8/8/8/R3K2R b KQkq -");
+    SetUpPosition("r3k2r/8/8/8/8/8/8/R3K2R b KQkq -");
     EXPECT_EQ(ParseSan("O-O"), CastleBlackKingSide);
     EXPECT_EQ(ParseSan("O-O-O"), CastleBlackQueenSide);
     // Without the right there is no king move instead.
-    Set("r3k2r/8/8/8/8/8/8/R3K2R w Qk -");
+    SetUpPosition("r3k2r/8/8/8/8/8/8/R3K2R w Qk -");
     EXPECT_EQ(ParseSan("O-O"), 0);
     EXPECT_EQ(ParseSan("O-O-O"), CastleWhiteQueenSide);
-    Set("r3k2r/8/8/8/8/8/8/R3K2R b Kq -");
+    SetUpPosition("r3k2r/8/8/8/8/8/8/R3K2R b Kq -");
     EXPECT_EQ(ParseSan("0-0"), 0);
     EXPECT_EQ(ParseSan("0-0-0"), CastleBlackQueenSide);
 }
 
 TEST_F(SanTest, PawnPushesFindSingleAndDoubleSteps) {
-    Set("4k3/8/8/8/8/4P3/8/4K3 w - -");
+    SetUpPosition("4k3/8/8/8/8/4P3/8/4K3 w - -");
     EXPECT_EQ(ParseSan("e4"), M("e3", "e4", Quiet));
-    Set("4k3/8/8/8/8/8/4P3/4K3 w - -");
+    SetUpPosition("4k3/8/8/8/8/8/4P3/4K3 w - -");
     EXPECT_EQ(ParseSan("e4"), M("e2", "e4", Quiet));
-    Set("4k3/8/8/8/8/8/8/4K3 w - -");
+    SetUpPosition("4k3/8/8/8/8/8/8/4K3 w - -");
     EXPECT_EQ(ParseSan("e4"), M("e2", "e4", Quiet));  // the caller rejects it
-    Set("4k3/3p4/8/8/8/8/8/4K3 b - -");
+    SetUpPosition("4k3/3p4/8/8/8/8/8/4K3 b - -");
     EXPECT_EQ(ParseSan("d5"), M("d7", "d5", Quiet));
     EXPECT_EQ(ParseSan("d6"), M("d7", "d6", Quiet));
     // Targets whose origin lies off the board.
-    Set("4k3/8/8/8/8/8/8/4K3 w - -");
+    SetUpPosition("4k3/8/8/8/8/8/8/4K3 w - -");
     EXPECT_EQ(ParseSan("a1"), 0);
     EXPECT_EQ(ParseSan("a2"), 0);
-    Set("4k3/8/8/8/8/8/8/4K3 b - -");
+    SetUpPosition("4k3/8/8/8/8/8/8/4K3 b - -");
     EXPECT_EQ(ParseSan("h8"), 0);
     EXPECT_EQ(ParseSan("i4"), 0);
     EXPECT_EQ(ParseSan("e9"), 0);
 }
 
 TEST_F(SanTest, PromotionsNeedTheirLetter) {
-    Set("3rk3/4P3/8/8/8/8/8/4K3 w - -");
+    SetUpPosition("3rk3/4P3/8/8/8/8/8/4K3 w - -");
     EXPECT_EQ(ParseSan("e8"), M("e7", "e8", Quiet));
     EXPECT_EQ(ParseSan("e8=Q"), M("e7", "e8", PromoteQueen));
     EXPECT_EQ(ParseSan("e8Q"), M("e7", "e8", PromoteQueen));
@@ -72,68 +69,68 @@ TEST_F(SanTest, PromotionsNeedTheirLetter) {
     EXPECT_EQ(ParseSan("exd8=Q+"), M("e7", "d8", CapturePromoteQueen));
     EXPECT_EQ(ParseSan("exd8=N"), M("e7", "d8", CapturePromoteKnight));
     EXPECT_EQ(ParseSan("exf8=R"), M("e7", "f8", PromoteRook));  // f8 empty: no capture kind
-    Set("4k3/8/8/8/8/8/3p4/2N1K3 b - -");
+    SetUpPosition("4k3/8/8/8/8/8/3p4/2N1K3 b - -");
     EXPECT_EQ(ParseSan("d1=Q"), M("d2", "d1", PromoteQueen));
     EXPECT_EQ(ParseSan("dxc1=Q"), M("d2", "c1", CapturePromoteQueen));
     EXPECT_EQ(ParseSan("dxe1=b"), M("d2", "e1", CapturePromoteBishop));
 }
 
 TEST_F(SanTest, PawnCapturesTakeTheirKindFromTheTarget) {
-    Set("4k3/8/8/3pP3/8/8/8/4K3 w - d6");
+    SetUpPosition("4k3/8/8/3pP3/8/8/8/4K3 w - d6");
     EXPECT_EQ(ParseSan("exd6"), M("e5", "d6", EnPassant));
-    Set("4k3/8/8/3pP3/8/8/8/4K3 w - -");
+    SetUpPosition("4k3/8/8/3pP3/8/8/8/4K3 w - -");
     EXPECT_EQ(ParseSan("exd6"), M("e5", "d6", EnPassant));  // whatever the en-passant square
-    Set("4k3/8/8/3p4/4P3/8/8/4K3 w - -");
+    SetUpPosition("4k3/8/8/3p4/4P3/8/8/4K3 w - -");
     EXPECT_EQ(ParseSan("exd5"), M("e4", "d5", Capture));
     EXPECT_EQ(ParseSan("ed5"), M("e4", "d5", Capture));
     EXPECT_EQ(ParseSan("cxd5"), 0);
-    Set("4k3/8/8/3p4/4P3/8/8/4K3 b - -");
+    SetUpPosition("4k3/8/8/3p4/4P3/8/8/4K3 b - -");
     EXPECT_EQ(ParseSan("dxe4"), M("d5", "e4", Capture));
 }
 
 TEST_F(SanTest, DisambiguationByFileRankAndPin) {
-    Set("1n2k3/8/5n2/8/8/8/8/4K3 b - -");
+    SetUpPosition("1n2k3/8/5n2/8/8/8/8/4K3 b - -");
     EXPECT_EQ(ParseSan("Nbd7"), M("b8", "d7", Quiet));
     EXPECT_EQ(ParseSan("Nfd7"), M("f6", "d7", Quiet));
     EXPECT_EQ(ParseSan("Nd7"), 0);  // both may go
     EXPECT_EQ(ParseSan("Nc6"), M("b8", "c6", Quiet));
     // The f6 knight is pinned to its king by the rook on f1.
-    Set("1n3k2/8/5n2/8/8/8/8/4KR2 b - -");
+    SetUpPosition("1n3k2/8/5n2/8/8/8/8/4KR2 b - -");
     EXPECT_EQ(ParseSan("Nd7"), M("b8", "d7", Quiet));
     // By rank: rooks on e1 and e3.
-    Set("4k3/8/8/8/8/4R3/8/K3R3 w - -");
+    SetUpPosition("4k3/8/8/8/8/4R3/8/K3R3 w - -");
     EXPECT_EQ(ParseSan("R1e2"), M("e1", "e2", Quiet));
     EXPECT_EQ(ParseSan("R3e2"), M("e3", "e2", Quiet));
     EXPECT_EQ(ParseSan("Re2"), 0);
     EXPECT_EQ(ParseSan("Rxe2"), 0);
     EXPECT_EQ(ParseSan("R9e2"), 0);
     // Queens: one on the diagonal, one on the file; the blocked one cannot.
-    Set("4k3/8/8/8/1Q6/8/8/K2Q4 w - -");
+    SetUpPosition("4k3/8/8/8/1Q6/8/8/K2Q4 w - -");
     EXPECT_EQ(ParseSan("Qd2"), 0);
     EXPECT_EQ(ParseSan("Qbd2"), M("b4", "d2", Quiet));
-    Set("4k3/8/8/8/1Q6/2P5/8/K2Q4 w - -");
+    SetUpPosition("4k3/8/8/8/1Q6/2P5/8/K2Q4 w - -");
     EXPECT_EQ(ParseSan("Qd2"), M("d1", "d2", Quiet));
 }
 
 TEST_F(SanTest, CaptureOfOwnPieceIsLeftToTheCaller) {
-    Set("1n2k3/3b4/8/8/8/8/8/4K3 b - -");
+    SetUpPosition("1n2k3/3b4/8/8/8/8/8/4K3 b - -");
     EXPECT_EQ(ParseSan("Nxd7"), M("b8", "d7", Capture));
-    Set("1n2k3/3b4/5n2/8/8/8/8/4K3 b - -");
+    SetUpPosition("1n2k3/3b4/5n2/8/8/8/8/4K3 b - -");
     EXPECT_EQ(ParseSan("Nxd7"), 0);
     EXPECT_EQ(ParseSan("Pe4"), 0);
     EXPECT_EQ(ParseSan("nc6"), 0);
 }
 
 TEST_F(SanTest, KingMovesComeFromTheKingSquare) {
-    Set("4k3/8/8/8/8/8/8/4K3 w - -");
+    SetUpPosition("4k3/8/8/8/8/8/8/4K3 w - -");
     EXPECT_EQ(ParseSan("Kf2"), M("e1", "f2", Quiet));
     EXPECT_EQ(ParseSan("Kg1"), M("e1", "g1", Quiet));  // whatever the geometry
-    Set("8/8/8/8/8/8/8/8 w - -");
+    SetUpPosition("8/8/8/8/8/8/8/8 w - -");
     EXPECT_EQ(ParseSan("Ke2"), 0);  // no king on the board
 }
 
 TEST_F(SanTest, CoordinateTextAndLongForms) {
-    Set(InitialFen);
+    SetUpPosition(InitialFen);
     EXPECT_EQ(ParseSan("e2e4"), M("e2", "e4", Quiet));
     EXPECT_EQ(ParseSan("e2-e4"), M("e2", "e4", Quiet));
     EXPECT_EQ(ParseSan("e2xe4"), M("e2", "e4", Quiet));
@@ -141,14 +138,14 @@ TEST_F(SanTest, CoordinateTextAndLongForms) {
     EXPECT_EQ(ParseSan("Ng1f3"), M("g1", "f3", Quiet));
     EXPECT_EQ(ParseSan("Ng1-f3"), M("g1", "f3", Quiet));
     EXPECT_EQ(ParseSan("Nf3+!!!!!!!"), M("g1", "f3", Quiet));  // cut to nine before deletion
-    Set("r3k2r/1P6/8/8/8/8/8/R3K2R w KQkq -");
+    SetUpPosition("r3k2r/1P6/8/8/8/8/8/R3K2R w KQkq -");
     EXPECT_EQ(ParseSan("e1g1"), CastleWhiteKingSide);
     EXPECT_EQ(ParseSan("b7b8Q"), M("b7", "b8", PromoteQueen));
     EXPECT_EQ(ParseSan("b7a8q"), M("b7", "a8", CapturePromoteQueen));
 }
 
 TEST_F(SanTest, UnreadableTextGivesZero) {
-    Set(InitialFen);
+    SetUpPosition(InitialFen);
     for (const char* text :
          {"", "N", "e", "Nf", "Zz9", "Qxh5xx", "abcdef", "Nf3f4g5", "123456789", "x+#!?=-", "Nf9", "Ni3", "Kb"}) {
         EXPECT_EQ(ParseSan(text), 0) << '"' << text << '"';
@@ -156,7 +153,7 @@ TEST_F(SanTest, UnreadableTextGivesZero) {
 }
 
 TEST_F(SanTest, TrialMovesLeaveTheBoardAsItWas) {
-    Set("1n3k2/8/5n2/8/8/8/8/4KR2 b - -");
+    SetUpPosition("1n3k2/8/5n2/8/8/8/8/4KR2 b - -");
     const Board before = board;
     const HistoryEntry* top = historyTop;
     const int side = sideToMove;
@@ -170,7 +167,7 @@ TEST_F(SanTest, TrialMovesStillWorkWithTheHistoryFull) {
     // A game that has used every history entry: the trial borrows the entry
     // below the current one and puts both back.
     for (const char* fen : {"1n2k3/8/5n2/8/8/8/8/4KR2 b - -", "1n3k2/8/5n2/8/8/8/8/4KR2 b - -"}) {
-        Set(fen);
+        SetUpPosition(fen);
         const HistoryEntry current = history[0];
         historyTop = history + HistorySize - 1;
         *historyTop = current;
@@ -188,7 +185,7 @@ TEST_F(SanTest, TrialMovesStillWorkWithTheHistoryFull) {
         EXPECT_EQ(historyTop->hashKey, current.hashKey);
         EXPECT_EQ(historyTop->move, current.move);
     }
-    Set(InitialFen);
+    SetUpPosition(InitialFen);
 }
 
 TEST_F(SanTest, PromotionLetterKinds) {
@@ -208,10 +205,13 @@ TEST_F(SanTest, PromotionLetterKinds) {
 
 class EpdTest : public SanTest {
   protected:
-    // The position text as "setboard" reads it: the fields, then the operation.
-    static bool ReadFen(const char* text) {
-        const char* operations = nullptr;
-        return kavrin::ReadFen(text, &operations) && CheckEpdOperation(operations);
+    // Reads the position text as "setboard" does (the fields, then the
+    // operation), expecting it taken or refused; returns what the read printed.
+    static std::string Read(const std::string& text, bool taken) {
+        return test::StdoutOf([&] {
+            const char* operations = nullptr;
+            EXPECT_EQ(ReadFen(text.c_str(), &operations) && CheckEpdOperation(operations), taken) << text;
+        });
     }
 };
 
@@ -236,27 +236,17 @@ TEST_F(EpdTest, ScanFindsOnlyTheFirstAOrB) {
 }
 
 TEST_F(EpdTest, ReadFenChecksTheOperationMove) {
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - bm Nf3;"));
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - am Nf3;"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 bm Nf4;"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning cannot recognize move: Nf4\r\n");
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - am Zz9;"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning cannot recognize move: Zz9\r\n");
-
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - bm Nf4"));
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - id \"abc\"; bm Nf4;"));
-    EXPECT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - bm Nf4xxxxxxx;"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - ";
+    EXPECT_EQ(Read(start + "bm Nf3;", true), "");
+    EXPECT_EQ(Read(start + "am Nf3;", true), "");
+    EXPECT_EQ(Read(start + "0 1 bm Nf4;", false), "Warning cannot recognize move: Nf4\r\n");
+    EXPECT_EQ(Read(start + "am Zz9;", false), "Warning cannot recognize move: Zz9\r\n");
+    // Operations that are not read: not closed, not first, ten characters.
+    EXPECT_EQ(Read(start + "bm Nf4", true), "");
+    EXPECT_EQ(Read(start + "id \"abc\"; bm Nf4;", true), "");
+    EXPECT_EQ(Read(start + "bm Nf4xxxxxxx;", true), "");
     // The rejected position itself was read completely.
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadFen("4k3/8/8/8/8/8/8/4K3 b - - bm Nf6;"));
-    testing::internal::GetCapturedStdout();
+    Read("4k3/8/8/8/8/8/8/4K3 b - - bm Nf6;", false);
     EXPECT_EQ(sideToMove, Black);
     EXPECT_EQ(board.kingSquare[White], 60);
 }

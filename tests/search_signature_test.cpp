@@ -3,13 +3,14 @@
 // that alters them must be noticed here (and the file re-recorded).
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "../bench/search_positions.h"
-#include "board/tables.h"
+#include "support/files.h"
+#include "support/text.h"
 
 namespace kavrin {
 namespace {
@@ -19,11 +20,13 @@ struct Recorded {
     uint32_t nodes;
 };
 
+std::vector<std::string> SignatureLines() {
+    return test::Lines(test::ReadFileBytes(KAVRIN_SOURCE_DIR "/bench/search_signature.txt"));
+}
+
 std::map<int, Recorded> ReadSection(const std::string& section) {
-    std::ifstream in(KAVRIN_SOURCE_DIR "/bench/search_signature.txt");
     std::map<int, Recorded> lines;
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : SignatureLines()) {
         std::istringstream fields(line);
         std::string name;
         int index = 0;
@@ -45,17 +48,14 @@ TEST(SearchSignature, FileRecordsEveryPositionAtBothDepths) {
         EXPECT_EQ(test.at(i).depth, bench::SignatureTestDepth(bench::SearchPositions[i])) << "position " << i;
         total += bench.at(i).nodes;
     }
-    std::ifstream in(KAVRIN_SOURCE_DIR "/bench/search_signature.txt");
-    std::string line;
     uint64_t recordedTotal = 0;
-    while (std::getline(in, line)) {
+    for (const std::string& line : SignatureLines()) {
         if (line.rfind("bench-total ", 0) == 0) recordedTotal = std::stoull(line.substr(12));
     }
     EXPECT_EQ(total, recordedTotal);
 }
 
 TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
-    BuildTables();
     const auto test = ReadSection("test");
     ASSERT_EQ(test.size(), std::size(bench::SearchPositions));
     int index = 0;
@@ -67,7 +67,6 @@ TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
 }
 
 TEST(SearchSignature, SearchingAgainAfterAPositionReadGivesTheSameCount) {
-    BuildTables();
     const bench::SearchPosition& p = bench::SearchPositions[4];
     const uint32_t first = bench::SearchFixedDepth(p, 5).nodes;
     // A different game in between leaves table, history and killers behind,

@@ -3,6 +3,7 @@
 // cutoffs, the thinking line and the log lines, stopping on input and on
 // time, the reset of all search state, and the cut for a full history.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -11,17 +12,11 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include <unistd.h>
 
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/legal.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
 #include "board/movetext.h"
 #include "board/perft.h"
-#include "board/tables.h"
-#include "board/movetext.h"
 #include "driver/thinking.h"
 #include "search/alphabeta.h"
 #include "search/control.h"
@@ -31,9 +26,10 @@
 #include "search/reset.h"
 #include "search/root.h"
 #include "search/tt.h"
-#include "system/clock.h"
-#include "system/log.h"
+#include "support/board_setup.h"
 #include "support/engine_process.h"
+#include "support/text.h"
+#include "system/clock.h"
 
 namespace kavrin {
 namespace {
@@ -43,12 +39,11 @@ constexpr const char* MateInTwo = "r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP
 constexpr const char* MateInThree = "r1b1kb1r/pppp1ppp/5q2/4n3/3KP3/2N3PN/PPP4P/R1BQ1B1R b kq -";
 constexpr const char* Middlegame = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
 
-// Standard input is a pipe the test writes to; the log stream is redirected
-// into a string; standard output can be captured into a file.
+// Standard input is a pipe the test writes to; the log stream goes into a
+// string, and standard output of a search can be captured.
 class SearchTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        BuildTables();
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         dup2(fds[0], STDIN_FILENO);
@@ -56,7 +51,6 @@ protected:
     }
 
     void SetUp() override {
-        savedLog = static_cast<std::ostream&>(logStream).rdbuf(&logText);
         // The searches report as the xboard front end's do.
         searchHooks = XboardSearchHooks;
         searchLimits = SearchLimits{};
@@ -66,52 +60,26 @@ protected:
         searchLimits.movesToGo = 0;
         searchLimits.maxDepth = 4;
     }
-    void TearDown() override { static_cast<std::ostream&>(logStream).rdbuf(savedLog); }
 
     // A fresh position, as "setboard" sets it up: the search forgets the old ones.
     static void SetUpPosition(const char* fen) {
-        ASSERT_TRUE(ReadFen(fen));
+        test::SetUpPosition(fen);
         ResetSearchState();
-        currentPly = plyStack;
     }
 
     // Plays a game move on the Board as the driver does.
     static void PlayMove(const char* text) {
-        const Move m = TextToMoveOnBoard(text);
-        ASSERT_NE(m, 0) << text;
-        SaveForMake(currentPly);
-        MakeMove(m, currentPly);
+        ASSERT_TRUE(test::PlayIfLegal(text)) << text;
         ++gamePly;
     }
 
-    // Runs a search with standard output going to a file; returns the text.
-    std::string SearchCapturingOutput(Move* best) {
-        std::fflush(stdout);
-        std::FILE* capture = std::tmpfile();
-        const int savedOut = dup(STDOUT_FILENO);
-        dup2(fileno(capture), STDOUT_FILENO);
-        *best = IterativeDeepening();
-        std::fflush(stdout);
-        dup2(savedOut, STDOUT_FILENO);
-        close(savedOut);
-        std::rewind(capture);
-        std::string text;
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, capture)) > 0) text.append(buffer, n);
-        std::fclose(capture);
-        return text;
-    }
-
-    static std::string Text(Move m) {
-        char text[MoveTextSize];
-        MoveToText(text, m);
-        return text;
+    // Runs a search; returns what it printed.
+    static std::string SearchCapturingOutput(Move* best) {
+        return test::StdoutOf([&] { *best = IterativeDeepening(); });
     }
 
     static int inputWriter;
-    std::stringbuf logText;
-    std::streambuf* savedLog = nullptr;
+    test::LogCapture log;
 };
 
 int SearchTest::inputWriter = -1;
@@ -120,10 +88,10 @@ TEST_F(SearchTest, MateInOneScoresMateValueMinusOneAndShowsTheMateMarker) {
     SetUpPosition(MateInOne);
     Move best;
     const std::string out = SearchCapturingOutput(&best);
-    EXPECT_EQ(Text(best), "h5f7");
+    EXPECT_EQ(test::MoveText(best), "h5f7");
     EXPECT_EQ(searchResult.bestScore, MateValue - 1);
     EXPECT_NE(out.find("h5f7 # \n"), std::string::npos) << out;
-    EXPECT_NE(logText.str().find("--- MATE: 8099\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("--- MATE: 8099\n"), std::string::npos);
 }
 
 TEST_F(SearchTest, MateInTwoAndThreeScoreByTheMatingPly) {
@@ -131,13 +99,13 @@ TEST_F(SearchTest, MateInTwoAndThreeScoreByTheMatingPly) {
     searchLimits.maxDepth = 5;
     Move best;
     SearchCapturingOutput(&best);
-    EXPECT_EQ(Text(best), "d5f6");
+    EXPECT_EQ(test::MoveText(best), "d5f6");
     EXPECT_EQ(searchResult.bestScore, MateValue - 3);
 
     SetUpPosition(MateInThree);
     searchLimits.maxDepth = 6;
     const std::string out = SearchCapturingOutput(&best);
-    EXPECT_EQ(Text(best), "f8c5");
+    EXPECT_EQ(test::MoveText(best), "f8c5");
     EXPECT_EQ(searchResult.bestScore, MateValue - 5);
     // The fourth iteration that shows the mate ends the search.
     searchLimits.maxDepth = 20;
@@ -169,7 +137,7 @@ TEST_F(SearchTest, StalemateAtTheRootEndsAtOnceWithItsMarker) {
     EXPECT_EQ(best, ResultStalemate);
     EXPECT_EQ(searchResult.bestScore, 0);
     EXPECT_EQ(out, "");
-    EXPECT_NE(logText.str().find("-----STALEMATED---\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("-----STALEMATED---\n"), std::string::npos);
 }
 
 TEST_F(SearchTest, DrawnRootReturnsTheDrawMarkerWithoutSearching) {
@@ -178,7 +146,7 @@ TEST_F(SearchTest, DrawnRootReturnsTheDrawMarkerWithoutSearching) {
     std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, ResultInsufficientMaterial);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(logText.str(), "");
+    EXPECT_EQ(log.Text(), "");
 
     SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
     for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"}) PlayMove(m);
@@ -186,7 +154,7 @@ TEST_F(SearchTest, DrawnRootReturnsTheDrawMarkerWithoutSearching) {
     EXPECT_EQ(best, ResultRepetition);
     EXPECT_EQ(searchResult.bestScore, 0);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(logText.str(), "");
+    EXPECT_EQ(log.Text(), "");
 }
 
 // A deep exact table entry for the node is a cutoff, unless its move would
@@ -226,22 +194,22 @@ TEST_F(SearchTest, ThinkingLineAndLogLinesOfOneSearch) {
     char expected[128];
     std::snprintf(expected, sizeof expected, "    2     8099     0     %d  h5f7 # \n", static_cast<int>(nodeCount));
     EXPECT_EQ(out, expected);
-    EXPECT_EQ(logText.str(),
+    EXPECT_EQ(log.Text(),
               "---------- brak hm na poczatku!!!\n"
               "-FEN:\tr1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -\n"
               "-E: 2:\t8099\th5f7 # \n"
               "--- MATE: 8099\n");
 
-    logText.str("");
+    log.Clear();
     searchLimits.untimed = searchLimits.pondering = true;
     out = SearchCapturingOutput(&best);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(logText.str(), "---------- mate score from hash!!! m:" + std::to_string(best) +
-                                 "\n"
-                                 "-FEN:\tr1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -\n"
-                                 "-PONDER:\n"
-                                 "-E: 2:\t8099\th5f7 # \n"
-                                 "--- MATE: 8099\n");
+    EXPECT_EQ(log.Text(), "---------- mate score from hash!!! m:" + std::to_string(best) +
+                              "\n"
+                              "-FEN:\tr1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -\n"
+                              "-PONDER:\n"
+                              "-E: 2:\t8099\th5f7 # \n"
+                              "--- MATE: 8099\n");
 }
 
 TEST_F(SearchTest, ThinkingLinesGrowByOneIterationEach) {
@@ -346,7 +314,7 @@ TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
     EXPECT_EQ(ponderRecord.killer1, 0x0123);
     ponderRecord.killer1 = 0;
     SearchCapturingOutput(&best);
-    EXPECT_NE(logText.str().find("---------- brak hm na poczatku!!!\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("---------- brak hm na poczatku!!!\n"), std::string::npos);
 }
 
 // A game that has nearly filled the position history: the search line is
@@ -364,14 +332,14 @@ TEST_F(SearchTest, NearlyFullHistoryCutsTheLineOrRefuses) {
         EXPECT_LE(deepestSearchPly, HistorySize - 2 - used);
     }
     SetUpPosition(Middlegame);
-    logText.str("");
+    log.Clear();
     history[HistorySize - 2] = history[0];
     historyTop = history + HistorySize - 2;
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, 0);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(logText.str(), "---------- no history room for a search\n");
+    EXPECT_EQ(log.Text(), "---------- no history room for a search\n");
     SetUpPosition(Middlegame);
 }
 
@@ -421,31 +389,10 @@ TEST_F(SearchTest, PollComparisonSurvivesTheCounterWrap) {
     nodeCount = 0;
 }
 
-// Plays a move given as text on this process's Board when it is legal there;
-// false otherwise (the Board is then unchanged).
-bool PlayIfLegal(const std::string& text) {
-    const Move m = TextToMoveOnBoard(text.c_str());
-    if (!IsLegalMove(m)) return false;
-    SaveForMake(currentPly);
-    MakeMove(m, currentPly);
-    return true;
-}
-
-// The first legal move of this process's Board, played; empty when none.
-std::string PlayFirstLegalMove() {
-    MoveEntry list[MaxGeneratedMoves];
-    if (GenerateLegalMoves(list) == list) return "";
-    char text[MoveTextSize];
-    MoveToText(text, list[0].move);
-    return PlayIfLegal(text) ? text : "";
-}
-
 // A short game through the interface: the engine answers "go" and each
 // scripted reply with legal moves and prints its thinking lines.
 TEST(SearchGame, EngineThinksAndPlaysLegalMovesUnderATimeControl) {
-    BuildTables();
-    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -"));
-    currentPly = plyStack;
+    test::SetUpPosition(InitialFen);
     test::EngineProcess engine{KAVRIN_BINARY};
     engine.WriteEmptyBooks();
     ASSERT_TRUE(engine.Start());
@@ -455,14 +402,16 @@ TEST(SearchGame, EngineThinksAndPlaysLegalMovesUnderATimeControl) {
         const std::string line = engine.WaitForLine("move ", 20000);
         ASSERT_FALSE(line.empty()) << engine.Output();
         const std::string move = line.substr(5);
-        ASSERT_TRUE(PlayIfLegal(move)) << move;
-        const std::string reply = PlayFirstLegalMove();
-        ASSERT_FALSE(reply.empty());
+        ASSERT_TRUE(test::PlayIfLegal(move)) << move;
+        // The first legal reply.
+        const std::vector<std::string> replies = test::LegalMoveTexts();
+        ASSERT_FALSE(replies.empty());
+        const std::string reply = replies.front();
+        ASSERT_TRUE(test::PlayIfLegal(reply));
         engine.Send("time 5800 otim 5800\n" + reply + "\n");
     }
     engine.Send("quit\n");
-    int status = -1;
-    ASSERT_TRUE(engine.WaitExit(20000, &status));
+    ASSERT_TRUE(engine.ExitsNormally(20000));
     int thinkingLines = 0;
     std::istringstream lines(engine.Output());
     std::string line;

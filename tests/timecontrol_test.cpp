@@ -1,18 +1,20 @@
 // Time control: moves to go, per-move share with its margins, the "level"
 // and "time" items, and the 32-bit wrap of the "test" budget.
+#include "driver/timecontrol.h"
+
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "board/board.h"
 #include "driver/engine_state.h"
 #include "driver/input.h"
-#include "driver/timecontrol.h"
 #include "search/control.h"
 #include "search/timeman.h"
+#include "support/word_input.h"
 
 namespace kavrin {
 namespace {
@@ -65,25 +67,17 @@ TEST(TimeAllotment, TestBudgetWrapsIn32Bits) {
     EXPECT_EQ(TimeAllotment(TestRemainingCs, 1, 0), 410064499);
 }
 
-// Feeds text to the item readers through a temporary file.
-class Items : public ::testing::Test {
+// Feeds text to the item readers; the engine state is restored afterwards.
+class Items : public test::WordInput {
   protected:
     void SetUp() override {
         saved = engineState;
         savedPly = gamePly;
     }
     void TearDown() override {
-        for (std::FILE* f : files) std::fclose(f);
         engineState = saved;
         gamePly = savedPly;
-    }
-    WordSource Source(const std::string& text) {
-        std::FILE* f = std::tmpfile();
-        EXPECT_NE(f, nullptr);
-        files.push_back(f);
-        std::fputs(text.c_str(), f);
-        std::rewind(f);
-        return WordSource{f};
+        WordInput::TearDown();
     }
     std::string Rest(WordSource& source) {
         char word[CommandBufferSize];
@@ -91,7 +85,6 @@ class Items : public ::testing::Test {
         while (ReadWord(source, word)) rest += std::string(word) + " ";
         return rest;
     }
-    std::vector<std::FILE*> files;
     EngineState saved;
     uint16_t savedPly = 1;
 };

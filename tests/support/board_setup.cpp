@@ -1,35 +1,39 @@
 #include "support/board_setup.h"
 
-#include <filesystem>
-#include <unistd.h>
-
 #include "board/board.h"
 #include "board/fen.h"
-#include "board/tables.h"
+#include "board/legal.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/movetext.h"
 
 namespace kavrin::test {
 
 void SetUpPosition(const char* fen) {
-    static const bool built = (BuildTables(), true);
-    (void)built;
     ASSERT_TRUE(ReadFen(fen)) << fen;
     currentPly = plyStack;
 }
 
-void InScratchFolder::SetUp() {
-    char pattern[] = "/tmp/kavrin_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    previous_ = std::filesystem::current_path().string();
-    std::filesystem::current_path(folder_);
+std::string MoveText(Move m) {
+    char text[MoveTextSize];
+    MoveToText(text, m);
+    return text;
 }
 
-void InScratchFolder::TearDown() {
-    if (folder_.empty()) return;
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-    EXPECT_FALSE(std::filesystem::exists(folder_));
+bool PlayIfLegal(const std::string& text) {
+    const Move m = TextToMoveOnBoard(text.c_str());
+    if (!IsLegalMove(m)) return false;
+    SaveForMake(currentPly);
+    MakeMove(m, currentPly);
+    return true;
+}
+
+std::vector<std::string> LegalMoveTexts() {
+    MoveEntry list[MaxGeneratedMoves];
+    const MoveEntry* const end = GenerateLegalMoves(list);
+    std::vector<std::string> texts;
+    for (const MoveEntry* e = list; e != end; ++e) texts.push_back(MoveText(e->move));
+    return texts;
 }
 
 }  // namespace kavrin::test

@@ -1,35 +1,33 @@
-// Shared set-up of the board and book tests: a position read into the global
-// Board, square and move words from their names, and a scratch folder that a
-// test works in.
+// Shared set-up of the tests that work on the Board: a position read into it,
+// square and move words from their names, and moves as text played on it.
 #pragma once
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "board/types.h"
 
 namespace kavrin::test {
 
-// Builds the tables on first use, reads fen (a failed read fails the test)
-// and points the current ply record at the bottom of the stack.
+// Reads fen (a failed read fails the test) and points the current ply record
+// at the bottom of the stack.
 void SetUpPosition(const char* fen);
 
 // Square number from its name, e.g. "e4" (a8 = 0, h1 = 63).
 constexpr int Sq(const char* name) { return SquareOf(name[0], name[1]); }
 constexpr Move M(const char* from, const char* to, int kind) { return MakeMoveWord(Sq(from), Sq(to), kind); }
 
-// Runs each test in a fresh folder below /tmp, made the working directory
-// for the test and removed with everything in it afterwards.
-class InScratchFolder : public ::testing::Test {
-  protected:
-    void SetUp() override;
-    void TearDown() override;
-    const std::string& Folder() const { return folder_; }
+// The coordinate text of m, as the engine writes it.
+std::string MoveText(Move m);
 
-  private:
-    std::string folder_;
-    std::string previous_;
-};
+// Plays the coordinate move text on the Board, on the current ply record,
+// when it is a legal move there; false otherwise (the Board is then
+// unchanged).
+bool PlayIfLegal(const std::string& text);
+
+// The legal moves of the Board position as text, in generation order.
+std::vector<std::string> LegalMoveTexts();
 
 }  // namespace kavrin::test

@@ -50,9 +50,7 @@ void EngineProcess::WriteFile(const std::string& name, const std::string& conten
 }
 
 void EngineProcess::WriteEmptyBooks() const {
-    const std::string index(BookIndexBytes, '\0');
-    for (const char* name : {"bookbtm.mbx", "bookwtm.mbx"}) WriteFile(name, index);
-    for (const char* name : {"bookbtm.mbk", "bookwtm.mbk"}) WriteFile(name, "");
+    for (const char* baseName : BookBaseNames) WriteEmptyBook(directory_ + "/" + baseName);
 }
 
 std::string EngineProcess::ReadFile(const std::string& name) const { return ReadFileBytes(directory_ + "/" + name); }
@@ -164,14 +162,18 @@ void EngineProcess::Drain(int quietMs) {
 }
 
 bool EngineProcess::WaitExit(int timeoutMs, int* status) {
-    if (exited_) return true;
+    if (exited_) {
+        if (status != nullptr) *status = exitStatus_;
+        return true;
+    }
     long long deadline = NowMs() + timeoutMs;
     for (;;) {
         // Keep reading so that an engine blocked on a full pipe can finish.
         if (fromEngine_ >= 0) ReadSome(10);
-        pid_t r = waitpid(pid_, status, WNOHANG);
+        pid_t r = waitpid(pid_, &exitStatus_, WNOHANG);
         if (r == pid_) {
             exited_ = true;
+            if (status != nullptr) *status = exitStatus_;
             // Collect what is still in the pipe, up to its end.
             for (int i = 0; i < 1000 && fromEngine_ >= 0; ++i) ReadSome(100);
             return true;
@@ -179,6 +181,18 @@ bool EngineProcess::WaitExit(int timeoutMs, int* status) {
         if (NowMs() >= deadline) return false;
         if (fromEngine_ < 0) usleep(5000);
     }
+}
+
+::testing::AssertionResult EngineProcess::ExitsNormally(int timeoutMs) {
+    int status = -1;
+    if (!WaitExit(timeoutMs, &status)) {
+        return ::testing::AssertionFailure() << "the engine hangs: it did not end within " << timeoutMs << " ms";
+    }
+    if (WIFSIGNALED(status)) return ::testing::AssertionFailure() << "the engine died by signal " << WTERMSIG(status);
+    if (WEXITSTATUS(status) != 0) {
+        return ::testing::AssertionFailure() << "the engine ended with status " << WEXITSTATUS(status);
+    }
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace kavrin::test

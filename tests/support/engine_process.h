@@ -2,8 +2,10 @@
 // temporary directory, with its standard input and output on pipes.
 #pragma once
 
-#include <string>
+#include <gtest/gtest.h>
 #include <sys/types.h>
+
+#include <string>
 
 namespace kavrin::test {
 
@@ -43,6 +45,9 @@ class EngineProcess {
 
     // Waits for the engine to end; true with its exit status when it did.
     bool WaitExit(int timeoutMs, int* status);
+    // Waits for the engine to end; a success when it ended by itself with
+    // status 0 within the timeout, a failure that says what happened otherwise.
+    ::testing::AssertionResult ExitsNormally(int timeoutMs);
     pid_t Pid() const { return pid_; }
 
   private:
@@ -57,6 +62,7 @@ class EngineProcess {
     int toEngine_ = -1;
     int fromEngine_ = -1;
     bool exited_ = false;
+    int exitStatus_ = -1;
 };
 
 }  // namespace kavrin::test

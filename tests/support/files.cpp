@@ -1,9 +1,39 @@
 #include "support/files.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 namespace kavrin::test {
+
+void InScratchFolder::SetUp() {
+    char pattern[] = "/tmp/kavrin_test_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    previous_ = std::filesystem::current_path().string();
+    std::filesystem::current_path(folder_);
+}
+
+void InScratchFolder::TearDown() {
+    if (folder_.empty()) return;
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+    EXPECT_FALSE(std::filesystem::exists(folder_));
+}
+
+void InScratchFolderWithBooks::SetUp() {
+    InScratchFolder::SetUp();
+    books = std::make_unique<BookSet>();
+}
+
+void InScratchFolderWithBooks::TearDown() {
+    books.reset();
+    InScratchFolder::TearDown();
+}
 
 std::string ReadFileBytes(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
@@ -23,6 +53,17 @@ void WriteDatabase(const std::string& name, const std::vector<PositionRecord>& r
         bytes.append(reinterpret_cast<const char*>(b), PositionRecordSize);
     }
     WriteFileBytes(name, bytes + tail);
+}
+
+std::string PosLine(uint64_t key, const std::string& fen, char result, int ply) {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(key));
+    return std::string(hex) + "\t" + fen + "\t" + result + "\t" + std::to_string(ply);
+}
+
+void WriteEmptyBook(const std::string& baseName) {
+    WriteFileBytes(baseName + ".mbx", std::string(BookIndexBytes, '\0'));
+    WriteFileBytes(baseName + ".mbk", "");
 }
 
 }  // namespace kavrin::test

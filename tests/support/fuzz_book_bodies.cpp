@@ -25,10 +25,10 @@ struct ByteReader {
     size_t at = 0;
 
     uint8_t Byte() { return at < size ? data[at++] : 0; }
-    uint32_t Word32() {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(Byte()) << (8 * i);
-        return v;
+    // A 16-bit number, low byte first.
+    size_t Word16() {
+        const size_t low = Byte();  // read before the high byte
+        return low | (static_cast<size_t>(Byte()) << 8);
     }
     // The next n bytes (fewer at the end of the input).
     std::vector<uint8_t> Bytes(size_t n) {
@@ -110,8 +110,7 @@ int FuzzBook(const uint8_t* data, size_t size) {
     PrepareEngine();
     ByteReader reader{data, size};
     const uint8_t mode = reader.Byte();
-    const size_t indexPartLengthLow = reader.Byte();  // low byte first, in this order
-    const size_t indexPartLength = indexPartLengthLow | (static_cast<size_t>(reader.Byte()) << 8);
+    const size_t indexPartLength = reader.Word16();
     const std::vector<uint8_t> indexPart = reader.Bytes(indexPartLength);
     const std::vector<uint8_t> records = reader.Rest();
     const int side = (mode & 4) != 0 ? 1 : 0;
@@ -187,8 +186,7 @@ int FuzzPosDb(const uint8_t* data, size_t size) {
     PrepareEngine();
     ByteReader reader{data, size};
     const uint8_t flags = reader.Byte();
-    const size_t blackLengthLow = reader.Byte();  // low byte first, in this order
-    const size_t blackLength = blackLengthLow | (static_cast<size_t>(reader.Byte()) << 8);
+    const size_t blackLength = reader.Word16();
     const std::vector<uint8_t> blackFile = reader.Bytes(blackLength);
     const std::vector<uint8_t> whiteFile = (flags & 1) != 0 ? blackFile : reader.Rest();
     const std::string blackName = WriteScratchFile("black.db", blackFile.data(), blackFile.size());
