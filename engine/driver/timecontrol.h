@@ -18,6 +18,14 @@ void ApplyRemainingTime(int remainingCs);
 void SetMovesPerControl(int moves);
 void SetIncrementSeconds(int seconds);
 
+// "st": a fixed time per move in whole seconds, in place of the clock's
+// allotment until the next "level" or "new"; below 1 the clock decides again.
+void SetSecondsPerMove(int seconds);
+// Before a search for the engine's own move: with a time per move, the
+// allotment and the ceiling that no extension passes are that time;
+// otherwise the allotment is the clock's and there is no ceiling.
+void ApplyMoveTime();
+
 // Reads the items of "level" (moves, base time word, increment) and applies
 // them; reading stops at the first item that is not there, and what was not
 // read keeps its previous value.
