@@ -21,6 +21,7 @@
 #include "board/tables.h"
 #include "driver/game.h"
 #include "support/engine_process.h"
+#include "support/game_log.h"
 
 namespace kavrin::test {
 namespace {
@@ -49,14 +50,6 @@ bool IsAllowedLine(const std::string& line) {
         if (std::regex_match(line, pattern)) return true;
     }
     return false;
-}
-
-std::vector<std::string> LinesOf(const std::string& output) {
-    std::vector<std::string> lines;
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
 }
 
 // The game as the engine should see it, kept with the engine's own Board:
@@ -126,7 +119,7 @@ class Abuse : public ::testing::Test {
     // the prefixes; empty when none comes within the timeout.
     std::string WaitForLineAfter(size_t from, const std::vector<std::string>& prefixes) {
         for (int waited = 0; waited < Timeout; waited += 100) {
-            for (const std::string& line : LinesOf(engine.Output().substr(from))) {
+            for (const std::string& line : Lines(engine.Output().substr(from))) {
                 for (const std::string& prefix : prefixes) {
                     if (line.rfind(prefix, 0) == 0) return line;
                 }
@@ -142,13 +135,13 @@ class Abuse : public ::testing::Test {
     }
 
     void ExpectOnlyAllowedLines() {
-        for (const std::string& line : LinesOf(engine.Output())) EXPECT_TRUE(IsAllowedLine(line)) << '"' << line << '"';
+        for (const std::string& line : Lines(engine.Output())) EXPECT_TRUE(IsAllowedLine(line)) << '"' << line << '"';
     }
 
     // Every "move" line of the output after position `from`, checked in
     // order against the mirror.
     void ExpectLegalMovesSince(size_t from) {
-        for (const std::string& line : LinesOf(engine.Output().substr(from))) {
+        for (const std::string& line : Lines(engine.Output().substr(from))) {
             if (line.rfind("move ", 0) == 0) {
                 EXPECT_TRUE(mirror.Play(line.substr(5))) << "illegal engine move: " << line;
             }
@@ -214,7 +207,7 @@ TEST_F(Abuse, ThousandsOfMovesInForceModeThenASearch) {
     // Moves beyond the room of the game are refused one by one, and every
     // move after a refused one is refused as well (the position stays).
     size_t refused = 0;
-    for (const std::string& line : LinesOf(engine.Output().substr(0, mark))) {
+    for (const std::string& line : Lines(engine.Output().substr(0, mark))) {
         refused += line.rfind("Error (game too long): ", 0) == 0 || line.rfind("Illegal move: ", 0) == 0 ? 1 : 0;
     }
     ASSERT_LE(refused, static_cast<size_t>(Plies));
@@ -236,7 +229,7 @@ TEST_F(Abuse, GoWithoutAPositionOrOnABrokenOneIsHarmless) {
     ExpectLegalReply();
     engine.Drain(300);
     size_t moves = 0;
-    for (const std::string& line : LinesOf(engine.Output())) moves += line.rfind("move ", 0) == 0 ? 1 : 0;
+    for (const std::string& line : Lines(engine.Output())) moves += line.rfind("move ", 0) == 0 ? 1 : 0;
     EXPECT_EQ(moves, 1u) << engine.Output();
     Finish();
 }
@@ -407,7 +400,7 @@ TEST(AbuseEndOfInput, EveryCommandCutShortEndsTheEngine) {
         ASSERT_TRUE(WIFEXITED(status)) << "the engine died by signal " << WTERMSIG(status);
         EXPECT_EQ(WEXITSTATUS(status), 0);
         if (cut.workbench) continue;
-        for (const std::string& line : LinesOf(engine.Output())) {
+        for (const std::string& line : Lines(engine.Output())) {
             // Without books the start-up names the missing file.
             if (line.rfind("BOOK ERROR: ", 0) == 0) continue;
             EXPECT_TRUE(IsAllowedLine(line)) << '"' << line << '"';
