@@ -4,6 +4,7 @@
 // played directly; end to end over pipes, the command sequences that XBoard
 // sends.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +13,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include <sys/wait.h>
 
 #include "board/board.h"
 #include "board/fen.h"
@@ -73,8 +73,8 @@ void ExpectSameGame(const GameState& a, const GameState& b) {
 // A double push taken en passant, both castlings, a promotion that captures
 // and its capture, then a repetition.
 constexpr const char* TakeBackStart = "r3k2r/6P1/8/8/3p4/8/4P3/R3K2R w KQkq - 0 1";
-const std::vector<std::string> TakeBackGame = {"e2e4", "d4e3", "e1g1", "e8c8", "g7h8q", "d8h8", "a1a2", "c8b8",
-                                               "a2a1", "b8c8", "a1a2", "c8b8", "a2a1", "b8c8"};
+const std::vector<std::string> TakeBackGame = {"e2e4", "d4e3", "e1g1", "e8c8", "g7h8q", "d8h8", "a1a2",
+                                               "c8b8", "a2a1", "b8c8", "a1a2", "c8b8",  "a2a1", "b8c8"};
 
 void PlayGameMoves(size_t count) {
     SetUpPosition(TakeBackStart);
@@ -242,7 +242,8 @@ TEST_F(XboardCommands, StatusEverySecondCostsTheAnalysisNoDepth) {
     const std::string start = "setboard " + std::string(Middlegame) + "\npost\nanalyze\n";
     quiet.Send(start);
     engine.Send(start);
-    static const std::regex status("stat01: ([0-9]+) ([0-9]+) ([0-9]+) ([0-9]+) ([0-9]+)( [a-h][1-8][a-h][1-8][qrbn]?)?");
+    static const std::regex status(
+        "stat01: ([0-9]+) ([0-9]+) ([0-9]+) ([0-9]+) ([0-9]+)( [a-h][1-8][a-h][1-8][qrbn]?)?");
     long long lastNodes = -1;
     int lastTime = -1;
     for (int second = 0; second < 30; ++second) {
