@@ -216,8 +216,11 @@ TEST_F(XboardCommands, AnalysisFollowsMovesUndoNewAndSetboardUntilExit) {
     EXPECT_EQ(SearchedAfter("setboard " + std::string(Middlegame) + "\n"), Middlegame);
     ASSERT_FALSE(engine.WaitForLine("    ", Timeout).empty()) << "no thinking line";
     // "exit" ends the analysis for good; the moves that follow are recorded.
+    const size_t beforeExit = LogLineCount();
     engine.Send("exit\ne1g1\n");
-    engine.Drain(1000);
+    const size_t played = WaitForLogLineFrom(engine, Timeout, beforeExit, "::cmd:: e1g1");
+    WaitForLogLineFrom(engine, Timeout, played + 1, "");
+    engine.Drain(200);
     const size_t logLines = LogLineCount();
     const size_t output = engine.Output().size();
     engine.Drain(1000);
