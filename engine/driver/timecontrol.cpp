@@ -1,5 +1,6 @@
 #include "driver/timecontrol.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "board/board.h"
@@ -38,8 +39,9 @@ void ApplyMoveTime() {
         searchLimits.timeCeiling = SearchLimits{}.timeCeiling;
         return;
     }
-    searchLimits.timeAllotment = engineState.moveTimeMs;
-    searchLimits.timeCeiling = engineState.moveTimeMs;
+    const int reserve = std::min(engineState.moveTimeMs / MoveTimeReserveDivisor, MoveTimeReserveMs);
+    searchLimits.timeAllotment = engineState.moveTimeMs - reserve;
+    searchLimits.timeCeiling = searchLimits.timeAllotment;
 }
 
 void ReadLevelItems(WordSource& source) {
