@@ -18,6 +18,7 @@
 #include "driver/game.h"
 #include "support/board_setup.h"
 #include "support/engine_process.h"
+#include "support/game_log.h"
 #include "support/text.h"
 
 namespace kavrin::test {

@@ -72,70 +72,21 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 #include "board/movetext.h"
 #include "support/board_setup.h"
 #include "support/engine_process.h"
+#include "support/game_log.h"
 #include "support/text.h"
 
 namespace kavrin {
 namespace {
 
 using test::EngineProcess;
+using test::FindLine;
+using test::HashLine;
 using test::LegalMoveTexts;
 using test::Lines;
-using test::PlayIfLegal;
+using test::PlayInProcess;
+using test::ReplyLeadingTo;
 
 constexpr int Timeout = 20000;
-
-// The game position after the moves, computed in this process.
-bool PlayInProcess(const char* fen, const std::vector<std::string>& moves) {
-    if (!ReadFen(fen)) return false;
-    for (const std::string& text : moves) {
-        if (!PlayIfLegal(text)) return false;
-    }
-    return true;
-}
-
-std::string HashLine() {
-    char text[32];
-    std::snprintf(text, sizeof text, "%x %x", static_cast<unsigned>(board.hashKey >> 32),
-                  static_cast<unsigned>(board.hashKey & 0xFFFFFFFFu));
-    return text;
-}
-
-// The reply that leads from the in-process position to the position of fen.
-std::string ReplyLeadingTo(const std::string& fen) {
-    for (const std::string& text : LegalMoveTexts()) {
-        Move m = TextToMoveOnBoard(text.c_str());
-        PlyRecord ply{};
-        SaveForMake(&ply);
-        MakeMove(m, &ply);
-        char after[FenTextSize];
-        WriteFen(after);
-        UnmakeMove(m, &ply);
-        if (fen == after) return text;
-    }
-    return "";
-}
-
-// Index of the first log line at or after `from` that begins with prefix.
-size_t FindLine(const std::vector<std::string>& lines, const std::string& prefix, size_t from = 0) {
-    for (size_t i = from; i < lines.size(); ++i) {
-        if (lines[i].compare(0, prefix.size(), prefix) == 0) return i;
-    }
-    return lines.size();
-}
-
-// Waits until the log holds a line beginning with prefix after the line
-// beginning with after; returns that line's text after the prefix.
-std::string WaitForLogLine(EngineProcess& engine, const std::string& after, const std::string& prefix) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Timeout);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::vector<std::string> lines = Lines(engine.Log());
-        size_t start = FindLine(lines, after);
-        size_t at = start < lines.size() ? FindLine(lines, prefix, start + 1) : lines.size();
-        if (at < lines.size()) return lines[at].substr(prefix.size());
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return "";
-}
 
 Move Word(const char* text) { return TextToMoveOnBoard(text); }
 
@@ -222,7 +173,7 @@ TEST_F(Game, PonderHitCountsThePonderedTime) {
     engine.Send("new\nlevel 40 1 0\nhard\n");
     std::string reply = Reply("e2e4");
     ASSERT_FALSE(reply.empty());
-    std::string ponderFen = WaitForLogLine(engine, "move " + reply, "-FEN:\t");
+    std::string ponderFen = WaitForLogLine(engine, Timeout, "move " + reply, "-FEN:\t");
     ASSERT_FALSE(ponderFen.empty()) << engine.Log();
     ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", reply}));
     std::string expected = ReplyLeadingTo(ponderFen);
@@ -247,7 +198,7 @@ TEST_F(Game, PonderMissGivesThePositionOfTheMovePlayedDirectly) {
     engine.Send("new\nlevel 40 1 0\nhard\n");
     std::string reply = Reply("d2d4");
     ASSERT_FALSE(reply.empty());
-    std::string ponderFen = WaitForLogLine(engine, "move " + reply, "-FEN:\t");
+    std::string ponderFen = WaitForLogLine(engine, Timeout, "move " + reply, "-FEN:\t");
     ASSERT_FALSE(ponderFen.empty()) << engine.Log();
     ASSERT_TRUE(PlayInProcess(InitialFen, {"d2d4", reply}));
     std::string assumed = ReplyLeadingTo(ponderFen);
@@ -292,7 +243,7 @@ TEST_F(Game, CommandWhilePonderingActsOnTheGamePosition) {
     engine.Send("new\nlevel 40 1 0\nhard\n");
     std::string reply = Reply("e2e4");
     ASSERT_FALSE(reply.empty());
-    ASSERT_FALSE(WaitForLogLine(engine, "move " + reply, "-FEN:\t").empty());
+    ASSERT_FALSE(WaitForLogLine(engine, Timeout, "move " + reply, "-FEN:\t").empty());
     ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", reply}));
     // "force" takes the assumed reply back: the opponent's move is then
     // judged in the real game position, and "go" answers it.
@@ -328,7 +279,7 @@ TEST_F(Game, IllegalMoveWhilePonderingIsRefusedAndPlayContinues) {
     engine.Send("new\nlevel 40 1 0\nhard\n");
     std::string reply = Reply("e2e4");
     ASSERT_FALSE(reply.empty());
-    ASSERT_FALSE(WaitForLogLine(engine, "move " + reply, "-FEN:\t").empty());
+    ASSERT_FALSE(WaitForLogLine(engine, Timeout, "move " + reply, "-FEN:\t").empty());
     engine.Send("e1e3\n");
     ASSERT_TRUE(engine.WaitFor("Illegal move: e1e3\n", Timeout));
     ASSERT_TRUE(PlayInProcess(InitialFen, {"e2e4", reply}));

@@ -84,10 +84,23 @@ TEST_F(Protocol, OverlongWordIsCutAndItsTailDropped) {
     EXPECT_EQ(engine.Log(), "::cmd:: " + std::string(255, 'x') + "\n::cmd:: hard\n::cmd:: quit\n");
 }
 
-TEST_F(Protocol, AnalyzeIsRefusedOtherUnknownWordsIgnored) {
+// Analysis waits for a position it can search; nothing is refused.
+TEST_F(Protocol, AnalyzeIsAcceptedOnAnEmptyBoardWithoutOutput) {
     ASSERT_TRUE(engine.Greet());
     RunToQuit(engine, "post analyze random\n");
-    EXPECT_EQ(engine.Output(), Features + "Error (unknown command): analyze\n");
+    EXPECT_EQ(engine.Output(), Features);
+}
+
+// The words that follow these notices on their line are theirs: a name like
+// "go on" never runs as commands.
+TEST_F(Protocol, NoticesTakeTheirLineAndAnswerNothing) {
+    ASSERT_TRUE(engine.Greet());
+    RunToQuit(engine, "new\nname go on\nrating 2100 1800\nics -\naccepted ping\nrejected quit\ncomputer\ndraw\n"
+                      "random\nname\nhard\n");
+    EXPECT_EQ(engine.Output(), Features);
+    EXPECT_EQ(engine.Log(), "::cmd:: new\n::cmd:: name\n::cmd:: rating\n::cmd:: ics\n::cmd:: accepted\n"
+                            "::cmd:: rejected\n::cmd:: computer\n::cmd:: draw\n::cmd:: random\n::cmd:: name\n"
+                            "::cmd:: hard\n::cmd:: quit\n");
 }
 
 TEST_F(Protocol, SearchOnAnEmptyBoardIsRefused) {

@@ -170,7 +170,7 @@ bool BookContains(OpeningBook& book, uint64_t key) {
     return false;
 }
 
-Move BookProbe() {
+int BookMoves(Move out[BookCandidateLimit]) {
     // 1. Only a loaded book of the other side can answer.
     int opp = 1 - sideToMove;
     OpeningBook& book = bookSet.book[opp];
@@ -187,7 +187,6 @@ Move BookProbe() {
     SaveForMake(&ply);
 
     // 4. The moves that lead into the book, last generated first.
-    Move candidates[BookCandidateLimit];
     int count = 0;
     for (MoveEntry* e = end; e != moves;) {
         --e;
@@ -195,10 +194,14 @@ Move BookProbe() {
         MakeMove(m, &ply);
         bool found = BookContains(book, board.hashKey);
         UnmakeMove(m, &ply);
-        if (found && count < BookCandidateLimit) candidates[count++] = m;
+        if (found && count < BookCandidateLimit) out[count++] = m;
     }
+    return count;
+}
 
-    // 5. One of them by the clock.
+Move BookProbe() {
+    Move candidates[BookCandidateLimit];
+    const int count = BookMoves(candidates);
     if (count == 0) return 0;
     return candidates[static_cast<unsigned>(ClockMs()) % static_cast<unsigned>(count)];
 }

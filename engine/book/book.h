@@ -78,9 +78,13 @@ extern BookSet bookSet;
 // Whether the position key is in book.
 bool BookContains(OpeningBook& book, uint64_t key);
 
-// A move of the Board position whose resulting position is in the book of
-// the other side to move, chosen by the millisecond clock; 0 when none.
-// Leaves the Board, the history and the game snapshot as they were.
+// The book moves of the Board position: the legal moves whose resulting
+// position is in the book of the other side to move, last generated first,
+// at most BookCandidateLimit of them. Leaves the Board, the history and the
+// game snapshot as they were.
+int BookMoves(Move out[BookCandidateLimit]);
+
+// One of the book moves, chosen by the millisecond clock; 0 when none.
 Move BookProbe();
 
 }  // namespace kavrin

@@ -1,5 +1,6 @@
 #include "driver/command_loop.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -11,13 +12,15 @@
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "board/perft.h"
+#include "book/book.h"
 #include "book/commands.h"
 #include "driver/engine_state.h"
 #include "driver/game.h"
 #include "driver/handshake.h"
 #include "driver/input.h"
-#include "system/log.h"
+#include "driver/thinking.h"
 #include "driver/timecontrol.h"
+#include "system/log.h"
 #include "notation/converters.h"
 #include "notation/epd.h"
 #include "notation/pgn.h"
@@ -61,26 +64,33 @@ constexpr CommandName CommandNames[] = {
     {"benchmark", 0, CommandWord::Benchmark},
     {"perft", 0, CommandWord::Perft},
     {"test", 0, CommandWord::Test},
-    // The interface assumes analysis is supported unless refused.
     {"analyze", 0, CommandWord::Analyze},
+    {"exit", 0, CommandWord::Exit},
+    {"undo", 0, CommandWord::Undo},
+    {"remove", 0, CommandWord::Remove},
+    {"?", 0, CommandWord::MoveNow},
+    {".", 0, CommandWord::Status},
+    {"ping", 0, CommandWord::Ping},
+    {"st", 0, CommandWord::SecondsPerMove},
+    {"sd", 0, CommandWord::DepthLimit},
+    {"bk", 0, CommandWord::BookMoves},
+    {"hint", 0, CommandWord::Hint},
+    {"post", 0, CommandWord::Post},
+    {"nopost", 0, CommandWord::NoPost},
+    {"draw", 0, CommandWord::Notice},
+    {"computer", 0, CommandWord::Notice},
+    {"random", 0, CommandWord::Notice},
+    {"otim", 0, CommandWord::Notice},
+    {"name", 0, CommandWord::NoticeLine},
+    {"rating", 0, CommandWord::NoticeLine},
+    {"ics", 0, CommandWord::NoticeLine},
+    {"accepted", 0, CommandWord::NoticeLine},
+    {"rejected", 0, CommandWord::NoticeLine},
 };
 
 bool Matches(const char* word, const CommandName& name) {
     if (name.prefixLength == 0) return std::strcmp(word, name.text) == 0;
     return std::strncmp(word, name.text, static_cast<size_t>(name.prefixLength)) == 0;
-}
-
-// A word read ahead by "time" that turned out to be the next command.
-char pendingWord[CommandBufferSize];
-bool wordPending = false;
-
-bool NextCommandWord(char word[CommandBufferSize]) {
-    if (wordPending) {
-        wordPending = false;
-        std::memcpy(word, pendingWord, CommandBufferSize);
-        return true;
-    }
-    return ReadWord(commandInput, word);
 }
 
 void ReportError(const char* kind, const char* command) {
@@ -96,6 +106,7 @@ bool SetUpPosition(const char* text) {
     const char* operations = nullptr;
     if (!ReadFen(text, &operations)) return false;
     ResetSearchState();
+    MarkGameStart();
     return CheckEpdOperation(operations);
 }
 
@@ -116,9 +127,59 @@ void TestCommand() {
     ApplyRemainingTime(TestRemainingCs);
 }
 
+// A new game ends the time per move and the depth limit; analysis goes on
+// with the new position.
 void NewGameCommand() {
     SetUpPosition(InitialFen);
-    engineState.mode = Playing;
+    if (engineState.mode != Analyzing) engineState.mode = Playing;
+    SetSecondsPerMove(0);
+    engineState.depthLimit = MaxDepth;
+}
+
+void TakeBackCommand(const char* word, int plies) {
+    if (!TakeBackGameMoves(plies)) ReportError("no move to take back", word);
+}
+
+// "bk": the book moves of the game position, one a line, each line starting
+// with a blank; an empty line ends the list.
+void BookMovesCommand() {
+    Move moves[BookCandidateLimit];
+    const int count = BookMoves(moves);
+    if (count == 0) std::printf(" no book moves\n");
+    for (int i = 0; i < count; ++i) {
+        char text[MoveTextSize];
+        MoveToText(text, moves[i]);
+        std::printf(" %s\n", text);
+    }
+    std::printf("\n");
+}
+
+void HintCommand() {
+    const Move m = HintMove();
+    if (m == 0) return;
+    char text[MoveTextSize];
+    MoveToText(text, m);
+    std::printf("Hint: %s\n", text);
+}
+
+void PingCommand() {
+    int n = 0;
+    if (ReadNumber(commandInput, n)) std::printf("pong %d\n", n);
+}
+
+void SecondsPerMoveCommand() {
+    int seconds = 0;
+    if (ReadNumber(commandInput, seconds)) SetSecondsPerMove(seconds);
+}
+
+void DepthLimitCommand() {
+    int depth = 0;
+    if (ReadNumber(commandInput, depth)) engineState.depthLimit = std::clamp(depth, 0, static_cast<int>(MaxDepth));
+}
+
+void SkipLineRest() {
+    char rest[CommandBufferSize];
+    ReadLineRest(commandInput, rest);
 }
 
 // Reads the n file-name words of a workbench command; false when the input
@@ -149,16 +210,57 @@ bool ActsOnPosition(CommandWord c) {
         case CommandWord::Easy:
         case CommandWord::Hard:
         case CommandWord::Benchmark:
-        case CommandWord::Analyze:
+        case CommandWord::Exit:
+        case CommandWord::MoveNow:
+        case CommandWord::Status:
+        case CommandWord::Ping:
+        case CommandWord::SecondsPerMove:
+        case CommandWord::DepthLimit:
+        case CommandWord::Hint:
+        case CommandWord::Post:
+        case CommandWord::NoPost:
+        case CommandWord::Notice:
+        case CommandWord::NoticeLine:
             return false;
         default:
             return true;
     }
 }
 
+// Commands that leave the game position, the mode and the limits of the
+// ponder and analysis searches as they were: pondering and analysis go on
+// after them where they stopped. After any other command the analysis
+// starts afresh.
+bool LeavesGameAlone(CommandWord c) {
+    switch (c) {
+        case CommandWord::Unknown:
+        case CommandWord::Level:
+        case CommandWord::Easy:
+        case CommandWord::Hard:
+        case CommandWord::Benchmark:
+        case CommandWord::Exit:
+        case CommandWord::MoveNow:
+        case CommandWord::Status:
+        case CommandWord::Ping:
+        case CommandWord::SecondsPerMove:
+        case CommandWord::BookMoves:
+        case CommandWord::Hint:
+        case CommandWord::Post:
+        case CommandWord::NoPost:
+        case CommandWord::Notice:
+        case CommandWord::NoticeLine:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void Execute(const char* word) {
     CommandWord c = MatchCommandWord(word);
+    const bool leavesGameAlone = LeavesGameAlone(c);
+    const Move pondered = engineState.mode == Pondering ? engineState.ponderMove : 0;
     if (ActsOnPosition(c)) TakeBackPonderMove();
+    if (!leavesGameAlone) engineState.searchUnfinished = true;
     char first[CommandBufferSize];
     char second[CommandBufferSize];
     switch (c) {
@@ -169,6 +271,7 @@ void Execute(const char* word) {
             NewGameCommand();
             break;
         case CommandWord::Level:
+            SetSecondsPerMove(0);
             ReadLevelItems(commandInput);
             break;
         case CommandWord::Force:
@@ -188,34 +291,43 @@ void Execute(const char* word) {
             break;
         case CommandWord::White:
             SetSideToMove(White);
+            MarkGameStart();
             break;
         case CommandWord::Black:
             SetSideToMove(Black);
+            MarkGameStart();
             break;
+        // The converters replay their games on the Board: the game starts
+        // again from the position they leave.
         case CommandWord::Pgn2Pos:
             if (ReadNames(first, second, 1)) {
                 Pgn2Pos(first);
+                MarkGameStart();
             }
             break;
         case CommandWord::Pgn2Game:
             if (ReadNames(first, second, 2)) {
                 int total = 0;
                 Pgn2Game(first, second, total);
+                MarkGameStart();
             }
             break;
         case CommandWord::PgnList2Game:
             if (ReadNames(first, second, 2)) {
                 PgnList2Game(first, second);
+                MarkGameStart();
             }
             break;
         case CommandWord::Game2Pgn:
             if (ReadNames(first, second, 2)) {
                 Game2Pgn(first, second);
+                MarkGameStart();
             }
             break;
         case CommandWord::Game2Pos:
             if (ReadNames(first, second, 2)) {
                 Game2Pos(first, second);
+                MarkGameStart();
             }
             break;
         case CommandWord::BookShow:
@@ -250,14 +362,58 @@ void Execute(const char* word) {
             TestCommand();
             break;
         case CommandWord::Analyze:
-            ReportError("unknown command", word);
+            engineState.mode = Analyzing;
             break;
+        case CommandWord::Exit:
+            if (engineState.mode == Analyzing) engineState.mode = Force;
+            break;
+        case CommandWord::Undo:
+            TakeBackCommand(word, 1);
+            break;
+        case CommandWord::Remove:
+            TakeBackCommand(word, 2);
+            break;
+        case CommandWord::Status:
+            if (engineState.mode == Analyzing) PrintSearchStatus();
+            break;
+        case CommandWord::Ping:
+            PingCommand();
+            break;
+        case CommandWord::SecondsPerMove:
+            SecondsPerMoveCommand();
+            break;
+        case CommandWord::DepthLimit:
+            DepthLimitCommand();
+            break;
+        case CommandWord::BookMoves:
+            BookMovesCommand();
+            break;
+        case CommandWord::Hint:
+            HintCommand();
+            break;
+        case CommandWord::Post:
+            engineState.postThinking = true;
+            break;
+        case CommandWord::NoPost:
+            engineState.postThinking = false;
+            break;
+        case CommandWord::NoticeLine:
+            SkipLineRest();
+            break;
+        // "?" stops the engine's own search in the search's poll (which
+        // consumes it); here it comes at no search and means nothing.
+        case CommandWord::MoveNow:
+        case CommandWord::Notice:
         case CommandWord::Unknown:
             break;
     }
+    // A query that needed the game position: the assumed reply goes back on
+    // the Board, and pondering goes on.
+    if (pondered != 0 && leavesGameAlone && engineState.mode == Playing) ReplayPonderMove(pondered);
 }
 
 void ReceiveMove(const char* word, Move m) {
+    engineState.searchUnfinished = true;
     if (!PositionPlayable()) {
         ReportError("position not playable", word);
         return;
@@ -289,16 +445,28 @@ void ReceiveMove(const char* word, Move m) {
 
 void Dispatch(const char* word) {
     if (IsTimeWord(word)) {
-        wordPending = ReadTimeItems(commandInput, pendingWord);
+        char next[CommandBufferSize];
+        if (ReadTimeItems(commandInput, next)) KeepCommandWord(next);
         return;
     }
     EngineMode mode = engineState.mode;
     Move m = TextToMove(word);
-    if (m != 0 && (mode == Pondering || mode == Playing || mode == Force)) {
+    if (m != 0 && (mode == Pondering || mode == Playing || mode == Force || mode == Analyzing)) {
         ReceiveMove(word, m);
         return;
     }
     Execute(word);
+}
+
+// Once the input is handled: a ponder or analysis search that has more to
+// do goes on, unless the next command is already waiting.
+void GoOnSearching() {
+    if (!engineState.searchUnfinished || InputPending() != 0) return;
+    if (engineState.mode == Analyzing) {
+        AnalyzePosition();
+    } else if (engineState.mode == Pondering && engineState.ponderEnabled) {
+        ResumePondering();
+    }
 }
 
 }  // namespace
@@ -334,8 +502,11 @@ void CommandLoop() {
             Dispatch(word);
         } catch (const GameFileError&) {
             // The converter has reported the failure on standard output and
-            // in the log; the loop goes on with the next command.
+            // in the log; the loop goes on with the next command, and the
+            // game from the position the converter left.
+            MarkGameStart();
         }
+        GoOnSearching();
     }
 }
 

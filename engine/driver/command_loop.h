@@ -31,14 +31,32 @@ enum class CommandWord {
     Perft,
     Test,
     Analyze,
+    Exit,
+    Undo,
+    Remove,
+    MoveNow,  // "?"
+    Status,   // "."
+    Ping,
+    SecondsPerMove,  // "st"
+    DepthLimit,      // "sd"
+    BookMoves,       // "bk"
+    Hint,
+    Post,
+    NoPost,
+    // Taken without an answer: "draw", "computer", "random", "otim" (whose
+    // number stays a word of its own, as the loop has always read it).
+    Notice,
+    // Taken with the rest of their line, without an answer: "name", "rating",
+    // "ics", "accepted", "rejected".
+    NoticeLine,
 };
 
 // "time" is recognised by its first four characters, before any move.
 bool IsTimeWord(const char* word);
 
-// The command a word names. Interface commands match by prefix ("gone" is
-// "go", "newgame" is "new"), "easy", "hard" and the workbench commands only
-// as whole words. A word that names nothing gives Unknown.
+// The command a word names. The interface commands of the first protocol
+// version match by prefix ("gone" is "go", "newgame" is "new"), all others
+// only as whole words. A word that names nothing gives Unknown.
 CommandWord MatchCommandWord(const char* word);
 
 // Runs the handshake, then reads and executes commands until "quit" or the

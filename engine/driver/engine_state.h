@@ -9,7 +9,9 @@
 
 namespace kavrin {
 
-enum EngineMode : int { Force = 0, Thinking = 1, Pondering = 2, Playing = 3, Quit = 4 };
+// Analyzing: the engine searches the game position without end and plays
+// nothing; moves are recorded as in Force.
+enum EngineMode : int { Force = 0, Thinking = 1, Pondering = 2, Playing = 3, Quit = 4, Analyzing = 5 };
 
 struct EngineState {
     EngineMode mode = Playing;
@@ -17,6 +19,15 @@ struct EngineState {
     int movesPerControl = 35;
     int incrementMs = 0;
     Move ponderMove = 0;
+    // Thinking lines on standard output ("post", "nopost").
+    bool postThinking = true;
+    // Milliseconds per move ("st"); 0: the clock decides.
+    int moveTimeMs = 0;
+    // Deepest iteration a search may start ("sd").
+    int depthLimit = MaxDepth;
+    // The ponder or analysis search has more to do on the Board position: it
+    // was stopped by input, or the position or the mode has changed since.
+    bool searchUnfinished = false;
 };
 
 extern EngineState engineState;

@@ -1,5 +1,6 @@
 #include "driver/game.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -14,6 +15,7 @@
 #include "driver/input.h"
 #include "system/log.h"
 #include "driver/thinking.h"
+#include "driver/timecontrol.h"
 #include "search/control.h"
 #include "search/movepick.h"
 #include "search/root.h"
@@ -39,6 +41,12 @@ Move TablePonderMove() {
     return IsLegalMove(m) ? m : 0;
 }
 
+// The key of the game position, after each change by a game move.
+void LogGameKey() {
+    logStream << std::hex << static_cast<uint32_t>(board.hashKey >> 32) << ' ' << static_cast<uint32_t>(board.hashKey)
+              << std::dec << std::endl;
+}
+
 bool TableShowsMate() {
     const TTEntry* entry = ProbeTT();
     return entry != nullptr && EntryMove(*entry) == ResultCheckmated;
@@ -51,17 +59,25 @@ void PrintMove(Move m) {
 }
 
 void StartPondering(Move p) {
-    SaveForMake(&ponderRecord);
-    engineState.mode = Pondering;
-    currentPly = &ponderRecord;
-    engineState.ponderMove = p;
-    MakeMove(p, &ponderRecord);
-    currentPly = rootRecord;
+    ReplayPonderMove(p);
     StartEngine(false, GameSearchDepthLimit);
+    engineState.searchUnfinished = stopSearch;
     char text[MoveTextSize];
     MoveToText(text, p);
     logStream << "-ponder move: " << text << std::endl;
 }
+
+// Where the game's moves are taken back to: the position at its start, and
+// that position's entry and place in the position history.
+struct GameStart {
+    Board board;
+    HistoryEntry entry;
+    int historyIndex;
+    int side;
+    uint16_t ply;
+};
+
+GameStart gameStart{};
 
 // Pondering needs room for the assumed reply as a game move and the answer.
 bool MayPonder() { return engineState.ponderEnabled && GameHasRoom(2); }
@@ -119,8 +135,8 @@ const char* MoveResultLine(int16_t score, bool tableShowsMate, Move drawMarker, 
 
 void StartEngine(bool goodPonder, uint8_t depthLimit) {
     logStream << "-M: entered StartEngine, goodPonder: " << (goodPonder ? 1 : 0) << std::endl;
-    searchLimits.maxDepth = depthLimit >= MaxDepth ? MaxDepth : depthLimit;
-    searchLimits.untimed = engineState.mode == Pondering;
+    searchLimits.maxDepth = std::min({static_cast<int>(depthLimit), MaxDepth, engineState.depthLimit});
+    searchLimits.untimed = engineState.mode == Pondering || engineState.mode == Analyzing;
     searchLimits.pondering = engineState.mode == Pondering;
     searchHooks = XboardSearchHooks;
     stopSearch = false;
@@ -147,8 +163,7 @@ bool GameMove(Move m) {
     ++gamePly;
     RefreshSnapshot();
     ClearHistoryTable();
-    logStream << std::hex << static_cast<uint32_t>(board.hashKey >> 32) << ' ' << static_cast<uint32_t>(board.hashKey)
-              << std::dec << std::endl;
+    LogGameKey();
     return true;
 }
 
@@ -177,6 +192,7 @@ void ThinkAndMove() {
 
     // 2. Search.
     engineState.mode = Thinking;
+    ApplyMoveTime();
     StartEngine(goodPonder, GameSearchDepthLimit);
     Move r = searchResult.bestMove;
     const char* resultLine = MarkerResultLine(r, sideToMove);
@@ -237,6 +253,63 @@ void TakeBackPonderMove() {
         currentPly = rootRecord;
     }
     engineState.mode = Playing;
+}
+
+void ReplayPonderMove(Move ponder) {
+    SaveForMake(&ponderRecord);
+    engineState.mode = Pondering;
+    currentPly = &ponderRecord;
+    engineState.ponderMove = ponder;
+    MakeMove(ponder, &ponderRecord);
+    currentPly = rootRecord;
+}
+
+void ResumePondering() {
+    const int ponderStart = searchLimits.searchStart;
+    StartEngine(false, GameSearchDepthLimit);
+    searchLimits.searchStart = ponderStart;
+    engineState.searchUnfinished = stopSearch;
+}
+
+void AnalyzePosition() {
+    StartEngine(false, GameSearchDepthLimit);
+    engineState.searchUnfinished = stopSearch;
+}
+
+Move HintMove() { return engineState.mode == Pondering ? engineState.ponderMove : TablePonderMove(); }
+
+void MarkGameStart() {
+    gameStart.board = board;
+    gameStart.entry = *historyTop;
+    gameStart.historyIndex = HistoryIndex();
+    gameStart.side = sideToMove;
+    gameStart.ply = gamePly;
+}
+
+bool TakeBackGameMoves(int plies) {
+    const int played = HistoryIndex() - gameStart.historyIndex;
+    if (plies < 0 || plies > played) return false;
+    // The moves stay in the history entries until the replay overwrites them.
+    Move kept[HistorySize];
+    const int keep = played - plies;
+    for (int i = 0; i < keep; ++i) kept[i] = history[gameStart.historyIndex + i].move;
+
+    // Back to the start, then the moves that stay, as game moves are played.
+    board = gameStart.board;
+    sideToMove = gameStart.side;
+    gamePly = gameStart.ply;
+    historyTop = history + gameStart.historyIndex;
+    *historyTop = gameStart.entry;
+    for (int i = 0; i < keep; ++i) {
+        SaveForMake(rootRecord);
+        MakeMove(kept[i], rootRecord);
+        ++gamePly;
+    }
+    RefreshSnapshot();
+    ClearHistoryTable();
+    logStream << "-M: took back " << plies << std::endl;
+    LogGameKey();
+    return true;
 }
 
 }  // namespace kavrin

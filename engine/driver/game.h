@@ -36,6 +36,31 @@ void PonderMiss(Move received);
 // game position again; the mode becomes Playing. Does nothing otherwise.
 void TakeBackPonderMove();
 
+// After a command that left the game as it was: the assumed reply ponder,
+// taken back for the command, is played again (no search), so that the
+// engine ponders on as before.
+void ReplayPonderMove(Move ponder);
+// Goes on with a ponder search that input stopped; its clock still counts
+// from the start of pondering.
+void ResumePondering();
+// Analyze mode: searches the Board position without a time limit, printing
+// thinking lines, until input arrives or the search ends by itself; plays
+// nothing.
+void AnalyzePosition();
+// The move the table expects in the game position: while pondering the
+// assumed reply, otherwise the table's legal move for the Board; 0 if none.
+Move HintMove();
+
+// The game starts again from the Board position: moves are taken back no
+// further than here. Called whenever the position is set other than by game
+// moves (a new game, a position text, the side to move changed by hand).
+void MarkGameStart();
+// Takes back the last `plies` game moves (not pondering): the Board, the
+// position history, the game snapshot and gamePly become what they were
+// before those moves. False, with nothing changed, when the game since its
+// start has fewer moves.
+bool TakeBackGameMoves(int plies);
+
 // The first legal move of the Board position in generation order, or 0.
 Move FirstLegalMove();
 // Whether the game has room in the history for `moves` more game moves and a

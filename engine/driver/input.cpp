@@ -1,6 +1,7 @@
 #include "driver/input.h"
 
 #include <climits>
+#include <cstring>
 
 #include "system/stdin_poll.h"
 
@@ -29,13 +30,49 @@ int SkipWhiteSpace(WordSource& source) {
     return c;
 }
 
+char keptWord[CommandBufferSize];
+bool wordKept = false;
+
 }  // namespace
 
 unsigned InputPending() {
     // A put-back character that starts a word is unread input too; a blank
     // left after a word is not worth stopping a search for.
     const unsigned own = (commandInput.pushedBack != EOF && !IsWhiteSpace(commandInput.pushedBack)) ? 1 : 0;
-    return own + StdinBytesPending();
+    return (wordKept ? 1 : 0) + own + StdinBytesPending();
+}
+
+void KeepCommandWord(const char word[CommandBufferSize]) {
+    std::memcpy(keptWord, word, CommandBufferSize);
+    wordKept = true;
+}
+
+bool CommandWordKept() { return wordKept; }
+
+bool NextCommandWord(char out[CommandBufferSize]) {
+    if (wordKept) {
+        wordKept = false;
+        std::memcpy(out, keptWord, CommandBufferSize);
+        return true;
+    }
+    return ReadWord(commandInput, out);
+}
+
+WaitingInput SkipWaitingWhiteSpace(WordSource& source) {
+    for (;;) {
+        if (source.pushedBack != EOF) {
+            if (!IsWhiteSpace(source.pushedBack)) return WaitingInput::Word;
+            source.pushedBack = EOF;
+            continue;
+        }
+        if (StdinBytesPending() == 0) return WaitingInput::Nothing;
+        const int c = std::getc(source.file);
+        if (c == EOF) return WaitingInput::End;
+        if (!IsWhiteSpace(c)) {
+            PutBack(source, c);
+            return WaitingInput::Word;
+        }
+    }
 }
 
 bool ReadWord(WordSource& source, char out[CommandBufferSize]) {

@@ -24,9 +24,27 @@ struct WordSource {
 // The engine's standard input.
 extern WordSource commandInput;
 
-// Number of unread bytes waiting on standard input (nonzero: input pending).
-// Never blocks; a failed query and the end of input count as pending input.
+// Number of unread bytes waiting on standard input (nonzero: input pending),
+// a command word read ahead included. Never blocks; a failed query and the
+// end of input count as pending input.
 unsigned InputPending();
+
+// One command word read ahead of the loop: by "time", looking for "otim",
+// and by the search, looking at what the interface sent. The loop takes it
+// before it reads on.
+void KeepCommandWord(const char word[CommandBufferSize]);
+bool CommandWordKept();
+// The kept word, or else the next word of commandInput; false at the end of
+// input.
+bool NextCommandWord(char out[CommandBufferSize]);
+
+// What waits on the command input, looked at without blocking.
+enum class WaitingInput { Nothing, Word, End };
+// Consumes the white space that waits on source and tells what follows it:
+// nothing yet, the first character of a word (put back), or the end of
+// input. Standard input's count of unread bytes says whether a read would
+// block.
+WaitingInput SkipWaitingWhiteSpace(WordSource& source);
 
 // Skips white space and reads one word into out (at most MaxWordLength
 // characters, then NUL); the white space after the word stays unread. The

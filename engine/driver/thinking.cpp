@@ -1,17 +1,23 @@
 #include "driver/thinking.h"
 
 #include <cstdio>
+#include <cstring>
 
+#include "board/movetext.h"
+#include "driver/engine_state.h"
 #include "driver/input.h"
+#include "search/root.h"
+#include "system/clock.h"
 #include "system/log.h"
 
 namespace kavrin {
 
 namespace {
 
-// Ply, score, time (always 0), nodes and the variation; none while pondering.
+// Ply, score, time (always 0), nodes and the variation; none while pondering
+// or after "nopost".
 void PrintThinkingLine(const IterationReport& report) {
-    if (report.pondering) return;
+    if (report.pondering || !engineState.postThinking) return;
     std::printf("    %d     %d     %d     %d  %s\n", report.depth, static_cast<int>(report.score), 0,
                 static_cast<int>(report.nodes), report.pvText);
     std::fflush(stdout);
@@ -19,10 +25,49 @@ void PrintThinkingLine(const IterationReport& report) {
 
 void WriteLogLine(const char* line) { logStream << line << std::endl; }
 
-bool InterfaceHasSpoken() { return InputPending() != 0; }
+// Whether the search must stop for what the interface has sent. On the
+// engine's own turn and in analyze mode the waiting words are read here: a
+// status request (".") is answered and a blank line dropped, so that neither
+// costs the search its progress, and "?" on the engine's turn stops the
+// search for the move. Any other word is kept for the command loop and stops
+// the search; so does any input at all in the other modes.
+bool InterfaceHasSpoken() {
+    const EngineMode mode = engineState.mode;
+    if (mode != Thinking && mode != Analyzing) return InputPending() != 0;
+    for (;;) {
+        if (CommandWordKept()) return true;
+        const WaitingInput waiting = SkipWaitingWhiteSpace(commandInput);
+        if (waiting == WaitingInput::Nothing) return false;
+        char word[CommandBufferSize];
+        if (waiting == WaitingInput::End || !ReadWord(commandInput, word)) return true;
+        const bool status = std::strcmp(word, ".") == 0;
+        const bool moveNow = std::strcmp(word, "?") == 0;
+        if (!status && !moveNow) {
+            KeepCommandWord(word);
+            return true;
+        }
+        logStream << "::cmd:: " << word << std::endl;
+        if (status && mode == Analyzing) PrintSearchStatus();
+        if (moveNow && mode == Thinking) return true;
+    }
+}
 
 }  // namespace
 
 const SearchHooks XboardSearchHooks{PrintThinkingLine, WriteLogLine, InterfaceHasSpoken};
+
+void PrintSearchStatus() {
+    const int centiseconds = (ClockMs() - searchLimits.searchStart) / 10;
+    const int movesLeft = rootProgress.moveCount - rootProgress.movesSearched;
+    std::printf("stat01: %d %u %d %d %d", centiseconds, static_cast<unsigned>(nodeCount), iterationDepth, movesLeft,
+                rootProgress.moveCount);
+    if (rootProgress.current != 0) {
+        char text[MoveTextSize];
+        MoveToText(text, rootProgress.current);
+        std::printf(" %s", text);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
 
 }  // namespace kavrin

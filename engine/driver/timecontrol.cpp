@@ -1,5 +1,6 @@
 #include "driver/timecontrol.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "board/board.h"
@@ -9,6 +10,18 @@
 
 namespace kavrin {
 
+namespace {
+
+// Whole seconds only; a count too large for the millisecond field is taken as
+// the largest that fits, and one below 1 as none.
+int WholeSecondsToMs(int seconds) {
+    if (seconds < 1) return 0;
+    if (seconds > 2000000) return 2000000000;
+    return seconds * 1000;
+}
+
+}  // namespace
+
 void ApplyRemainingTime(int remainingCs) {
     int m = MovesToGo(engineState.movesPerControl, gamePly);
     searchLimits.movesToGo = m;
@@ -17,16 +30,18 @@ void ApplyRemainingTime(int remainingCs) {
 
 void SetMovesPerControl(int moves) { engineState.movesPerControl = moves; }
 
-void SetIncrementSeconds(int seconds) {
-    // Whole seconds only; an increment too large for the millisecond field is
-    // taken as the largest that fits.
-    if (seconds < 1) {
-        engineState.incrementMs = 0;
-    } else if (seconds > 2000000) {
-        engineState.incrementMs = 2000000000;
-    } else {
-        engineState.incrementMs = seconds * 1000;
+void SetIncrementSeconds(int seconds) { engineState.incrementMs = WholeSecondsToMs(seconds); }
+
+void SetSecondsPerMove(int seconds) { engineState.moveTimeMs = WholeSecondsToMs(seconds); }
+
+void ApplyMoveTime() {
+    if (engineState.moveTimeMs == 0) {
+        searchLimits.timeCeiling = SearchLimits{}.timeCeiling;
+        return;
     }
+    const int reserve = std::min(engineState.moveTimeMs / MoveTimeReserveDivisor, MoveTimeReserveMs);
+    searchLimits.timeAllotment = engineState.moveTimeMs - reserve;
+    searchLimits.timeCeiling = searchLimits.timeAllotment;
 }
 
 void ReadLevelItems(WordSource& source) {

@@ -18,6 +18,20 @@ void ApplyRemainingTime(int remainingCs);
 void SetMovesPerControl(int moves);
 void SetIncrementSeconds(int seconds);
 
+// Of a fixed time per move, the part kept back for the move to reach the
+// interface, which flags the engine the moment the time is up: a tenth, and
+// at most this much.
+constexpr int MoveTimeReserveMs = 1000;
+constexpr int MoveTimeReserveDivisor = 10;
+
+// "st": a fixed time per move in whole seconds, in place of the clock's
+// allotment until the next "level" or "new"; below 1 the clock decides again.
+void SetSecondsPerMove(int seconds);
+// Before a search for the engine's own move: with a time per move, the
+// allotment and the ceiling that no extension passes are that time less its
+// reserve; otherwise the allotment is the clock's and there is no ceiling.
+void ApplyMoveTime();
+
 // Reads the items of "level" (moves, base time word, increment) and applies
 // them; reading stops at the first item that is not there, and what was not
 // read keeps its previous value.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "board/board.h"
 #include "board/types.h"
 
 namespace kavrin::test {
@@ -14,6 +15,9 @@ namespace kavrin::test {
 // Reads fen (a failed read fails the test) and points the current ply record
 // at the bottom of the stack.
 void SetUpPosition(const char* fen);
+
+// Every field of two Boards is the same (each difference is a failure).
+void ExpectSameBoard(const Board& a, const Board& b);
 
 // Square number from its name, e.g. "e4" (a8 = 0, h1 = 63).
 constexpr int Sq(const char* name) { return SquareOf(name[0], name[1]); }
