@@ -25,49 +25,6 @@ Bitboard FrontSpanWhite[64];
 Bitboard FrontSpanBlack[64];
 Bitboard EpRotatedMasks[3][64];
 
-// Diagonal line index of a square: the shift brings the diagonal's last square
-// (in rotated order) to bit 0, the mask keeps the diagonal's length in bits.
-constexpr uint8_t ShiftA1H8[64] = {
-    63, 61, 58, 54, 49, 43, 36, 28,
-    61, 58, 54, 49, 43, 36, 28, 21,
-    58, 54, 49, 43, 36, 28, 21, 15,
-    54, 49, 43, 36, 28, 21, 15, 10,
-    49, 43, 36, 28, 21, 15, 10, 6,
-    43, 36, 28, 21, 15, 10, 6, 3,
-    36, 28, 21, 15, 10, 6, 3, 1,
-    28, 21, 15, 10, 6, 3, 1, 0,
-};
-constexpr uint8_t MaskA1H8[64] = {
-    1, 3, 7, 15, 31, 63, 127, 255,
-    3, 7, 15, 31, 63, 127, 255, 127,
-    7, 15, 31, 63, 127, 255, 127, 63,
-    15, 31, 63, 127, 255, 127, 63, 31,
-    31, 63, 127, 255, 127, 63, 31, 15,
-    63, 127, 255, 127, 63, 31, 15, 7,
-    127, 255, 127, 63, 31, 15, 7, 3,
-    255, 127, 63, 31, 15, 7, 3, 1,
-};
-constexpr uint8_t ShiftA8H1[64] = {
-    28, 36, 43, 49, 54, 58, 61, 63,
-    21, 28, 36, 43, 49, 54, 58, 61,
-    15, 21, 28, 36, 43, 49, 54, 58,
-    10, 15, 21, 28, 36, 43, 49, 54,
-    6, 10, 15, 21, 28, 36, 43, 49,
-    3, 6, 10, 15, 21, 28, 36, 43,
-    1, 3, 6, 10, 15, 21, 28, 36,
-    0, 1, 3, 6, 10, 15, 21, 28,
-};
-constexpr uint8_t MaskA8H1[64] = {
-    255, 127, 63, 31, 15, 7, 3, 1,
-    127, 255, 127, 63, 31, 15, 7, 3,
-    63, 127, 255, 127, 63, 31, 15, 7,
-    31, 63, 127, 255, 127, 63, 31, 15,
-    15, 31, 63, 127, 255, 127, 63, 31,
-    7, 15, 31, 63, 127, 255, 127, 63,
-    3, 7, 15, 31, 63, 127, 255, 127,
-    1, 3, 7, 15, 31, 63, 127, 255,
-};
-
 namespace {
 
 constexpr bool OnBoard(int row, int column) { return row >= 0 && row < 8 && column >= 0 && column < 8; }
@@ -112,11 +69,11 @@ constexpr int FileLayoutBit(int s) { return 8 * ColumnOf(s) + 7 - RowOf(s); }
 constexpr int A1H8LayoutBit(int s) { return 63 - LayoutA1H8.position[s]; }
 constexpr int A8H1LayoutBit(int s) { return 63 - LayoutA8H1.position[s]; }
 
-// Shift and mask of a square's diagonal, derived from a layout; used to
-// confirm the stored constants at compile time.
+// Shift or mask of every square's diagonal in a layout: the diagonal's
+// squares are those that sameLine puts on the square's line.
 template <typename SameLine>
-constexpr bool StoredLineIndexMatches(const DiagonalLayout& layout, const uint8_t* shift, const uint8_t* mask,
-                                      SameLine sameLine) {
+constexpr SquareBytes LineIndex(const DiagonalLayout& layout, SameLine sameLine, bool wantShift) {
+    SquareBytes bytes{};
     for (int s = 0; s < 64; ++s) {
         int last = -1;
         int length = 0;
@@ -125,16 +82,12 @@ constexpr bool StoredLineIndexMatches(const DiagonalLayout& layout, const uint8_
                 last = i;
                 ++length;
             }
-        if (shift[s] != 63 - last || mask[s] != (1u << length) - 1) return false;
+        bytes[s] = static_cast<uint8_t>(wantShift ? 63 - last : (1u << length) - 1);
     }
-    return true;
+    return bytes;
 }
-static_assert(StoredLineIndexMatches(LayoutA1H8, ShiftA1H8, MaskA1H8,
-                                     [](int a, int b) { return RowOf(a) + ColumnOf(a) == RowOf(b) + ColumnOf(b); }),
-              "a1-h8 line index constants");
-static_assert(StoredLineIndexMatches(LayoutA8H1, ShiftA8H1, MaskA8H1,
-                                     [](int a, int b) { return ColumnOf(a) - RowOf(a) == ColumnOf(b) - RowOf(b); }),
-              "a8-h1 line index constants");
+constexpr auto SameA1H8 = [](int a, int b) { return RowOf(a) + ColumnOf(a) == RowOf(b) + ColumnOf(b); };
+constexpr auto SameA8H1 = [](int a, int b) { return ColumnOf(a) - RowOf(a) == ColumnOf(b) - RowOf(b); };
 
 Bitboard Rotate(Bitboard b, int (*layoutBit)(int)) {
     Bitboard rotated = 0;
@@ -215,8 +168,8 @@ void BuildFileAttacks() {
 }
 
 // Index bit 0 of a diagonal is its last square in sequence order.
-void BuildDiagonalAttacks(Bitboard (&table)[64][256], const DiagonalLayout& layout, const uint8_t* shift,
-                          const uint8_t* mask) {
+void BuildDiagonalAttacks(Bitboard (&table)[64][256], const DiagonalLayout& layout, const SquareBytes& shift,
+                          const SquareBytes& mask) {
     for (int s = 0; s < 64; ++s) {
         const int last = 63 - shift[s];
         const int length = PopCount(mask[s]);
@@ -272,6 +225,11 @@ void BuildEpRotatedMasks() {
 }
 
 }  // namespace
+
+constexpr SquareBytes ShiftA1H8 = LineIndex(LayoutA1H8, SameA1H8, true);
+constexpr SquareBytes MaskA1H8 = LineIndex(LayoutA1H8, SameA1H8, false);
+constexpr SquareBytes ShiftA8H1 = LineIndex(LayoutA8H1, SameA8H1, true);
+constexpr SquareBytes MaskA8H1 = LineIndex(LayoutA8H1, SameA8H1, false);
 
 Bitboard RotateFiles(Bitboard b) { return Rotate(b, FileLayoutBit); }
 Bitboard RotateA1H8(Bitboard b) { return Rotate(b, A1H8LayoutBit); }

@@ -2,6 +2,7 @@
 // layouts and the two bit primitives.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "board/board.h"
@@ -34,11 +35,14 @@ extern Bitboard FrontSpanBlack[64];
 // indexed [rotation: 0 files, 1 a1-h8, 2 a8-h1][destination square].
 extern Bitboard EpRotatedMasks[3][64];
 
-// Diagonal line index: (rotated >> shift[s]) & mask[s].
-extern const uint8_t ShiftA1H8[64];
-extern const uint8_t MaskA1H8[64];
-extern const uint8_t ShiftA8H1[64];
-extern const uint8_t MaskA8H1[64];
+// Diagonal line index: (rotated >> shift[s]) & mask[s]. The shift brings the
+// diagonal's last square (in rotated order) to bit 0, the mask keeps the
+// diagonal's length in bits.
+using SquareBytes = std::array<uint8_t, 64>;
+extern const SquareBytes ShiftA1H8;
+extern const SquareBytes MaskA1H8;
+extern const SquareBytes ShiftA8H1;
+extern const SquareBytes MaskA8H1;
 
 // Fills every table above, in dependency order.
 void BuildTables();
