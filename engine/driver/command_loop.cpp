@@ -189,6 +189,36 @@ bool ReadNames(char first[CommandBufferSize], char second[CommandBufferSize], in
     return n < 2 || ReadWord(commandInput, second);
 }
 
+// The converters: how many file names each reads, and the conversion.
+struct Converter {
+    CommandWord command;
+    int names;
+    void (*convert)(const char* first, const char* second);
+};
+constexpr Converter Converters[] = {
+    {CommandWord::Pgn2Pos, 1, [](const char* pgn, const char*) { Pgn2Pos(pgn); }},
+    {CommandWord::Pgn2Game, 2,
+     [](const char* pgn, const char* game) {
+         int total = 0;
+         Pgn2Game(pgn, game, total);
+     }},
+    {CommandWord::PgnList2Game, 2, PgnList2Game},
+    {CommandWord::Game2Pgn, 2, Game2Pgn},
+    {CommandWord::Game2Pos, 2, Game2Pos},
+};
+
+// The converters replay their games on the Board: the game starts again from
+// the position they leave.
+void ConverterCommand(CommandWord c) {
+    char first[CommandBufferSize];
+    char second[CommandBufferSize];
+    for (const Converter& converter : Converters) {
+        if (converter.command != c || !ReadNames(first, second, converter.names)) continue;
+        converter.convert(first, second);
+        MarkGameStart();
+    }
+}
+
 void GoCommand(const char* word) {
     if (!PositionPlayable()) {
         ReportError("position not playable", word);
@@ -297,38 +327,12 @@ void Execute(const char* word) {
             SetSideToMove(Black);
             MarkGameStart();
             break;
-        // The converters replay their games on the Board: the game starts
-        // again from the position they leave.
         case CommandWord::Pgn2Pos:
-            if (ReadNames(first, second, 1)) {
-                Pgn2Pos(first);
-                MarkGameStart();
-            }
-            break;
         case CommandWord::Pgn2Game:
-            if (ReadNames(first, second, 2)) {
-                int total = 0;
-                Pgn2Game(first, second, total);
-                MarkGameStart();
-            }
-            break;
         case CommandWord::PgnList2Game:
-            if (ReadNames(first, second, 2)) {
-                PgnList2Game(first, second);
-                MarkGameStart();
-            }
-            break;
         case CommandWord::Game2Pgn:
-            if (ReadNames(first, second, 2)) {
-                Game2Pgn(first, second);
-                MarkGameStart();
-            }
-            break;
         case CommandWord::Game2Pos:
-            if (ReadNames(first, second, 2)) {
-                Game2Pos(first, second);
-                MarkGameStart();
-            }
+            ConverterCommand(c);
             break;
         case CommandWord::BookShow:
             BookShowCommand();
