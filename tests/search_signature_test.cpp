@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "../bench/search_positions.h"
+#include "search/benchmark.h"
 #include "board/tables.h"
 
 namespace kavrin {
@@ -36,13 +36,13 @@ std::map<int, Recorded> ReadSection(const std::string& section) {
 TEST(SearchSignature, FileRecordsEveryPositionAtBothDepths) {
     const auto bench = ReadSection("bench");
     const auto test = ReadSection("test");
-    const int count = static_cast<int>(std::size(bench::SearchPositions));
+    const int count = static_cast<int>(std::size(BenchmarkPositions));
     ASSERT_EQ(static_cast<int>(bench.size()), count);
     ASSERT_EQ(static_cast<int>(test.size()), count);
     uint64_t total = 0;
     for (int i = 0; i < count; ++i) {
-        EXPECT_EQ(bench.at(i).depth, bench::SearchPositions[i].depth) << "position " << i;
-        EXPECT_EQ(test.at(i).depth, bench::SignatureTestDepth(bench::SearchPositions[i])) << "position " << i;
+        EXPECT_EQ(bench.at(i).depth, BenchmarkPositions[i].depth) << "position " << i;
+        EXPECT_EQ(test.at(i).depth, SignatureTestDepth(BenchmarkPositions[i])) << "position " << i;
         total += bench.at(i).nodes;
     }
     std::ifstream in(KAVRIN_SOURCE_DIR "/bench/search_signature.txt");
@@ -57,23 +57,23 @@ TEST(SearchSignature, FileRecordsEveryPositionAtBothDepths) {
 TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
     BuildTables();
     const auto test = ReadSection("test");
-    ASSERT_EQ(test.size(), std::size(bench::SearchPositions));
+    ASSERT_EQ(test.size(), std::size(BenchmarkPositions));
     int index = 0;
-    for (const bench::SearchPosition& p : bench::SearchPositions) {
-        const bench::SearchCounts c = bench::SearchFixedDepth(p, bench::SignatureTestDepth(p));
-        EXPECT_EQ(c.nodes, test.at(index).nodes) << p.name << " at depth " << bench::SignatureTestDepth(p);
+    for (const BenchmarkPosition& p : BenchmarkPositions) {
+        const SearchCounts c = SearchFixedDepth(p, SignatureTestDepth(p));
+        EXPECT_EQ(c.nodes, test.at(index).nodes) << p.name << " at depth " << SignatureTestDepth(p);
         ++index;
     }
 }
 
 TEST(SearchSignature, SearchingAgainAfterAPositionReadGivesTheSameCount) {
     BuildTables();
-    const bench::SearchPosition& p = bench::SearchPositions[4];
-    const uint32_t first = bench::SearchFixedDepth(p, 5).nodes;
+    const BenchmarkPosition& p = BenchmarkPositions[4];
+    const uint32_t first = SearchFixedDepth(p, 5).nodes;
     // A different game in between leaves table, history and killers behind,
     // which the next position read must discard.
-    bench::SearchFixedDepth(bench::SearchPositions[12], 6);
-    EXPECT_EQ(bench::SearchFixedDepth(p, 5).nodes, first);
+    SearchFixedDepth(BenchmarkPositions[12], 6);
+    EXPECT_EQ(SearchFixedDepth(p, 5).nodes, first);
 }
 
 }  // namespace

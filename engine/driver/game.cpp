@@ -1,7 +1,6 @@
 #include "driver/game.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "board/board.h"
 #include "board/legal.h"
@@ -15,6 +14,7 @@
 #include "system/log.h"
 #include "driver/thinking.h"
 #include "search/control.h"
+#include "search/game.h"
 #include "search/movepick.h"
 #include "search/root.h"
 #include "search/tt.h"
@@ -24,20 +24,6 @@ namespace kavrin {
 namespace {
 
 PlyRecord* const rootRecord = plyStack;
-
-void RefreshSnapshot() {
-    std::memcpy(gameSnapshot.pieceOn, board.pieceOn, sizeof gameSnapshot.pieceOn);
-    gameSnapshot.castling = board.castling;
-    gameSnapshot.epSquare = board.epSquare;
-}
-
-// The table's move for the Board position, when it is a legal move.
-Move TablePonderMove() {
-    const TTEntry* entry = ProbeTT();
-    if (entry == nullptr) return 0;
-    Move m = EntryMove(*entry);
-    return IsLegalMove(m) ? m : 0;
-}
 
 bool TableShowsMate() {
     const TTEntry* entry = ProbeTT();
@@ -74,13 +60,6 @@ Move NoMoveMarker() {
 }
 
 }  // namespace
-
-Move FirstLegalMove() {
-    MoveEntry list[MaxGeneratedMoves];
-    return GenerateLegalMoves(list) != list ? list[0].move : 0;
-}
-
-bool GameHasRoom(int moves) { return HistoryIndex() + moves <= GameHistoryLimit; }
 
 const char* MarkerResultLine(Move m, int side) {
     switch (m) {
@@ -141,12 +120,7 @@ void StopEngine() {
 }
 
 bool GameMove(Move m) {
-    if (m == 0) return false;
-    SaveForMake(currentPly);
-    MakeMove(m, currentPly);
-    ++gamePly;
-    RefreshSnapshot();
-    ClearHistoryTable();
+    if (!PlayGameMove(m)) return false;
     logStream << std::hex << static_cast<uint32_t>(board.hashKey >> 32) << ' ' << static_cast<uint32_t>(board.hashKey)
               << std::dec << std::endl;
     return true;
@@ -215,7 +189,7 @@ void PonderHit() {
     ++gamePly;
     engineState.ponderMove = 0;
     // The assumed reply is now a game move: incoming moves are read against it.
-    RefreshSnapshot();
+    SyncGameSnapshot();
     logStream << "-GOOD PONDER" << std::endl;
     ThinkAndMove();
 }
