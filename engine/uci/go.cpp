@@ -36,6 +36,7 @@ constexpr int InfoLineSize = 256 + PvMovesShown * MoveTextSize;
 struct SearchState {
     GoRequest request;
     int startMs = 0;             // when "go" arrived
+    int side = White;            // to move at the root (the Board moves on during the search)
     bool holdsBestMove = false;  // infinite or pondering: "bestmove" waits for stop or ponderhit
     bool released = false;       // "stop" or "ponderhit" (or "quit") came
     bool stopReceived = false;   // "stop": the lines after it belong to the next commands
@@ -77,7 +78,7 @@ bool IsChosen(Move m) { return state.request.searchMoveCount == 0 || Lists(state
 // The clock of the side to move takes over: the allotment counts from
 // startMs.
 void StartClock(int startMs) {
-    const TimeBudget budget = PlanTime(state.request, sideToMove, gamePly, uciOptions.moveOverheadMs);
+    const TimeBudget budget = PlanTime(state.request, state.side, gamePly, uciOptions.moveOverheadMs);
     searchLimits.searchStart = startMs;
     searchLimits.untimed = !budget.timed;
     searchLimits.timeAllotment = budget.allotmentMs;
@@ -281,6 +282,7 @@ void ReadGoRequest(const std::string& words, GoRequest& r) {
 void GoCommand(const std::string& words) {
     state = SearchState{};
     state.startMs = ClockMs();
+    state.side = sideToMove;
     ReadGoRequest(words, state.request);
     const GoRequest& r = state.request;
     state.holdsBestMove = r.infinite || r.ponder;
