@@ -333,9 +333,10 @@ TEST_F(Uci, IllegalMovesAndBadPositionsAreReportedAndSurvived) {
     EXPECT_EQ(engine.WaitForLine("info string", Timeout), "info string illegal move: e1e3");
     EXPECT_EQ(ShownFen(), afterE5);
     // Bad FENs leave the position as it was: no kings, a pawn on the last
-    // rank, the side not to move in check, a broken field.
-    for (const std::string fen : {"8/8/8/8/8/8/8/8 w - - 0 1", "k6P/8/8/8/8/8/8/7K w - - 0 1",
-                                  "k7/8/8/8/8/8/8/R6K w - - 0 1", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x"}) {
+    // rank, the side not to move in check, kings side by side, a broken field.
+    for (const std::string fen :
+         {"8/8/8/8/8/8/8/8 w - - 0 1", "k6P/8/8/8/8/8/8/7K w - - 0 1", "k7/8/8/8/8/8/8/R6K w - - 0 1",
+          "kK6/8/8/8/8/8/8/8 w - - 0 1", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x"}) {
         engine.Send("position fen " + fen + " moves e2e4\n");
         EXPECT_EQ(engine.WaitForLine("info string", Timeout), "info string bad FEN: " + fen);
         EXPECT_EQ(ShownFen(), afterE5) << fen;

@@ -1,5 +1,6 @@
 #include "uci/position.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -33,13 +34,18 @@ GamePosition current;
 // Move numbers beyond this are taken for a mistake and counted from 1.
 constexpr long MaxFullMoveNumber = 100000;
 
-constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
-
 // Pawns stand on neither the first nor the last rank of a position that can
 // be played.
 bool PawnsOnPlayableRanks() {
     const Bitboard edgeRanks = RowMask(0) | RowMask(7);
     return ((board.pieceBitboard[WhitePawn] | board.pieceBitboard[BlackPawn]) & edgeRanks) == 0;
+}
+
+// The kings stand apart: neither can be taken by the other.
+bool KingsApart() {
+    const int black = board.kingSquare[Black];
+    const int white = board.kingSquare[White];
+    return std::abs(RowOf(black) - RowOf(white)) > 1 || std::abs(ColumnOf(black) - ColumnOf(white)) > 1;
 }
 
 // Reads the FEN's placement, side, castling and en-passant fields, then its
@@ -48,10 +54,10 @@ bool PawnsOnPlayableRanks() {
 bool SetUpFen(const std::string& fen, int& fullMove) {
     const char* rest = nullptr;
     if (!ReadFen(fen.c_str(), &rest)) return false;
-    if (!PositionPlayable() || !PawnsOnPlayableRanks()) return false;
+    if (!PositionPlayable() || !PawnsOnPlayableRanks() || !KingsApart()) return false;
     char* end = nullptr;
     const long fifty = std::strtol(rest, &end, 10);
-    if (end != rest) SetFiftyMoveCounter(static_cast<int>(fifty < FiftyMoveLimitPlies ? fifty : FiftyMoveLimitPlies));
+    if (end != rest) SetFiftyMoveCounter(static_cast<int>(std::clamp<long>(fifty, 0, FiftyMoveLimitPlies)));
     const char* after = end;
     const long full = std::strtol(after, &end, 10);
     fullMove = end != after && full > 0 && full < MaxFullMoveNumber ? static_cast<int>(full) : 1;
@@ -84,7 +90,7 @@ Move LegalMoveOfText(const std::string& text) {
 }
 
 void SetStartPosition() {
-    current = GamePosition{StartFen, 1, White, {}};
+    current = GamePosition{InitialFen, 1, White, {}};
     Restore();
 }
 
@@ -94,7 +100,7 @@ void PositionCommand(const std::string& words) {
     in >> word;
     std::string fen;
     if (word == "startpos") {
-        fen = StartFen;
+        fen = InitialFen;
         in >> word;
     } else if (word == "fen") {
         while (in >> word && word != "moves") fen += (fen.empty() ? "" : " ") + word;
