@@ -8,7 +8,7 @@
 
 #include "bench.h"
 #include "board/movetext.h"
-#include "search_positions.h"
+#include "search/benchmark.h"
 
 namespace kavrin::bench {
 
@@ -29,7 +29,7 @@ void RunSearchBench() {
         uint64_t quiesce = 0;
         double seconds = 0;
         double cpuSeconds = 0;
-        for (const SearchPosition& p : SearchPositions) {
+        for (const BenchmarkPosition& p : BenchmarkPositions) {
             const SearchCounts c = SearchFixedDepth(p, p.depth);
             nodes += c.nodes;
             quiesce += c.quiesce;
@@ -60,12 +60,12 @@ void RunSearchBench() {
     // benchmark depths and the signature test's depths.
     std::printf("  signature file lines:\n");
     int index = 0;
-    for (const SearchPosition& p : SearchPositions) {
+    for (const BenchmarkPosition& p : BenchmarkPositions) {
         std::printf("bench %d %d %" PRIu32 "\n", index, p.depth, firstRunNodes[index]);
         ++index;
     }
     index = 0;
-    for (const SearchPosition& p : SearchPositions) {
+    for (const BenchmarkPosition& p : BenchmarkPositions) {
         std::printf("test %d %d %" PRIu32 "\n", index++, SignatureTestDepth(p), SearchFixedDepth(p, SignatureTestDepth(p)).nodes);
     }
     std::sort(rates.begin(), rates.end());

@@ -14,6 +14,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/movetext.h"
 #include "driver/game.h"
 #include "support/board_setup.h"

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "../bench/search_positions.h"
+#include "search/benchmark.h"
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/legal.h"
@@ -17,8 +17,8 @@ namespace {
 
 // Shallower than the signature test, so that both passes stay quick under
 // the sanitizers.
-int ReproducibilityDepth(const bench::SearchPosition& p) {
-    const int depth = bench::SignatureTestDepth(p) - 2;
+int ReproducibilityDepth(const BenchmarkPosition& p) {
+    const int depth = SignatureTestDepth(p) - 2;
     return depth < 2 ? 2 : depth;
 }
 
@@ -29,8 +29,8 @@ struct Outcome {
     int16_t score;
 };
 
-Outcome Search(const bench::SearchPosition& p) {
-    const bench::SearchCounts c = bench::SearchFixedDepth(p, ReproducibilityDepth(p));
+Outcome Search(const BenchmarkPosition& p) {
+    const SearchCounts c = SearchFixedDepth(p, ReproducibilityDepth(p));
     return {c.nodes, c.quiesce, c.best, c.score};
 }
 
@@ -43,11 +43,11 @@ void PlayAGame() {
         ASSERT_TRUE(IsLegalMove(m)) << text;
         ASSERT_TRUE(GameMove(m)) << text;
     }
-    bench::SearchFixedDepth({"game", "r1bqkbnr/1ppp1ppp/p1n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", 5}, 5);
+    SearchFixedDepth({"game", "r1bqkbnr/1ppp1ppp/p1n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", 5}, 5);
 }
 
 TEST(Reproducibility, SearchesRepeatExactlyAfterOtherSearchesAndANewGame) {
-    const auto& positions = bench::SearchPositions;
+    const auto& positions = BenchmarkPositions;
     const size_t count = std::size(positions);
     std::vector<Outcome> first;
     for (size_t i = 0; i < count; ++i) first.push_back(Search(positions[i]));
@@ -67,8 +67,8 @@ TEST(Reproducibility, SearchesRepeatExactlyAfterOtherSearchesAndANewGame) {
 }
 
 TEST(Reproducibility, TheSamePositionTwiceInARowSearchesAlike) {
-    for (const bench::SearchPosition& p : {bench::SearchPositions[0], bench::SearchPositions[5],
-                                           bench::SearchPositions[13]}) {
+    for (const BenchmarkPosition& p : {BenchmarkPositions[0], BenchmarkPositions[5],
+                                           BenchmarkPositions[13]}) {
         const Outcome a = Search(p);
         const Outcome b = Search(p);
         EXPECT_EQ(a.nodes, b.nodes) << p.name;

@@ -1,5 +1,7 @@
 #include "board/board.h"
 
+#include <cstring>
+
 namespace kavrin {
 
 Board board;
@@ -13,5 +15,11 @@ PlyRecord* currentPly = plyStack;
 PlyRecord ponderRecord;
 MoveEntry moveStack[MoveStackSize];
 bool boardPlayable = false;
+
+void SyncGameSnapshot() {
+    std::memcpy(gameSnapshot.pieceOn, board.pieceOn, sizeof gameSnapshot.pieceOn);
+    gameSnapshot.castling = board.castling;
+    gameSnapshot.epSquare = board.epSquare;
+}
 
 }  // namespace kavrin

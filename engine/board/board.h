@@ -79,6 +79,10 @@ extern MoveEntry moveStack[MoveStackSize];
 // generates moves on or searches a Board that is not playable.
 extern bool boardPlayable;
 
+// The game snapshot takes the Board's pieces, castling rights and en-passant
+// square: the game position moved on.
+void SyncGameSnapshot();
+
 // Index helpers for the pointer-based records.
 inline int HistoryIndex() { return static_cast<int>(historyTop - history); }
 inline int PlyIndex() { return static_cast<int>(currentPly - plyStack); }

@@ -214,4 +214,9 @@ bool ReadFen(const char* text, const char** rest) {
     return true;
 }
 
+void SetFiftyMoveCounter(int plies) {
+    const int counter = plies < 0 ? 0 : plies > FiftyMoveLimitPlies ? FiftyMoveLimitPlies : plies;
+    historyTop->fiftyCounter = static_cast<uint16_t>(counter);
+}
+
 }  // namespace kavrin

@@ -13,6 +13,9 @@ extern uint8_t readEpSquare;
 // Most pieces of one colour, king included, on a playable Board.
 constexpr int MaxPiecesPerSide = 16;
 
+// Plies without capture or pawn move at which a game is drawn.
+constexpr int FiftyMoveLimitPlies = 100;
+
 // The text of a new game.
 constexpr const char* InitialFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
@@ -25,5 +28,10 @@ constexpr const char* InitialFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR 
 // at the text after the en-passant field. What the search learned about
 // earlier positions is the caller's to discard (ResetSearchState).
 bool ReadFen(const char* text, const char** rest = nullptr);
+
+// Sets the plies since the last capture or pawn move of the position just
+// read (the fifth field of a FEN); a count beyond the fifty-move limit is
+// taken as the limit.
+void SetFiftyMoveCounter(int plies);
 
 }  // namespace kavrin

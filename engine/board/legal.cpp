@@ -62,4 +62,9 @@ MoveEntry* GenerateLegalMoves(MoveEntry* out) {
     return kept;
 }
 
+Move FirstLegalMove() {
+    MoveEntry list[MaxGeneratedMoves];
+    return GenerateLegalMoves(list) != list ? list[0].move : 0;
+}
+
 }  // namespace kavrin

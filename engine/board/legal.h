@@ -29,5 +29,7 @@ inline bool IsLegalMove(Move m) { return CheckMove(m) == Legality::Legal; }
 // Writes the legal moves of the Board position at out, in generation order,
 // and returns one past the last. out needs room for MaxGeneratedMoves entries.
 MoveEntry* GenerateLegalMoves(MoveEntry* out);
+// The first legal move of the Board position in generation order, or 0.
+Move FirstLegalMove();
 
 }  // namespace kavrin

@@ -130,7 +130,10 @@ bool BookSet::LoadBook(int side, const char* baseName) {
     return true;
 }
 
-bool BookSet::Load() { return LoadBook(0, BookBaseNames[0]) && LoadBook(1, BookBaseNames[1]); }
+bool BookSet::Load(const std::string& folder) {
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    return LoadBook(0, (prefix + BookBaseNames[0]).c_str()) && LoadBook(1, (prefix + BookBaseNames[1]).c_str());
+}
 
 bool BookContains(OpeningBook& book, uint64_t key) {
     // 1. Bucket and stored part.

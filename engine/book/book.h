@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "board/types.h"
 #include "system/binary_io.h"
@@ -27,6 +28,8 @@ static_assert(BookRecordSize == 4 + 2, "a book record is a 32-bit and a 16-bit f
 // entry b counts the records of buckets 0..b.
 
 constexpr int BookCandidateLimit = 256;
+// The book is asked only while the game ply is below this.
+constexpr int BookPlyLimit = 64;
 
 struct BookRecord {
     uint32_t lower;
@@ -61,9 +64,9 @@ class BookSet {
     BookSet(const BookSet&) = delete;
     BookSet& operator=(const BookSet&) = delete;
 
-    // Loads "bookbtm", then "bookwtm", from the current directory; stops at
-    // the first failure with its reason in message.
-    bool Load();
+    // Loads "bookbtm", then "bookwtm", from folder (the current directory
+    // when it is empty); stops at the first failure with its reason in message.
+    bool Load(const std::string& folder = "");
     // Loads one book from baseName + ".mbx" / ".mbk" into book[side].
     bool LoadBook(int side, const char* baseName);
     // Closes both record files and empties both books.

@@ -20,6 +20,8 @@ constexpr const char* BlackDatabase = "black.db";
 
 bool LoadBooks() { return bookSet.Load(); }
 
+bool LoadBooksFrom(const char* folder) { return bookSet.Load(folder); }
+
 const char* BookLoadMessage() { return bookSet.message; }
 
 void BookShowCommand() {

@@ -6,6 +6,9 @@ namespace kavrin {
 // Loads both books into bookSet at start-up; on false, BookLoadMessage()
 // says why (the text ends with its own line end).
 bool LoadBooks();
+// The same from another folder (a path ending in its name, with or without a
+// final slash).
+bool LoadBooksFrom(const char* folder);
 const char* BookLoadMessage();
 
 // "bookshow": whether the Board position is in the book of its side to move.

@@ -24,6 +24,7 @@
 #include "notation/converters.h"
 #include "notation/epd.h"
 #include "notation/pgn.h"
+#include "search/game.h"
 #include "search/reset.h"
 
 namespace kavrin {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "board/board.h"
 #include "board/legal.h"
@@ -17,6 +16,7 @@
 #include "driver/thinking.h"
 #include "driver/timecontrol.h"
 #include "search/control.h"
+#include "search/game.h"
 #include "search/movepick.h"
 #include "search/root.h"
 #include "search/tt.h"
@@ -26,20 +26,6 @@ namespace kavrin {
 namespace {
 
 PlyRecord* const rootRecord = plyStack;
-
-void RefreshSnapshot() {
-    std::memcpy(gameSnapshot.pieceOn, board.pieceOn, sizeof gameSnapshot.pieceOn);
-    gameSnapshot.castling = board.castling;
-    gameSnapshot.epSquare = board.epSquare;
-}
-
-// The table's move for the Board position, when it is a legal move.
-Move TablePonderMove() {
-    const TTEntry* entry = ProbeTT();
-    if (entry == nullptr) return 0;
-    Move m = EntryMove(*entry);
-    return IsLegalMove(m) ? m : 0;
-}
 
 // The key of the game position, after each change by a game move.
 void LogGameKey() {
@@ -90,13 +76,6 @@ Move NoMoveMarker() {
 }
 
 }  // namespace
-
-Move FirstLegalMove() {
-    MoveEntry list[MaxGeneratedMoves];
-    return GenerateLegalMoves(list) != list ? list[0].move : 0;
-}
-
-bool GameHasRoom(int moves) { return HistoryIndex() + moves <= GameHistoryLimit; }
 
 const char* MarkerResultLine(Move m, int side) {
     switch (m) {
@@ -157,12 +136,7 @@ void StopEngine() {
 }
 
 bool GameMove(Move m) {
-    if (m == 0) return false;
-    SaveForMake(currentPly);
-    MakeMove(m, currentPly);
-    ++gamePly;
-    RefreshSnapshot();
-    ClearHistoryTable();
+    if (!PlayGameMove(m)) return false;
     LogGameKey();
     return true;
 }
@@ -231,7 +205,7 @@ void PonderHit() {
     ++gamePly;
     engineState.ponderMove = 0;
     // The assumed reply is now a game move: incoming moves are read against it.
-    RefreshSnapshot();
+    SyncGameSnapshot();
     logStream << "-GOOD PONDER" << std::endl;
     ThinkAndMove();
 }
@@ -305,7 +279,7 @@ bool TakeBackGameMoves(int plies) {
         MakeMove(kept[i], rootRecord);
         ++gamePly;
     }
-    RefreshSnapshot();
+    SyncGameSnapshot();
     ClearHistoryTable();
     logStream << "-M: took back " << plies << std::endl;
     LogGameKey();

@@ -5,18 +5,14 @@
 #include <cstdint>
 
 #include "board/types.h"
+#include "search/game.h"
 
 namespace kavrin {
 
 // Depth limit every game search is started with.
 constexpr int GameSearchDepthLimit = 128;
-// The book is asked only while the game ply is below this.
-constexpr int BookPlyLimit = 64;
 // Score of a move that mates at once.
 constexpr int16_t MateInOneScore = MateValue - 1;
-// History entries a game may fill: what is left must hold a ponder move and
-// the deepest search line after it.
-constexpr int GameHistoryLimit = HistorySize - PlyStackSize - 2;
 
 // Runs one search with the time budget already set; after a ponder hit
 // (goodPonder) the clock keeps running from the start of pondering.
@@ -60,12 +56,6 @@ void MarkGameStart();
 // before those moves. False, with nothing changed, when the game since its
 // start has fewer moves.
 bool TakeBackGameMoves(int plies);
-
-// The first legal move of the Board position in generation order, or 0.
-Move FirstLegalMove();
-// Whether the game has room in the history for `moves` more game moves and a
-// search after them.
-bool GameHasRoom(int moves);
 
 // The result line for a marker that the search left instead of a move, with
 // `side` to move (the engine's side); nullptr when m is no result marker.

@@ -11,7 +11,7 @@
 
 namespace kavrin {
 
-int iterationDepth = 2;
+int iterationDepth = FirstIterationDepth;
 int aspirationState = 0;
 char PvText[PvTextSize];
 Move pvMoves[PvMovesShown];
@@ -224,7 +224,7 @@ Move IterativeDeepening() {
     rootList[0].move = 0;
     nextPollAt = PollInterval;
     rootRecord->moveListEnd = nullptr;
-    iterationDepth = 2;
+    iterationDepth = FirstIterationDepth;
     aspirationState = 0;
     int alpha = -WideWindow;
     int beta = WideWindow;
@@ -250,12 +250,12 @@ Move IterativeDeepening() {
             }
         }
         if (RepetitionAfter(result.bestMove) > 0) {
-            iterationDepth = 2;
+            iterationDepth = FirstIterationDepth;
             SearchLog("---------- repetition after hash!!!");
         }
         if (alpha > MateScoreThreshold) {
             beta = WideWindow;
-            iterationDepth = 2;
+            iterationDepth = FirstIterationDepth;
             SearchLog("---------- mate score from hash!!! m:%u", static_cast<unsigned>(result.bestMove));
             if (alpha >= MateValue) SearchLog("------------------------- WARNING: %d", alpha);
         }

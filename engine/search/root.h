@@ -8,6 +8,8 @@
 
 namespace kavrin {
 
+// Every search starts with this iteration (or deeper, from the table).
+constexpr int FirstIterationDepth = 2;
 constexpr int AspirationHalfWidth = 30;
 constexpr int16_t WideWindow = MateValue;        // -8100 .. 8100
 constexpr int16_t FailHighCeiling = MateValue - 1;

@@ -55,7 +55,7 @@ void EngineProcess::WriteEmptyBooks() const {
 
 std::string EngineProcess::ReadFile(const std::string& name) const { return ReadFileBytes(directory_ + "/" + name); }
 
-bool EngineProcess::Start() {
+bool EngineProcess::Start(const std::vector<std::string>& arguments) {
     if (directory_.empty()) return false;
     // A write to an engine that has ended must fail, not end the test.
     std::signal(SIGPIPE, SIG_IGN);
@@ -67,13 +67,16 @@ bool EngineProcess::Start() {
         close(in[1]);
         return false;
     }
+    std::vector<char*> argv{binary_.data()};
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ < 0) return false;
     if (pid_ == 0) {
         if (chdir(directory_.c_str()) != 0) _exit(126);
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
-        execl(binary_.c_str(), binary_.c_str(), static_cast<char*>(nullptr));
+        execv(binary_.c_str(), argv.data());
         _exit(127);
     }
     close(in[0]);
@@ -101,6 +104,11 @@ void EngineProcess::CloseInput() {
 bool EngineProcess::Greet(int timeoutMs) {
     Send("xboard\nprotover 2\naccepted done\naccepted setboard\n");
     return WaitFor("feature done=1\n", timeoutMs);
+}
+
+bool EngineProcess::GreetUci(int timeoutMs) {
+    Send("uci\n");
+    return WaitFor("uciok\n", timeoutMs);
 }
 
 bool EngineProcess::ReadSome(int timeoutMs) {

@@ -1,11 +1,13 @@
-// Runs the built engine as a child process, as an interface would: in a fresh
-// temporary directory, with its standard input and output on pipes.
+// Runs a built program (kavrin or kavrin-uci) as a child process, as an
+// interface would: in a fresh temporary directory, with its standard input
+// and output on pipes.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
 #include <string>
+#include <vector>
+#include <sys/types.h>
 
 namespace kavrin::test {
 
@@ -25,12 +27,15 @@ class EngineProcess {
     std::string ReadFile(const std::string& name) const;
     std::string Log() const { return ReadFile("Kavrin.log"); }
 
-    bool Start();
+    // Starts the program with these command-line arguments.
+    bool Start(const std::vector<std::string>& arguments = {});
     void Send(const std::string& text);
     void CloseInput();
     // Sends the greeting and the six reply words of an interface, and waits
     // until the engine has finished its start-up.
     bool Greet(int timeoutMs = 10000);
+    // The same for kavrin-uci: "uci", then its answer up to "uciok".
+    bool GreetUci(int timeoutMs = 10000);
 
     // Everything the engine has written to its standard output so far.
     const std::string& Output() const { return output_; }

@@ -14,6 +14,7 @@ const FuzzTarget FuzzTargets[] = {
     {"book", FuzzBook},
     {"posdb", FuzzPosDb},
     {"command_loop", FuzzCommandLoop},
+    {"uci_position", FuzzUciPosition},
 };
 const int FuzzTargetCount = static_cast<int>(sizeof FuzzTargets / sizeof FuzzTargets[0]);
 

@@ -41,6 +41,10 @@ int FuzzPosDb(const uint8_t* data, size_t size);
 // The command loop reading the input after an interface's handshake, with
 // every search stopped at its first look at the input.
 int FuzzCommandLoop(const uint8_t* data, size_t size);
+// Lines of kavrin-uci's "position" (or its words alone) and "go": the game
+// position stays playable and sound, and only legal moves are chosen for
+// the root.
+int FuzzUciPosition(const uint8_t* data, size_t size);
 
 // Every fuzz target, in a fixed order.
 extern const FuzzTarget FuzzTargets[];

@@ -68,27 +68,6 @@ bool Acceptable(const std::string& input) {
     return true;
 }
 
-// Points a standard descriptor at another file for the length of one run.
-class Redirect {
-  public:
-    Redirect(int descriptor, int replacement) : descriptor_(descriptor), saved_(dup(descriptor)) {
-        std::fflush(nullptr);
-        dup2(replacement, descriptor);
-        close(replacement);
-    }
-    ~Redirect() {
-        std::fflush(nullptr);
-        dup2(saved_, descriptor_);
-        close(saved_);
-    }
-    Redirect(const Redirect&) = delete;
-    Redirect& operator=(const Redirect&) = delete;
-
-  private:
-    int descriptor_;
-    int saved_;
-};
-
 }  // namespace
 
 int FuzzCommandLoop(const uint8_t* data, size_t size) {

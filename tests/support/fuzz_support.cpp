@@ -1,11 +1,12 @@
 #include "support/fuzz_support.h"
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <unordered_map>
-#include <unistd.h>
 
 #include "board/fen.h"
 #include "board/poscheck.h"
@@ -30,9 +31,7 @@ void InvariantFailed(const char* what, const char* detail) {
     std::abort();
 }
 
-std::string AsText(const uint8_t* data, size_t size) {
-    return std::string(reinterpret_cast<const char*>(data), size);
-}
+std::string AsText(const uint8_t* data, size_t size) { return std::string(reinterpret_cast<const char*>(data), size); }
 
 PositionState PositionState::Capture() {
     return {kavrin::board, gameSnapshot, sideToMove, gamePly, history[0], HistoryIndex(), boardPlayable, readEpSquare};
@@ -118,6 +117,18 @@ void ClearScratchDirectory() {
         unlink((directory + "/" + name).c_str());
     }
     closedir(folder);
+}
+
+Redirect::Redirect(int descriptor, int replacement) : descriptor_(descriptor), saved_(dup(descriptor)) {
+    std::fflush(nullptr);
+    dup2(replacement, descriptor);
+    close(replacement);
+}
+
+Redirect::~Redirect() {
+    std::fflush(nullptr);
+    dup2(saved_, descriptor_);
+    close(saved_);
 }
 
 }  // namespace kavrin::fuzz

@@ -62,4 +62,18 @@ std::string WriteScratchFile(const std::string& name, const uint8_t* data, size_
 // Removes every file in the scratch folder.
 void ClearScratchDirectory();
 
+// Points a standard descriptor at another file for the length of one run
+// (the replacement descriptor is taken over and closed).
+class Redirect {
+  public:
+    Redirect(int descriptor, int replacement);
+    ~Redirect();
+    Redirect(const Redirect&) = delete;
+    Redirect& operator=(const Redirect&) = delete;
+
+  private:
+    int descriptor_;
+    int saved_;
+};
+
 }  // namespace kavrin::fuzz

@@ -1,28 +1,24 @@
 // The fixed positions of the search benchmark and the fixed-depth search run
-// on each; the benchmark prints their node counts and the signature test
-// compares them with the recorded ones.
+// on each: the benchmark programs print their node counts, and the signature
+// test compares them with the recorded ones.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <time.h>
+#include <iterator>
 
-#include "board/board.h"
-#include "board/fen.h"
-#include "search/control.h"
-#include "search/reset.h"
+#include "board/types.h"
 #include "search/root.h"
 
-namespace kavrin::bench {
+namespace kavrin {
 
-struct SearchPosition {
+struct BenchmarkPosition {
     const char* name;
     const char* fen;
     int depth;
 };
 
 // Opening, middlegame, endgame and tactical positions.
-inline constexpr SearchPosition SearchPositions[] = {
+inline constexpr BenchmarkPosition BenchmarkPositions[] = {
     {"start", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", 9},
     {"ruy lopez", "r1bqkbnr/pppp1ppp/2n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R b KQkq -", 9},
     {"sicilian", "rnbqkb1r/pp2pppp/3p1n2/8/3NP3/8/PPP2PPP/RNBQKB1R w KQkq -", 8},
@@ -44,49 +40,34 @@ inline constexpr SearchPosition SearchPositions[] = {
     {"promotion race", "8/P7/8/8/8/8/p6k/K7 w - -", 10},
     {"queen and rooks", "3r2k1/pp3pp1/2p4p/8/2P1q3/1P3Q2/P4PPP/3R2K1 w - -", 9},
 };
+inline constexpr int BenchmarkPositionCount = static_cast<int>(std::size(BenchmarkPositions));
 
-// The signature test searches each position this much shallower, to keep
-// its run short under the sanitizers.
+// The signature test searches each position this much shallower, to keep its
+// run short under the sanitizers.
 inline constexpr int SignatureTestDepthReduction = 3;
-inline constexpr int SignatureTestDepth(const SearchPosition& p) {
-    return p.depth - SignatureTestDepthReduction < 2 ? 2 : p.depth - SignatureTestDepthReduction;
-}
 
-// Processor time of this process: on a shared machine it shows the search's
-// own speed better than the wall clock.
-inline double ProcessSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+// A position's benchmark depth less reduction, never below the first iteration.
+constexpr int BenchmarkDepth(const BenchmarkPosition& p, int reduction) {
+    return p.depth - reduction < FirstIterationDepth ? FirstIterationDepth : p.depth - reduction;
 }
+constexpr int SignatureTestDepth(const BenchmarkPosition& p) { return BenchmarkDepth(p, SignatureTestDepthReduction); }
 
 struct SearchCounts {
-    uint32_t nodes;       // moves made by the root and full-width searches
-    uint64_t quiesce;     // moves made by the quiescence search
+    uint32_t nodes;    // moves made by the root and full-width searches
+    uint64_t quiesce;  // moves made by the quiescence search
     Move best;
     int16_t score;
     double seconds;     // the search alone, without the position read
     double cpuSeconds;  // the same in processor time of this process
 };
 
+// Processor time of this process: on a shared machine it shows the search's
+// own speed better than the wall clock.
+double ProcessSeconds();
+
 // Reads the position fresh (empty tables) and searches it to depth with no
 // time limit. The search runs without a front end: it prints nothing, writes
 // no log and nothing but depth ends it.
-inline SearchCounts SearchFixedDepth(const SearchPosition& p, int depth) {
-    ReadFen(p.fen);
-    ResetSearchState();
-    searchHooks = SearchHooks{};
-    searchLimits = SearchLimits{};
-    searchLimits.maxDepth = depth;
-    searchLimits.untimed = true;
-    searchLimits.movesToGo = 0;
-    stopSearch = false;
-    const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = ProcessSeconds();
-    const Move best = IterativeDeepening();
-    const double cpuSeconds = ProcessSeconds() - cpuStart;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return SearchCounts{nodeCount, quiesceMoveCount, best, searchResult.bestScore, seconds, cpuSeconds};
-}
+SearchCounts SearchFixedDepth(const BenchmarkPosition& p, int depth);
 
-}  // namespace kavrin::bench
+}  // namespace kavrin

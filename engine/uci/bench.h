@@ -1,0 +1,11 @@
+// "kavrin-uci bench": the fixed-depth searches of the benchmark positions,
+// reported as engine-testing frameworks read them.
+#pragma once
+
+namespace kavrin {
+
+// Searches every benchmark position at its depth less depthReduction; the
+// last line is "<nodes> nodes <nps> nps".
+void RunUciBench(int depthReduction);
+
+}  // namespace kavrin

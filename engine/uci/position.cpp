@@ -1,0 +1,154 @@
+#include "uci/position.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/legal.h"
+#include "board/movegen.h"
+#include "board/movetext.h"
+#include "search/game.h"
+#include "uci/reply.h"
+
+namespace kavrin {
+
+namespace {
+
+// The position in force: the text of its set-up and the moves played since,
+// to restore it when a new set-up fails.
+struct GamePosition {
+    std::string fen;
+    int fullMove = 1;
+    int startSide = White;
+    std::vector<Move> moves;
+};
+
+GamePosition current;
+
+// Move numbers beyond this are taken for a mistake and counted from 1.
+constexpr long MaxFullMoveNumber = 100000;
+
+// Pawns stand on neither the first nor the last rank of a position that can
+// be played.
+bool PawnsOnPlayableRanks() {
+    const Bitboard edgeRanks = RowMask(0) | RowMask(7);
+    return ((board.pieceBitboard[WhitePawn] | board.pieceBitboard[BlackPawn]) & edgeRanks) == 0;
+}
+
+// The kings stand apart: neither can be taken by the other.
+bool KingsApart() {
+    const int black = board.kingSquare[Black];
+    const int white = board.kingSquare[White];
+    return std::abs(RowOf(black) - RowOf(white)) > 1 || std::abs(ColumnOf(black) - ColumnOf(white)) > 1;
+}
+
+// Reads the FEN's placement, side, castling and en-passant fields, then its
+// move counters when present; false, with the Board no longer trusted, when
+// the text is no playable position.
+bool SetUpFen(const std::string& fen, int& fullMove) {
+    const char* rest = nullptr;
+    if (!ReadFen(fen.c_str(), &rest)) return false;
+    if (!PositionPlayable() || !PawnsOnPlayableRanks() || !KingsApart()) return false;
+    char* end = nullptr;
+    const long fifty = std::strtol(rest, &end, 10);
+    if (end != rest) SetFiftyMoveCounter(static_cast<int>(std::clamp<long>(fifty, 0, FiftyMoveLimitPlies)));
+    const char* after = end;
+    const long full = std::strtol(after, &end, 10);
+    fullMove = end != after && full > 0 && full < MaxFullMoveNumber ? static_cast<int>(full) : 1;
+    return true;
+}
+
+// Puts the position in force back on the Board.
+void Restore() {
+    currentPly = plyStack;
+    int full = 1;
+    SetUpFen(current.fen, full);
+    for (Move m : current.moves) PlayGameMove(m);
+}
+
+}  // namespace
+
+Move LegalMoveOfText(const std::string& text) {
+    if (text.size() < 4 || text.size() > 5) return 0;
+    char wanted[MoveTextSize];
+    std::memcpy(wanted, text.c_str(), text.size() + 1);
+    if (text.size() == 5) wanted[4] = static_cast<char>(wanted[4] | 0x20);
+    MoveEntry moves[MaxGeneratedMoves];
+    const MoveEntry* end = GenerateLegalMoves(moves);
+    for (const MoveEntry* e = moves; e != end; ++e) {
+        char moveText[MoveTextSize];
+        MoveToText(moveText, e->move);
+        if (std::strcmp(moveText, wanted) == 0) return e->move;
+    }
+    return 0;
+}
+
+void SetStartPosition() {
+    current = GamePosition{InitialFen, 1, White, {}};
+    Restore();
+}
+
+void PositionCommand(const std::string& words) {
+    std::istringstream in(words);
+    std::string word;
+    in >> word;
+    std::string fen;
+    if (word == "startpos") {
+        fen = InitialFen;
+        in >> word;
+    } else if (word == "fen") {
+        while (in >> word && word != "moves") fen += (fen.empty() ? "" : " ") + word;
+    } else {
+        InfoString("position: expected startpos or fen, not \"%s\"", word.c_str());
+        return;
+    }
+
+    // 1. The set-up; a bad one leaves the position in force.
+    currentPly = plyStack;
+    GamePosition next{fen, 1, White, {}};
+    if (!SetUpFen(fen, next.fullMove)) {
+        InfoString("bad FEN: %s", fen.c_str());
+        Restore();
+        return;
+    }
+    next.startSide = sideToMove;
+    current = next;
+
+    // 2. The moves, each one only when it is legal where it is played.
+    if (!in) return;
+    if (word != "moves") {
+        InfoString("position: expected moves, not \"%s\"", word.c_str());
+        return;
+    }
+    while (in >> word) {
+        const Move m = LegalMoveOfText(word);
+        if (m == 0) {
+            InfoString("illegal move: %s", word.c_str());
+            return;
+        }
+        if (!GameHasRoom(1)) {
+            InfoString("game too long: %s", word.c_str());
+            return;
+        }
+        PlayGameMove(m);
+        current.moves.push_back(m);
+    }
+}
+
+void ShowPosition() {
+    PrintBoard(board.pieceOn);
+    char fen[FenTextSize];
+    WriteFen(fen);
+    // The counters go on from those of the set-up.
+    const int plies = static_cast<int>(current.moves.size()) + (current.startSide == Black ? 1 : 0);
+    Reply("\nFen: %s %d %d", fen, static_cast<int>(historyTop->fiftyCounter), current.fullMove + plies / 2);
+    Reply("Key: %016" PRIX64, board.hashKey);
+}
+
+}  // namespace kavrin

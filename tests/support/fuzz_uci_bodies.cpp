@@ -1,0 +1,64 @@
+// Fuzz body for the UCI front end's readers of "position" and "go": whatever
+// the words, the game position stays playable and sound, and only legal,
+// distinct moves are chosen for the root.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+
+#include "board/board.h"
+#include "board/legal.h"
+#include "board/movegen.h"
+#include "search/game.h"
+#include "support/fuzz_bodies.h"
+#include "support/fuzz_support.h"
+#include "uci/go.h"
+#include "uci/position.h"
+
+namespace kavrin::fuzz {
+
+namespace {
+
+void RequireChosenMovesLegal(const GoRequest& r) {
+    Require(r.searchMoveCount >= 0 && r.searchMoveCount <= MaxGeneratedMoves, "searchmoves count out of range");
+    for (int i = 0; i < r.searchMoveCount; ++i) {
+        Require(IsLegalMove(r.searchMoves[i]), "go chose a root move that is not legal");
+        Require(std::count(r.searchMoves, r.searchMoves + r.searchMoveCount, r.searchMoves[i]) == 1,
+                "go chose a root move twice");
+    }
+}
+
+}  // namespace
+
+int FuzzUciPosition(const uint8_t* data, size_t size) {
+    PrepareEngine();
+    std::istringstream lines(AsText(data, size));
+    // The reports of bad words go to nowhere.
+    const int sink = open("/dev/null", O_WRONLY);
+    Require(sink >= 0, "cannot open /dev/null");
+    Redirect toSink(STDOUT_FILENO, sink);
+    SetStartPosition();
+    std::string line;
+    GoRequest request;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string command;
+        words >> command;
+        std::string rest;
+        std::getline(words, rest);
+        if (command == "go") {
+            ReadGoRequest(rest, request);
+            RequireChosenMovesLegal(request);
+        } else {
+            PositionCommand(command == "position" ? rest : line);
+            Require(PositionPlayable(), "the game position is not playable");
+            Require(HistoryIndex() <= GameHistoryLimit, "the game is longer than the history allows");
+            RequirePositionSound("a position command");
+        }
+    }
+    return 0;
+}
+
+}  // namespace kavrin::fuzz

@@ -1,0 +1,437 @@
+// End-to-end: kavrin-uci over pipes, spoken to as a UCI interface speaks.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/legal.h"
+#include "board/movegen.h"
+#include "board/movetext.h"
+#include "board/tables.h"
+#include "search/benchmark.h"
+#include "search/game.h"
+#include "support/engine_process.h"
+#include "support/files.h"
+#include "support/random_positions.h"
+#include "support/signature.h"
+
+namespace kavrin::test {
+namespace {
+
+// Generous: the sanitizer build on a busy machine is slow.
+constexpr int Timeout = 60000;
+// Time in which nothing is expected to come.
+constexpr int QuietMs = 400;
+
+long long NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The lines of text, without their line ends.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+// The number after word in line (the last one when there are several).
+long long Field(const std::string& line, const std::string& word) {
+    std::istringstream in(line);
+    std::string w;
+    long long value = -1;
+    while (in >> w) {
+        if (w == word && !(in >> value)) return -1;
+    }
+    return value;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+class Uci : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(engine.Start());
+        ASSERT_TRUE(engine.GreetUci());
+    }
+
+    // Sends commands ending in a "go" and returns the "bestmove" line.
+    std::string Go(const std::string& commands) {
+        engine.Send(commands);
+        return engine.WaitForLine("bestmove", Timeout);
+    }
+    // Everything written since mark (an earlier Output().size()).
+    std::string Since(size_t mark) const { return engine.Output().substr(mark); }
+    void Sync() {
+        engine.Send("isready\n");
+        ASSERT_TRUE(engine.WaitFor("readyok\n", Timeout));
+    }
+    void Quit() {
+        engine.Send("quit\n");
+        int status = -1;
+        ASSERT_TRUE(engine.WaitExit(Timeout, &status));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    // The "Fen:" line of "d".
+    std::string ShownFen() {
+        engine.Send("d\n");
+        return engine.WaitForLine("Fen: ", Timeout);
+    }
+
+    EngineProcess engine{KAVRIN_UCI_BINARY};
+};
+
+TEST_F(Uci, IdentifiesItselfAndListsItsOptions) {
+    const std::vector<std::string> lines = Lines(engine.Output());
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[0].rfind("id name Kavrin ", 0), 0u);
+    EXPECT_EQ(lines[1], "id author the Kavrin developers");
+    EXPECT_EQ(lines[2], "option name Hash type spin default 36 min 1 max 32768");
+    EXPECT_EQ(lines[3], "option name Clear Hash type button");
+    EXPECT_EQ(lines[4], "option name Ponder type check default false");
+    EXPECT_EQ(lines[5], "option name OwnBook type check default true");
+    // The shipped books beside the program (its parent folder in a build
+    // folder of the repository), or none.
+    const std::string folderPrefix = "option name Book Folder type string default ";
+    ASSERT_EQ(lines[6].rfind(folderPrefix, 0), 0u);
+    const std::string folder = lines[6].substr(folderPrefix.size());
+    if (folder != "<empty>") {
+        EXPECT_EQ(ReadFileBytes(folder + "/bookwtm.mbx").size(), 524288u) << folder;
+    }
+    EXPECT_EQ(lines[7], "option name Move Overhead type spin default 30 min 0 max 5000");
+    EXPECT_EQ(lines[8], "option name Log File type string default <empty>");
+    EXPECT_EQ(lines[9], "uciok");
+
+    // Names in any case; values out of range, of the wrong kind, or for no
+    // option are refused with a message.
+    const size_t mark = engine.Output().size();
+    engine.Send(
+        "setoption name move OVERHEAD value 6000\nsetoption name Ponder value maybe\n"
+        "setoption name Threads value 2\nsetoption name ownbook value FALSE\nsetoption value 1\n");
+    Sync();
+    EXPECT_EQ(Since(mark),
+              "info string move OVERHEAD: 6000 is no value from 0 to 5000\n"
+              "info string Ponder: maybe is neither true nor false\n"
+              "info string No such option: Threads\n"
+              "info string setoption: expected \"name\"\n"
+              "readyok\n");
+    Quit();
+}
+
+TEST_F(Uci, HashSizesRoundDownToTheTableAndTheDefaultSearchesAsBefore) {
+    const size_t mark = engine.Output().size();
+    engine.Send("setoption name Hash value 1\nsetoption name Hash value 100\nsetoption name Hash value 0\n");
+    Sync();
+    // 2^14 and 2^21 buckets of 36 bytes.
+    EXPECT_EQ(Since(mark),
+              "info string Hash table of 576 KB\ninfo string Hash table of 73728 KB\n"
+              "info string Hash: 0 is no value from 1 to 32768\nreadyok\n");
+    const BenchmarkPosition& p = BenchmarkPositions[4];
+    const std::string search =
+        std::string("ucinewgame\nposition fen ") + p.fen + "\ngo depth " + std::to_string(SignatureTestDepth(p)) + "\n";
+    EXPECT_NE(Go("setoption name Hash value 1\n" + search), "");
+    // Back at the default size, from a fresh game: the recorded count.
+    const size_t before = engine.Output().size();
+    EXPECT_NE(Go("setoption name Hash value 36\n" + search), "");
+    const std::vector<std::string> lines = Lines(Since(before));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "info string Hash table of 36864 KB");
+    EXPECT_EQ(Field(lines[lines.size() - 2], "nodes"), RecordedSignature("test").at(4).nodes);
+    Quit();
+}
+
+// The same engine: from a fresh game, "go depth" on each benchmark position
+// makes the recorded number of moves.
+TEST_F(Uci, FixedDepthSearchesGiveTheRecordedSignature) {
+    const auto recorded = RecordedSignature("test");
+    ASSERT_EQ(recorded.size(), std::size(BenchmarkPositions));
+    int index = 0;
+    for (const BenchmarkPosition& p : BenchmarkPositions) {
+        const size_t mark = engine.Output().size();
+        const std::string best = Go(std::string("ucinewgame\nposition fen ") + p.fen + "\ngo depth " +
+                                    std::to_string(SignatureTestDepth(p)) + "\n");
+        ASSERT_NE(best, "") << p.name;
+        const std::vector<std::string> lines = Lines(Since(mark));
+        ASSERT_GE(lines.size(), 2u) << p.name;
+        const std::string& last = lines[lines.size() - 2];
+        EXPECT_EQ(Field(last, "nodes"), recorded.at(index).nodes) << p.name << ": " << last;
+        EXPECT_LE(Field(last, "depth"), SignatureTestDepth(p)) << p.name;
+        ++index;
+    }
+    Quit();
+}
+
+TEST(UciBench, PrintsTheFixedDepthSearchesAndTheirTotal) {
+    EngineProcess engine{KAVRIN_UCI_BINARY};
+    ASSERT_TRUE(engine.Start({"bench", std::to_string(SignatureTestDepthReduction)}));
+    int status = -1;
+    ASSERT_TRUE(engine.WaitExit(Timeout, &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    uint64_t total = 0;
+    for (const auto& [index, search] : RecordedSignature("test")) total += search.nodes;
+    const std::vector<std::string> lines = Lines(engine.Output());
+    ASSERT_EQ(lines.size(), std::size(BenchmarkPositions) + 2);
+    EXPECT_TRUE(std::regex_match(lines.back(), std::regex(std::to_string(total) + " nodes [0-9]+ nps")))
+        << lines.back();
+}
+
+TEST_F(Uci, IsreadyIsAnsweredWhileAnInfiniteSearchGoesOn) {
+    engine.Send("position fen 8/8/8/4k3/8/8/4P3/4K3 w - -\ngo infinite\n");
+    const std::string first = engine.WaitForLine("info depth", Timeout);
+    ASSERT_NE(first, "");
+    engine.Send("isready\n");
+    ASSERT_TRUE(engine.WaitFor("readyok\n", Timeout));
+    // The search was neither stopped nor started again.
+    const std::string next = engine.WaitForLine("info depth", Timeout);
+    EXPECT_GT(Field(next, "depth"), Field(first, "depth")) << next;
+    EXPECT_EQ(Count(engine.Output(), "bestmove"), 0u);
+    EXPECT_NE(Go("stop\n"), "");
+    Quit();
+}
+
+TEST_F(Uci, StopRightAfterGoGivesOneBestMoveEach) {
+    engine.Send(
+        "position startpos moves e2e4\ngo infinite\nstop\nposition startpos moves d2d4\n"
+        "go wtime 100000 btime 100000\nstop\ngo depth 30\nstop\n");
+    Sync();
+    engine.Drain(QuietMs);
+    EXPECT_EQ(Count(engine.Output(), "bestmove"), 3u) << engine.Output();
+    Quit();
+}
+
+TEST_F(Uci, PonderHitSwitchesToTheClock) {
+    engine.Send("setoption name OwnBook value false\n");
+    // Hits at different moments of the search: the allotment counts from the
+    // hit and stays within the clock of the side to move at the root, however
+    // deep the search is when the hit comes.
+    for (int delayMs : {QuietMs, 150, 250}) {
+        engine.Send("ucinewgame\nposition startpos moves e2e4 e7e5\ngo ponder wtime 4000 btime 900000\n");
+        engine.Drain(delayMs);
+        EXPECT_EQ(engine.WaitForLine("bestmove", 0), "");
+        const long long hit = NowMs();
+        EXPECT_NE(Go("ponderhit\n"), "");
+        EXPECT_LT(NowMs() - hit, 4000) << "hit after " << delayMs << " ms";
+    }
+    Quit();
+}
+
+TEST_F(Uci, PonderThenStopAnswersAtOnce) {
+    engine.Send(
+        "setoption name OwnBook value false\n"
+        "position fen r1bqkbnr/pppp1ppp/2n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 3 3\n"
+        "go ponder wtime 100000 btime 100000\n");
+    ASSERT_NE(engine.WaitForLine("info depth", Timeout), "");
+    EXPECT_EQ(Count(engine.Output(), "bestmove"), 0u);
+    EXPECT_NE(Go("stop\n"), "");
+    Quit();
+}
+
+// A search that ends by itself (the fourth iteration that shows a mate)
+// still holds its move until it is released.
+TEST_F(Uci, InfiniteAndPonderingSearchesHoldTheirMoveUntilReleased) {
+    const std::string mateInOne = "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\n";
+    engine.Send(mateInOne + "go infinite\n");
+    const std::string info = engine.WaitForLine("info depth", Timeout);
+    EXPECT_NE(info.find("score mate 1 "), std::string::npos) << info;
+    engine.Drain(QuietMs);
+    EXPECT_EQ(Count(engine.Output(), "bestmove"), 0u);
+    EXPECT_EQ(Go("stop\n"), "bestmove a1a8");
+
+    engine.Send(mateInOne + "go ponder wtime 1000 btime 1000\n");
+    engine.Drain(QuietMs);
+    EXPECT_EQ(Count(engine.Output(), "bestmove"), 1u);
+    EXPECT_EQ(Go("ponderhit\n"), "bestmove a1a8");
+    Quit();
+}
+
+TEST_F(Uci, MovetimeAndClockSearchesEndWithinTheirTime) {
+    const std::string middlegame =
+        "position fen r2q1rk1/pb1nbppp/1p2pn2/2pp4/2PP4/1PN1PN2/PB2BPPP/R2Q1RK1 w - - 0 10\n";
+    long long start = NowMs();
+    EXPECT_NE(Go(middlegame + "go movetime 500\n"), "");
+    EXPECT_LT(NowMs() - start, 500 + 1500);
+    start = NowMs();
+    EXPECT_NE(Go(middlegame + "go wtime 3000 btime 1 winc 100 binc 0\n"), "");
+    EXPECT_LT(NowMs() - start, 3000);
+    // Less on the clock than the overhead: the search still answers.
+    EXPECT_NE(Go(middlegame + "go wtime 10 btime 10\n"), "");
+    Quit();
+}
+
+TEST_F(Uci, SearchmovesLimitsTheRootMoves) {
+    const size_t mark = engine.Output().size();
+    const std::string best = Go("position startpos\ngo depth 4 searchmoves a2a3 h2h3 e2e5\n");
+    EXPECT_TRUE(best == "bestmove a2a3" || best.rfind("bestmove a2a3 ", 0) == 0 || best == "bestmove h2h3" ||
+                best.rfind("bestmove h2h3 ", 0) == 0)
+        << best;
+    const std::vector<std::string> lines = Lines(Since(mark));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "info string go: searchmoves: no legal move e2e5");
+    for (const std::string& line : lines) {
+        if (line.rfind("info depth", 0) != 0) continue;
+        const std::string first = line.substr(line.find(" pv ") + 4, 4);
+        EXPECT_TRUE(first == "a2a3" || first == "h2h3") << line;
+    }
+    Quit();
+}
+
+// A long game, built here move by move from the legal moves, is taken whole.
+TEST_F(Uci, PositionWithThreeHundredMoves) {
+    BuildTables();
+    std::string moves;
+    std::string fen;
+    for (uint64_t seed = 1; fen.empty(); ++seed) {
+        TestRandom random(seed);
+        ASSERT_TRUE(ReadFen(InitialFen));
+        currentPly = plyStack;
+        moves.clear();
+        int plies = 0;
+        for (; plies < 300; ++plies) {
+            MoveEntry legal[MaxGeneratedMoves];
+            const int count = static_cast<int>(GenerateLegalMoves(legal) - legal);
+            if (count == 0) break;
+            const Move m = legal[random.Below(count)].move;
+            char text[MoveTextSize];
+            MoveToText(text, m);
+            moves += std::string(" ") + text;
+            PlayGameMove(m);
+        }
+        if (plies < 300) continue;
+        char text[FenTextSize];
+        WriteFen(text);
+        fen = text;
+    }
+    engine.Send("position startpos moves" + moves + "\n");
+    const std::string shown = ShownFen();
+    EXPECT_EQ(shown.rfind("Fen: " + fen + " ", 0), 0u) << shown;
+    EXPECT_NE(Go("go depth 3\n"), "");
+
+    // The game history stays: the start position a third time is a draw.
+    const size_t mark = engine.Output().size();
+    EXPECT_NE(Go("position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8\ngo depth 5\n"), "");
+    EXPECT_EQ(Lines(Since(mark))[0], "info depth 0 score cp 0");
+    Quit();
+}
+
+TEST_F(Uci, IllegalMovesAndBadPositionsAreReportedAndSurvived) {
+    const std::string afterE5 = "Fen: rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2";
+    // Tabs, runs of blanks and CR LF line ends; the moves up to the illegal
+    // one stand.
+    engine.Send("position\tstartpos  moves e2e4 e7e5 e1e3 d2d4\r\n");
+    EXPECT_EQ(engine.WaitForLine("info string", Timeout), "info string illegal move: e1e3");
+    EXPECT_EQ(ShownFen(), afterE5);
+    // Bad FENs leave the position as it was: no kings, a pawn on the last
+    // rank, the side not to move in check, kings side by side, a broken field.
+    for (const std::string fen :
+         {"8/8/8/8/8/8/8/8 w - - 0 1", "k6P/8/8/8/8/8/8/7K w - - 0 1", "k7/8/8/8/8/8/8/R6K w - - 0 1",
+          "kK6/8/8/8/8/8/8/8 w - - 0 1", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x"}) {
+        engine.Send("position fen " + fen + " moves e2e4\n");
+        EXPECT_EQ(engine.WaitForLine("info string", Timeout), "info string bad FEN: " + fen);
+        EXPECT_EQ(ShownFen(), afterE5) << fen;
+    }
+    engine.Send("position somewhere\nposition startpos moves e7e5\n");
+    EXPECT_EQ(engine.WaitForLine("info string", Timeout),
+              "info string position: expected startpos or fen, not \"somewhere\"");
+    EXPECT_EQ(engine.WaitForLine("info string", Timeout), "info string illegal move: e7e5");
+    EXPECT_EQ(ShownFen(), "Fen: rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    // The counters of a FEN go on with the moves, promotions in either case.
+    engine.Send("position fen 4k3/1P6/8/8/8/8/8/4K3 w - - 7 40 moves b7b8Q e8d7\n");
+    EXPECT_EQ(ShownFen(), "Fen: 1Q6/3k4/8/8/8/8/8/4K3 w - - 1 41");
+    EXPECT_NE(Go("go depth 3\n"), "");
+    Quit();
+}
+
+TEST_F(Uci, MateAndStalemateRoots) {
+    size_t mark = engine.Output().size();
+    EXPECT_EQ(Go("position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1\ngo depth 5\n"), "bestmove (none)");
+    EXPECT_EQ(Since(mark), "info depth 0 score mate 0\nbestmove (none)\n");
+    mark = engine.Output().size();
+    EXPECT_EQ(Go("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo wtime 1000 btime 1000\n"), "bestmove (none)");
+    EXPECT_EQ(Since(mark), "info depth 0 score cp 0\nbestmove (none)\n");
+    // Mating and being mated, in moves.
+    engine.Send("position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\ngo depth 4\n");
+    EXPECT_NE(engine.WaitForLine("info depth 4 ", Timeout).find(" score mate 1 "), std::string::npos);
+    EXPECT_EQ(engine.WaitForLine("bestmove", Timeout), "bestmove a1a8");
+    engine.Send("position fen 1r4k1/R4ppp/8/8/8/8/5PPP/6K1 w - - 0 1\ngo depth 4 searchmoves a7a6\n");
+    EXPECT_NE(engine.WaitForLine("info depth 4 ", Timeout).find(" score mate -1 "), std::string::npos);
+    EXPECT_EQ(engine.WaitForLine("bestmove", Timeout).rfind("bestmove a7a6", 0), 0u);
+    Quit();
+}
+
+TEST_F(Uci, BookMoveIsAnsweredAtOnceOnlyForAGameClock) {
+    engine.Send(std::string("setoption name Book Folder value ") + KAVRIN_SOURCE_DIR + "\nisready\n");
+    ASSERT_TRUE(engine.WaitFor("readyok\n", Timeout));
+    size_t mark = engine.Output().size();
+    const std::string best = Go("ucinewgame\nposition startpos\ngo wtime 60000 btime 60000\n");
+    EXPECT_EQ(Since(mark), "info string book move\n" + best + "\n");
+    // Analysis and fixed depths search.
+    mark = engine.Output().size();
+    EXPECT_NE(Go("go depth 3\n"), "");
+    EXPECT_EQ(Count(Since(mark), "book move"), 0u);
+    mark = engine.Output().size();
+    EXPECT_NE(Go("setoption name OwnBook value false\ngo wtime 1000 btime 1000\n"), "");
+    EXPECT_EQ(Count(Since(mark), "book move"), 0u);
+    // A folder without books is reported.
+    engine.Send("setoption name Book Folder value /nonexistent\nisready\n");
+    EXPECT_EQ(engine.WaitForLine("info string", Timeout),
+              "info string BOOK ERROR: Cannot load file: '/nonexistent/bookbtm.mbx'");
+    Quit();
+}
+
+TEST_F(Uci, CommandsDuringASearchRunAfterIt) {
+    engine.Send("position startpos\ngo infinite\n");
+    ASSERT_NE(engine.WaitForLine("info depth", Timeout), "");
+    engine.Send("position startpos moves e2e4\nd\nsetoption name Nothing\n");
+    engine.Drain(QuietMs);
+    EXPECT_EQ(Count(engine.Output(), "Fen:"), 0u);
+    engine.Send("stop\n");
+    EXPECT_NE(engine.WaitForLine("bestmove", Timeout), "");
+    EXPECT_EQ(engine.WaitForLine("Fen:", Timeout), "Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
+    EXPECT_EQ(engine.WaitForLine("info string", Timeout), "info string No such option: Nothing");
+    Quit();
+}
+
+TEST_F(Uci, QuitAndTheEndOfInputEndASearchPromptly) {
+    engine.Send("position startpos\ngo infinite\n");
+    ASSERT_NE(engine.WaitForLine("info depth", Timeout), "");
+    Quit();
+    EXPECT_EQ(Count(engine.Output(), "bestmove"), 1u);
+
+    EngineProcess second{KAVRIN_UCI_BINARY};
+    ASSERT_TRUE(second.Start());
+    second.Send("position startpos\ngo infinite\n");
+    ASSERT_NE(second.WaitForLine("info depth", Timeout), "");
+    second.CloseInput();
+    int status = -1;
+    ASSERT_TRUE(second.WaitExit(Timeout, &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST_F(Uci, UnknownCommandsAreReportedAndTheLogFileKeepsTheConversation) {
+    const size_t mark = engine.Output().size();
+    engine.Send("setoption name Log File value uci.log\nxyzzy 1 2\nposition startpos moves e2e4\n");
+    EXPECT_NE(Go("go depth 3\n"), "");
+    EXPECT_EQ(Lines(Since(mark))[0], "info string Unknown command: xyzzy 1 2");
+    Quit();
+    const std::string log = engine.ReadFile("uci.log");
+    EXPECT_NE(log.find("::cmd:: xyzzy 1 2\n::cmd:: position startpos moves e2e4\n::cmd:: go depth 3\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\n-E: 3:\t"), std::string::npos) << log;
+    EXPECT_NE(log.find("\nbestmove "), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace kavrin::test
