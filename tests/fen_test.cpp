@@ -89,6 +89,11 @@ TEST_F(FenTest, PlayableOnlyWithOneKingOfEachColour) {
     EXPECT_FALSE(boardPlayable);
     ASSERT_TRUE(ReadFen("3kk3/8/8/8/8/8/8/4K3 w - -"));
     EXPECT_FALSE(boardPlayable);
+    // Kings side by side: either could take the other.
+    ASSERT_TRUE(ReadFen("kK6/8/8/8/8/8/8/8 w - -"));
+    EXPECT_FALSE(boardPlayable);
+    ASSERT_TRUE(ReadFen("8/8/8/3k4/4K3/8/8/8 b - -"));
+    EXPECT_FALSE(boardPlayable);
     // Sixteen pieces a side at most: the move lists are sized for that.
     ASSERT_TRUE(ReadFen("4k3/8/8/8/8/8/PPPPPPPP/RNBQKBNR w - -"));
     EXPECT_TRUE(boardPlayable);

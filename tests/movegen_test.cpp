@@ -454,11 +454,13 @@ TEST(ComputeCheckers, FindsEveryKindOfChecker) {
     SetUpPosition("6k1/8/8/8/8/3n4/5p2/4K3 w - -");
     ComputeCheckers(currentPly);
     EXPECT_EQ(currentPly->checkers, SquareMask[Sq("d3")] | SquareMask[Sq("f2")]);
-    SetUpPosition("8/8/8/8/8/8/3k4/2P1K3 b - -");
+    SetUpPosition("8/8/8/8/8/8/3k4/2P3K1 b - -");
     ComputeCheckers(currentPly);
     EXPECT_EQ(currentPly->checkers, SquareMask[Sq("c1")]);
-    // The enemy king is never a checker.
+    // The enemy king is never a checker: kings side by side make no playable
+    // position.
     SetUpPosition("8/8/8/8/8/8/3k4/4K3 w - -");
+    EXPECT_FALSE(PositionPlayable());
     ComputeCheckers(currentPly);
     EXPECT_EQ(currentPly->checkers, 0u);
 }

@@ -1,5 +1,6 @@
 #include "board/fen.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "board/board.h"
@@ -121,11 +122,14 @@ void CompleteOccupancy(Board& b) {
 
 // Moves are generated and searched only with one king of each colour and at
 // most sixteen pieces a side: the move lists are sized for fifteen pieces
-// moving like queens besides the king.
+// moving like queens besides the king. Kings side by side cannot arise in
+// play: either could take the other.
 bool IsPlayable(const ScratchPosition& pos) {
     for (int colour = Black; colour <= White; ++colour)
         if (pos.kingCount[colour] != 1 || pos.pieceCount[colour] > MaxPiecesPerSide) return false;
-    return true;
+    const int white = pos.board.kingSquare[White];
+    const int black = pos.board.kingSquare[Black];
+    return std::abs(RowOf(white) - RowOf(black)) > 1 || std::abs(ColumnOf(white) - ColumnOf(black)) > 1;
 }
 
 void CommitPosition(const ScratchPosition& pos) {

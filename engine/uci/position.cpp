@@ -41,20 +41,13 @@ bool PawnsOnPlayableRanks() {
     return ((board.pieceBitboard[WhitePawn] | board.pieceBitboard[BlackPawn]) & edgeRanks) == 0;
 }
 
-// The kings stand apart: neither can be taken by the other.
-bool KingsApart() {
-    const int black = board.kingSquare[Black];
-    const int white = board.kingSquare[White];
-    return std::abs(RowOf(black) - RowOf(white)) > 1 || std::abs(ColumnOf(black) - ColumnOf(white)) > 1;
-}
-
 // Reads the FEN's placement, side, castling and en-passant fields, then its
 // move counters when present; false, with the Board no longer trusted, when
 // the text is no playable position.
 bool SetUpFen(const std::string& fen, int& fullMove) {
     const char* rest = nullptr;
     if (!ReadFen(fen.c_str(), &rest)) return false;
-    if (!PositionPlayable() || !PawnsOnPlayableRanks() || !KingsApart()) return false;
+    if (!PositionPlayable() || !PawnsOnPlayableRanks()) return false;
     char* end = nullptr;
     const long fifty = std::strtol(rest, &end, 10);
     if (end != rest) SetFiftyMoveCounter(static_cast<int>(std::clamp<long>(fifty, 0, FiftyMoveLimitPlies)));
