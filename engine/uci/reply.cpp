@@ -5,23 +5,31 @@
 
 namespace kavrin {
 
-void Reply(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
+namespace {
+
+// One whole line on standard output, flushed at once: the interface waits
+// for it.
+void PrintLine(const char* prefix, const char* format, va_list args) {
+    std::fputs(prefix, stdout);
     std::vprintf(format, args);
-    va_end(args);
     std::putchar('\n');
     std::fflush(stdout);
 }
 
-void InfoString(const char* format, ...) {
-    std::fputs("info string ", stdout);
+}  // namespace
+
+void Reply(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vprintf(format, args);
+    PrintLine("", format, args);
     va_end(args);
-    std::putchar('\n');
-    std::fflush(stdout);
+}
+
+void InfoString(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    PrintLine("info string ", format, args);
+    va_end(args);
 }
 
 }  // namespace kavrin
