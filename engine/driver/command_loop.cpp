@@ -232,37 +232,18 @@ void GoCommand(const char* word) {
     ThinkAndMove();
 }
 
-// Commands that read or replace the position act on the game position: an
-// assumed ponder reply is taken back first.
-bool ActsOnPosition(CommandWord c) {
-    switch (c) {
-        case CommandWord::Unknown:
-        case CommandWord::Level:
-        case CommandWord::Easy:
-        case CommandWord::Hard:
-        case CommandWord::Benchmark:
-        case CommandWord::Exit:
-        case CommandWord::MoveNow:
-        case CommandWord::Status:
-        case CommandWord::Ping:
-        case CommandWord::SecondsPerMove:
-        case CommandWord::DepthLimit:
-        case CommandWord::Hint:
-        case CommandWord::Post:
-        case CommandWord::NoPost:
-        case CommandWord::Notice:
-        case CommandWord::NoticeLine:
-            return false;
-        default:
-            return true;
-    }
-}
+// What a command does to the game and to a ponder or analysis search.
+struct CommandEffect {
+    // It reads or replaces the position, so it acts on the game position:
+    // an assumed ponder reply is taken back first.
+    bool actsOnPosition;
+    // It leaves the game position, the mode and the limits of the ponder and
+    // analysis searches as they were: pondering and analysis go on after it
+    // where they stopped. After any other command the analysis starts afresh.
+    bool leavesGameAlone;
+};
 
-// Commands that leave the game position, the mode and the limits of the
-// ponder and analysis searches as they were: pondering and analysis go on
-// after them where they stopped. After any other command the analysis
-// starts afresh.
-bool LeavesGameAlone(CommandWord c) {
+CommandEffect EffectOf(CommandWord c) {
     switch (c) {
         case CommandWord::Unknown:
         case CommandWord::Level:
@@ -274,23 +255,29 @@ bool LeavesGameAlone(CommandWord c) {
         case CommandWord::Status:
         case CommandWord::Ping:
         case CommandWord::SecondsPerMove:
-        case CommandWord::BookMoves:
-        case CommandWord::Hint:
+        case CommandWord::Hint:  // while pondering, the hint is the assumed reply
         case CommandWord::Post:
         case CommandWord::NoPost:
         case CommandWord::Notice:
         case CommandWord::NoticeLine:
-            return true;
+            return {false, true};
+        // A query about the game position, after which pondering goes on.
+        case CommandWord::BookMoves:
+            return {true, true};
+        // A new depth limit for the searches that follow, analysis included.
+        case CommandWord::DepthLimit:
+            return {false, false};
         default:
-            return false;
+            return {true, false};
     }
 }
 
 void Execute(const char* word) {
     CommandWord c = MatchCommandWord(word);
-    const bool leavesGameAlone = LeavesGameAlone(c);
+    const CommandEffect effect = EffectOf(c);
+    const bool leavesGameAlone = effect.leavesGameAlone;
     const Move pondered = engineState.mode == Pondering ? engineState.ponderMove : 0;
-    if (ActsOnPosition(c)) TakeBackPonderMove();
+    if (effect.actsOnPosition) TakeBackPonderMove();
     if (!leavesGameAlone) engineState.searchUnfinished = true;
     char first[CommandBufferSize];
     char second[CommandBufferSize];
