@@ -14,10 +14,12 @@
 #include "bench.h"
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "system/clock.h"
 #include "notation/converters.h"
+#include "search/game.h"
+#include "system/clock.h"
 
 namespace kavrin::bench {
 
@@ -27,21 +29,15 @@ constexpr int BenchGames = 10000;
 constexpr unsigned BenchSeed = 20240101;
 constexpr int PrefixSizes[] = {2500, 5000, 10000};
 
-PlyRecord generatorPlies[MaxGamePlies + 1];
-MoveEntry generatorMoves[MaxGeneratedMoves];
+// The position the games are played on.
+Position generator;
 
-// Legal moves of the Board position into list; returns their number.
-int LegalMoves(PlyRecord* ply, Move* list) {
-    ComputeCheckers(ply);
-    MoveEntry* end = ply->checkers != 0 ? GenerateEvasions(generatorMoves, ply) : GenerateAll(generatorMoves);
+// Legal moves of the generator's position into list; returns their number.
+int LegalMoves(Move* list) {
+    MoveEntry moves[MaxGeneratedMoves];
+    const MoveEntry* end = GenerateLegalMoves(generator, moves);
     int n = 0;
-    for (const MoveEntry* e = generatorMoves; e != end; ++e) {
-        const int mover = sideToMove;
-        SaveForMake(ply);
-        MakeMove(e->move, ply);
-        if (!IsKingAttacked(e->move, mover)) list[n++] = e->move;
-        UnmakeMove(e->move, ply);
-    }
+    for (const MoveEntry* e = moves; e != end; ++e) list[n++] = e->move;
     return n;
 }
 
@@ -57,7 +53,7 @@ std::string SanOf(Move m, const Move* legal, int count) {
     if (kind == WhiteCastleQueen || kind == BlackCastleQueen) return "O-O-O";
     const int from = MoveFrom(m);
     const int to = MoveTo(m);
-    const int piece = board.pieceOn[from];
+    const int piece = generator.board.pieceOn[from];
     const bool capture = IsCaptureKind(kind);
     std::string out;
     if (piece == WhitePawn || piece == BlackPawn) {
@@ -76,7 +72,7 @@ std::string SanOf(Move m, const Move* legal, int count) {
     bool sameFile = false, sameRank = false, other = false;
     for (int i = 0; i < count; ++i) {
         const Move o = legal[i];
-        if (o == m || MoveTo(o) != to || board.pieceOn[MoveFrom(o)] != piece) continue;
+        if (o == m || MoveTo(o) != to || generator.board.pieceOn[MoveFrom(o)] != piece) continue;
         other = true;
         if ((MoveFrom(o) & 7) == (from & 7)) sameFile = true;
         if ((MoveFrom(o) >> 3) == (from >> 3)) sameRank = true;
@@ -94,7 +90,8 @@ std::string SanOf(Move m, const Move* legal, int count) {
     return out;
 }
 
-// One random legal game as PGN text; the Board returns to the initial position.
+// One random legal game as PGN text; the generator returns to the initial
+// position.
 std::string RandomGame(std::mt19937& rng, int number) {
     static const char* const Results[] = {"1-0", "0-1", "1/2-1/2"};
     const char* result = Results[rng() % 3];
@@ -102,22 +99,24 @@ std::string RandomGame(std::mt19937& rng, int number) {
     std::string text = "[Event \"Bench\"]\n[Round \"" + std::to_string(number) + "\"]\n[Result \"" + result + "\"]\n\n";
     Move legal[MaxGeneratedMoves];
     Move played[MaxGamePlies + 1];
+    static UndoRecord undo[MaxGamePlies + 1];
     int plies = 0;
     while (plies < length) {
-        PlyRecord* ply = &generatorPlies[plies + 1];
-        const int count = LegalMoves(ply, legal);
+        const int count = LegalMoves(legal);
         if (count == 0) break;
         const Move m = legal[rng() % static_cast<unsigned>(count)];
         if (plies % 2 == 0) text += std::to_string(plies / 2 + 1) + ". ";
         text += SanOf(m, legal, count);
-        SaveForMake(ply);
-        MakeMove(m, ply);
-        ComputeCheckers(&generatorPlies[0]);
-        if (generatorPlies[0].checkers != 0) text += '+';
-        text += (plies % 16 == 15) ? '\n' : ' ';
-        played[++plies] = m;
+        ++plies;
+        SaveForMake(generator, undo[plies]);
+        MakeMove(generator, m, undo[plies]);
+        CheckInfo check;
+        ComputeCheckers(generator, check);
+        if (check.checkers != 0) text += '+';
+        text += (plies % 16 == 0) ? '\n' : ' ';
+        played[plies] = m;
     }
-    for (int i = plies; i >= 1; --i) UnmakeMove(played[i], &generatorPlies[i]);
+    for (int i = plies; i >= 1; --i) UnmakeMove(generator, played[i], undo[i]);
     text += result;
     text += "\n\n";
     return text;
@@ -148,7 +147,7 @@ void RunConvertBench() {
     fs::create_directories(dir);
 
     // 1. The games, and prefixes of them for the growth figures.
-    ReadFen(InitialFen);
+    ReadFen(generator, InitialFen);
     std::mt19937 rng(BenchSeed);
     std::string all;
     for (int g = 1; g <= BenchGames; ++g) {
@@ -166,9 +165,9 @@ void RunConvertBench() {
 
     // 2. The three conversions of the full file.
     int total = 0;
-    const long pgnMs = TimeQuietly([&] { Pgn2Game(pgn.c_str(), game.c_str(), total); });
-    const long backMs = TimeQuietly([&] { Game2Pgn(game.c_str(), back.c_str()); });
-    const long posMs = TimeQuietly([&] { Game2Pos(game.c_str(), pos.c_str()); });
+    const long pgnMs = TimeQuietly([&] { Pgn2Game(gamePosition, pgn.c_str(), game.c_str(), total); });
+    const long backMs = TimeQuietly([&] { Game2Pgn(gamePosition, game.c_str(), back.c_str()); });
+    const long posMs = TimeQuietly([&] { Game2Pos(gamePosition, game.c_str(), pos.c_str()); });
     std::printf("convert: %d games in SAN (%ld bytes), %d stored\n", BenchGames, static_cast<long>(all.size()), total);
     std::printf("convert: pgn2game  %6ld ms  %9.0f games/s\n", pgnMs, PerSecond(total, pgnMs));
     std::printf("convert: game2pgn  %6ld ms  %9.0f games/s\n", backMs, PerSecond(total, backMs));
@@ -179,14 +178,14 @@ void RunConvertBench() {
         const std::string prefix = (dir / ("games" + std::to_string(size) + ".pgn")).string();
         const std::string target = (dir / ("prefix" + std::to_string(size) + ".game")).string();
         int written = 0;
-        const long ms = TimeQuietly([&] { Pgn2Game(prefix.c_str(), target.c_str(), written); });
+        const long ms = TimeQuietly([&] { Pgn2Game(gamePosition, prefix.c_str(), target.c_str(), written); });
         std::printf("convert: pgn2game %6d games  %6ld ms  %7.1f us/game\n", written, ms,
                     written > 0 ? ms * 1000.0 / written : 0.0);
     }
 
     // 4. The same file again: every game is found by the duplicate test.
     int again = 0;
-    const long againMs = TimeQuietly([&] { Pgn2Game(pgn.c_str(), game.c_str(), again); });
+    const long againMs = TimeQuietly([&] { Pgn2Game(gamePosition, pgn.c_str(), game.c_str(), again); });
     std::printf("convert: pgn2game again  %6ld ms  %d new games\n", againMs, again);
 
     std::error_code ignored;

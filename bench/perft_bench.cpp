@@ -49,25 +49,20 @@ double Median(std::vector<double> values) {
 
 void RunPerftBench() {
     std::printf("perft: moves made per second\n");
+    static Position position;
     for (const PerftBenchPosition& p : PerftBenchPositions) {
-        if (!ReadFen(p.fen)) {
+        if (!ReadFen(position, p.fen)) {
             std::printf("  %s: position not read\n", p.name);
             continue;
         }
         std::vector<double> rates;
         for (int run = 0; run < PerftBenchRuns; ++run) {
-            // The walk starts on the second record, its list at the bottom of
-            // the move stack, as the "perft" command runs it.
-            currentPly = plyStack;
-            plyStack[0].moveListEnd = moveStack;
-            currentPly = plyStack + 1;
             perftMoveCount = 0;
             const auto started = std::chrono::steady_clock::now();
             const double cpuStarted = CpuSeconds();
-            const uint64_t count = Perft(p.depth);
+            const uint64_t count = Perft(position, p.depth);
             const double cpu = CpuSeconds() - cpuStarted;
             const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            currentPly = plyStack;
             const double rate = perftMoveCount / cpu;
             rates.push_back(rate);
             std::printf("  %s depth %d run %d: %" PRIu64 " positions, %" PRIu32

@@ -23,7 +23,7 @@ void RunSearchBench() {
     std::vector<double> rates;
     std::vector<double> cpuRates;
     uint64_t signature = 0;
-    std::vector<uint32_t> firstRunNodes;
+    std::vector<uint64_t> firstRunNodes;
     for (int run = 0; run < SearchBenchRuns; ++run) {
         uint64_t nodes = 0;
         uint64_t quiesce = 0;
@@ -39,7 +39,7 @@ void RunSearchBench() {
                 firstRunNodes.push_back(c.nodes);
                 char text[MoveTextSize + 8] = "-";
                 if (MoveKindOf(c.best) != MarkerKind && c.best != 0) MoveToText(text, c.best);
-                std::printf("  %-18s depth %2d  nodes %10" PRIu32 "  quiescence %10" PRIu64 "  best %-6s score %d\n",
+                std::printf("  %-18s depth %2d  nodes %10" PRIu64 "  quiescence %10" PRIu64 "  best %-6s score %d\n",
                             p.name, p.depth, c.nodes, c.quiesce, text, c.score);
             }
         }
@@ -61,12 +61,13 @@ void RunSearchBench() {
     std::printf("  signature file lines:\n");
     int index = 0;
     for (const BenchmarkPosition& p : BenchmarkPositions) {
-        std::printf("bench %d %d %" PRIu32 "\n", index, p.depth, firstRunNodes[index]);
+        std::printf("bench %d %d %" PRIu64 "\n", index, p.depth, firstRunNodes[index]);
         ++index;
     }
     index = 0;
     for (const BenchmarkPosition& p : BenchmarkPositions) {
-        std::printf("test %d %d %" PRIu32 "\n", index++, SignatureTestDepth(p), SearchFixedDepth(p, SignatureTestDepth(p)).nodes);
+        std::printf("test %d %d %" PRIu64 "\n", index++, SignatureTestDepth(p),
+                    SearchFixedDepth(p, SignatureTestDepth(p)).nodes);
     }
     std::sort(rates.begin(), rates.end());
     std::sort(cpuRates.begin(), cpuRates.end());

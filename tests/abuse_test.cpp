@@ -17,6 +17,7 @@
 #include "board/legal.h"
 #include "board/movetext.h"
 #include "driver/game.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 #include "support/engine_process.h"
 #include "support/game_log.h"
@@ -56,22 +57,22 @@ bool IsAllowedLine(const std::string& line) {
 class GameMirror {
   public:
     GameMirror() { Reset(InitialFen); }
-    void Reset(const char* fen) { ReadFen(fen); }
+    void Reset(const char* fen) { ReadFen(gamePosition, fen); }
     // Plays the coordinate text when it is a legal move; false otherwise.
     bool Play(const std::string& text) {
         if (!PlayIfLegal(text)) return false;
         // A long game is carried on from its position alone, so the history
         // never fills.
-        if (HistoryIndex() > HistorySize / 2) {
+        if (gamePosition.HistoryIndex() > HistorySize / 2) {
             char fen[FenTextSize];
-            WriteFen(fen);
-            ReadFen(fen);
+            WriteFen(gamePosition, fen);
+            ReadFen(gamePosition, fen);
         }
         return true;
     }
     // Some legal move of the position, as text; empty when there is none.
     std::string AnyMove() const {
-        const Move m = FirstLegalMove();
+        const Move m = FirstLegalMove(gamePosition);
         return m == 0 ? "" : MoveText(m);
     }
 };

@@ -1,5 +1,7 @@
 // Attack and mask tables, rotated layouts, bit primitives, position keys and
 // the position check.
+#include "board/board.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "board/board.h"
 #include "board/fen.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/poscheck.h"
 #include "board/tables.h"
 #include "board/zobrist.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 #include "support/random_positions.h"
 
@@ -57,10 +59,10 @@ Bitboard NaiveLeaper(int s, const std::vector<std::pair<int, int>>& steps) {
 
 // Sets the Board's occupancy (plain and rotated) for the slider lookups.
 void SetOccupancy(Bitboard occ) {
-    board.occupied = occ;
-    board.occupiedFiles = RotateFiles(occ);
-    board.occupiedA1H8 = RotateA1H8(occ);
-    board.occupiedA8H1 = RotateA8H1(occ);
+    gamePosition.board.occupied = occ;
+    gamePosition.board.occupiedFiles = RotateFiles(occ);
+    gamePosition.board.occupiedA1H8 = RotateA1H8(occ);
+    gamePosition.board.occupiedA8H1 = RotateA8H1(occ);
 }
 
 using TablesTest = ::testing::Test;
@@ -178,9 +180,9 @@ TEST_F(TablesTest, SliderLookupsMatchARayWalk) {
         if (n % 3 == 1) occ |= random.Next();
         SetOccupancy(occ);
         for (int s = 0; s < 64; ++s) {
-            ASSERT_EQ(RookAttacksFrom(s), NaiveSlider(s, occ, true, false)) << s << " " << occ;
-            ASSERT_EQ(BishopAttacksFrom(s), NaiveSlider(s, occ, false, true)) << s << " " << occ;
-            ASSERT_EQ(QueenAttacksFrom(s), NaiveSlider(s, occ, true, true)) << s << " " << occ;
+            ASSERT_EQ(RookAttacksFrom(gamePosition.board, s), NaiveSlider(s, occ, true, false)) << s << " " << occ;
+            ASSERT_EQ(BishopAttacksFrom(gamePosition.board, s), NaiveSlider(s, occ, false, true)) << s << " " << occ;
+            ASSERT_EQ(QueenAttacksFrom(gamePosition.board, s), NaiveSlider(s, occ, true, true)) << s << " " << occ;
         }
     }
     SetOccupancy(0);
@@ -188,7 +190,7 @@ TEST_F(TablesTest, SliderLookupsMatchARayWalk) {
         EXPECT_EQ(RookRays[s], NaiveSlider(s, 0, true, false));
         EXPECT_EQ(BishopRays[s], NaiveSlider(s, 0, false, true));
         EXPECT_EQ(QueenRays[s], RookRays[s] | BishopRays[s]);
-        EXPECT_EQ(QueenAttacksFrom(s), QueenRays[s]);
+        EXPECT_EQ(QueenAttacksFrom(gamePosition.board, s), QueenRays[s]);
     }
 }
 
@@ -319,7 +321,7 @@ TEST(ZobristKeys, CastlingKeysComeFromTheirSquaresOfRowZero) {
 using KeysTest = ::testing::Test;
 
 TEST_F(KeysTest, InitialKeysAreTheXorOfThePieceKeys) {
-    ASSERT_TRUE(ReadFen(InitialFen));
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
     const int whiteCodes[8] = {7, 3, 5, 9, 11, 5, 3, 7};
     uint64_t key = 0;
     uint32_t pawns = 0;
@@ -328,45 +330,45 @@ TEST_F(KeysTest, InitialKeysAreTheXorOfThePieceKeys) {
         key ^= ZobristKeys[WhitePawn][48 + c] ^ ZobristKeys[BlackPawn][8 + c];
         pawns ^= LowHalf(ZobristKeys[WhitePawn][48 + c]) ^ LowHalf(ZobristKeys[BlackPawn][8 + c]);
     }
-    EXPECT_EQ(board.hashKey, key);
-    EXPECT_EQ(board.pawnKey, pawns);
-    EXPECT_EQ(history[0].hashKey, key);
+    EXPECT_EQ(gamePosition.board.hashKey, key);
+    EXPECT_EQ(gamePosition.board.pawnKey, pawns);
+    EXPECT_EQ(gamePosition.history[0].hashKey, key);
 }
 
 TEST_F(KeysTest, SideCastlingAndEnPassantAddNoKeyWhenRead) {
-    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
-    const uint64_t key = board.hashKey;
-    const uint32_t pawns = board.pawnKey;
-    ASSERT_EQ(board.epSquare, 44);
-    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w - -"));
-    EXPECT_EQ(board.hashKey, key);
-    EXPECT_EQ(board.pawnKey, pawns);
+    ASSERT_TRUE(ReadFen(gamePosition, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
+    const uint64_t key = gamePosition.board.hashKey;
+    const uint32_t pawns = gamePosition.board.pawnKey;
+    ASSERT_EQ(gamePosition.board.epSquare, 44);
+    ASSERT_TRUE(ReadFen(gamePosition, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w - -"));
+    EXPECT_EQ(gamePosition.board.hashKey, key);
+    EXPECT_EQ(gamePosition.board.pawnKey, pawns);
     // A different pawn placement changes both keys.
-    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq -"));
-    EXPECT_NE(board.hashKey, key);
-    EXPECT_NE(board.pawnKey, pawns);
+    ASSERT_TRUE(ReadFen(gamePosition, "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq -"));
+    EXPECT_NE(gamePosition.board.hashKey, key);
+    EXPECT_NE(gamePosition.board.pawnKey, pawns);
     // Pieces other than pawns leave the pawn key alone.
-    ASSERT_TRUE(ReadFen("rnbqkb1r/pppppppp/5n2/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -"));
-    EXPECT_EQ(board.pawnKey, pawns);
-    EXPECT_NE(board.hashKey, key);
+    ASSERT_TRUE(ReadFen(gamePosition, "rnbqkb1r/pppppppp/5n2/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -"));
+    EXPECT_EQ(gamePosition.board.pawnKey, pawns);
+    EXPECT_NE(gamePosition.board.hashKey, key);
 }
 
 class PositionCheckTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(ReadFen("r3k2r/ppp1qppp/2n2n2/3pp3/1b2P3/2NP1N2/PPPQ1PPP/R3K2R w KQkq d6"));
-        ASSERT_EQ(board.epSquare, Sq("d6"));
-        ASSERT_TRUE(CheckPosition());
-        saved_ = board;
+        ASSERT_TRUE(ReadFen(gamePosition, "r3k2r/ppp1qppp/2n2n2/3pp3/1b2P3/2NP1N2/PPPQ1PPP/R3K2R w KQkq d6"));
+        ASSERT_EQ(gamePosition.board.epSquare, Sq("d6"));
+        ASSERT_TRUE(CheckPosition(gamePosition));
+        saved_ = gamePosition.board;
     }
     // Expects the check to fail on the current Board, then restores it.
     void ExpectCaught(const char* what) {
         const char* why = nullptr;
-        EXPECT_FALSE(CheckPosition(&why)) << what;
+        EXPECT_FALSE(CheckPosition(gamePosition, &why)) << what;
         EXPECT_NE(why, nullptr) << what;
-        board = saved_;
-        historyTop->hashKey = board.hashKey;
-        ASSERT_TRUE(CheckPosition()) << what;
+        gamePosition.board = saved_;
+        gamePosition.historyTop->hashKey = gamePosition.board.hashKey;
+        ASSERT_TRUE(CheckPosition(gamePosition)) << what;
     }
     Board saved_;
 };
@@ -375,113 +377,114 @@ TEST_F(PositionCheckTest, PassesAfterEveryRead) {
     test::TestRandom random(99);
     for (int n = 0; n < 100; ++n) {
         const test::RandomPosition pos = test::MakeRandomPosition(random);
-        ASSERT_TRUE(ReadFen(pos.fen.c_str())) << pos.fen;
+        ASSERT_TRUE(ReadFen(gamePosition, pos.fen.c_str())) << pos.fen;
         const char* why = nullptr;
-        EXPECT_TRUE(CheckPosition(&why)) << pos.fen << ": " << (why ? why : "");
+        EXPECT_TRUE(CheckPosition(gamePosition, &why)) << pos.fen << ": " << (why ? why : "");
     }
-    ASSERT_TRUE(ReadFen("8/8/8/8/8/8/8/8 w - -"));  // no kings at all
-    EXPECT_TRUE(CheckPosition());
+    ASSERT_TRUE(ReadFen(gamePosition, "8/8/8/8/8/8/8/8 w - -"));  // no kings at all
+    EXPECT_TRUE(CheckPosition(gamePosition));
 }
 
 TEST_F(PositionCheckTest, CatchesEachCorruptedField) {
-    board.pieceBitboard[WhiteKnight] ^= Bit(Sq("a3"));
+    gamePosition.board.pieceBitboard[WhiteKnight] ^= Bit(Sq("a3"));
     ExpectCaught("stray knight bit");
-    board.pieceOn[Sq("e3")] = WhiteBishop;
+    gamePosition.board.pieceOn[Sq("e3")] = WhiteBishop;
     ExpectCaught("piece array only");
-    board.pieceOn[Sq("e3")] = 13;
+    gamePosition.board.pieceOn[Sq("e3")] = 13;
     ExpectCaught("code above 12");
-    board.colourOccupied[Black] ^= Bit(Sq("h8"));
+    gamePosition.board.colourOccupied[Black] ^= Bit(Sq("h8"));
     ExpectCaught("black occupancy");
-    board.occupied ^= Bit(Sq("e4"));
+    gamePosition.board.occupied ^= Bit(Sq("e4"));
     ExpectCaught("occupied");
-    board.occupiedFiles ^= SquareMaskFiles[Sq("c3")];
+    gamePosition.board.occupiedFiles ^= SquareMaskFiles[Sq("c3")];
     ExpectCaught("file rotation");
-    board.occupiedA1H8 ^= SquareMaskA1H8[Sq("c4")];
+    gamePosition.board.occupiedA1H8 ^= SquareMaskA1H8[Sq("c4")];
     ExpectCaught("a1-h8 rotation");
-    board.occupiedA8H1 ^= SquareMaskA8H1[Sq("c5")];
+    gamePosition.board.occupiedA8H1 ^= SquareMaskA8H1[Sq("c5")];
     ExpectCaught("a8-h1 rotation");
-    board.kingSquare[White] = static_cast<uint8_t>(Sq("d1"));
+    gamePosition.board.kingSquare[White] = static_cast<uint8_t>(Sq("d1"));
     ExpectCaught("king square");
-    board.kingSquare[Black] = NoKingSquare;
+    gamePosition.board.kingSquare[Black] = NoKingSquare;
     ExpectCaught("king square missing");
-    board.totalMaterial++;
+    gamePosition.board.totalMaterial++;
     ExpectCaught("total material");
-    board.nonPawnMaterial[Black]--;
+    gamePosition.board.nonPawnMaterial[Black]--;
     ExpectCaught("non-pawn material");
-    board.pawnCount[White]++;
+    gamePosition.board.pawnCount[White]++;
     ExpectCaught("pawn count");
-    board.hashKey ^= ZobristKeys[WhiteQueen][Sq("a4")];
-    historyTop->hashKey = board.hashKey;
+    gamePosition.board.hashKey ^= ZobristKeys[WhiteQueen][Sq("a4")];
+    gamePosition.historyTop->hashKey = gamePosition.board.hashKey;
     ExpectCaught("hash key");
-    board.pawnKey ^= 1;
+    gamePosition.board.pawnKey ^= 1;
     ExpectCaught("pawn key");
-    historyTop->hashKey ^= 1;
+    gamePosition.historyTop->hashKey ^= 1;
     ExpectCaught("history key");
-    board.epSquare = 30;
+    gamePosition.board.epSquare = 30;
     ExpectCaught("en-passant square");
-    board.castling |= 4;
+    gamePosition.board.castling |= 4;
     ExpectCaught("castling flag 4");
 }
 
 TEST_F(PositionCheckTest, AcceptsWhatTheKeySchemeExplains) {
     // Rights lost since the read toggle castling keys into hashKey.
-    board.hashKey ^= CastlingKey(1) ^ CastlingKey(0x10);
-    historyTop->hashKey = board.hashKey;
-    EXPECT_TRUE(CheckPosition());
+    gamePosition.board.hashKey ^= CastlingKey(1) ^ CastlingKey(0x10);
+    gamePosition.historyTop->hashKey = gamePosition.board.hashKey;
+    EXPECT_TRUE(CheckPosition(gamePosition));
     // A double push toggles its square's key into both keys.
-    board = saved_;
-    board.epSquare = static_cast<uint8_t>(Sq("d6"));
-    board.hashKey ^= ZobristKeys[0][Sq("d6")];
-    board.pawnKey ^= LowHalf(ZobristKeys[0][Sq("d6")]);
-    historyTop->hashKey = board.hashKey;
-    EXPECT_TRUE(CheckPosition());
+    gamePosition.board = saved_;
+    gamePosition.board.epSquare = static_cast<uint8_t>(Sq("d6"));
+    gamePosition.board.hashKey ^= ZobristKeys[0][Sq("d6")];
+    gamePosition.board.pawnKey ^= LowHalf(ZobristKeys[0][Sq("d6")]);
+    gamePosition.historyTop->hashKey = gamePosition.board.hashKey;
+    EXPECT_TRUE(CheckPosition(gamePosition));
     // The first move after the read leaves the read square's key behind.
-    board.epSquare = 0;
-    EXPECT_TRUE(CheckPosition());
+    gamePosition.board.epSquare = 0;
+    EXPECT_TRUE(CheckPosition(gamePosition));
     // An en-passant key of any other square is not explained.
-    board.hashKey ^= ZobristKeys[0][Sq("e3")];
-    board.pawnKey ^= LowHalf(ZobristKeys[0][Sq("e3")]);
-    historyTop->hashKey = board.hashKey;
-    EXPECT_FALSE(CheckPosition());
-    board = saved_;
-    historyTop->hashKey = board.hashKey;
+    gamePosition.board.hashKey ^= ZobristKeys[0][Sq("e3")];
+    gamePosition.board.pawnKey ^= LowHalf(ZobristKeys[0][Sq("e3")]);
+    gamePosition.historyTop->hashKey = gamePosition.board.hashKey;
+    EXPECT_FALSE(CheckPosition(gamePosition));
+    gamePosition.board = saved_;
+    gamePosition.historyTop->hashKey = gamePosition.board.hashKey;
 }
 
 TEST_F(PositionCheckTest, CatchesAPieceMovedWithoutItsKeys) {
     // Move the d2 queen to e2 consistently in every field but the keys.
     const int from = Sq("d2"), to = Sq("e2");
-    board.pieceOn[from] = Empty;
-    board.pieceOn[to] = WhiteQueen;
-    board.pieceBitboard[WhiteQueen] ^= Bit(from) | Bit(to);
-    board.colourOccupied[White] ^= Bit(from) | Bit(to);
-    board.occupied ^= Bit(from) | Bit(to);
-    board.occupiedFiles = RotateFiles(board.occupied);
-    board.occupiedA1H8 = RotateA1H8(board.occupied);
-    board.occupiedA8H1 = RotateA8H1(board.occupied);
+    gamePosition.board.pieceOn[from] = Empty;
+    gamePosition.board.pieceOn[to] = WhiteQueen;
+    gamePosition.board.pieceBitboard[WhiteQueen] ^= Bit(from) | Bit(to);
+    gamePosition.board.colourOccupied[White] ^= Bit(from) | Bit(to);
+    gamePosition.board.occupied ^= Bit(from) | Bit(to);
+    gamePosition.board.occupiedFiles = RotateFiles(gamePosition.board.occupied);
+    gamePosition.board.occupiedA1H8 = RotateA1H8(gamePosition.board.occupied);
+    gamePosition.board.occupiedA8H1 = RotateA8H1(gamePosition.board.occupied);
     const char* why = nullptr;
-    EXPECT_FALSE(CheckPosition(&why));
+    EXPECT_FALSE(CheckPosition(gamePosition, &why));
     ASSERT_NE(why, nullptr);
     EXPECT_NE(std::strstr(why, "hashKey"), nullptr) << why;
     // With the keys moved too the position is whole again.
-    board.hashKey ^= ZobristKeys[WhiteQueen][from] ^ ZobristKeys[WhiteQueen][to];
-    historyTop->hashKey = board.hashKey;
-    EXPECT_TRUE(CheckPosition(&why)) << why;
+    gamePosition.board.hashKey ^= ZobristKeys[WhiteQueen][from] ^ ZobristKeys[WhiteQueen][to];
+    gamePosition.historyTop->hashKey = gamePosition.board.hashKey;
+    EXPECT_TRUE(CheckPosition(gamePosition, &why)) << why;
 }
 
 // Walks every pseudo-legal line to the given depth, checking the position
 // after each make and each unmake; returns the number of failures.
-int CheckedWalk(int depth, PlyRecord* ply, MoveEntry* list, std::string* first) {
-    SaveForMake(ply);
-    MoveEntry* end = GenerateAll(list);
+int CheckedWalk(int depth, UndoRecord* undo, MoveEntry* list, std::string* first) {
+    SaveForMake(gamePosition, *undo);
+    MoveEntry* end = GenerateAll(gamePosition, list);
     int failures = 0;
     for (MoveEntry* e = list; e < end; ++e) {
         const Move m = e->move;
         const char* why = nullptr;
-        MakeMove(m, ply);
-        if (!CheckPosition(&why) && failures++ == 0) *first = std::string("after make: ") + why;
-        if (depth > 1 && !IsKingAttacked(m, sideToMove ^ 1)) failures += CheckedWalk(depth - 1, ply + 1, end, first);
-        UnmakeMove(m, ply);
-        if (!CheckPosition(&why) && failures++ == 0) *first = std::string("after unmake: ") + why;
+        MakeMove(gamePosition, m, *undo);
+        if (!CheckPosition(gamePosition, &why) && failures++ == 0) *first = std::string("after make: ") + why;
+        if (depth > 1 && !IsKingAttacked(gamePosition, m, gamePosition.sideToMove ^ 1))
+            failures += CheckedWalk(depth - 1, undo + 1, end, first);
+        UnmakeMove(gamePosition, m, *undo);
+        if (!CheckPosition(gamePosition, &why) && failures++ == 0) *first = std::string("after unmake: ") + why;
     }
     return failures;
 }
@@ -494,18 +497,20 @@ TEST_F(PositionCheckTest, HoldsAcrossMakeAndUnmake) {
         "4k3/8/8/8/3Pp3/8/8/4K3 b - d3",
     };
     for (const char* fen : fens) {
-        ASSERT_TRUE(ReadFen(fen)) << fen;
+        ASSERT_TRUE(ReadFen(gamePosition, fen)) << fen;
         std::string first;
-        EXPECT_EQ(CheckedWalk(3, plyStack, moveStack, &first), 0) << fen << ": " << first;
-        EXPECT_TRUE(CheckPosition()) << fen;
+        UndoRecord undo[3];
+        std::vector<MoveEntry> moves(3 * MaxGeneratedMoves);
+        EXPECT_EQ(CheckedWalk(3, undo, moves.data(), &first), 0) << fen << ": " << first;
+        EXPECT_TRUE(CheckPosition(gamePosition)) << fen;
     }
 }
 
 #ifdef KAVRIN_POSITION_CHECK
 TEST_F(PositionCheckTest, DebugMacroAbortsOnABrokenBoard) {
-    board.totalMaterial++;
-    EXPECT_DEATH(KAVRIN_CHECK_POSITION(), "position check failed: totalMaterial");
-    board = saved_;
+    gamePosition.board.totalMaterial++;
+    EXPECT_DEATH(KAVRIN_CHECK_POSITION(gamePosition), "position check failed: totalMaterial");
+    gamePosition.board = saved_;
 }
 #endif
 

@@ -18,6 +18,7 @@
 #include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "search/game.h"
 #include "support/files.h"
 #include "system/clock.h"
 
@@ -267,7 +268,7 @@ class ProbePosition : public BookFiles {
   protected:
     void SetUp() override {
         BookFiles::SetUp();
-        ASSERT_TRUE(ReadFen(InitialFen));
+        ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
     }
     void TearDown() override {
         bookSet.Close();
@@ -278,13 +279,13 @@ class ProbePosition : public BookFiles {
     static std::vector<std::pair<Move, uint64_t>> Replies() {
         std::vector<std::pair<Move, uint64_t>> replies;
         MoveEntry moves[MaxGeneratedMoves];
-        MoveEntry* end = GenerateLegalMoves(moves);
-        PlyRecord ply{};
-        SaveForMake(&ply);
+        MoveEntry* end = GenerateLegalMoves(gamePosition, moves);
+        UndoRecord ply{};
+        SaveForMake(gamePosition, ply);
         for (MoveEntry* e = moves; e != end; ++e) {
-            MakeMove(e->move, &ply);
-            replies.emplace_back(e->move, board.hashKey);
-            UnmakeMove(e->move, &ply);
+            MakeMove(gamePosition, e->move, ply);
+            replies.emplace_back(e->move, gamePosition.board.hashKey);
+            UnmakeMove(gamePosition, e->move, ply);
         }
         return replies;
     }
@@ -292,11 +293,11 @@ class ProbePosition : public BookFiles {
 };
 
 TEST_F(ProbePosition, NoBookOrAnEmptyBookGivesNoMove) {
-    EXPECT_EQ(BookProbe(), 0);
+    EXPECT_EQ(BookProbe(gamePosition), 0);
     WriteEmptyBook("bookbtm");
     WriteEmptyBook("bookwtm");
     LoadBookSet();
-    EXPECT_EQ(BookProbe(), 0);
+    EXPECT_EQ(BookProbe(gamePosition), 0);
 }
 
 TEST_F(ProbePosition, OneCandidateIsAlwaysChosenAndTheBoardIsUnchanged) {
@@ -305,16 +306,16 @@ TEST_F(ProbePosition, OneCandidateIsAlwaysChosenAndTheBoardIsUnchanged) {
     const auto& chosen = replies[7];
     // The white book holds the position itself: only black's book counts.
     WriteBook("bookbtm", {chosen.second, 0x1234});
-    WriteBook("bookwtm", {board.hashKey});
+    WriteBook("bookwtm", {gamePosition.board.hashKey});
     LoadBookSet();
-    Board before = board;
-    HistoryEntry* top = historyTop;
-    uint16_t ply = gamePly;
-    for (int i = 0; i < 5; i++) EXPECT_EQ(BookProbe(), chosen.first);
-    EXPECT_EQ(std::memcmp(&before, &board, sizeof board), 0);
-    EXPECT_EQ(historyTop, top);
-    EXPECT_EQ(gamePly, ply);
-    EXPECT_EQ(sideToMove, 1);
+    Board before = gamePosition.board;
+    HistoryEntry* top = gamePosition.historyTop;
+    uint16_t ply = gamePosition.gamePly;
+    for (int i = 0; i < 5; i++) EXPECT_EQ(BookProbe(gamePosition), chosen.first);
+    EXPECT_EQ(std::memcmp(&before, &gamePosition.board, sizeof gamePosition.board), 0);
+    EXPECT_EQ(gamePosition.historyTop, top);
+    EXPECT_EQ(gamePosition.gamePly, ply);
+    EXPECT_EQ(gamePosition.sideToMove, 1);
 }
 
 TEST_F(ProbePosition, CandidatesRunFromTheLastGeneratedMoveAndTheClockPicks) {
@@ -333,7 +334,7 @@ TEST_F(ProbePosition, CandidatesRunFromTheLastGeneratedMoveAndTheClockPicks) {
     std::vector<bool> seen(expected.size(), false);
     for (int attempt = 0; attempt < 2000 && checked < 40; attempt++) {
         int before = ClockMs();
-        Move m = BookProbe();
+        Move m = BookProbe(gamePosition);
         int after = ClockMs();
         if (before != after) continue;
         size_t pick = static_cast<unsigned>(before) % expected.size();
@@ -348,38 +349,38 @@ TEST_F(ProbePosition, CandidatesRunFromTheLastGeneratedMoveAndTheClockPicks) {
 
 TEST_F(ProbePosition, BlackToMoveLooksInTheWhiteBook) {
     std::vector<std::pair<Move, uint64_t>> replies = Replies();
-    PlyRecord ply{};
-    SaveForMake(&ply);
-    MakeMove(replies[3].first, &ply);  // a first move for white; black to move now
-    ASSERT_EQ(sideToMove, 0);
+    UndoRecord ply{};
+    SaveForMake(gamePosition, ply);
+    MakeMove(gamePosition, replies[3].first, ply);  // a first move for white; black to move now
+    ASSERT_EQ(gamePosition.sideToMove, 0);
     std::vector<std::pair<Move, uint64_t>> answers = Replies();
     ASSERT_FALSE(answers.empty());
     WriteBook("bookbtm", {answers.back().second});
     WriteBook("bookwtm", {answers.front().second});
     LoadBookSet();
-    EXPECT_EQ(BookProbe(), answers.front().first);
-    UnmakeMove(replies[3].first, &ply);
+    EXPECT_EQ(BookProbe(gamePosition), answers.front().first);
+    UnmakeMove(gamePosition, replies[3].first, ply);
 }
 
 TEST_F(ProbePosition, InCheckOnlyEvasionsAreCandidates) {
     // White king on e1 in check from the rook on e8: the book holds the
     // position after the king steps aside and after an illegal pawn move.
-    ASSERT_TRUE(ReadFen("4r1k1/8/8/8/8/8/3P4/4K3 w - -"));
+    ASSERT_TRUE(ReadFen(gamePosition, "4r1k1/8/8/8/8/8/3P4/4K3 w - -"));
     std::vector<std::pair<Move, uint64_t>> replies = Replies();
     ASSERT_FALSE(replies.empty());
     uint64_t pawnKey = 0;
     {
-        PlyRecord ply{};
-        SaveForMake(&ply);
+        UndoRecord ply{};
+        SaveForMake(gamePosition, ply);
         Move push = MakeMoveWord(51, 43, Quiet);  // d2d3 leaves the king in check
-        MakeMove(push, &ply);
-        pawnKey = board.hashKey;
-        UnmakeMove(push, &ply);
+        MakeMove(gamePosition, push, ply);
+        pawnKey = gamePosition.board.hashKey;
+        UnmakeMove(gamePosition, push, ply);
     }
     WriteBook("bookbtm", {pawnKey, replies[0].second});
     WriteEmptyBook("bookwtm");
     LoadBookSet();
-    EXPECT_EQ(BookProbe(), replies[0].first);
+    EXPECT_EQ(BookProbe(gamePosition), replies[0].first);
 }
 
 }  // namespace

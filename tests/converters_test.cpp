@@ -18,6 +18,7 @@
 #include "board/fen.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
+#include "search/game.h"
 #include "support/engine_process.h"
 #include "support/files.h"
 #include "support/text.h"
@@ -55,7 +56,7 @@ class ConvertersTest : public test::InScratchFolder {
     static Outcome ToGame(const std::string& pgn, const std::string& game) {
         return Run([&] {
             int total = 0;
-            Pgn2Game(pgn.c_str(), game.c_str(), total);
+            Pgn2Game(gamePosition, pgn.c_str(), game.c_str(), total);
         });
     }
     static int RealGameCount() { return Occurrences(ReadFileBytes(RealGames), "[Result "); }
@@ -65,11 +66,11 @@ class ConvertersTest : public test::InScratchFolder {
     static std::vector<GameRecord> RealGameRecords() {
         std::vector<GameRecord> games;
         std::ifstream in(RealGames);
-        EXPECT_TRUE(ReadFen(InitialFen));
+        EXPECT_TRUE(ReadFen(gamePosition, InitialFen));
         GameRecord game{};
         const std::string printed = test::StdoutOf([&] {
             while (in.good() && in.peek() != EOF) {
-                if (ReadPgnGame(game, in) != 0) games.push_back(game);
+                if (ReadPgnGame(gamePosition, game, in) != 0) games.push_back(game);
                 in >> std::ws;
             }
         });
@@ -86,15 +87,14 @@ class ConvertersTest : public test::InScratchFolder {
 
     // The Board, the game snapshot and the ply counter hold the initial position.
     static void ExpectInitialPosition() {
-        const Board after = board;
-        const GameSnapshot snapshot = gameSnapshot;
-        ASSERT_TRUE(ReadFen(InitialFen));
-        EXPECT_EQ(std::memcmp(&after, &board, sizeof board), 0);
-        EXPECT_EQ(std::memcmp(snapshot.pieceOn, gameSnapshot.pieceOn, sizeof snapshot.pieceOn), 0);
-        EXPECT_EQ(snapshot.castling, gameSnapshot.castling);
-        EXPECT_EQ(snapshot.epSquare, gameSnapshot.epSquare);
-        EXPECT_EQ(gamePly, 1);
-        EXPECT_EQ(currentPly, plyStack);
+        const Board after = gamePosition.board;
+        const GameSnapshot snapshot = gamePosition.snapshot;
+        ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
+        EXPECT_EQ(std::memcmp(&after, &gamePosition.board, sizeof gamePosition.board), 0);
+        EXPECT_EQ(std::memcmp(snapshot.pieceOn, gamePosition.snapshot.pieceOn, sizeof snapshot.pieceOn), 0);
+        EXPECT_EQ(snapshot.castling, gamePosition.snapshot.castling);
+        EXPECT_EQ(snapshot.epSquare, gamePosition.snapshot.epSquare);
+        EXPECT_EQ(gamePosition.gamePly, 1);
     }
 
     test::LogCapture log;
@@ -145,7 +145,7 @@ TEST_F(ConvertersTest, RealGamesRoundTripWithoutSkips) {
     EXPECT_NE(log.Text().find("<<< OK:\t" + RealGames + "\t>>>\n"), std::string::npos);
     ExpectInitialPosition();
 
-    const Outcome back = Run([] { Game2Pgn("first.game", "back.pgn"); });
+    const Outcome back = Run([] { Game2Pgn(gamePosition, "first.game", "back.pgn"); });
     EXPECT_EQ(back.printed, Progress(distinct) + "OK\nconverted: " + d + " games.\n");
     const std::vector<std::string> pgnLines = Lines(ReadFileBytes("back.pgn"));
     ASSERT_EQ(pgnLines.size(), static_cast<size_t>(2 * distinct));
@@ -176,7 +176,7 @@ TEST_F(ConvertersTest, PositionsOfTheRealGames) {
     const int stored = static_cast<int>(expected.size());
     ASSERT_GT(stored, 10);
 
-    const Outcome pos = Run([] { Game2Pos("all.game", "all.pos"); });
+    const Outcome pos = Run([] { Game2Pos(gamePosition, "all.game", "all.pos"); });
     EXPECT_EQ(pos.printed, Progress(stored) + "\tOK\nconverted: " + std::to_string(stored) + " games.\n");
     ExpectInitialPosition();
 
@@ -204,7 +204,7 @@ TEST_F(ConvertersTest, PositionsOfTheRealGames) {
     const int n = RealGameCount();
     size_t allPlies = 0;
     for (const GameRecord& game : RealGameRecords()) allPlies += static_cast<size_t>(std::min(game.PlyCount(), 64));
-    const Outcome split = Run([] { Pgn2Pos(RealGames.c_str()); });
+    const Outcome split = Run([] { Pgn2Pos(gamePosition, RealGames.c_str()); });
     EXPECT_EQ(split.printed,
               "converted: " + std::to_string(n) + " games. (skipped: 0)\nfile: " + RealGames + " \t\tfinished\n");
     ExpectInitialPosition();
@@ -226,9 +226,9 @@ TEST_F(ConvertersTest, PositionsOfTheRealGames) {
     EXPECT_EQ(splitLines, sortedLines);
 
     // game2pos appends; pgn2pos starts its files afresh.
-    Run([] { Game2Pos("all.game", "all.pos"); });
+    Run([] { Game2Pos(gamePosition, "all.game", "all.pos"); });
     EXPECT_EQ(Lines(ReadFileBytes("all.pos")).size(), 2 * lines.size());
-    Run([] { Pgn2Pos(RealGames.c_str()); });
+    Run([] { Pgn2Pos(gamePosition, RealGames.c_str()); });
     size_t again = 0;
     for (const char* name : {"0.pos", "1.pos", "2.pos", "3.pos", "4.pos", "5.pos", "6.pos", "7.pos", "8.pos", "9.pos",
                              "A.pos", "B.pos", "C.pos", "D.pos", "E.pos", "F.pos"}) {
@@ -240,7 +240,7 @@ TEST_F(ConvertersTest, PositionsOfTheRealGames) {
 TEST_F(ConvertersTest, ProgressCountsUpInPlace) {
     WriteFileBytes("three.pgn", ThreeGames);
     ASSERT_EQ(ToGame("three.pgn", "three.game").error, "");
-    const Outcome back = Run([] { Game2Pgn("three.game", "three_back.pgn"); });
+    const Outcome back = Run([] { Game2Pgn(gamePosition, "three.game", "three_back.pgn"); });
     EXPECT_EQ(back.printed,
               "Converting 3 games [  0%]...\b\b\b\b\b\b\b\b 33%]...\b\b\b\b\b\b\b\b 66%]...\b\b\b\b\b\b\b\b100%]..."
               "OK\nconverted: 3 games.\n");
@@ -248,7 +248,7 @@ TEST_F(ConvertersTest, ProgressCountsUpInPlace) {
               "[Result \"1-0\"]\n1. e2e4 e7e5 2. d1h5 b8c6 3. f1c4 g8f6 4. h5f7 1-0\n"
               "[Result \"0-1\"]\n1. f2f3 e7e5 2. g2g4 d8h4 0-1\n"
               "[Result \"1/2-1/2\"]\n1. d2d4 d7d5 2. c2c4 e7e6 1/2-1/2\n");
-    const Outcome pos = Run([] { Game2Pos("three.game", "three.pos"); });
+    const Outcome pos = Run([] { Game2Pos(gamePosition, "three.game", "three.pos"); });
     EXPECT_EQ(pos.printed,
               "Converting 3 games [  0%]...\b\b\b\b\b\b\b\b 33%]...\b\b\b\b\b\b\b\b 66%]...\b\b\b\b\b\b\b\b100%]..."
               "\tOK\nconverted: 3 games.\n");
@@ -257,30 +257,32 @@ TEST_F(ConvertersTest, ProgressCountsUpInPlace) {
 
 TEST_F(ConvertersTest, EmptyGameFile) {
     WriteFileBytes("empty.game", "");
-    const Outcome back = Run([] { Game2Pgn("empty.game", "empty.pgn"); });
+    const Outcome back = Run([] { Game2Pgn(gamePosition, "empty.game", "empty.pgn"); });
     EXPECT_EQ(back.printed, "Converting 0 games [  0%]...OK\nconverted: 0 games.\n");
     EXPECT_TRUE(fs::exists("empty.pgn"));
     EXPECT_EQ(ReadFileBytes("empty.pgn"), "");
-    const Outcome pos = Run([] { Game2Pos("empty.game", "empty.pos"); });
+    const Outcome pos = Run([] { Game2Pos(gamePosition, "empty.game", "empty.pos"); });
     EXPECT_EQ(pos.printed, "Converting 0 games [  0%]...\tOK\nconverted: 0 games.\n");
 }
 
 TEST_F(ConvertersTest, FilesThatCannotBeOpened) {
     WriteFileBytes("0.pos", "kept\n");
-    EXPECT_EQ(Run([] { Pgn2Pos("missing.pgn"); }).printed, "Cannot open PGN input file: 'missing.pgn'\n");
+    EXPECT_EQ(Run([] { Pgn2Pos(gamePosition, "missing.pgn"); }).printed, "Cannot open PGN input file: 'missing.pgn'\n");
     EXPECT_EQ(ReadFileBytes("0.pos"), "kept\n") << "the input is opened first";
     EXPECT_EQ(ToGame("missing.pgn", "x.game").printed, "Cannot open PGN input file: 'missing.pgn'\n");
     EXPECT_FALSE(fs::exists("x.game"));
-    EXPECT_EQ(Run([] { PgnList2Game("missing.lst", "x.game"); }).printed,
+    EXPECT_EQ(Run([] { PgnList2Game(gamePosition, "missing.lst", "x.game"); }).printed,
               "Cannot open PGN input file: 'missing.lst'\n");
     WriteFileBytes("three.pgn", ThreeGames);
     EXPECT_EQ(ToGame("three.pgn", "no/such/dir.game").printed, "Cannot create GAME output file: 'no/such/dir.game'\n");
-    EXPECT_EQ(Run([] { Game2Pgn("missing.game", "x.pgn"); }).printed, "Cannot open GAME input file: 'missing.game'\n");
-    EXPECT_EQ(Run([] { Game2Pos("missing.game", "x.pos"); }).printed, "Cannot open GAME input file: 'missing.game'\n");
+    EXPECT_EQ(Run([] { Game2Pgn(gamePosition, "missing.game", "x.pgn"); }).printed,
+              "Cannot open GAME input file: 'missing.game'\n");
+    EXPECT_EQ(Run([] { Game2Pos(gamePosition, "missing.game", "x.pos"); }).printed,
+              "Cannot open GAME input file: 'missing.game'\n");
     ASSERT_EQ(ToGame("three.pgn", "three.game").error, "");
-    EXPECT_EQ(Run([] { Game2Pgn("three.game", "no/dir.pgn"); }).printed,
+    EXPECT_EQ(Run([] { Game2Pgn(gamePosition, "three.game", "no/dir.pgn"); }).printed,
               "Cannot create PGN output file: 'no/dir.pgn'\n");
-    EXPECT_EQ(Run([] { Game2Pos("three.game", "no/dir.pos"); }).printed,
+    EXPECT_EQ(Run([] { Game2Pos(gamePosition, "three.game", "no/dir.pos"); }).printed,
               "Cannot create DB output file: 'no/dir.pos'\n");
 
     // A POS file that cannot be created: the ones before it are already emptied.
@@ -288,7 +290,7 @@ TEST_F(ConvertersTest, FilesThatCannotBeOpened) {
     WriteFileBytes("2.pos", "old\n");
     WriteFileBytes("5.pos", "old\n");
     fs::create_directory("3.pos");
-    EXPECT_EQ(Run([] { Pgn2Pos("three.pgn"); }).printed, "Cannot create POS output file: '3.pos'\n");
+    EXPECT_EQ(Run([] { Pgn2Pos(gamePosition, "three.pgn"); }).printed, "Cannot create POS output file: '3.pos'\n");
     EXPECT_EQ(ReadFileBytes("0.pos"), "");
     EXPECT_EQ(ReadFileBytes("2.pos"), "");
     EXPECT_EQ(ReadFileBytes("5.pos"), "old\n");
@@ -329,7 +331,7 @@ TEST_F(ConvertersTest, ErrorsKeepWhatWasConverted) {
         ExpectInitialPosition();
 
         // pgn2pos reports the same way and keeps the lines already written.
-        const Outcome pos = Run([] { Pgn2Pos("damaged.pgn"); });
+        const Outcome pos = Run([] { Pgn2Pos(gamePosition, "damaged.pgn"); });
         EXPECT_EQ(pos.error, damage.error);
         EXPECT_EQ(pos.printed.substr(pos.printed.size() - report.size()), report);
         size_t lines = 0;
@@ -379,7 +381,7 @@ TEST_F(ConvertersTest, GivenUpAndUnusualGames) {
 TEST_F(ConvertersTest, ListOfPgnFiles) {
     WriteFileBytes("three.pgn", ThreeGames);
     WriteFileBytes("list.txt", "three.pgn\nthree.pgn\n");
-    const Outcome listed = Run([] { PgnList2Game("list.txt", "list.game"); });
+    const Outcome listed = Run([] { PgnList2Game(gamePosition, "list.txt", "list.game"); });
     EXPECT_EQ(listed.error, "");
     EXPECT_EQ(listed.printed,
               "converted: 3 games. (skipped: 0)\nfile: three.pgn \t\tfinished\n"
@@ -394,13 +396,13 @@ TEST_F(ConvertersTest, ListOfPgnFiles) {
     WriteFileBytes("bad.pgn", "[Event \"x\"]\n1. e4 1-0\n");
     WriteFileBytes("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
     WriteFileBytes("list2.txt", "bad.pgn\nother.pgn");
-    const Outcome stopped = Run([] { PgnList2Game("list2.txt", "list2.game"); });
+    const Outcome stopped = Run([] { PgnList2Game(gamePosition, "list2.txt", "list2.game"); });
     EXPECT_EQ(stopped.error, "Result Error 2");
     EXPECT_EQ(stopped.printed, "converted: 0 games. (skipped: 0)\nERROR: Result Error 2 file: bad.pgn\n");
 
     // A line longer than 254 characters is used cut, and ends the list.
     WriteFileBytes("list3.txt", std::string(300, 'a') + "\nthree.pgn\n");
-    const Outcome longLine = Run([] { PgnList2Game("list3.txt", "list3.game"); });
+    const Outcome longLine = Run([] { PgnList2Game(gamePosition, "list3.txt", "list3.game"); });
     EXPECT_EQ(longLine.printed, "Cannot open PGN input file: '" + std::string(254, 'a') + "'\n\nCONVERTED GAMES: 0\n");
 }
 
@@ -408,7 +410,7 @@ TEST_F(ConvertersTest, ListWithCrlfLineEnds) {
     WriteFileBytes("three.pgn", ThreeGames);
     WriteFileBytes("other.pgn", "[Result \"1-0\"]\n1. h4 1-0\n");
     WriteFileBytes("list.txt", "three.pgn\r\nother.pgn\r\n");
-    const Outcome listed = Run([] { PgnList2Game("list.txt", "list.game"); });
+    const Outcome listed = Run([] { PgnList2Game(gamePosition, "list.txt", "list.game"); });
     EXPECT_EQ(listed.error, "");
     EXPECT_EQ(listed.printed,
               "converted: 3 games. (skipped: 0)\nfile: three.pgn \t\tfinished\n"
@@ -436,28 +438,30 @@ TEST_F(ConvertersTest, CorruptGameFiles) {
         SCOPED_TRACE(c.name);
         WriteFileBytes("bad.game", c.bytes);
         const std::string message = "Game file corrupted! (error on game: " + std::to_string(c.badGame) + ")";
-        const Outcome back = Run([] { Game2Pgn("bad.game", "bad.pgn"); });
+        const Outcome back = Run([] { Game2Pgn(gamePosition, "bad.game", "bad.pgn"); });
         EXPECT_EQ(back.printed, message);
         EXPECT_EQ(ReadFileBytes("bad.pgn"), "");
-        EXPECT_EQ(Run([] { Game2Pos("bad.game", "bad.pos"); }).printed, message);
+        EXPECT_EQ(Run([] { Game2Pos(gamePosition, "bad.game", "bad.pos"); }).printed, message);
         EXPECT_EQ(ReadFileBytes("bad.pos"), "");
     }
     // A single trailing byte: the complete records are converted.
     WriteFileBytes("tail.game", good + "\x07");
-    EXPECT_EQ(Run([] { Game2Pgn("tail.game", "tail.pgn"); }).printed, Progress(3) + "OK\nconverted: 3 games.\n");
+    EXPECT_EQ(Run([] { Game2Pgn(gamePosition, "tail.game", "tail.pgn"); }).printed,
+              Progress(3) + "OK\nconverted: 3 games.\n");
     // Well-formed records with moves the position does not allow.
     std::string garbage = good;
     garbage[16 + 2] = '\x3f';  // first move of the second game: from a8 to h1 and so on
     garbage[16 + 3] = '\x00';
     WriteFileBytes("garbage.game", garbage);
-    const Outcome refused = Run([] { Game2Pos("garbage.game", "garbage.pos"); });
+    const Outcome refused = Run([] { Game2Pos(gamePosition, "garbage.game", "garbage.pos"); });
     EXPECT_EQ(refused.printed,
               "Converting 3 games [  0%]...\b\b\b\b\b\b\b\b 33%]...ERROR: MOVE NOT LEGAL 1\n"
               "converted: 1 games.\n");
     EXPECT_EQ(Lines(ReadFileBytes("garbage.pos")).size(), 7u + 1u);
     ExpectInitialPosition();
     // game2pgn writes the words as they are, without a position.
-    EXPECT_EQ(Run([] { Game2Pgn("garbage.game", "garbage.pgn"); }).printed, Progress(3) + "OK\nconverted: 3 games.\n");
+    EXPECT_EQ(Run([] { Game2Pgn(gamePosition, "garbage.game", "garbage.pgn"); }).printed,
+              Progress(3) + "OK\nconverted: 3 games.\n");
     // Random bytes: whatever is reported, nothing is read beyond the data.
     uint32_t seed = 77;
     for (int round = 0; round < 40; ++round) {
@@ -467,8 +471,8 @@ TEST_F(ConvertersTest, CorruptGameFiles) {
             b = static_cast<char>(seed >> 24);
         }
         WriteFileBytes("random.game", bytes);
-        Run([] { Game2Pos("random.game", "random.pos"); });
-        Run([] { Game2Pgn("random.game", "random.pgn"); });
+        Run([] { Game2Pos(gamePosition, "random.game", "random.pos"); });
+        Run([] { Game2Pgn(gamePosition, "random.game", "random.pgn"); });
         WriteFileBytes("random.pgn", bytes);
         ToGame("random.pgn", "random2.game");
         ExpectInitialPosition();

@@ -12,18 +12,24 @@
 #include "board/fen.h"
 #include "board/pst.h"
 #include "search/eval_tables.h"
+#include "search/game.h"
 #include "search/pawnhash.h"
 #include "support/board_setup.h"
 
 namespace kavrin {
 namespace {
 
+// The pawn cache the evaluations here fill.
+PawnCache pawns;
+
+int Evaluate() { return kavrin::Evaluate(gamePosition, pawns); }
+
 class EvalTest : public ::testing::Test {
   protected:
     // Sets up the position with an empty pawn cache.
     static void Setup(const char* fen) {
         test::SetUpPosition(fen);
-        ClearPawnHash();
+        pawns.Clear();
     }
     static int Eval(const char* fen) {
         Setup(fen);
@@ -91,20 +97,20 @@ TEST_F(EvalTest, PieceSquareTablesFollowThePhase) {
         {0, KingTable4, PawnTable4, KnightTable2},
     };
     for (const Case& c : cases) {
-        board.totalMaterial = static_cast<uint8_t>(c.phase);
-        EXPECT_EQ(PieceSquareTable(WhiteKing), c.king) << c.phase;
-        EXPECT_EQ(PieceSquareTable(BlackKing), c.king) << c.phase;
-        EXPECT_EQ(PieceSquareTable(WhitePawn), c.pawn) << c.phase;
-        EXPECT_EQ(PieceSquareTable(BlackPawn), c.pawn) << c.phase;
-        EXPECT_EQ(PieceSquareTable(BlackKnight), c.minor) << c.phase;
+        gamePosition.board.totalMaterial = static_cast<uint8_t>(c.phase);
+        EXPECT_EQ(PieceSquareTable(gamePosition.board, WhiteKing), c.king) << c.phase;
+        EXPECT_EQ(PieceSquareTable(gamePosition.board, BlackKing), c.king) << c.phase;
+        EXPECT_EQ(PieceSquareTable(gamePosition.board, WhitePawn), c.pawn) << c.phase;
+        EXPECT_EQ(PieceSquareTable(gamePosition.board, BlackPawn), c.pawn) << c.phase;
+        EXPECT_EQ(PieceSquareTable(gamePosition.board, BlackKnight), c.minor) << c.phase;
         const bool opening = c.phase > 70;
-        EXPECT_EQ(PieceSquareTable(WhiteBishop), opening ? BishopTable1 : BishopTable2) << c.phase;
-        EXPECT_EQ(PieceSquareTable(BlackRook), opening ? RookTable1 : RookTable2) << c.phase;
-        EXPECT_EQ(PieceSquareTable(WhiteQueen), opening ? QueenTable1 : QueenTable2) << c.phase;
+        EXPECT_EQ(PieceSquareTable(gamePosition.board, WhiteBishop), opening ? BishopTable1 : BishopTable2) << c.phase;
+        EXPECT_EQ(PieceSquareTable(gamePosition.board, BlackRook), opening ? RookTable1 : RookTable2) << c.phase;
+        EXPECT_EQ(PieceSquareTable(gamePosition.board, WhiteQueen), opening ? QueenTable1 : QueenTable2) << c.phase;
     }
     // Codes outside the pieces read as an all-zero table.
     for (int code : {0, 13, -1}) {
-        const int16_t* t = PieceSquareTable(code);
+        const int16_t* t = PieceSquareTable(gamePosition.board, code);
         ASSERT_NE(t, nullptr);
         for (int s = 0; s < 64; ++s) EXPECT_EQ(t[s], 0);
     }
@@ -157,8 +163,8 @@ TEST_F(EvalTest, BareKingsAndALoneMinorAreZero) {
 }
 
 TEST_F(EvalTest, NotPlayableBoardScoresZero) {
-    ASSERT_TRUE(ReadFen("8/8/8/8/8/8/8/R3K3 w - -"));
-    EXPECT_FALSE(boardPlayable);
+    ASSERT_TRUE(ReadFen(gamePosition, "8/8/8/8/8/8/8/R3K3 w - -"));
+    EXPECT_FALSE(gamePosition.playable);
     EXPECT_EQ(Evaluate(), 0);
 }
 
@@ -447,11 +453,12 @@ TEST_F(EvalTest, TurnedBoardWithColoursExchangedScoresTheSame) {
 TEST_F(EvalTest, PawnHashStoresAndReusesTheStructure) {
     const char* fen = "4k3/8/2p1p3/3p4/2P1P3/8/8/4K3 b - -";
     Setup(fen);
-    const uint32_t index = board.pawnKey & PawnHashIndexMask;
-    EXPECT_EQ(pawnHashTable[index], 0u);
+    const uint32_t index = gamePosition.board.pawnKey & PawnHashIndexMask;
+    EXPECT_EQ(pawns.entries[index], 0u);
     const int first = Evaluate();
     // The entry holds the key's high bits and the pawn score (-115) + 8190.
-    EXPECT_EQ(pawnHashTable[index], (board.pawnKey & PawnHashCheckMask) | static_cast<uint32_t>(-115 + 8190));
+    EXPECT_EQ(pawns.entries[index],
+              (gamePosition.board.pawnKey & PawnHashCheckMask) | static_cast<uint32_t>(-115 + 8190));
     EXPECT_EQ(Evaluate(), first);
     EXPECT_EQ(Evaluate(), 115);
 }
@@ -462,37 +469,37 @@ TEST_F(EvalTest, PawnHashHitIsReusedAtAnyPhase) {
     const char* heavy = "rnbqkbnr/8/8/8/4P3/8/8/RNBQKBNR w - -";
     const char* light = "4k3/8/8/8/4P3/8/8/4K3 w - -";
     Setup(light);
-    const uint32_t key = board.pawnKey;
+    const uint32_t key = gamePosition.board.pawnKey;
     const int lightFresh = Evaluate();  // e4: P4 18 + 100 + 48 - 22 = 144
     EXPECT_EQ(lightFresh, 144);
 
     Setup(heavy);
-    ASSERT_EQ(board.pawnKey, key);
+    ASSERT_EQ(gamePosition.board.pawnKey, key);
     Evaluate();  // stores e4 at phase 63 (P2: 14 + 100 + 48 - 22 = 140)
-    const uint32_t heavyEntry = pawnHashTable[key & PawnHashIndexMask];
+    const uint32_t heavyEntry = pawns.entries[key & PawnHashIndexMask];
     EXPECT_EQ(heavyEntry & PawnHashScoreMask, static_cast<uint32_t>(140 + 8190));
 
     Setup(light);
-    pawnHashTable[key & PawnHashIndexMask] = heavyEntry;
+    pawns.entries[key & PawnHashIndexMask] = heavyEntry;
     EXPECT_EQ(Evaluate(), lightFresh - 4);
 }
 
 TEST_F(EvalTest, PawnHashMissOnOtherKeyBitsOrEmptyScore) {
     const char* fen = "4k3/8/8/8/4P3/8/8/4K3 w - -";
     Setup(fen);
-    const uint32_t index = board.pawnKey & PawnHashIndexMask;
+    const uint32_t index = gamePosition.board.pawnKey & PawnHashIndexMask;
     // Same index, other check bits: recomputed and overwritten.
-    pawnHashTable[index] = ((board.pawnKey & PawnHashCheckMask) ^ (1u << 31)) | 1000u;
+    pawns.entries[index] = ((gamePosition.board.pawnKey & PawnHashCheckMask) ^ (1u << 31)) | 1000u;
     EXPECT_EQ(Evaluate(), 144);
-    EXPECT_EQ(pawnHashTable[index], (board.pawnKey & PawnHashCheckMask) | (144u + 8190u));
+    EXPECT_EQ(pawns.entries[index], (gamePosition.board.pawnKey & PawnHashCheckMask) | (144u + 8190u));
     // Matching check bits but a zero score field marks an empty entry.
-    pawnHashTable[index] = board.pawnKey & PawnHashCheckMask;
+    pawns.entries[index] = gamePosition.board.pawnKey & PawnHashCheckMask;
     EXPECT_EQ(Evaluate(), 144);
     // A planted hit is taken as it stands.
-    pawnHashTable[index] = (board.pawnKey & PawnHashCheckMask) | (8190u + 500u);
+    pawns.entries[index] = (gamePosition.board.pawnKey & PawnHashCheckMask) | (8190u + 500u);
     EXPECT_EQ(Evaluate(), 500);
-    ClearPawnHash();
-    EXPECT_EQ(pawnHashTable[index], 0u);
+    pawns.Clear();
+    EXPECT_EQ(pawns.entries[index], 0u);
     EXPECT_EQ(Evaluate(), 144);
 }
 
@@ -501,7 +508,8 @@ TEST_F(EvalTest, PawnHashCarriesNegativeScores) {
     Setup("4k3/8/8/8/8/1p6/8/4K3 w - -");
     EXPECT_EQ(Evaluate(), -212);
     EXPECT_EQ(Evaluate(), -212);
-    EXPECT_EQ(pawnHashTable[board.pawnKey & PawnHashIndexMask] & PawnHashScoreMask, static_cast<uint32_t>(8190 - 212));
+    EXPECT_EQ(pawns.entries[gamePosition.board.pawnKey & PawnHashIndexMask] & PawnHashScoreMask,
+              static_cast<uint32_t>(8190 - 212));
 }
 
 TEST_F(EvalTest, InitialPositionIsLevel) {

@@ -8,6 +8,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/pst.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 
 namespace kavrin {
@@ -16,19 +17,19 @@ namespace {
 using test::SetUpPosition;
 
 using test::Sq;
-int Pst(int code, const char* square) { return PieceSquareTable(code)[Sq(square)]; }
+int Pst(int code, const char* square) { return PieceSquareTable(gamePosition.board, code)[Sq(square)]; }
 
 Bitboard RookLike() {
-    const Bitboard* p = board.pieceBitboard;
+    const Bitboard* p = gamePosition.board.pieceBitboard;
     return p[WhiteRook] | p[BlackRook] | p[WhiteQueen] | p[BlackQueen];
 }
 Bitboard BishopLike() {
-    const Bitboard* p = board.pieceBitboard;
+    const Bitboard* p = gamePosition.board.pieceBitboard;
     return p[WhiteBishop] | p[BlackBishop] | p[WhiteQueen] | p[BlackQueen];
 }
 
 int Score(int mover, const char* from, const char* to) {
-    return ExchangeScore(mover, Sq(from), Sq(to), RookLike(), BishopLike());
+    return ExchangeScore(gamePosition, mover, Sq(from), Sq(to), RookLike(), BishopLike());
 }
 
 // The mover's piece-square change.
@@ -130,13 +131,13 @@ TEST(ExchangeScore, LeastValuableAttackerFirst) {
 
 TEST(ExchangeScore, ReadsTheBoardOnly) {
     SetUpPosition("3r3k/1b6/2p5/3n4/4B3/5Q2/8/3R2K1 w - -");
-    const Board before = board;
+    const Board before = gamePosition.board;
     Score(WhiteBishop, "e4", "d5");
     Score(WhiteRook, "d1", "d5");
-    EXPECT_EQ(board.occupied, before.occupied);
-    EXPECT_EQ(board.hashKey, before.hashKey);
+    EXPECT_EQ(gamePosition.board.occupied, before.occupied);
+    EXPECT_EQ(gamePosition.board.hashKey, before.hashKey);
     for (int code = WhitePawn; code <= BlackQueen; ++code)
-        EXPECT_EQ(board.pieceBitboard[code], before.pieceBitboard[code]);
+        EXPECT_EQ(gamePosition.board.pieceBitboard[code], before.pieceBitboard[code]);
 }
 
 }  // namespace

@@ -19,8 +19,8 @@
 #include "board/makemove.h"
 #include "board/movetext.h"
 #include "board/poscheck.h"
-#include "board/movetext.h"
 #include "driver/game.h"
+#include "search/game.h"
 #include "support/files.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
@@ -138,18 +138,18 @@ TEST(FuzzSupport, CachedPositionsKeepTheirReadEnPassantSquare) {
     const std::string afterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3";
     SetUpPosition(afterE4);
     SetUpPosition(InitialFen);
-    EXPECT_EQ(readEpSquare, 0);
+    EXPECT_EQ(gamePosition.readEpSquare, 0);
     SetUpPosition(afterE4);
-    EXPECT_EQ(readEpSquare, 44);
-    const Move m = TextToMoveOnBoard("e7e5");
-    ASSERT_TRUE(IsLegalMove(m));
-    PlyRecord ply{};
-    SaveForMake(&ply);
-    MakeMove(m, &ply);
+    EXPECT_EQ(gamePosition.readEpSquare, 44);
+    const Move m = TextToMoveOnBoard(gamePosition, "e7e5");
+    ASSERT_TRUE(IsLegalMove(gamePosition, m));
+    UndoRecord ply{};
+    SaveForMake(gamePosition, ply);
+    MakeMove(gamePosition, m, ply);
     const char* why = nullptr;
-    EXPECT_TRUE(CheckPosition(&why)) << (why != nullptr ? why : "");
-    UnmakeMove(m, &ply);
-    EXPECT_TRUE(CheckPosition(&why)) << (why != nullptr ? why : "");
+    EXPECT_TRUE(CheckPosition(gamePosition, &why)) << (why != nullptr ? why : "");
+    UnmakeMove(gamePosition, m, ply);
+    EXPECT_TRUE(CheckPosition(gamePosition, &why)) << (why != nullptr ? why : "");
 }
 
 }  // namespace

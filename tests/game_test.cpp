@@ -70,6 +70,7 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 #include "board/legal.h"
 #include "board/makemove.h"
 #include "board/movetext.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 #include "support/engine_process.h"
 #include "support/game_log.h"
@@ -88,27 +89,27 @@ using test::ReplyLeadingTo;
 
 constexpr int Timeout = 20000;
 
-Move Word(const char* text) { return TextToMoveOnBoard(text); }
+Move Word(const char* text) { return TextToMoveOnBoard(gamePosition, text); }
 
 TEST(Legality, FirstLegalMoveIsAFallbackOnlyWhenOneExists) {
     ASSERT_TRUE(PlayInProcess("4k3/8/8/8/8/8/3q4/R3K3 w Q - 0 1", {}));
-    EXPECT_EQ(FirstLegalMove(), Word("e1d2"));
+    EXPECT_EQ(FirstLegalMove(gamePosition), Word("e1d2"));
     ASSERT_TRUE(PlayInProcess("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", {}));
-    EXPECT_EQ(FirstLegalMove(), 0);
+    EXPECT_EQ(FirstLegalMove(gamePosition), 0);
     ASSERT_TRUE(PlayInProcess("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", {}));
-    EXPECT_EQ(FirstLegalMove(), 0);
+    EXPECT_EQ(FirstLegalMove(gamePosition), 0);
     ASSERT_TRUE(PlayInProcess(InitialFen, {}));
-    Move first = FirstLegalMove();
-    EXPECT_TRUE(IsLegalMove(first));
+    Move first = FirstLegalMove(gamePosition);
+    EXPECT_TRUE(IsLegalMove(gamePosition, first));
     ASSERT_TRUE(PlayInProcess("8/8/8/8/8/8/4P3/8 w - - 0 1", {}));  // no kings
-    EXPECT_EQ(FirstLegalMove(), 0);
+    EXPECT_EQ(FirstLegalMove(gamePosition), 0);
 }
 
 TEST(Legality, HistoryRoomForTheGame) {
     ASSERT_TRUE(PlayInProcess(InitialFen, {}));
-    EXPECT_TRUE(GameHasRoom(2));
-    EXPECT_TRUE(GameHasRoom(GameHistoryLimit));
-    EXPECT_FALSE(GameHasRoom(GameHistoryLimit + 1));
+    EXPECT_TRUE(GameHasRoom(gamePosition, 2));
+    EXPECT_TRUE(GameHasRoom(gamePosition, GameHistoryLimit));
+    EXPECT_FALSE(GameHasRoom(gamePosition, GameHistoryLimit + 1));
     static_assert(GameHistoryLimit + 2 + PlyStackSize <= HistorySize, "a ponder move and a search line fit");
 }
 

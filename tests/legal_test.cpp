@@ -10,6 +10,7 @@
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 
 namespace kavrin {
@@ -18,7 +19,7 @@ namespace {
 using test::M;
 using test::SetUpPosition;
 
-Legality Check(const char* text) { return CheckMove(TextToMoveOnBoard(text)); }
+Legality Check(const char* text) { return CheckMove(gamePosition, TextToMoveOnBoard(gamePosition, text)); }
 
 TEST(Legality, ReceivedMovesMustBeLegalInTheGamePosition) {
     SetUpPosition(InitialFen);
@@ -27,28 +28,28 @@ TEST(Legality, ReceivedMovesMustBeLegalInTheGamePosition) {
     EXPECT_EQ(Check("e7e5"), Legality::NotGenerated);  // not the side to move
     EXPECT_EQ(Check("e2e5"), Legality::NotGenerated);
     EXPECT_EQ(Check("a1a1"), Legality::NotGenerated);
-    EXPECT_EQ(CheckMove(0), Legality::NotGenerated);
-    EXPECT_EQ(CheckMove(ResultCheckmated), Legality::NotGenerated);
-    EXPECT_EQ(CheckMove(NullMoveMarker), Legality::NotGenerated);
+    EXPECT_EQ(CheckMove(gamePosition, 0), Legality::NotGenerated);
+    EXPECT_EQ(CheckMove(gamePosition, ResultCheckmated), Legality::NotGenerated);
+    EXPECT_EQ(CheckMove(gamePosition, NullMoveMarker), Legality::NotGenerated);
 }
 
 TEST(Legality, PieceMovesMustReachTheirTargetAndTakeOnlyEnemies) {
     SetUpPosition("4k3/8/8/8/2p5/8/B7/R3K2N w - -");
-    EXPECT_EQ(CheckMove(M("a2", "b3", Quiet)), Legality::Legal);
-    EXPECT_EQ(CheckMove(M("a2", "c4", Capture)), Legality::Legal);
-    EXPECT_EQ(CheckMove(M("a2", "c4", Quiet)), Legality::NotGenerated);    // target occupied
-    EXPECT_EQ(CheckMove(M("a2", "b3", Capture)), Legality::NotGenerated);  // nothing to take
-    EXPECT_EQ(CheckMove(M("a2", "d5", Quiet)), Legality::NotGenerated);    // blocked diagonal
-    EXPECT_EQ(CheckMove(M("a2", "a3", Quiet)), Legality::NotGenerated);    // not a bishop line
-    EXPECT_EQ(CheckMove(M("a1", "d1", Quiet)), Legality::Legal);
-    EXPECT_EQ(CheckMove(M("a1", "e1", Capture)), Legality::NotGenerated);  // own king
-    EXPECT_EQ(CheckMove(M("a1", "f1", Quiet)), Legality::NotGenerated);    // through the king
-    EXPECT_EQ(CheckMove(M("h1", "g3", Quiet)), Legality::Legal);
-    EXPECT_EQ(CheckMove(M("h1", "h3", Quiet)), Legality::NotGenerated);
-    EXPECT_EQ(CheckMove(M("a2", "b3", EnPassant)), Legality::NotGenerated);
-    EXPECT_EQ(CheckMove(M("c4", "c3", Quiet)), Legality::NotGenerated);  // the other side's pawn
-    EXPECT_EQ(CheckMove(M("e1", "e2", Quiet)), Legality::Legal);
-    EXPECT_EQ(CheckMove(M("b5", "c6", Quiet)), Legality::NotGenerated);  // empty origin
+    EXPECT_EQ(CheckMove(gamePosition, M("a2", "b3", Quiet)), Legality::Legal);
+    EXPECT_EQ(CheckMove(gamePosition, M("a2", "c4", Capture)), Legality::Legal);
+    EXPECT_EQ(CheckMove(gamePosition, M("a2", "c4", Quiet)), Legality::NotGenerated);    // target occupied
+    EXPECT_EQ(CheckMove(gamePosition, M("a2", "b3", Capture)), Legality::NotGenerated);  // nothing to take
+    EXPECT_EQ(CheckMove(gamePosition, M("a2", "d5", Quiet)), Legality::NotGenerated);    // blocked diagonal
+    EXPECT_EQ(CheckMove(gamePosition, M("a2", "a3", Quiet)), Legality::NotGenerated);    // not a bishop line
+    EXPECT_EQ(CheckMove(gamePosition, M("a1", "d1", Quiet)), Legality::Legal);
+    EXPECT_EQ(CheckMove(gamePosition, M("a1", "e1", Capture)), Legality::NotGenerated);  // own king
+    EXPECT_EQ(CheckMove(gamePosition, M("a1", "f1", Quiet)), Legality::NotGenerated);    // through the king
+    EXPECT_EQ(CheckMove(gamePosition, M("h1", "g3", Quiet)), Legality::Legal);
+    EXPECT_EQ(CheckMove(gamePosition, M("h1", "h3", Quiet)), Legality::NotGenerated);
+    EXPECT_EQ(CheckMove(gamePosition, M("a2", "b3", EnPassant)), Legality::NotGenerated);
+    EXPECT_EQ(CheckMove(gamePosition, M("c4", "c3", Quiet)), Legality::NotGenerated);  // the other side's pawn
+    EXPECT_EQ(CheckMove(gamePosition, M("e1", "e2", Quiet)), Legality::Legal);
+    EXPECT_EQ(CheckMove(gamePosition, M("b5", "c6", Quiet)), Legality::NotGenerated);  // empty origin
 }
 
 TEST(Legality, PinsChecksAndCastlingThroughAttack) {
@@ -72,22 +73,22 @@ TEST(Legality, NothingIsLegalWherePlayMayNotStart) {
     // No kings on the board.
     SetUpPosition("8/8/8/8/8/8/4P3/8 w - - 0 1");
     EXPECT_EQ(Check("e2e4"), Legality::NotGenerated);
-    EXPECT_EQ(GenerateLegalMoves(list), list);
+    EXPECT_EQ(GenerateLegalMoves(gamePosition, list), list);
     // The side not to move is in check.
     SetUpPosition("4k3/8/8/8/8/8/3P4/4RK2 w - - 0 1");
     EXPECT_EQ(Check("d2d4"), Legality::NotGenerated);
-    EXPECT_EQ(GenerateLegalMoves(list), list);
+    EXPECT_EQ(GenerateLegalMoves(gamePosition, list), list);
 }
 
 TEST(Legality, LegalListKeepsTheGenerationOrder) {
     // Out of the generated list drop the pinned knight's six moves, the king's
     // step to f1 and the castling across it.
     SetUpPosition("4r1k1/8/8/8/8/7b/4N3/R3K2R w KQ - 0 1");
-    const Board before = board;
+    const Board before = gamePosition.board;
     MoveEntry generated[MaxGeneratedMoves];
-    const MoveEntry* const generatedEnd = GenerateAll(generated);
+    const MoveEntry* const generatedEnd = GenerateAll(gamePosition, generated);
     MoveEntry legal[MaxGeneratedMoves];
-    const MoveEntry* const legalEnd = GenerateLegalMoves(legal);
+    const MoveEntry* const legalEnd = GenerateLegalMoves(gamePosition, legal);
     EXPECT_EQ((generatedEnd - generated) - (legalEnd - legal), 8);
     const MoveEntry* e = generated;
     for (const MoveEntry* l = legal; l != legalEnd; ++l, ++e) {
@@ -95,7 +96,7 @@ TEST(Legality, LegalListKeepsTheGenerationOrder) {
         ASSERT_NE(e, generatedEnd) << "legal move out of generation order: " << l->move;
         EXPECT_EQ(l->score, e->score);
     }
-    EXPECT_EQ(std::memcmp(&before, &board, sizeof board), 0);
+    EXPECT_EQ(std::memcmp(&before, &gamePosition.board, sizeof gamePosition.board), 0);
 }
 
 }  // namespace

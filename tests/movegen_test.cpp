@@ -14,6 +14,7 @@
 #include "board/fen.h"
 #include "board/makemove.h"
 #include "board/tables.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 
 namespace kavrin {
@@ -26,19 +27,23 @@ using test::M;
 
 using List = std::vector<MoveEntry>;
 
+// The checks of the position set up, and room for one list.
+CheckInfo check;
+MoveEntry scratchMoves[MaxGeneratedMoves];
+
 List All() {
-    MoveEntry* end = GenerateAll(moveStack);
-    return List(moveStack, end);
+    MoveEntry* end = GenerateAll(gamePosition, scratchMoves);
+    return List(scratchMoves, end);
 }
 List Captures() {
-    MoveEntry* end = GenerateCaptures(moveStack);
-    return List(moveStack, end);
+    MoveEntry* end = GenerateCaptures(gamePosition, scratchMoves);
+    return List(scratchMoves, end);
 }
 List Evasions() {
-    ComputeCheckers(currentPly);
-    EXPECT_NE(currentPly->checkers, 0u) << "evasions asked for a position without check";
-    MoveEntry* end = GenerateEvasions(moveStack, currentPly);
-    return List(moveStack, end);
+    ComputeCheckers(gamePosition, check);
+    EXPECT_NE(check.checkers, 0u) << "evasions asked for a position without check";
+    MoveEntry* end = GenerateEvasions(gamePosition, scratchMoves, check);
+    return List(scratchMoves, end);
 }
 
 std::string Describe(const List& list) {
@@ -136,7 +141,7 @@ void ExpectSameGroups(const List& white, const List& black) {
     auto keyOf = [](const MoveEntry& e, bool mirror) {
         const Move m = mirror ? MirrorMove(e.move) : e.move;
         const int from = MoveFrom(mirror ? e.move : MirrorMove(e.move));
-        const int code = board.pieceOn[from];
+        const int code = gamePosition.board.pieceOn[from];
         const int kind = IsCastling(m) ? 7 : (code + 1) >> 1;
         return Keyed{kind * 2 + (IsCaptureKind(MoveKindOf(m)) && !IsCastling(m) ? 0 : 1), m, e.score};
     };
@@ -230,7 +235,7 @@ TEST(GenerateAll, PawnCapturesTowardsTheAFileBeforeTheHFile) {
 // bishops, pawn pushes, king, castling.
 int AllGroup(const MoveEntry& e) {
     if (IsCastling(e.move)) return 7;
-    const int kind = (board.pieceOn[MoveFrom(e.move)] + 1) >> 1;
+    const int kind = (gamePosition.board.pieceOn[MoveFrom(e.move)] + 1) >> 1;
     const int moveKind = MoveKindOf(e.move);
     if (kind == 1) return moveKind == Capture || moveKind == EnPassant || moveKind >= CapturePromoteQueen ? 0 : 5;
     constexpr int groupOfKind[7] = {0, 0, 1, 4, 3, 2, 6};
@@ -246,10 +251,11 @@ TEST(GenerateAll, GroupsPiecesAndCapturesBeforeQuietMoves) {
     for (const char* fen : positions) {
         SetUpPosition(fen);
         const List list = All();
-        const SliderSets sliders{board.pieceBitboard[WhiteRook] | board.pieceBitboard[BlackRook] |
-                                     board.pieceBitboard[WhiteQueen] | board.pieceBitboard[BlackQueen],
-                                 board.pieceBitboard[WhiteBishop] | board.pieceBitboard[BlackBishop] |
-                                     board.pieceBitboard[WhiteQueen] | board.pieceBitboard[BlackQueen]};
+        const SliderSets sliders{
+            gamePosition.board.pieceBitboard[WhiteRook] | gamePosition.board.pieceBitboard[BlackRook] |
+                gamePosition.board.pieceBitboard[WhiteQueen] | gamePosition.board.pieceBitboard[BlackQueen],
+            gamePosition.board.pieceBitboard[WhiteBishop] | gamePosition.board.pieceBitboard[BlackBishop] |
+                gamePosition.board.pieceBitboard[WhiteQueen] | gamePosition.board.pieceBitboard[BlackQueen]};
         for (size_t i = 0; i < list.size(); ++i) {
             SCOPED_TRACE(std::string(fen) + " " + Describe({list[i]}));
             if (i > 0) {
@@ -266,12 +272,13 @@ TEST(GenerateAll, GroupsPiecesAndCapturesBeforeQuietMoves) {
                     EXPECT_FALSE(IsCaptureEntry(list[i]) && !IsCaptureEntry(list[i - 1]))
                         << "capture after a quiet move";
                 }
-                const int mover = board.pieceOn[from];
+                const int mover = gamePosition.board.pieceOn[from];
                 if (IsCaptureEntry(list[i])) {
-                    const int victim = board.pieceOn[to];
-                    const int expected = PieceValue[victim] >= PieceValue[mover] - 50
-                                             ? PieceValue[victim] - PieceValue[mover] - 9500
-                                             : ExchangeScore(mover, from, to, sliders.rookLike, sliders.bishopLike);
+                    const int victim = gamePosition.board.pieceOn[to];
+                    const int expected =
+                        PieceValue[victim] >= PieceValue[mover] - 50
+                            ? PieceValue[victim] - PieceValue[mover] - 9500
+                            : ExchangeScore(gamePosition, mover, from, to, sliders.rookLike, sliders.bishopLike);
                     EXPECT_EQ(list[i].score, expected);
                 } else {
                     EXPECT_EQ(list[i].score, -30000);
@@ -286,9 +293,9 @@ TEST(GenerateAll, CheapVictimUsesTheExchangeScore) {
     // kept in the full list.
     SetUpPosition("4k3/4p3/3p4/8/8/8/8/3QK3 w - -");
     const List list = All();
-    const Bitboard rookLike = board.pieceBitboard[WhiteQueen];
-    const Bitboard bishopLike = board.pieceBitboard[WhiteQueen];
-    const int expected = ExchangeScore(WhiteQueen, Sq("d1"), Sq("d6"), rookLike, bishopLike);
+    const Bitboard rookLike = gamePosition.board.pieceBitboard[WhiteQueen];
+    const Bitboard bishopLike = gamePosition.board.pieceBitboard[WhiteQueen];
+    const int expected = ExchangeScore(gamePosition, WhiteQueen, Sq("d1"), Sq("d6"), rookLike, bishopLike);
     ASSERT_FALSE(list.empty());
     EXPECT_EQ(list[0].move, M("d1", "d6", Capture));
     EXPECT_EQ(list[0].score, expected);
@@ -362,8 +369,8 @@ TEST(GenerateCaptures, QueenPromotionByPushOnlyWhenItSurvives) {
     // b8 is covered by the rook on a8... which b7 also attacks: the capture
     // promotions come first, the push to b8 is left out.
     SetUpPosition("r3k3/1P6/8/8/8/8/8/4K3 w - -");
-    const Bitboard rookLike = board.pieceBitboard[BlackRook];
-    const int pushScore = ExchangeScore(WhitePawn, Sq("b7"), Sq("b8"), rookLike, 0);
+    const Bitboard rookLike = gamePosition.board.pieceBitboard[BlackRook];
+    const int pushScore = ExchangeScore(gamePosition, WhitePawn, Sq("b7"), Sq("b8"), rookLike, 0);
     EXPECT_LT(pushScore, -10000);
     const int rook = PieceValue[BlackRook];
     ExpectList(
@@ -373,14 +380,14 @@ TEST(GenerateCaptures, QueenPromotionByPushOnlyWhenItSurvives) {
     // Unguarded b8: the queen promotion is kept with its exchange score, and
     // no under-promotion by push.
     SetUpPosition("4k3/1P6/8/8/8/8/8/4K3 w - -");
-    const int freeScore = ExchangeScore(WhitePawn, Sq("b7"), Sq("b8"), 0, 0);
+    const int freeScore = ExchangeScore(gamePosition, WhitePawn, Sq("b7"), Sq("b8"), 0, 0);
     ExpectList(Captures(), {E(freeScore, M("b7", "b8", PromoteQueen))});
 }
 
 // Ranks of the groups of GenerateCaptures: pawn captures, queen promotions
 // by push, knights, bishops, rooks, queens, king.
 int CaptureGroup(const MoveEntry& e) {
-    const int kind = (board.pieceOn[MoveFrom(e.move)] + 1) >> 1;
+    const int kind = (gamePosition.board.pieceOn[MoveFrom(e.move)] + 1) >> 1;
     if (kind == 1) return MoveKindOf(e.move) == PromoteQueen ? 1 : 0;
     return kind;
 }
@@ -399,7 +406,7 @@ TEST(GenerateCaptures, TheKeptCapturesOfTheFullListInTheirOwnOrder) {
         size_t keptFromAll = 0;
         for (const MoveEntry& e : all) {
             if (!IsCaptureEntry(e)) continue;
-            const bool pawn = (board.pieceOn[MoveFrom(e.move)] + 1) >> 1 == 1;
+            const bool pawn = (gamePosition.board.pieceOn[MoveFrom(e.move)] + 1) >> 1 == 1;
             if (!pawn && e.score < -10000) continue;
             ++keptFromAll;
             bool found = false;
@@ -436,33 +443,33 @@ TEST(GenerateCaptures, NoQuietMovesNoCastling) {
 
 TEST(ComputeCheckers, FindsEveryKindOfChecker) {
     SetUpPosition(InitialFen);
-    ComputeCheckers(currentPly);
-    EXPECT_EQ(currentPly->checkers, 0u);
+    ComputeCheckers(gamePosition, check);
+    EXPECT_EQ(check.checkers, 0u);
     // Rook along the file: the line sets come from the king's rank and file.
     SetUpPosition("4r1k1/8/8/8/8/8/8/4K3 w - -");
-    ComputeCheckers(currentPly);
-    EXPECT_EQ(currentPly->checkers, SquareMask[Sq("e8")]);
-    EXPECT_EQ(currentPly->rookLinesFromKing, RookAttacksFrom(Sq("e1")));
+    ComputeCheckers(gamePosition, check);
+    EXPECT_EQ(check.checkers, SquareMask[Sq("e8")]);
+    EXPECT_EQ(check.rookLinesFromKing, RookAttacksFrom(gamePosition.board, Sq("e1")));
     // Bishop on the diagonal with a rook on the rank that gives no check: the
     // rook lines are cleared.
     SetUpPosition("6k1/8/8/8/1b6/8/8/r2PK3 w - -");
-    ComputeCheckers(currentPly);
-    EXPECT_EQ(currentPly->checkers, SquareMask[Sq("b4")]);
-    EXPECT_EQ(currentPly->rookLinesFromKing, 0u);
-    EXPECT_EQ(currentPly->bishopLinesFromKing, BishopAttacksFrom(Sq("e1")));
+    ComputeCheckers(gamePosition, check);
+    EXPECT_EQ(check.checkers, SquareMask[Sq("b4")]);
+    EXPECT_EQ(check.rookLinesFromKing, 0u);
+    EXPECT_EQ(check.bishopLinesFromKing, BishopAttacksFrom(gamePosition.board, Sq("e1")));
     // Knight and pawn; for black the white pawn below.
     SetUpPosition("6k1/8/8/8/8/3n4/5p2/4K3 w - -");
-    ComputeCheckers(currentPly);
-    EXPECT_EQ(currentPly->checkers, SquareMask[Sq("d3")] | SquareMask[Sq("f2")]);
+    ComputeCheckers(gamePosition, check);
+    EXPECT_EQ(check.checkers, SquareMask[Sq("d3")] | SquareMask[Sq("f2")]);
     SetUpPosition("8/8/8/8/8/8/3k4/2P3K1 b - -");
-    ComputeCheckers(currentPly);
-    EXPECT_EQ(currentPly->checkers, SquareMask[Sq("c1")]);
+    ComputeCheckers(gamePosition, check);
+    EXPECT_EQ(check.checkers, SquareMask[Sq("c1")]);
     // The enemy king is never a checker: kings side by side make no playable
     // position.
     SetUpPosition("8/8/8/8/8/8/3k4/4K3 w - -");
-    EXPECT_FALSE(PositionPlayable());
-    ComputeCheckers(currentPly);
-    EXPECT_EQ(currentPly->checkers, 0u);
+    EXPECT_FALSE(PositionPlayable(gamePosition));
+    ComputeCheckers(gamePosition, check);
+    EXPECT_EQ(check.checkers, 0u);
 }
 
 // ----------------------------------------------------------- GenerateEvasions
@@ -471,7 +478,7 @@ TEST(GenerateEvasions, EnPassantByTheAFileSidePawnFirst) {
     // The pawn that has just stepped to e5 checks the king on f4.
     SetUpPosition("4k3/8/8/3PpP2/5K2/8/8/8 w - e6");
     const Bitboard rookLike = 0, bishopLike = 0;
-    const int kingTakes = ExchangeScore(WhiteKing, Sq("f4"), Sq("e5"), rookLike, bishopLike);
+    const int kingTakes = ExchangeScore(gamePosition, WhiteKing, Sq("f4"), Sq("e5"), rookLike, bishopLike);
     ExpectList(
         Evasions(),
         {E(-9500, M("d5", "e6", EnPassant)), E(-9500, M("f5", "e6", EnPassant)), E(kingTakes, M("f4", "e5", Capture)),
@@ -577,14 +584,14 @@ TEST(GenerateEvasions, BlackIsTheMirrorOfWhite) {
 
 // ------------------------------------------------------------- IsKingAttacked
 
-// Makes m on the root record and reports the legality test.
+// Makes m and reports the legality test.
 bool AttackedAfter(Move m) {
-    PlyRecord* ply = currentPly;
-    SaveForMake(ply);
-    const int mover = sideToMove;
-    MakeMove(m, ply);
-    const bool attacked = IsKingAttacked(m, mover);
-    UnmakeMove(m, ply);
+    UndoRecord undo;
+    SaveForMake(gamePosition, undo);
+    const int mover = gamePosition.sideToMove;
+    MakeMove(gamePosition, m, undo);
+    const bool attacked = IsKingAttacked(gamePosition, m, mover);
+    UnmakeMove(gamePosition, m, undo);
     return attacked;
 }
 
@@ -652,12 +659,12 @@ TEST(IsKingAttacked, CastlingOutOfThroughAndIntoCheck) {
 
 TEST(Generators, BoardWithoutBothKingsGeneratesNothing) {
     SetUpPosition("8/8/8/8/8/8/PPPPPPPP/RNBQ1BNR w - -");
-    ASSERT_FALSE(boardPlayable);
-    EXPECT_EQ(GenerateAll(moveStack), moveStack);
-    EXPECT_EQ(GenerateCaptures(moveStack), moveStack);
-    ComputeCheckers(currentPly);
-    EXPECT_EQ(currentPly->checkers, 0u);
-    EXPECT_EQ(GenerateEvasions(moveStack, currentPly), moveStack);
+    ASSERT_FALSE(gamePosition.playable);
+    EXPECT_EQ(GenerateAll(gamePosition, scratchMoves), scratchMoves);
+    EXPECT_EQ(GenerateCaptures(gamePosition, scratchMoves), scratchMoves);
+    ComputeCheckers(gamePosition, check);
+    EXPECT_EQ(check.checkers, 0u);
+    EXPECT_EQ(GenerateEvasions(gamePosition, scratchMoves, check), scratchMoves);
 }
 
 TEST(Generators, ListLengthStaysWithinTheCapacity) {

@@ -9,6 +9,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 #include "support/random_positions.h"
 #include "support/text.h"
@@ -29,7 +30,7 @@ std::string Text(Move m) {
 // Decodes text held in a heap block of exactly its length.
 Move Decode(const std::string& text, bool onBoard = false) {
     const std::unique_ptr<char[]> copy = test::ExactCopy(text);
-    return onBoard ? TextToMoveOnBoard(copy.get()) : TextToMove(copy.get());
+    return onBoard ? TextToMoveOnBoard(gamePosition, copy.get()) : TextToMove(gamePosition, copy.get());
 }
 
 using MoveTextTest = ::testing::Test;
@@ -63,25 +64,25 @@ TEST_F(MoveTextTest, MoveToTextAppends) {
 }
 
 TEST_F(MoveTextTest, CastlingDecidedByTheSnapshotRights) {
-    ASSERT_TRUE(ReadFen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -"));
+    ASSERT_TRUE(ReadFen(gamePosition, "r3k2r/8/8/8/8/8/8/R3K2R w KQkq -"));
     EXPECT_EQ(Decode("e1g1"), 0xDF3E);
     EXPECT_EQ(Decode("e1c1"), 0xFF3A);
     EXPECT_EQ(Decode("e8g8"), 0xC106);
     EXPECT_EQ(Decode("e8c8"), 0xE102);
     EXPECT_EQ(Decode("e1f1"), MakeMoveWord(60, Sq("f1"), Quiet));
-    ASSERT_TRUE(ReadFen("r3k2r/8/8/8/8/8/8/R3K2R w Qk -"));
+    ASSERT_TRUE(ReadFen(gamePosition, "r3k2r/8/8/8/8/8/8/R3K2R w Qk -"));
     EXPECT_EQ(Decode("e1g1"), MakeMoveWord(60, 62, Quiet));  // plain king move without the right
     EXPECT_EQ(Decode("e1c1"), 0xFF3A);
     EXPECT_EQ(Decode("e8c8"), MakeMoveWord(4, 2, Quiet));
     EXPECT_EQ(Decode("e8g8"), 0xC106);
     // The piece on the origin is not examined for castling.
-    ASSERT_TRUE(ReadFen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -"));
-    gameSnapshot.pieceOn[60] = Empty;
+    ASSERT_TRUE(ReadFen(gamePosition, "r3k2r/8/8/8/8/8/8/R3K2R w KQkq -"));
+    gamePosition.snapshot.pieceOn[60] = Empty;
     EXPECT_EQ(Decode("e1g1"), 0xDF3E);
 }
 
 TEST_F(MoveTextTest, PromotionsAgainstSnapshotAndBoard) {
-    ASSERT_TRUE(ReadFen("3r3k/4P3/8/8/8/8/8/4K3 w - -"));
+    ASSERT_TRUE(ReadFen(gamePosition, "3r3k/4P3/8/8/8/8/8/4K3 w - -"));
     EXPECT_EQ(Decode("e7e8q"), MakeMoveWord(Sq("e7"), Sq("e8"), PromoteQueen));
     EXPECT_EQ(Decode("e7e8n"), MakeMoveWord(Sq("e7"), Sq("e8"), PromoteKnight));
     EXPECT_EQ(Decode("e7e8r"), MakeMoveWord(Sq("e7"), Sq("e8"), PromoteRook));
@@ -94,16 +95,16 @@ TEST_F(MoveTextTest, PromotionsAgainstSnapshotAndBoard) {
     // the four-character move.
     EXPECT_EQ(Decode("e7e8Q"), MakeMoveWord(Sq("e7"), Sq("e8"), Quiet));
     EXPECT_EQ(Decode("e7d8Q"), MakeMoveWord(Sq("e7"), Sq("d8"), Capture));
-    ASSERT_TRUE(ReadFen("4k2n/6P1/8/8/8/8/8/4K3 w - -"));
+    ASSERT_TRUE(ReadFen(gamePosition, "4k2n/6P1/8/8/8/8/8/4K3 w - -"));
     EXPECT_EQ(Decode("g7h8q"), MakeMoveWord(Sq("g7"), Sq("h8"), CapturePromoteQueen));
 }
 
 TEST_F(MoveTextTest, EnPassantCapturesAndQuietPawnMoves) {
-    ASSERT_TRUE(ReadFen("4k3/8/8/3pP3/8/8/8/4K3 w - d6"));
+    ASSERT_TRUE(ReadFen(gamePosition, "4k3/8/8/3pP3/8/8/8/4K3 w - d6"));
     EXPECT_EQ(Decode("e5d6"), MakeMoveWord(Sq("e5"), Sq("d6"), EnPassant));
     EXPECT_EQ(Decode("e5d6", true), MakeMoveWord(Sq("e5"), Sq("d6"), EnPassant));
     // Whatever stands on the snapshot's en-passant square.
-    gameSnapshot.pieceOn[Sq("d6")] = BlackKnight;
+    gamePosition.snapshot.pieceOn[Sq("d6")] = BlackKnight;
     EXPECT_EQ(Decode("e5d6"), MakeMoveWord(Sq("e5"), Sq("d6"), EnPassant));
     EXPECT_EQ(Decode("e5e6"), MakeMoveWord(Sq("e5"), Sq("e6"), Quiet));
     // A junk fifth character reads as the four-character move, tests included.
@@ -115,7 +116,7 @@ TEST_F(MoveTextTest, EnPassantCapturesAndQuietPawnMoves) {
 }
 
 TEST_F(MoveTextTest, PieceMovesIgnoreTheFifthCharacter) {
-    ASSERT_TRUE(ReadFen(InitialFen));
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
     const Move knight = MakeMoveWord(Sq("g1"), Sq("f3"), Quiet);
     EXPECT_EQ(Decode("g1f3"), knight);
     for (const char* text : {"g1f3q", "g1f3Q", "g1f3x", "g1f3 ", "g1f3g1f3"}) EXPECT_EQ(Decode(text), knight) << text;
@@ -124,24 +125,24 @@ TEST_F(MoveTextTest, PieceMovesIgnoreTheFifthCharacter) {
 }
 
 TEST_F(MoveTextTest, TextsThatAreNoMove) {
-    ASSERT_TRUE(ReadFen(InitialFen));
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
     for (const char* text : {"i2i4", "e9e4", "e2", "e", "", "time", "e2e", "e2e9", "e0e4", "E2E4", "e2-e4", "22e4",
                              "\xe5\xe2"})
         EXPECT_EQ(Decode(text), 0) << text;
-    EXPECT_EQ(TextToMove(nullptr), 0);
-    EXPECT_EQ(TextToMoveOnBoard(nullptr), 0);
+    EXPECT_EQ(TextToMove(gamePosition, nullptr), 0);
+    EXPECT_EQ(TextToMoveOnBoard(gamePosition, nullptr), 0);
 }
 
 TEST_F(MoveTextTest, SnapshotAndBoardAreSeparateSources) {
-    ASSERT_TRUE(ReadFen(InitialFen));
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
     // The search may be using the Board: TextToMove does not look at it.
-    board.pieceOn[Sq("e4")] = BlackQueen;
-    board.castling = 0;
+    gamePosition.board.pieceOn[Sq("e4")] = BlackQueen;
+    gamePosition.board.castling = 0;
     EXPECT_EQ(Decode("e2e4"), MakeMoveWord(Sq("e2"), Sq("e4"), Quiet));
     EXPECT_EQ(Decode("e2e4", true), MakeMoveWord(Sq("e2"), Sq("e4"), Capture));
     EXPECT_EQ(Decode("e1g1"), 0xDF3E);
     EXPECT_EQ(Decode("e1g1", true), MakeMoveWord(60, 62, Capture));  // the knight on g1
-    ASSERT_TRUE(ReadFen(InitialFen));
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
 }
 
 TEST_F(MoveTextTest, TextAndWordAgreeBothWays) {
@@ -150,66 +151,69 @@ TEST_F(MoveTextTest, TextAndWordAgreeBothWays) {
     for (int from = 0; from < 64; from += 3)
         for (int to = 0; to < 64; to += 5) {
             if (from == to) continue;
-            std::memset(gameSnapshot.pieceOn, 0, 64);
-            gameSnapshot.castling = 0;
-            gameSnapshot.epSquare = 0;
-            gameSnapshot.pieceOn[from] = WhiteKnight;
-            EXPECT_EQ(TextToMove(Text(MakeMoveWord(from, to, Quiet)).c_str()), MakeMoveWord(from, to, Quiet));
-            gameSnapshot.pieceOn[to] = BlackRook;
-            EXPECT_EQ(TextToMove(Text(MakeMoveWord(from, to, Capture)).c_str()), MakeMoveWord(from, to, Capture));
-            gameSnapshot.pieceOn[from] = WhitePawn;
+            std::memset(gamePosition.snapshot.pieceOn, 0, 64);
+            gamePosition.snapshot.castling = 0;
+            gamePosition.snapshot.epSquare = 0;
+            gamePosition.snapshot.pieceOn[from] = WhiteKnight;
+            EXPECT_EQ(TextToMove(gamePosition, Text(MakeMoveWord(from, to, Quiet)).c_str()),
+                      MakeMoveWord(from, to, Quiet));
+            gamePosition.snapshot.pieceOn[to] = BlackRook;
+            EXPECT_EQ(TextToMove(gamePosition, Text(MakeMoveWord(from, to, Capture)).c_str()),
+                      MakeMoveWord(from, to, Capture));
+            gamePosition.snapshot.pieceOn[from] = WhitePawn;
             for (int kind = PromoteQueen; kind <= CapturePromoteBishop; ++kind) {
-                gameSnapshot.pieceOn[to] = kind >= CapturePromoteQueen ? BlackRook : Empty;
+                gamePosition.snapshot.pieceOn[to] = kind >= CapturePromoteQueen ? BlackRook : Empty;
                 const Move m = MakeMoveWord(from, to, kind);
-                EXPECT_EQ(TextToMove(Text(m).c_str()), m) << Text(m);
+                EXPECT_EQ(TextToMove(gamePosition, Text(m).c_str()), m) << Text(m);
             }
         }
-    ASSERT_TRUE(ReadFen(InitialFen));
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
 }
 
 TEST_F(MoveTextTest, WriteFenFields) {
     char out[256];
-    ASSERT_TRUE(ReadFen(InitialFen));
-    char* end = WriteFen(out);
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
+    char* end = WriteFen(gamePosition, out);
     EXPECT_STREQ(out, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
     EXPECT_EQ(end, out + std::strlen(out));
-    ASSERT_TRUE(ReadFen("8/8/8/8/8/8/8/8 w - -"));
-    WriteFen(out);
+    ASSERT_TRUE(ReadFen(gamePosition, "8/8/8/8/8/8/8/8 w - -"));
+    WriteFen(gamePosition, out);
     EXPECT_STREQ(out, "8/8/8/8/8/8/8/8 w - -");
-    ASSERT_TRUE(ReadFen("r3k2r/8/8/8/8/8/8/R3K2R b Kq -"));
-    WriteFen(out);
+    ASSERT_TRUE(ReadFen(gamePosition, "r3k2r/8/8/8/8/8/8/R3K2R b Kq -"));
+    WriteFen(gamePosition, out);
     EXPECT_STREQ(out, "r3k2r/8/8/8/8/8/8/R3K2R b Kq -");
-    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
-    WriteFen(out);
+    ASSERT_TRUE(ReadFen(gamePosition, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
+    WriteFen(gamePosition, out);
     EXPECT_STREQ(out, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
-    ASSERT_TRUE(ReadFen("k6K/1p4P1/2p2P2/8/8/2P2p2/1P4p1/7q w - -"));
-    WriteFen(out);
+    ASSERT_TRUE(ReadFen(gamePosition, "k6K/1p4P1/2p2P2/8/8/2P2p2/1P4p1/7q w - -"));
+    WriteFen(gamePosition, out);
     EXPECT_STREQ(out, "k6K/1p4P1/2p2P2/8/8/2P2p2/1P4p1/7q w - -");
     // Runs are counted and rank breaks come after a pending run.
-    std::memset(board.pieceOn, 0, 64);
-    board.pieceOn[7] = WhiteKing;
-    board.pieceOn[56] = BlackKing;
-    board.castling = 0;
-    board.epSquare = 0;
-    sideToMove = White;
-    WriteFen(out);
+    std::memset(gamePosition.board.pieceOn, 0, 64);
+    gamePosition.board.pieceOn[7] = WhiteKing;
+    gamePosition.board.pieceOn[56] = BlackKing;
+    gamePosition.board.castling = 0;
+    gamePosition.board.epSquare = 0;
+    gamePosition.sideToMove = White;
+    WriteFen(gamePosition, out);
     EXPECT_STREQ(out, "7K/8/8/8/8/8/8/k7 w - -");
-    ASSERT_TRUE(ReadFen(InitialFen));
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
 }
 
 TEST_F(MoveTextTest, WriteFenOfTheLongestPlacementFitsItsSize) {
-    ASSERT_TRUE(ReadFen("kqqqqqqq/qqqqqqqq/qqqqqqqq/qqqqqqqq/QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/QQQQQQQK w KQkq -"));
-    board.castling = 0x1B;
-    board.epSquare = static_cast<uint8_t>(Sq("e3"));
+    ASSERT_TRUE(
+        ReadFen(gamePosition, "kqqqqqqq/qqqqqqqq/qqqqqqqq/qqqqqqqq/QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/QQQQQQQK w KQkq -"));
+    gamePosition.board.castling = 0x1B;
+    gamePosition.board.epSquare = static_cast<uint8_t>(Sq("e3"));
     char out[256];
-    const char* end = WriteFen(out);
+    const char* end = WriteFen(gamePosition, out);
     EXPECT_EQ(end - out, FenTextSize - 1);
-    ASSERT_TRUE(ReadFen(InitialFen));
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
 }
 
 TEST_F(MoveTextTest, PrintBoardDiagram) {
-    ASSERT_TRUE(ReadFen(InitialFen));
-    const std::string diagram = test::StdoutOf([&] { PrintBoard(board.pieceOn); });
+    ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
+    const std::string diagram = test::StdoutOf([&] { PrintBoard(gamePosition.board.pieceOn); });
     EXPECT_EQ(diagram,
               "\n8 r n b q k b n r "
               "\n7 p p p p p p p p "

@@ -14,6 +14,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/movegen.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 #include "support/files.h"
 #include "support/text.h"
@@ -40,15 +41,11 @@ constexpr uint64_t LeafLimit = 20000000;
 
 using test::SetUpPosition;
 
-// Perft from the root record as the command runs it: the root list at the
-// bottom of the move stack, the walk on the next record.
+// Perft as the command runs it, leaving the position as it was.
 uint64_t PerftFromRoot(int depth) {
-    currentPly = plyStack;
-    plyStack[0].moveListEnd = moveStack;
-    currentPly = plyStack + 1;
-    const uint64_t n = Perft(depth);
-    EXPECT_EQ(currentPly, plyStack + 1);
-    currentPly = plyStack;
+    const Board before = gamePosition.board;
+    const uint64_t n = Perft(gamePosition, depth);
+    EXPECT_EQ(std::memcmp(&before, &gamePosition.board, sizeof before), 0);
     return n;
 }
 
@@ -57,18 +54,19 @@ struct PerftCase {
     std::vector<uint64_t> leaves;  // per depth 1, 2, ...
 };
 
-// Checks every depth up to the leaf limit: Perft(d) counts plies 1..d.
+// Checks every depth up to the leaf limit: Perft(gamePosition, d) counts plies 1..d.
 void ExpectCumulativeCounts(const PerftCase& c) {
     SetUpPosition(c.fen.c_str());
-    const Board before = board;
-    const HistoryEntry* const top = historyTop;
+    const Board before = gamePosition.board;
+    const HistoryEntry* const top = gamePosition.historyTop;
     uint64_t cumulative = 0;
     for (size_t d = 1; d <= c.leaves.size() && c.leaves[d - 1] < LeafLimit; ++d) {
         cumulative += c.leaves[d - 1];
         EXPECT_EQ(PerftFromRoot(static_cast<int>(d)), cumulative) << c.fen << " depth " << d;
     }
-    EXPECT_EQ(std::memcmp(&before, &board, sizeof board), 0) << "perft left the Board changed: " << c.fen;
-    EXPECT_EQ(historyTop, top);
+    EXPECT_EQ(std::memcmp(&before, &gamePosition.board, sizeof gamePosition.board), 0)
+        << "perft left the Board changed: " << c.fen;
+    EXPECT_EQ(gamePosition.historyTop, top);
 }
 
 std::vector<PerftCase> ReadSuite(const std::string& path) {
@@ -165,20 +163,21 @@ TEST(PerftPositions, NoLegalMoveAtTheRootCountsNothing) {
 TEST(PerftPositions, CastlingThroughCheckIsMadeAndRejected) {
     // f1 is attacked: the castling is generated and made, but not counted.
     SetUpPosition("4kr2/8/8/8/8/8/8/4K2R w K -");
-    MoveEntry* end = GenerateAll(moveStack);
+    MoveEntry moves[MaxGeneratedMoves];
+    MoveEntry* end = GenerateAll(gamePosition, moves);
     bool listed = false;
-    for (MoveEntry* e = moveStack; e < end; ++e) listed |= e->move == CastleWhiteKingSide;
+    for (MoveEntry* e = moves; e < end; ++e) listed |= e->move == CastleWhiteKingSide;
     EXPECT_TRUE(listed);
     perftMoveCount = 0;
     const uint64_t legal = PerftFromRoot(1);
-    EXPECT_EQ(perftMoveCount, static_cast<uint32_t>(end - moveStack));
+    EXPECT_EQ(perftMoveCount, static_cast<uint32_t>(end - moves));
     // King: d1, d2, e2 (f1, f2 attacked); rook: 9 squares; no castling.
     EXPECT_EQ(legal, 3u + 9u);
 }
 
 TEST(PerftPositions, BoardWithoutBothKingsCountsNothing) {
     SetUpPosition("8/8/8/8/8/8/8/R3K3 w - -");
-    ASSERT_FALSE(boardPlayable);
+    ASSERT_FALSE(gamePosition.playable);
     perftMoveCount = 0;
     EXPECT_EQ(PerftFromRoot(1), 0u);
     EXPECT_EQ(PerftFromRoot(4), 0u);
@@ -187,7 +186,7 @@ TEST(PerftPositions, BoardWithoutBothKingsCountsNothing) {
 
 // The report, with the time field checked for its form only.
 std::string PerftReport(int depth) {
-    return test::StdoutOf([&] { RunPerft(depth); });
+    return test::StdoutOf([&] { RunPerft(gamePosition, depth); });
 }
 
 std::string MaskDurations(const std::string& report) {
@@ -200,7 +199,6 @@ TEST(PerftReport, InitialPositionDepthTwo) {
     const std::string report = PerftReport(2);
     EXPECT_EQ(MaskDurations(report),
               "ply\tduration\tnodes\n1\tT\t20\n2\tT\t420\ntotal nodes: 440\n(total moves[32]: 440)\n");
-    EXPECT_EQ(currentPly, plyStack);
 }
 
 TEST(PerftReport, InitialPositionDepthThree) {
@@ -232,7 +230,7 @@ TEST(PerftReport, DepthZeroAndBelowPrintOnlyTheTotals) {
 
 TEST(PerftReport, UnplayableBoardReportsZeroRowsUpToTheDepthLimit) {
     SetUpPosition("8/8/8/8/8/8/8/8 w - -");
-    ASSERT_FALSE(boardPlayable);
+    ASSERT_FALSE(gamePosition.playable);
     EXPECT_EQ(MaskDurations(PerftReport(3)),
               "ply\tduration\tnodes\n1\tT\t0\n2\tT\t0\n3\tT\t0\ntotal nodes: 0\n(total moves[32]: 0)\n");
     // Deeper requests stop at 127 rows.

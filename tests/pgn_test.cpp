@@ -10,6 +10,7 @@
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "search/game.h"
 #include "support/files.h"
 #include "support/text.h"
 
@@ -21,16 +22,16 @@ constexpr uint64_t Unset = 0;
 class PgnTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(ReadFen(InitialFen));
-        initialKey = board.hashKey;
+        ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
+        initialKey = gamePosition.board.hashKey;
     }
 
     // Reads one game; the error text, if one was raised, goes to error.
     GameHeader Read(std::istream& in, std::string* error = nullptr, std::string* out = nullptr) {
         GameHeader bits = 0;
         std::string raised;
-        const std::string printed =
-            test::StdoutOf([&] { raised = test::GameFileErrorOf([&] { bits = ReadPgnGame(game, in); }); });
+        const std::string printed = test::StdoutOf(
+            [&] { raised = test::GameFileErrorOf([&] { bits = ReadPgnGame(gamePosition, game, in); }); });
         if (error != nullptr) {
             *error = raised;
         } else {
@@ -103,12 +104,12 @@ TEST_F(PgnTest, GameIsReadAndTakenBack) {
     EXPECT_EQ(game.Header(), HeaderWhiteWon | 7);
     EXPECT_EQ(game.moves[1], MakeMoveWord(52, 36, Quiet));
     EXPECT_EQ(game.moves[7], MakeMoveWord(31, 13, Capture));
-    EXPECT_EQ(board.hashKey, initialKey);
-    EXPECT_EQ(sideToMove, White);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.sideToMove, White);
     EXPECT_EQ(Read(in), HeaderBlackWon);
     EXPECT_EQ(game.Header(), HeaderBlackWon | 4);
-    EXPECT_EQ(board.hashKey, initialKey);
-    EXPECT_EQ(historyTop, history);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.historyTop, gamePosition.history);
 }
 
 TEST_F(PgnTest, DrawResultIsConsumedWhole) {
@@ -118,7 +119,7 @@ TEST_F(PgnTest, DrawResultIsConsumedWhole) {
     EXPECT_EQ(Read(in), HeaderWhiteWon);
     EXPECT_EQ(ErrorOf("[Result \"1/2-1/2\"]\n1. e4 e5 1/2"), "wrong end result 1");
     EXPECT_EQ(ErrorOf("[Result \"1/2-1/2\"]\n1. e4 e5 1/2-1/3"), "wrong end result 1");
-    EXPECT_EQ(board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
 }
 
 TEST_F(PgnTest, MoveNumbersGlyphsCommentsAndVariations) {
@@ -143,7 +144,7 @@ TEST_F(PgnTest, TheClosingStarIsConsumed) {
     EXPECT_EQ(Read(in), HeaderWhiteWon);
     EXPECT_EQ(game.Header(), HeaderWhiteWon | 2);
     EXPECT_EQ(ErrorOf("[Result \"1-0\"]\n1. e4 e5 *"), "Result * error");
-    EXPECT_EQ(board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
 }
 
 TEST_F(PgnTest, CaptureMarksAndEnPassant) {
@@ -163,7 +164,7 @@ TEST_F(PgnTest, PromotionWithoutPieceIsIllegal) {
     EXPECT_NE(out.find("move: hxg8, plyNo:9\n"), std::string::npos);
     EXPECT_NE(out.find("\n8 r n b q k b n r \n7 p p p p p p . P "), std::string::npos) << "the diagram of the position";
     EXPECT_NE(log.Text().find("hxg8MOVE NOT LEGAL 1\n"), std::string::npos);
-    EXPECT_EQ(board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
 }
 
 TEST_F(PgnTest, RevealedCheckIsRaised) {
@@ -171,8 +172,8 @@ TEST_F(PgnTest, RevealedCheckIsRaised) {
     EXPECT_EQ(ErrorOf("[Result \"1-0\"]\n1. e4 d6 2. Bb5+ Nd7 3. a3 Nb6 1-0", &out),
               "MOVE NOT LEGAL 2 - check revealed");
     EXPECT_NE(out.find("move: Nb6, plyNo:6\n"), std::string::npos);
-    EXPECT_EQ(board.hashKey, initialKey);
-    EXPECT_EQ(historyTop, history);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.historyTop, gamePosition.history);
 }
 
 TEST_F(PgnTest, UnreadableTokenGivesTheGameUp) {
@@ -182,7 +183,7 @@ TEST_F(PgnTest, UnreadableTokenGivesTheGameUp) {
     EXPECT_EQ(Read(in, &error, &out), 0);
     EXPECT_EQ(out, "move: Zz9, plyNo:3\n");
     EXPECT_NE(log.Text().find("Zz9ERROR\n"), std::string::npos);
-    EXPECT_EQ(board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
     // The rest of the game stays unread: the next game meets movetext.
     EXPECT_EQ(Read(in, &error), 0);
     EXPECT_EQ(error, "Result Error 2");
@@ -218,7 +219,7 @@ TEST_F(PgnTest, LongGamesKeepTheirFirst1023Plies) {
     EXPECT_EQ(ReadText(text + "1/2-1/2", nullptr, &printed), HeaderDraw) << printed;
     EXPECT_EQ(game.PlyCount(), MaxGamePlies);
     EXPECT_EQ(game.moves[MaxGamePlies], MakeMoveWord(45, 62, Quiet)) << "ply 1023 is Ng1";
-    EXPECT_EQ(board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
     // Tokens beyond the cap are still read: an unreadable one gives the game up.
     EXPECT_EQ(ReadText(text + "Zz9 1/2-1/2"), 0);
     // Moves beyond the cap are not tested: an illegal one is ignored.
@@ -239,14 +240,14 @@ TEST_F(PgnTest, HugeTagLineIsSkippedToItsEnd) {
 TEST_F(PgnTest, TokensAreCutAtTenCharacters) {
     std::istringstream in("Nf3+!!!!!!!!!! x");
     GameRecord record{};
-    EXPECT_EQ(ReadSanToken(record, in), MakeMoveWord(62, 45, Quiet));
+    EXPECT_EQ(ReadSanToken(gamePosition, record, in), MakeMoveWord(62, 45, Quiet));
     EXPECT_STREQ(record.token, "Nf3+!!!!!!");
     EXPECT_EQ(in.get(), '!');
     std::istringstream braced("e4{comment}");
-    EXPECT_EQ(ReadSanToken(record, braced), MakeMoveWord(52, 36, Quiet));
+    EXPECT_EQ(ReadSanToken(gamePosition, record, braced), MakeMoveWord(52, 36, Quiet));
     EXPECT_EQ(braced.get(), '{');
     std::istringstream paren("e4)");
-    EXPECT_EQ(ReadSanToken(record, paren), 0);
+    EXPECT_EQ(ReadSanToken(gamePosition, record, paren), 0);
     EXPECT_STREQ(record.token, "e4)");
 }
 
@@ -260,7 +261,7 @@ TEST_F(PgnTest, BinaryGarbageNeverReadsOutOfBounds) {
         }
         std::string error;
         ReadText(text, &error);
-        ASSERT_TRUE(ReadFen(InitialFen));
+        ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
     }
 }
 

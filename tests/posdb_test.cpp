@@ -15,6 +15,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "book/commands.h"
+#include "search/game.h"
 #include "support/files.h"
 #include "support/text.h"
 
@@ -411,13 +412,13 @@ class DbShow : public test::InScratchFolder {
   protected:
     void SetUp() override {
         InScratchFolder::SetUp();
-        ASSERT_TRUE(ReadFen(InitialFen));
-        key_ = board.hashKey;
+        ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
+        key_ = gamePosition.board.hashKey;
         ASSERT_GT(key_, 2u);
         ASSERT_LT(key_, ~uint64_t{0} - 2);
     }
     static std::string Show(bool linear) {
-        return test::StdoutOf([&] { DbShowCommand(linear); });
+        return test::StdoutOf([&] { DbShowCommand(gamePosition, linear); });
     }
     static bool EndsWith(const std::string& text, const std::string& end) {
         return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -442,8 +443,8 @@ TEST_F(DbShow, FindsThePositionAsFirstAndAsLastRecord) {
 TEST_F(DbShow, LooksInTheFileOfTheSideToMove) {
     WriteDatabase("black.db", {RecordWithKey(key_, 3)});
     EXPECT_TRUE(EndsWith(Show(false), "record not found.\n"));
-    ASSERT_TRUE(ReadFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -"));
-    ASSERT_EQ(board.hashKey, key_);
+    ASSERT_TRUE(ReadFen(gamePosition, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -"));
+    ASSERT_EQ(gamePosition.board.hashKey, key_);
     EXPECT_TRUE(EndsWith(Show(false), "w: 3, b: 0, d: 0, score: 1.000000\n"));
     EXPECT_TRUE(EndsWith(Show(true), "w: 3, b: 0, d: 0, score: 1.000000\n"));
 }

@@ -15,6 +15,7 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "notation/pgn.h"
+#include "search/game.h"
 #include "support/files.h"
 #include "support/text.h"
 
@@ -28,13 +29,13 @@ using test::PosLine;
 
 class PosFileTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(ReadFen(InitialFen)); }
+    void SetUp() override { ASSERT_TRUE(ReadFen(gamePosition, InitialFen)); }
 
     // Reads a PGN game into game (the Board returns to the initial position).
     void ReadGame(const std::string& pgn) {
         std::istringstream in(pgn);
         GameHeader bits = 0;
-        test::StdoutOf([&] { bits = ReadPgnGame(game, in); });
+        test::StdoutOf([&] { bits = ReadPgnGame(gamePosition, game, in); });
         ASSERT_NE(bits, 0) << pgn;
     }
     static std::string KnightShuffle(int plies, const char* result) {
@@ -51,39 +52,37 @@ TEST_F(PosFileTest, LineOfTheInitialPosition) {
     GameRecord record{};
     SetResultFromCode(record.result, 'W');
     std::ostringstream out;
-    WritePosLine(record, out, 1);
-    const std::string expected = PosLine(board.hashKey, InitialPlacement, 'W', 1) + "\n";
+    WritePosLine(gamePosition, record, out, 1);
+    const std::string expected = PosLine(gamePosition.board.hashKey, InitialPlacement, 'W', 1) + "\n";
     EXPECT_EQ(out.str(), expected);
     EXPECT_EQ(out.str().size(), 17 + std::strlen(InitialPlacement) + 5);
     EXPECT_EQ(out.str()[16], '\t');
     SetResultFromCode(record.result, 'D');
     std::ostringstream later;
-    WritePosLine(record, later, 137);
-    EXPECT_EQ(later.str(), PosLine(board.hashKey, InitialPlacement, 'D', 137) + "\n");
+    WritePosLine(gamePosition, record, later, 137);
+    EXPECT_EQ(later.str(), PosLine(gamePosition.board.hashKey, InitialPlacement, 'D', 137) + "\n");
 }
 
 TEST_F(PosFileTest, ShortGameGivesOneLinePerPlyBeforeTheLast) {
     ReadGame("[Result \"0-1\"]\n1. e4 e5 2. Nf3 0-1");
-    const uint64_t initialKey = board.hashKey;
-    const PlyRecord* ply = currentPly;
+    const uint64_t initialKey = gamePosition.board.hashKey;
     std::ostringstream out;
-    WriteGamePositions(game, out, PosPlyLimit);
+    WriteGamePositions(gamePosition, game, out, PosPlyLimit);
     const std::vector<std::string> lines = Lines(out.str());
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], PosLine(initialKey, InitialPlacement, 'B', 1));
     EXPECT_NE(lines[1].find("\trnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3\tB\t2"), std::string::npos);
     EXPECT_NE(lines[2].find("\trnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6\tB\t3"), std::string::npos);
-    EXPECT_EQ(board.hashKey, initialKey);
-    EXPECT_EQ(currentPly, ply);
-    EXPECT_EQ(historyTop, history);
-    EXPECT_EQ(sideToMove, White);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.historyTop, gamePosition.history);
+    EXPECT_EQ(gamePosition.sideToMove, White);
 }
 
 TEST_F(PosFileTest, LongGameStopsAtSixtyFourPlies) {
     ReadGame(KnightShuffle(200, "1/2-1/2"));
     ASSERT_EQ(game.PlyCount(), 200);
     std::ostringstream out;
-    WriteGamePositions(game, out, PosPlyLimit);
+    WriteGamePositions(gamePosition, game, out, PosPlyLimit);
     const std::vector<std::string> lines = Lines(out.str());
     ASSERT_EQ(lines.size(), 64u);
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -104,8 +103,8 @@ TEST_F(PosFileTest, SplitFollowsTheFirstHexDigit) {
     size_t expectedLines = 0;
     test::StdoutOf([&] {
         while (pgn.good() && pgn.peek() != EOF) {
-            if (ReadPgnGame(game, pgn) != 0) {
-                WriteGamePositions(game, outs, PosPlyLimit);
+            if (ReadPgnGame(gamePosition, game, pgn) != 0) {
+                WriteGamePositions(gamePosition, game, outs, PosPlyLimit);
                 ++games;
                 expectedLines += static_cast<size_t>(std::min(game.PlyCount(), PosPlyLimit));
             }
@@ -132,28 +131,27 @@ TEST_F(PosFileTest, SplitFollowsTheFirstHexDigit) {
 
 TEST_F(PosFileTest, StoredMoveThatThePositionRefuses) {
     ReadGame("[Result \"1-0\"]\n1. e4 e5 2. Nf3 Nc6 1-0");
-    const uint64_t initialKey = board.hashKey;
+    const uint64_t initialKey = gamePosition.board.hashKey;
     game.moves[3] = MakeMoveWord(59, 3, Capture);  // Qd1xd8 through pieces
     std::ostringstream out;
-    EXPECT_EQ(test::GameFileErrorOf([&] { WriteGamePositions(game, out, PosPlyLimit); }), "MOVE NOT LEGAL 1");
+    EXPECT_EQ(test::GameFileErrorOf([&] { WriteGamePositions(gamePosition, game, out, PosPlyLimit); }),
+              "MOVE NOT LEGAL 1");
     EXPECT_EQ(Lines(out.str()).size(), 3u) << "the positions up to the bad move";
-    EXPECT_EQ(board.hashKey, initialKey);
-    EXPECT_EQ(currentPly, plyStack);
-    EXPECT_EQ(historyTop, history);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
+    EXPECT_EQ(gamePosition.historyTop, gamePosition.history);
 
     // A pinned knight's move is generated but refused after it is made.
     ReadGame("[Result \"1-0\"]\n1. e4 d6 2. Bb5+ Nd7 3. a3 Ngf6 1-0");
     game.moves[6] = MakeMoveWord(11, 17, Quiet);  // Nd7-b6
     std::ostringstream checked;
-    EXPECT_EQ(test::GameFileErrorOf([&] { WriteGamePositions(game, checked, PosPlyLimit); }),
+    EXPECT_EQ(test::GameFileErrorOf([&] { WriteGamePositions(gamePosition, game, checked, PosPlyLimit); }),
               "MOVE NOT LEGAL 2 - check revealed");
-    EXPECT_EQ(board.hashKey, initialKey);
-    EXPECT_EQ(currentPly, plyStack);
+    EXPECT_EQ(gamePosition.board.hashKey, initialKey);
 }
 
 TEST_F(PosFileTest, GarbageMoveWordsAreRefused) {
     ReadGame("[Result \"1-0\"]\n1. e4 e5 1-0");
-    const uint64_t initialKey = board.hashKey;
+    const uint64_t initialKey = gamePosition.board.hashKey;
     uint32_t seed = 5;
     for (int round = 0; round < 500; ++round) {
         GameRecord record{};
@@ -165,9 +163,8 @@ TEST_F(PosFileTest, GarbageMoveWordsAreRefused) {
         }
         record.moves[1] = MakeMoveWord(52, 36, Quiet);
         std::ostringstream out;
-        test::GameFileErrorOf([&] { WriteGamePositions(record, out, PosPlyLimit); });
-        ASSERT_EQ(board.hashKey, initialKey);
-        ASSERT_EQ(currentPly, plyStack);
+        test::GameFileErrorOf([&] { WriteGamePositions(gamePosition, record, out, PosPlyLimit); });
+        ASSERT_EQ(gamePosition.board.hashKey, initialKey);
     }
 }
 

@@ -5,12 +5,13 @@
 
 #include <vector>
 
-#include "search/benchmark.h"
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/legal.h"
 #include "board/movetext.h"
 #include "driver/game.h"
+#include "search/benchmark.h"
+#include "search/game.h"
 
 namespace kavrin {
 namespace {
@@ -23,10 +24,10 @@ int ReproducibilityDepth(const BenchmarkPosition& p) {
 }
 
 struct Outcome {
-    uint32_t nodes;
+    uint64_t nodes;
     uint64_t quiesce;
     Move best;
-    int16_t score;
+    int score;
 };
 
 Outcome Search(const BenchmarkPosition& p) {
@@ -37,10 +38,10 @@ Outcome Search(const BenchmarkPosition& p) {
 // A short game on the Board: game moves fill the history and clear the
 // history table, and a search in between fills the other tables.
 void PlayAGame() {
-    ReadFen(InitialFen);
+    ReadFen(gamePosition, InitialFen);
     for (const char* text : {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6"}) {
-        const Move m = TextToMoveOnBoard(text);
-        ASSERT_TRUE(IsLegalMove(m)) << text;
+        const Move m = TextToMoveOnBoard(gamePosition, text);
+        ASSERT_TRUE(IsLegalMove(gamePosition, m)) << text;
         ASSERT_TRUE(GameMove(m)) << text;
     }
     SearchFixedDepth({"game", "r1bqkbnr/1ppp1ppp/p1n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", 5}, 5);
@@ -57,7 +58,7 @@ TEST(Reproducibility, SearchesRepeatExactlyAfterOtherSearchesAndANewGame) {
     // the tables another search left, and a new game comes before each.
     for (size_t k = 0; k < count; ++k) {
         const size_t i = count - 1 - k;
-        ReadFen(InitialFen);
+        ReadFen(gamePosition, InitialFen);
         const Outcome again = Search(positions[i]);
         EXPECT_EQ(again.nodes, first[i].nodes) << positions[i].name;
         EXPECT_EQ(again.quiesce, first[i].quiesce) << positions[i].name;

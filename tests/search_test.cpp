@@ -20,18 +20,48 @@
 #include "driver/thinking.h"
 #include "search/alphabeta.h"
 #include "search/control.h"
+#include "search/game.h"
 #include "search/movepick.h"
 #include "search/pawnhash.h"
 #include "search/quiesce.h"
 #include "search/reset.h"
 #include "search/root.h"
+#include "search/threads.h"
 #include "search/tt.h"
+#include "search/worker.h"
 #include "support/board_setup.h"
 #include "support/engine_process.h"
 #include "support/text.h"
 #include "system/clock.h"
 
 namespace kavrin {
+
+// What these tests look at inside the main search thread's worker.
+struct SearchWorkerTestAccess {
+    static SearchWorker& Main() { return searchThreads.Main(); }
+    // Searches the game position's node one ply below a root at full width.
+    static int SearchNode(int depth, int alpha, int beta) {
+        SearchWorker& w = Main();
+        CopyPositionFrom(w.pos, gamePosition);
+        w.limits = SearchLimits{};
+        w.limits.untimed = true;
+        w.plies[0].moveListEnd = w.moveStack;
+        w.plies[1].moveListEnd = nullptr;
+        w.checkCount[0] = w.checkCount[1] = 0;
+        w.nextPollAt = w.nodes + PollInterval;
+        return w.AlphaBeta(depth, 1, alpha, beta, false);
+    }
+    static int DeepestSearchPly() { return Main().deepestSearchPly; }
+    // Whether any killer, history counter or pawn cache entry is set.
+    static bool AnyKiller() {
+        for (const SearchPly& p : Main().plies)
+            if (p.killer1 || p.killer2) return true;
+        return false;
+    }
+    static const HistoryTable& History() { return Main().history; }
+    static const PawnCache& Pawns() { return Main().pawns; }
+};
+
 namespace {
 
 constexpr const char* MateInOne = "r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -";
@@ -51,10 +81,7 @@ protected:
     }
 
     void SetUp() override {
-        // The searches report as the xboard front end's do.
-        searchHooks = XboardSearchHooks;
         searchLimits = SearchLimits{};
-        stopSearch = false;
         searchLimits.searchStart = ClockMs();
         searchLimits.timeAllotment = 1000000000;
         searchLimits.movesToGo = 0;
@@ -70,14 +97,18 @@ protected:
     // Plays a game move on the Board as the driver does.
     static void PlayMove(const char* text) {
         ASSERT_TRUE(test::PlayIfLegal(text)) << text;
-        ++gamePly;
+        ++gamePosition.gamePly;
     }
 
-    // Runs a search; returns what it printed.
-    static std::string SearchCapturingOutput(Move* best) {
-        return test::StdoutOf([&] { *best = IterativeDeepening(); });
+    // Runs a search that reports as the xboard front end's do; returns what
+    // it printed.
+    std::string SearchCapturingOutput(Move* best) {
+        return test::StdoutOf([&] { *best = searchThreads.Search(gamePosition, searchLimits, XboardSearchHooks); });
     }
+    static const SearchResult& Result() { return searchThreads.Main().Result(); }
+    static int IterationDepth() { return searchThreads.Main().IterationDepth(); }
 
+    SearchLimits searchLimits;
     static int inputWriter;
     test::LogCapture log;
 };
@@ -89,7 +120,7 @@ TEST_F(SearchTest, MateInOneScoresMateValueMinusOneAndShowsTheMateMarker) {
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(test::MoveText(best), "h5f7");
-    EXPECT_EQ(searchResult.bestScore, MateValue - 1);
+    EXPECT_EQ(Result().bestScore, MateValue - 1);
     EXPECT_NE(out.find("h5f7 # \n"), std::string::npos) << out;
     EXPECT_NE(log.Text().find("--- MATE: 8099\n"), std::string::npos);
 }
@@ -100,20 +131,20 @@ TEST_F(SearchTest, MateInTwoAndThreeScoreByTheMatingPly) {
     Move best;
     SearchCapturingOutput(&best);
     EXPECT_EQ(test::MoveText(best), "d5f6");
-    EXPECT_EQ(searchResult.bestScore, MateValue - 3);
+    EXPECT_EQ(Result().bestScore, MateValue - 3);
 
     SetUpPosition(MateInThree);
     searchLimits.maxDepth = 6;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(test::MoveText(best), "f8c5");
-    EXPECT_EQ(searchResult.bestScore, MateValue - 5);
+    EXPECT_EQ(Result().bestScore, MateValue - 5);
     // The fourth iteration that shows the mate ends the search.
     searchLimits.maxDepth = 20;
     SetUpPosition(MateInThree);
     SearchCapturingOutput(&best);
     // Iterations 5 to 8 show the mate in three.
-    EXPECT_EQ(iterationDepth, 8);
-    EXPECT_EQ(searchResult.bestScore, MateValue - 5);
+    EXPECT_EQ(IterationDepth(), 8);
+    EXPECT_EQ(Result().bestScore, MateValue - 5);
 }
 
 TEST_F(SearchTest, MatedRootGivesTheCheckmateMarker) {
@@ -121,13 +152,13 @@ TEST_F(SearchTest, MatedRootGivesTheCheckmateMarker) {
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, ResultCheckmated);
-    EXPECT_EQ(searchResult.bestScore, -MateValue);
+    EXPECT_EQ(Result().bestScore, -MateValue);
     EXPECT_NE(out.find("    2     -8100     0     "), std::string::npos) << out;
     EXPECT_NE(out.find("  # \n"), std::string::npos) << out;
-    const TTEntry* e = ProbeTT();
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(EntryMove(*e), ResultCheckmated);
-    EXPECT_EQ(EntryScore(*e), -MateValue);
+    TTEntry e;
+    ASSERT_TRUE(ProbeTT(gamePosition, e));
+    EXPECT_EQ(EntryMove(e), ResultCheckmated);
+    EXPECT_EQ(EntryScore(e), -MateValue);
 }
 
 TEST_F(SearchTest, StalemateAtTheRootEndsAtOnceWithItsMarker) {
@@ -135,7 +166,7 @@ TEST_F(SearchTest, StalemateAtTheRootEndsAtOnceWithItsMarker) {
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, ResultStalemate);
-    EXPECT_EQ(searchResult.bestScore, 0);
+    EXPECT_EQ(Result().bestScore, 0);
     EXPECT_EQ(out, "");
     EXPECT_NE(log.Text().find("-----STALEMATED---\n"), std::string::npos);
 }
@@ -152,7 +183,7 @@ TEST_F(SearchTest, DrawnRootReturnsTheDrawMarkerWithoutSearching) {
     for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"}) PlayMove(m);
     out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, ResultRepetition);
-    EXPECT_EQ(searchResult.bestScore, 0);
+    EXPECT_EQ(Result().bestScore, 0);
     EXPECT_EQ(out, "");
     EXPECT_EQ(log.Text(), "");
 }
@@ -165,20 +196,13 @@ TEST_F(SearchTest, TableCutoffIsRefusedWhenTheHashMoveRepeats) {
         PlayMove("g1f3");
         PlayMove("g8f6");
         PlayMove("f3g1");
-        StoreTT(777, BoundExact, 20, hashMove);
-        plyStack[0].moveListEnd = moveStack;
-        currentPly = plyStack + 1;
-        currentPly->moveListEnd = nullptr;
-        checkCount[0] = checkCount[1] = 0;
-        nextPollAt = nodeCount + PollInterval;
-        const int16_t v = AlphaBeta(1, 1, -MateValue, MateValue, 0);
-        currentPly = plyStack;
-        return v;
+        StoreTT(gamePosition, 777, Bound::Exact, 20, hashMove);
+        return SearchWorkerTestAccess::SearchNode(1, -MateValue, MateValue);
     };
     const Move back = MakeMoveWord(21, 6, Quiet);   // f6g8
     const Move pawn = MakeMoveWord(12, 28, Quiet);  // e7e5
     EXPECT_EQ(searchNode(pawn), 777);
-    const int16_t searched = searchNode(back);
+    const int searched = searchNode(back);
     EXPECT_NE(searched, 777);
     EXPECT_LT(searched, 200);
     EXPECT_GT(searched, -200);
@@ -192,7 +216,8 @@ TEST_F(SearchTest, ThinkingLineAndLogLinesOfOneSearch) {
     Move best;
     std::string out = SearchCapturingOutput(&best);
     char expected[128];
-    std::snprintf(expected, sizeof expected, "    2     8099     0     %d  h5f7 # \n", static_cast<int>(nodeCount));
+    std::snprintf(expected, sizeof expected, "    2     8099     0     %d  h5f7 # \n",
+                  static_cast<int>(searchThreads.Main().Nodes()));
     EXPECT_EQ(out, expected);
     EXPECT_EQ(log.Text(),
               "---------- brak hm na poczatku!!!\n"
@@ -243,9 +268,9 @@ TEST_F(SearchTest, PendingInputStopsTheSearchMidway) {
     SearchCapturingOutput(&best);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     writer.join();
-    EXPECT_TRUE(stopSearch);
+    EXPECT_TRUE(searchThreads.StoppedEarly());
     EXPECT_LT(seconds, 10.0);
-    EXPECT_LT(iterationDepth, 60);
+    EXPECT_LT(IterationDepth(), 60);
     EXPECT_NE(best, 0);
     char byte;
     ASSERT_EQ(read(STDIN_FILENO, &byte, 1), 1);
@@ -260,18 +285,17 @@ TEST_F(SearchTest, SpentTimeStopsTheSearchOnlyAfterIterationTwo) {
     EXPECT_EQ(out.rfind("    2     ", 0), 0u) << out;
     EXPECT_EQ(out.find("    3     "), std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
-    EXPECT_TRUE(stopSearch);
-    EXPECT_EQ(iterationDepth, 3);
+    EXPECT_TRUE(searchThreads.StoppedEarly());
+    EXPECT_EQ(IterationDepth(), 3);
     EXPECT_NE(best, 0);
 
     // Pondering has no time limit: only the depth ends it.
     SetUpPosition(Middlegame);
     searchLimits.untimed = searchLimits.pondering = true;
     searchLimits.maxDepth = 4;
-    stopSearch = false;
     SearchCapturingOutput(&best);
-    EXPECT_FALSE(stopSearch);
-    EXPECT_EQ(iterationDepth, 5);
+    EXPECT_FALSE(searchThreads.StoppedEarly());
+    EXPECT_EQ(IterationDepth(), 5);
 }
 
 TEST_F(SearchTest, FailLowTriplesTheAllotmentUntilTheIterationEnds) {
@@ -281,7 +305,7 @@ TEST_F(SearchTest, FailLowTriplesTheAllotmentUntilTheIterationEnds) {
     searchLimits.timeAllotment = 100000000;
     Move best;
     SearchCapturingOutput(&best);
-    EXPECT_EQ(searchLimits.timeAllotment, 100000000);
+    EXPECT_EQ(searchThreads.Main().Limits().timeAllotment, 100000000);
 }
 
 TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
@@ -295,24 +319,17 @@ TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
         }
         return false;
     };
-    bool killers = false;
-    for (const PlyRecord& r : plyStack) killers = killers || r.killer1 || r.killer2;
+    using Access = SearchWorkerTestAccess;
     ASSERT_TRUE(anyNonZero(transpositionTable.buckets, TTBytes()));
-    ASSERT_TRUE(anyNonZero(historyTable, sizeof(historyTable)));
-    ASSERT_TRUE(anyNonZero(pawnHashTable, sizeof(pawnHashTable)));
-    ASSERT_TRUE(killers);
-    ponderRecord.killer1 = 0x0123;
+    ASSERT_TRUE(anyNonZero(Access::History(), sizeof(HistoryTable)));
+    ASSERT_TRUE(anyNonZero(Access::Pawns().entries, sizeof Access::Pawns().entries));
+    ASSERT_TRUE(Access::AnyKiller());
 
     SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
     EXPECT_FALSE(anyNonZero(transpositionTable.buckets, TTBytes()));
-    EXPECT_FALSE(anyNonZero(historyTable, sizeof(historyTable)));
-    EXPECT_FALSE(anyNonZero(pawnHashTable, sizeof(pawnHashTable)));
-    for (const PlyRecord& r : plyStack) {
-        EXPECT_EQ(r.killer1, 0);
-        EXPECT_EQ(r.killer2, 0);
-    }
-    EXPECT_EQ(ponderRecord.killer1, 0x0123);
-    ponderRecord.killer1 = 0;
+    EXPECT_FALSE(anyNonZero(Access::History(), sizeof(HistoryTable)));
+    EXPECT_FALSE(anyNonZero(Access::Pawns().entries, sizeof Access::Pawns().entries));
+    EXPECT_FALSE(Access::AnyKiller());
     SearchCapturingOutput(&best);
     EXPECT_NE(log.Text().find("---------- brak hm na poczatku!!!\n"), std::string::npos);
 }
@@ -322,19 +339,19 @@ TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
 TEST_F(SearchTest, NearlyFullHistoryCutsTheLineOrRefuses) {
     for (int used : {HistorySize - 40, HistorySize - 9, HistorySize - 3}) {
         SetUpPosition(Middlegame);
-        history[used] = history[0];
-        historyTop = history + used;
+        gamePosition.history[used] = gamePosition.history[0];
+        gamePosition.historyTop = gamePosition.history + used;
         searchLimits.maxDepth = 6;
         Move best;
         SearchCapturingOutput(&best);
         EXPECT_NE(best, 0) << used;
-        EXPECT_EQ(HistoryIndex(), used);
-        EXPECT_LE(deepestSearchPly, HistorySize - 2 - used);
+        EXPECT_EQ(gamePosition.HistoryIndex(), used);
+        EXPECT_LE(SearchWorkerTestAccess::DeepestSearchPly(), HistorySize - 2 - used);
     }
     SetUpPosition(Middlegame);
     log.Clear();
-    history[HistorySize - 2] = history[0];
-    historyTop = history + HistorySize - 2;
+    gamePosition.history[HistorySize - 2] = gamePosition.history[0];
+    gamePosition.historyTop = gamePosition.history + HistorySize - 2;
     Move best;
     const std::string out = SearchCapturingOutput(&best);
     EXPECT_EQ(best, 0);
@@ -345,48 +362,32 @@ TEST_F(SearchTest, NearlyFullHistoryCutsTheLineOrRefuses) {
 
 // The variation text plays only legal table moves: a corrupt entry ends it.
 TEST_F(SearchTest, VariationTextStopsAtAnImpossibleTableMove) {
+    SearchWorker& worker = searchThreads.Main();
+    // The variation of the game position, read by the main thread's worker.
+    auto variation = [&](int moves) {
+        CopyPositionFrom(worker.pos, gamePosition);
+        char text[PvTextSize];
+        worker.BuildPvText(text, moves);
+        EXPECT_EQ(worker.pos.HistoryIndex(), gamePosition.HistoryIndex());
+        return std::string(text);
+    };
     SetUpPosition(Middlegame);
-    plyStack[0].moveListEnd = nullptr;
-    StoreTT(10, BoundExact, 5, TextToMoveOnBoard("e5f7"));
-    char text[PvTextSize];
-    BuildPvText(text, 12);
-    EXPECT_STREQ(text, "e5f7 NOE ");
+    StoreTT(gamePosition, 10, Bound::Exact, 5, TextToMoveOnBoard(gamePosition, "e5f7"));
+    EXPECT_EQ(variation(12), "e5f7 NOE ");
     ClearTranspositionTable();
-    StoreTT(10, BoundExact, 5, MakeMoveWord(56, 0, Quiet));  // a1a8 through its own pieces
-    BuildPvText(text, 12);
-    EXPECT_STREQ(text, "");
+    StoreTT(gamePosition, 10, Bound::Exact, 5, MakeMoveWord(56, 0, Quiet));  // a1a8 through its own pieces
+    EXPECT_EQ(variation(12), "");
     // A pinned knight's move is pseudo-legal but exposes the king.
     SetUpPosition("4k3/8/8/8/4r3/8/4N3/4K3 w - -");
-    StoreTT(10, BoundExact, 5, TextToMoveOnBoard("e2c3"));
-    BuildPvText(text, 12);
-    EXPECT_STREQ(text, "");
+    StoreTT(gamePosition, 10, Bound::Exact, 5, TextToMoveOnBoard(gamePosition, "e2c3"));
+    EXPECT_EQ(variation(12), "");
     ClearTranspositionTable();
-    StoreTT(10, BoundExact, 5, ResultStalemate);
-    BuildPvText(text, 12);
-    EXPECT_STREQ(text, "1/2 - 1/2 (stalemate)");
+    StoreTT(gamePosition, 10, Bound::Exact, 5, ResultStalemate);
+    EXPECT_EQ(variation(12), "1/2 - 1/2 (stalemate)");
     ClearTranspositionTable();
-    StoreTT(10, BoundExact, 5, 0x3123);
-    BuildPvText(text, 12);
-    EXPECT_STREQ(text, "ERROR: 3123");
-    BuildPvText(text, 0);
-    EXPECT_STREQ(text, "");
-    EXPECT_EQ(HistoryIndex(), 0);
-    EXPECT_EQ(currentPly, plyStack);
-}
-
-TEST_F(SearchTest, PollComparisonSurvivesTheCounterWrap) {
-    nodeCount = 0xFFFFFFF0u;
-    nextPollAt = 0xFFFFFFF8u;
-    EXPECT_FALSE(PollDue());
-    nodeCount = 0xFFFFFFF9u;
-    EXPECT_TRUE(PollDue());
-    nextPollAt = 0xFFFFFFF8u + PollInterval;  // wrapped past zero
-    EXPECT_FALSE(PollDue());
-    nodeCount = 5;
-    EXPECT_FALSE(PollDue());
-    nodeCount = nextPollAt + 1;
-    EXPECT_TRUE(PollDue());
-    nodeCount = 0;
+    StoreTT(gamePosition, 10, Bound::Exact, 5, 0x3123);
+    EXPECT_EQ(variation(12), "ERROR: 3123");
+    EXPECT_EQ(variation(0), "");
 }
 
 // A short game through the interface: the engine answers "go" and each

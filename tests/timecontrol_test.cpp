@@ -13,6 +13,7 @@
 #include "driver/engine_state.h"
 #include "driver/input.h"
 #include "search/control.h"
+#include "search/game.h"
 #include "search/timeman.h"
 #include "support/word_input.h"
 
@@ -72,11 +73,11 @@ class Items : public test::WordInput {
   protected:
     void SetUp() override {
         saved = engineState;
-        savedPly = gamePly;
+        savedPly = gamePosition.gamePly;
     }
     void TearDown() override {
         engineState = saved;
-        gamePly = savedPly;
+        gamePosition.gamePly = savedPly;
         WordInput::TearDown();
     }
     std::string Rest(WordSource& source) {
@@ -133,7 +134,7 @@ TEST_F(Items, LevelNotANumberKeepsPreviousValues) {
 TEST_F(Items, TimeWithOtimOnTheNextLineIsOneCommand) {
     engineState.movesPerControl = 40;
     engineState.incrementMs = 0;
-    gamePly = 1;
+    gamePosition.gamePly = 1;
     char next[CommandBufferSize];
     WordSource source = Source("30000\notim 29000\ne2e4");
     EXPECT_FALSE(ReadTimeItems(source, next));
@@ -168,7 +169,7 @@ TEST_F(Items, TimeNotANumberKeepsTheAllotment) {
 TEST_F(Items, AfterTestEveryTimeUsesTheLastMoveRule) {
     SetMovesPerControl(1);
     engineState.incrementMs = 0;
-    gamePly = 40;
+    gamePosition.gamePly = 40;
     ApplyRemainingTime(TestRemainingCs);
     EXPECT_EQ(searchLimits.movesToGo, 1);
     EXPECT_EQ(searchLimits.timeAllotment, 410064499);

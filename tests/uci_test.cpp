@@ -95,36 +95,39 @@ class Uci : public ::testing::Test {
 
 TEST_F(Uci, IdentifiesItselfAndListsItsOptions) {
     const std::vector<std::string> lines = Lines(engine.Output());
-    ASSERT_EQ(lines.size(), 10u);
+    ASSERT_EQ(lines.size(), 11u);
     EXPECT_EQ(lines[0].rfind("id name Kavrin ", 0), 0u);
     EXPECT_EQ(lines[1], "id author the Kavrin developers");
-    EXPECT_EQ(lines[2], "option name Hash type spin default 36 min 1 max 32768");
-    EXPECT_EQ(lines[3], "option name Clear Hash type button");
-    EXPECT_EQ(lines[4], "option name Ponder type check default false");
-    EXPECT_EQ(lines[5], "option name OwnBook type check default true");
+    EXPECT_EQ(lines[2], "option name Threads type spin default 1 min 1 max 256");
+    EXPECT_EQ(lines[3], "option name Hash type spin default 36 min 1 max 32768");
+    EXPECT_EQ(lines[4], "option name Clear Hash type button");
+    EXPECT_EQ(lines[5], "option name Ponder type check default false");
+    EXPECT_EQ(lines[6], "option name OwnBook type check default true");
     // The shipped books beside the program (its parent folder in a build
     // folder of the repository), or none.
     const std::string folderPrefix = "option name Book Folder type string default ";
-    ASSERT_EQ(lines[6].rfind(folderPrefix, 0), 0u);
-    const std::string folder = lines[6].substr(folderPrefix.size());
+    ASSERT_EQ(lines[7].rfind(folderPrefix, 0), 0u);
+    const std::string folder = lines[7].substr(folderPrefix.size());
     if (folder != "<empty>") {
         EXPECT_EQ(ReadFileBytes(folder + "/bookwtm.mbx").size(), 524288u) << folder;
     }
-    EXPECT_EQ(lines[7], "option name Move Overhead type spin default 30 min 0 max 5000");
-    EXPECT_EQ(lines[8], "option name Log File type string default <empty>");
-    EXPECT_EQ(lines[9], "uciok");
+    EXPECT_EQ(lines[8], "option name Move Overhead type spin default 30 min 0 max 5000");
+    EXPECT_EQ(lines[9], "option name Log File type string default <empty>");
+    EXPECT_EQ(lines[10], "uciok");
 
     // Names in any case; values out of range, of the wrong kind, or for no
     // option are refused with a message.
     const size_t mark = engine.Output().size();
     engine.Send(
         "setoption name move OVERHEAD value 6000\nsetoption name Ponder value maybe\n"
-        "setoption name Threads value 2\nsetoption name ownbook value FALSE\nsetoption value 1\n");
+        "setoption name Threads value 0\nsetoption name Cores value 2\nsetoption name ownbook value FALSE\n"
+        "setoption value 1\n");
     Sync();
     EXPECT_EQ(Since(mark),
               "info string move OVERHEAD: 6000 is no value from 0 to 5000\n"
               "info string Ponder: maybe is neither true nor false\n"
-              "info string No such option: Threads\n"
+              "info string Threads: 0 is no value from 1 to 256\n"
+              "info string No such option: Cores\n"
               "info string setoption: expected \"name\"\n"
               "readyok\n");
     Quit();
@@ -294,23 +297,22 @@ TEST_F(Uci, PositionWithThreeHundredMoves) {
     std::string fen;
     for (uint64_t seed = 1; fen.empty(); ++seed) {
         TestRandom random(seed);
-        ASSERT_TRUE(ReadFen(InitialFen));
-        currentPly = plyStack;
+        ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
         moves.clear();
         int plies = 0;
         for (; plies < 300; ++plies) {
             MoveEntry legal[MaxGeneratedMoves];
-            const int count = static_cast<int>(GenerateLegalMoves(legal) - legal);
+            const int count = static_cast<int>(GenerateLegalMoves(gamePosition, legal) - legal);
             if (count == 0) break;
             const Move m = legal[random.Below(count)].move;
             char text[MoveTextSize];
             MoveToText(text, m);
             moves += std::string(" ") + text;
-            PlayGameMove(m);
+            PlayGameMove(gamePosition, m);
         }
         if (plies < 300) continue;
         char text[FenTextSize];
-        WriteFen(text);
+        WriteFen(gamePosition, text);
         fen = text;
     }
     engine.Send("position startpos moves" + moves + "\n");

@@ -22,6 +22,7 @@
 #include "board/movetext.h"
 #include "book/book.h"
 #include "driver/game.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 #include "support/engine_process.h"
 #include "support/files.h"
@@ -48,8 +49,8 @@ struct GameState {
 };
 
 GameState CurrentGame() {
-    GameState s{board, gameSnapshot, sideToMove, gamePly, {}};
-    s.history.assign(history, historyTop + 1);
+    GameState s{gamePosition.board, gamePosition.snapshot, gamePosition.sideToMove, gamePosition.gamePly, {}};
+    s.history.assign(gamePosition.history, gamePosition.historyTop + 1);
     return s;
 }
 
@@ -81,8 +82,8 @@ void PlayGameMoves(size_t count) {
     SetUpPosition(TakeBackStart);
     MarkGameStart();
     for (size_t i = 0; i < count; ++i) {
-        const Move m = TextToMove(TakeBackGame[i].c_str());
-        ASSERT_TRUE(IsLegalMove(m)) << TakeBackGame[i];
+        const Move m = TextToMove(gamePosition, TakeBackGame[i].c_str());
+        ASSERT_TRUE(IsLegalMove(gamePosition, m)) << TakeBackGame[i];
         GameMove(m);
     }
 }
@@ -92,20 +93,20 @@ TEST(TakeBack, EveryDepthEqualsPlayingFewerMoves) {
         SCOPED_TRACE(back);
         PlayGameMoves(TakeBackGame.size() - back);
         const GameState expected = CurrentGame();
-        const Move expectedDraw = DrawCheck(2);
+        const Move expectedDraw = DrawCheck(gamePosition, 2);
         PlayGameMoves(TakeBackGame.size());
         ASSERT_TRUE(TakeBackGameMoves(static_cast<int>(back)));
         ExpectSameGame(CurrentGame(), expected);
-        EXPECT_EQ(DrawCheck(2), expectedDraw);
+        EXPECT_EQ(DrawCheck(gamePosition, 2), expectedDraw);
     }
     // The last move made the third repetition; taken back and played again
     // it makes it again.
     PlayGameMoves(TakeBackGame.size());
-    EXPECT_EQ(DrawCheck(2), ResultRepetition);
+    EXPECT_EQ(DrawCheck(gamePosition, 2), ResultRepetition);
     ASSERT_TRUE(TakeBackGameMoves(1));
-    EXPECT_EQ(DrawCheck(2), 0);
-    GameMove(TextToMove("b8c8"));
-    EXPECT_EQ(DrawCheck(2), ResultRepetition);
+    EXPECT_EQ(DrawCheck(gamePosition, 2), 0);
+    GameMove(TextToMove(gamePosition, "b8c8"));
+    EXPECT_EQ(DrawCheck(gamePosition, 2), ResultRepetition);
 }
 
 TEST(TakeBack, PastTheStartIsRefusedAndChangesNothing) {
@@ -114,7 +115,7 @@ TEST(TakeBack, PastTheStartIsRefusedAndChangesNothing) {
     EXPECT_FALSE(TakeBackGameMoves(4));
     ExpectSameGame(CurrentGame(), before);
     // The side changed by hand starts the game again there.
-    SetSideToMove(White);
+    SetSideToMove(gamePosition, White);
     MarkGameStart();
     EXPECT_FALSE(TakeBackGameMoves(1));
     EXPECT_TRUE(TakeBackGameMoves(0));
@@ -189,11 +190,11 @@ class XboardCommands : public ::testing::Test {
         const std::string line = engine.WaitForLine("move ", Timeout);
         if (line.empty()) return "";
         const std::string text = line.substr(5);
-        const Move m = TextToMoveOnBoard(text.c_str());
-        if (!IsLegalMove(m)) return "illegal " + text;
-        PlyRecord ply{};
-        SaveForMake(&ply);
-        MakeMove(m, &ply);
+        const Move m = TextToMoveOnBoard(gamePosition, text.c_str());
+        if (!IsLegalMove(gamePosition, m)) return "illegal " + text;
+        UndoRecord ply{};
+        SaveForMake(gamePosition, ply);
+        MakeMove(gamePosition, m, ply);
         return text;
     }
 
@@ -412,7 +413,7 @@ TEST_F(ShippedBook, BookMovesOfTheStartPositionAndAHint) {
     std::vector<std::string> expected;
     for (const std::string& text : LegalMoveTexts()) {
         ASSERT_TRUE(PlayInProcess(InitialFen, {text}));
-        if (BookContains(bookSet.book[Black], board.hashKey)) expected.push_back(" " + text);
+        if (BookContains(bookSet.book[Black], gamePosition.board.hashKey)) expected.push_back(" " + text);
     }
     bookSet.Close();
     ASSERT_FALSE(expected.empty());
@@ -433,7 +434,7 @@ TEST_F(ShippedBook, BookMovesOfTheStartPositionAndAHint) {
     engine.Send("hint\n");
     const std::string hint = engine.WaitForLine("Hint: ", Timeout);
     ASSERT_FALSE(hint.empty()) << engine.Output();
-    EXPECT_TRUE(IsLegalMove(TextToMoveOnBoard(hint.substr(6).c_str()))) << hint;
+    EXPECT_TRUE(IsLegalMove(gamePosition, TextToMoveOnBoard(gamePosition, hint.substr(6).c_str()))) << hint;
     Quit();
 }
 

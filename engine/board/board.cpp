@@ -4,22 +4,23 @@
 
 namespace kavrin {
 
-Board board;
-GameSnapshot gameSnapshot;
-int sideToMove = White;
-uint16_t gamePly = 1;
-HistoryEntry history[HistorySize];
-HistoryEntry* historyTop = history;
-PlyRecord plyStack[PlyStackSize];
-PlyRecord* currentPly = plyStack;
-PlyRecord ponderRecord;
-MoveEntry moveStack[MoveStackSize];
-bool boardPlayable = false;
+void CopyPositionFrom(Position& to, const Position& from) {
+    if (&to == &from) return;
+    to.board = from.board;
+    to.sideToMove = from.sideToMove;
+    to.playable = from.playable;
+    to.readEpSquare = from.readEpSquare;
+    to.gamePly = from.gamePly;
+    to.snapshot = from.snapshot;
+    const int top = from.HistoryIndex();
+    std::memcpy(to.history, from.history, sizeof(HistoryEntry) * static_cast<size_t>(top + 1));
+    to.historyTop = to.history + top;
+}
 
-void SyncGameSnapshot() {
-    std::memcpy(gameSnapshot.pieceOn, board.pieceOn, sizeof gameSnapshot.pieceOn);
-    gameSnapshot.castling = board.castling;
-    gameSnapshot.epSquare = board.epSquare;
+void SyncGameSnapshot(Position& pos) {
+    std::memcpy(pos.snapshot.pieceOn, pos.board.pieceOn, sizeof pos.snapshot.pieceOn);
+    pos.snapshot.castling = pos.board.castling;
+    pos.snapshot.epSquare = pos.board.epSquare;
 }
 
 }  // namespace kavrin

@@ -1,5 +1,7 @@
-// The global position records: the Board, the game snapshot, the position
-// history, the ply-record stack and the move stack.
+// The position records: the Board, the game snapshot, the position history,
+// the undo record of a move and the checks of a position, and the Position
+// that holds a Board with its history. Every position lives in a Position of
+// its own: the game's, or the copy a search thread works on.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +29,7 @@ struct Board {
 };
 
 // The game position between searches; incoming coordinate moves are decoded
-// against it while the search may be using the Board.
+// against it.
 struct GameSnapshot {
     uint8_t pieceOn[64];
     uint8_t epSquare;
@@ -40,64 +42,75 @@ struct HistoryEntry {
     uint16_t fiftyCounter;  // plies since the last capture or pawn move
 };
 
-struct PlyRecord {
+// What a move needs to be taken back: the caller stores the fields of the
+// position before the move (SaveForMake), make adds what the move itself
+// changed.
+struct UndoRecord {
+    Bitboard savedOccupied;
+    Bitboard savedOwnOccupied;
+    Bitboard savedPieceBitboard;  // written by make: the moving kind's bitboard (the pawns' for a promotion)
+    Bitboard savedRotated[3];     // files, a1-h8, a8-h1
+    uint64_t savedHashKey;
+    uint32_t savedPawnKey;
+    uint16_t savedCastling;
+    uint8_t savedEpSquare;
+    uint8_t capturedPiece;  // written by make
+    int8_t materialDelta;   // written by make: the change of totalMaterial (not for en passant)
+};
+
+// The checks against the side to move, and the king's lines the answers to
+// them need (ComputeCheckers writes them).
+struct CheckInfo {
     Bitboard checkers;
     Bitboard rookLinesFromKing;
     Bitboard bishopLinesFromKing;
-    Bitboard savedOccupied;
-    Bitboard savedOwnOccupied;
-    Bitboard savedPieceBitboard;
-    Bitboard savedRotated[3];  // files, a1-h8, a8-h1
-    uint64_t savedHashKey;
-    uint32_t savedPawnKey;
-    MoveEntry* moveCursor;
-    MoveEntry* moveListEnd;
-    uint32_t ttBound;
-    int16_t ttScore;
-    Move hashMove;
-    Move killer1;
-    Move killer2;
-    uint16_t savedCastling;
-    uint8_t savedEpSquare;
-    uint8_t ttDepth;
-    uint8_t capturedPiece;
-    int8_t materialDelta;
-    uint32_t orderKeys[OrderKeysSize];
 };
 
-extern Board board;
-extern GameSnapshot gameSnapshot;
-extern int sideToMove;          // Colour: 1 white, 0 black
-extern uint16_t gamePly;
-extern HistoryEntry history[HistorySize];
-extern HistoryEntry* historyTop;
-extern PlyRecord plyStack[PlyStackSize];
-extern PlyRecord* currentPly;
-extern PlyRecord ponderRecord;
-extern MoveEntry moveStack[MoveStackSize];
-// True only when the Board holds exactly one king of each colour; nothing
-// generates moves on or searches a Board that is not playable.
-extern bool boardPlayable;
+// A Board with its side to move and the history of positions since it was
+// set up. A Position is never copied by assignment (its history pointer
+// points into itself); CopyPositionFrom copies one.
+struct Position {
+    Board board{};
+    int sideToMove = White;
+    // True only when the Board holds exactly one king of each colour; nothing
+    // generates moves on or searches a Board that is not playable.
+    bool playable = false;
+    // En-passant square of the last position read (0 if none). No key was
+    // XORed in for it, so the first move after the read toggles its key into
+    // hashKey for good; the position check needs to know it.
+    uint8_t readEpSquare = 0;
+    uint16_t gamePly = 1;  // 1 for a position read, one more for each game move
+    GameSnapshot snapshot{};
+    HistoryEntry* historyTop = history;
+    HistoryEntry history[HistorySize]{};
+
+    Position() = default;
+    Position(const Position&) = delete;
+    Position& operator=(const Position&) = delete;
+
+    int HistoryIndex() const { return static_cast<int>(historyTop - history); }
+};
+
+// Makes to the same position as from: Board, side, counters, snapshot and
+// the history entries up to the current one.
+void CopyPositionFrom(Position& to, const Position& from);
 
 // The game snapshot takes the Board's pieces, castling rights and en-passant
 // square: the game position moved on.
-void SyncGameSnapshot();
+void SyncGameSnapshot(Position& pos);
 
-// Index helpers for the pointer-based records.
-inline int HistoryIndex() { return static_cast<int>(historyTop - history); }
-inline int PlyIndex() { return static_cast<int>(currentPly - plyStack); }
-
-// Stores the fields MakeMove needs into ply, for the current position.
-inline void SaveForMake(PlyRecord* ply) {
-    ply->savedOccupied = board.occupied;
-    ply->savedOwnOccupied = board.colourOccupied[sideToMove];
-    ply->savedRotated[0] = board.occupiedFiles;
-    ply->savedRotated[1] = board.occupiedA1H8;
-    ply->savedRotated[2] = board.occupiedA8H1;
-    ply->savedHashKey = board.hashKey;
-    ply->savedPawnKey = board.pawnKey;
-    ply->savedCastling = board.castling;
-    ply->savedEpSquare = board.epSquare;
+// Stores the fields MakeMove needs into undo, for the current position.
+inline void SaveForMake(const Position& pos, UndoRecord& undo) {
+    const Board& board = pos.board;
+    undo.savedOccupied = board.occupied;
+    undo.savedOwnOccupied = board.colourOccupied[pos.sideToMove];
+    undo.savedRotated[0] = board.occupiedFiles;
+    undo.savedRotated[1] = board.occupiedA1H8;
+    undo.savedRotated[2] = board.occupiedA8H1;
+    undo.savedHashKey = board.hashKey;
+    undo.savedPawnKey = board.pawnKey;
+    undo.savedCastling = board.castling;
+    undo.savedEpSquare = board.epSquare;
 }
 
 }  // namespace kavrin

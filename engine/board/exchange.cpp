@@ -29,37 +29,40 @@ int16_t ToScore(int value) { return static_cast<int16_t>(static_cast<uint16_t>(s
 
 // Pieces of bishopLike standing behind a piece that leaves from towards to
 // along a diagonal, now seeing to. from leaves bishopLike.
-Bitboard RevealDiagonal(int from, int to, Bitboard& bishopLike) {
+Bitboard RevealDiagonal(const Board& board, int from, int to, Bitboard& bishopLike) {
     bishopLike &= ~SquareMask[from];
     const Bitboard candidates = BishopRays[from] & BishopRays[to] & bishopLike;
-    return candidates ? candidates & BishopAttacksFrom(from) : 0;
+    return candidates ? candidates & BishopAttacksFrom(board, from) : 0;
 }
 
 // The same along ranks and files, with rookLike.
-Bitboard RevealStraight(int from, int to, Bitboard& rookLike) {
+Bitboard RevealStraight(const Board& board, int from, int to, Bitboard& rookLike) {
     rookLike &= ~SquareMask[from];
     const Bitboard candidates = RookRays[from] & RookRays[to] & rookLike;
-    return candidates ? candidates & RookAttacksFrom(from) : 0;
+    return candidates ? candidates & RookAttacksFrom(board, from) : 0;
 }
 
 }  // namespace
 
-int16_t ExchangeScore(int mover, int origin, int destination, Bitboard rookLike, Bitboard bishopLike) {
+int16_t ExchangeScore(const Position& pos, int mover, int origin, int destination, Bitboard rookLike,
+                      Bitboard bishopLike) {
+    const Board& board = pos.board;
+    const int sideToMove = pos.sideToMove;
     const Bitboard* pieces = board.pieceBitboard;
     const int enemy = sideToMove ^ 1;
 
     // 1. The victim and the mover's piece-square change, first half.
     const int victim = board.pieceOn[destination];
     int value = PieceValue[victim];
-    int posDelta = -PieceSquareTable(mover)[origin];
+    int posDelta = -PieceSquareTable(board, mover)[origin];
 
     // 2. Every piece of either colour that attacks the destination. While a
     //    pawn takes part the least-valuable search starts at the pawns.
     const Bitboard kings = SquareMask[board.kingSquare[Black]] | SquareMask[board.kingSquare[White]];
     const Bitboard pawnAttackers =
         (WhitePawnAttacks[destination] & pieces[BlackPawn]) | (BlackPawnAttacks[destination] & pieces[WhitePawn]);
-    Bitboard attackers = (BishopAttacksFrom(destination) & bishopLike) | (RookAttacksFrom(destination) & rookLike) |
-                         (KingAttacks[destination] & kings) |
+    Bitboard attackers = (BishopAttacksFrom(board, destination) & bishopLike) |
+                         (RookAttacksFrom(board, destination) & rookLike) | (KingAttacks[destination] & kings) |
                          (KnightAttacks[destination] & (pieces[WhiteKnight] | pieces[BlackKnight])) | pawnAttackers;
     int startCode[2];
     startCode[Black] = pawnAttackers ? BlackPawn : BlackKnight;
@@ -73,20 +76,20 @@ int16_t ExchangeScore(int mover, int origin, int destination, Bitboard rookLike,
                 value += PromotionGain;
                 mover = QueenOf(ColourOf(mover));
             }
-            attackers |= RevealDiagonal(origin, destination, bishopLike);
+            attackers |= RevealDiagonal(board, origin, destination, bishopLike);
             break;
         case KnightKind:
             break;
         case BishopKind:
-            attackers |= RevealDiagonal(origin, destination, bishopLike);
+            attackers |= RevealDiagonal(board, origin, destination, bishopLike);
             break;
         case RookKind:
-            attackers |= RevealStraight(origin, destination, rookLike);
+            attackers |= RevealStraight(board, origin, destination, rookLike);
             break;
         case QueenKind: {
             bishopLike &= ~SquareMask[origin];
-            const Bitboard straight = RevealStraight(origin, destination, rookLike);
-            attackers |= straight ? straight : RevealDiagonal(origin, destination, bishopLike);
+            const Bitboard straight = RevealStraight(board, origin, destination, rookLike);
+            attackers |= straight ? straight : RevealDiagonal(board, origin, destination, bishopLike);
             break;
         }
         default:  // king: never onto a square the enemy attacks
@@ -95,8 +98,8 @@ int16_t ExchangeScore(int mover, int origin, int destination, Bitboard rookLike,
     }
 
     // 4. Second half of the piece-square change.
-    posDelta += PieceSquareTable(mover)[destination];
-    const int victimSquareValue = victim != Empty ? PieceSquareTable(victim)[destination] : 0;
+    posDelta += PieceSquareTable(board, mover)[destination];
+    const int victimSquareValue = victim != Empty ? PieceSquareTable(board, victim)[destination] : 0;
 
     // 5. Nobody recaptures.
     if (!(attackers & board.colourOccupied[enemy]))
@@ -150,19 +153,19 @@ int16_t ExchangeScore(int mover, int origin, int destination, Bitboard rookLike,
         switch (KindOf(code)) {
             case PawnKind:
             case BishopKind:
-                attackers |= RevealDiagonal(from, destination, bishopLike);
+                attackers |= RevealDiagonal(board, from, destination, bishopLike);
                 break;
             case RookKind:
-                attackers |= RevealStraight(from, destination, rookLike);
+                attackers |= RevealStraight(board, from, destination, rookLike);
                 break;
             case QueenKind: {
                 bishopLike &= ~SquareMask[from];
-                const Bitboard straight = RevealStraight(from, destination, rookLike);
+                const Bitboard straight = RevealStraight(board, from, destination, rookLike);
                 if (straight) {
                     attackers |= straight;
                     startCode[Black] = std::min(startCode[Black], static_cast<int>(BlackRook));
                     startCode[White] = std::min(startCode[White], static_cast<int>(WhiteRook));
-                } else if (const Bitboard diagonal = RevealDiagonal(from, destination, bishopLike)) {
+                } else if (const Bitboard diagonal = RevealDiagonal(board, from, destination, bishopLike)) {
                     attackers |= diagonal;
                     startCode[Black] = std::min(startCode[Black], static_cast<int>(BlackBishop));
                     startCode[White] = std::min(startCode[White], static_cast<int>(WhiteBishop));

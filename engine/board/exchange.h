@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "board/board.h"
 #include "board/types.h"
 
 namespace kavrin {
@@ -16,7 +17,8 @@ constexpr int16_t KingCaptureRefused = -32767;
 // outcome into the ordering bands: about -9500 for a gain, just above -30000
 // for an even exchange, below -30000 for a loss. rookLike and bishopLike are
 // the rooks and queens, and the bishops and queens, of both colours. Reads
-// the Board only.
-int16_t ExchangeScore(int mover, int origin, int destination, Bitboard rookLike, Bitboard bishopLike);
+// the position only.
+int16_t ExchangeScore(const Position& pos, int mover, int origin, int destination, Bitboard rookLike,
+                      Bitboard bishopLike);
 
 }  // namespace kavrin

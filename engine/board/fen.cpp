@@ -9,11 +9,9 @@
 
 namespace kavrin {
 
-uint8_t readEpSquare = 0;
-
 namespace {
 
-// A position under construction; copied to the globals only once it is
+// A position under construction; copied to the position only once it is
 // complete.
 struct ScratchPosition {
     Board board;
@@ -132,30 +130,28 @@ bool IsPlayable(const ScratchPosition& pos) {
     return std::abs(RowOf(white) - RowOf(black)) > 1 || std::abs(ColumnOf(white) - ColumnOf(black)) > 1;
 }
 
-void CommitPosition(const ScratchPosition& pos) {
-    board = pos.board;
-    readEpSquare = board.epSquare;
-    sideToMove = pos.sideToMove;
-    boardPlayable = IsPlayable(pos);
+void CommitPosition(Position& target, const ScratchPosition& pos) {
+    target.board = pos.board;
+    target.readEpSquare = pos.board.epSquare;
+    target.sideToMove = pos.sideToMove;
+    target.playable = IsPlayable(pos);
 
     // The history restarts: repetitions never reach back across a position read.
-    const int used = HistoryIndex() >= 0 && HistoryIndex() < HistorySize ? HistoryIndex() + 1 : HistorySize;
-    std::memset(history, 0, sizeof(HistoryEntry) * static_cast<size_t>(used));
-    historyTop = history;
-    historyTop->hashKey = board.hashKey;
-    historyTop->move = 0;
-    historyTop->fiftyCounter = 0;
+    const int index = target.HistoryIndex();
+    const int used = index >= 0 && index < HistorySize ? index + 1 : HistorySize;
+    std::memset(target.history, 0, sizeof(HistoryEntry) * static_cast<size_t>(used));
+    target.historyTop = target.history;
+    target.historyTop->hashKey = target.board.hashKey;
+    target.historyTop->move = 0;
+    target.historyTop->fiftyCounter = 0;
 
-    std::memcpy(gameSnapshot.pieceOn, board.pieceOn, sizeof gameSnapshot.pieceOn);
-    gameSnapshot.castling = board.castling;
-    gameSnapshot.epSquare = board.epSquare;
-
-    gamePly = 1;
+    SyncGameSnapshot(target);
+    target.gamePly = 1;
 }
 
 }  // namespace
 
-bool ReadFen(const char* text, const char** rest) {
+bool ReadFen(Position& target, const char* text, const char** rest) {
     if (text == nullptr) return false;
     ScratchPosition pos{};
     pos.board.kingSquare[Black] = NoKingSquare;
@@ -214,13 +210,13 @@ bool ReadFen(const char* text, const char** rest) {
 
     // 6. Derived occupancies, then the position replaces the previous one.
     CompleteOccupancy(pos.board);
-    CommitPosition(pos);
+    CommitPosition(target, pos);
     return true;
 }
 
-void SetFiftyMoveCounter(int plies) {
+void SetFiftyMoveCounter(Position& pos, int plies) {
     const int counter = plies < 0 ? 0 : plies > FiftyMoveLimitPlies ? FiftyMoveLimitPlies : plies;
-    historyTop->fiftyCounter = static_cast<uint16_t>(counter);
+    pos.historyTop->fiftyCounter = static_cast<uint16_t>(counter);
 }
 
 }  // namespace kavrin

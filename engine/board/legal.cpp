@@ -8,16 +8,13 @@ namespace kavrin {
 
 namespace {
 
-// The gate's own ply record and move list; the search's are never touched.
-PlyRecord gatePly;
-MoveEntry gateMoves[MaxGeneratedMoves];
-
-// The moves of the Board position, evasions when in check, written at list;
-// gatePly is made ready for making them.
-MoveEntry* GenerateForGate(MoveEntry* list) {
-    ComputeCheckers(&gatePly);
-    MoveEntry* const end = gatePly.checkers ? GenerateEvasions(list, &gatePly) : GenerateAll(list);
-    SaveForMake(&gatePly);
+// The moves of the position, evasions when in check, written at list; undo
+// is made ready for making them.
+MoveEntry* GenerateForGate(const Position& pos, MoveEntry* list, UndoRecord& undo) {
+    CheckInfo check;
+    ComputeCheckers(pos, check);
+    MoveEntry* const end = check.checkers ? GenerateEvasions(pos, list, check) : GenerateAll(pos, list);
+    SaveForMake(pos, undo);
     return end;
 }
 
@@ -25,17 +22,17 @@ MoveEntry* GenerateForGate(MoveEntry* list) {
 // history entry and the next one: both are put back afterwards. When the
 // history has no entry left, the current one is copied one place down for
 // the trial, so that an over-long game can still have its moves judged.
-bool LeavesKingAttacked(Move m) {
-    HistoryEntry* const top = historyTop;
-    HistoryEntry* const trialTop = top >= history + HistorySize - 1 ? top - 1 : top;
+bool LeavesKingAttacked(Position& pos, Move m, UndoRecord& undo) {
+    HistoryEntry* const top = pos.historyTop;
+    HistoryEntry* const trialTop = top >= pos.history + HistorySize - 1 ? top - 1 : top;
     const HistoryEntry saved[2] = {trialTop[0], trialTop[1]};
     trialTop[0] = top[0];
-    historyTop = trialTop;
-    const int mover = sideToMove;
-    MakeMove(m, &gatePly);
-    const bool attacked = IsKingAttacked(m, mover);
-    UnmakeMove(m, &gatePly);
-    historyTop = top;
+    pos.historyTop = trialTop;
+    const int mover = pos.sideToMove;
+    MakeMove(pos, m, undo);
+    const bool attacked = IsKingAttacked(pos, m, mover);
+    UnmakeMove(pos, m, undo);
+    pos.historyTop = top;
     trialTop[0] = saved[0];
     trialTop[1] = saved[1];
     return attacked;
@@ -43,28 +40,31 @@ bool LeavesKingAttacked(Move m) {
 
 }  // namespace
 
-Legality CheckMove(Move m) {
-    if (m == 0 || MoveKindOf(m) == MarkerKind || !PositionPlayable()) return Legality::NotGenerated;
-    MoveEntry* const end = GenerateForGate(gateMoves);
-    for (const MoveEntry* e = gateMoves; e != end; ++e) {
-        if (e->move == m) return LeavesKingAttacked(m) ? Legality::LeavesKingAttacked : Legality::Legal;
+Legality CheckMove(Position& pos, Move m) {
+    if (m == 0 || MoveKindOf(m) == MarkerKind || !PositionPlayable(pos)) return Legality::NotGenerated;
+    MoveEntry moves[MaxGeneratedMoves];
+    UndoRecord undo;
+    MoveEntry* const end = GenerateForGate(pos, moves, undo);
+    for (const MoveEntry* e = moves; e != end; ++e) {
+        if (e->move == m) return LeavesKingAttacked(pos, m, undo) ? Legality::LeavesKingAttacked : Legality::Legal;
     }
     return Legality::NotGenerated;
 }
 
-MoveEntry* GenerateLegalMoves(MoveEntry* out) {
-    if (!PositionPlayable()) return out;
-    MoveEntry* const end = GenerateForGate(out);
+MoveEntry* GenerateLegalMoves(Position& pos, MoveEntry* out) {
+    if (!PositionPlayable(pos)) return out;
+    UndoRecord undo;
+    MoveEntry* const end = GenerateForGate(pos, out, undo);
     MoveEntry* kept = out;
     for (const MoveEntry* e = out; e != end; ++e) {
-        if (!LeavesKingAttacked(e->move)) *kept++ = *e;
+        if (!LeavesKingAttacked(pos, e->move, undo)) *kept++ = *e;
     }
     return kept;
 }
 
-Move FirstLegalMove() {
+Move FirstLegalMove(Position& pos) {
     MoveEntry list[MaxGeneratedMoves];
-    return GenerateLegalMoves(list) != list ? list[0].move : 0;
+    return GenerateLegalMoves(pos, list) != list ? list[0].move : 0;
 }
 
 }  // namespace kavrin

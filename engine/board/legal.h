@@ -5,11 +5,12 @@
 
 #include <cstdint>
 
+#include "board/board.h"
 #include "board/types.h"
 
 namespace kavrin {
 
-// What the gate found for a move in the Board position.
+// What the gate found for a move in a position.
 enum class Legality : uint8_t {
     Legal,
     // Not among the generated moves (the answers to check when in check);
@@ -20,16 +21,16 @@ enum class Legality : uint8_t {
     LeavesKingAttacked,
 };
 
-// Judges m in the Board position. 0 and the result markers are no moves. The
+// Judges m in the position. 0 and the result markers are no moves. The
 // Board and the position history are left as they were; a full history is
 // no obstacle.
-Legality CheckMove(Move m);
-inline bool IsLegalMove(Move m) { return CheckMove(m) == Legality::Legal; }
+Legality CheckMove(Position& pos, Move m);
+inline bool IsLegalMove(Position& pos, Move m) { return CheckMove(pos, m) == Legality::Legal; }
 
-// Writes the legal moves of the Board position at out, in generation order,
-// and returns one past the last. out needs room for MaxGeneratedMoves entries.
-MoveEntry* GenerateLegalMoves(MoveEntry* out);
-// The first legal move of the Board position in generation order, or 0.
-Move FirstLegalMove();
+// Writes the legal moves of the position at out, in generation order, and
+// returns one past the last. out needs room for MaxGeneratedMoves entries.
+MoveEntry* GenerateLegalMoves(Position& pos, MoveEntry* out);
+// The first legal move of the position in generation order, or 0.
+Move FirstLegalMove(Position& pos);
 
 }  // namespace kavrin

@@ -53,20 +53,20 @@ bool RefuseMarker(Move m, const char* operation) {
     return true;
 }
 
-void SetRotated(int s) {
+void SetRotated(Board& board, int s) {
     board.occupiedFiles |= SquareMaskFiles[s];
     board.occupiedA1H8 |= SquareMaskA1H8[s];
     board.occupiedA8H1 |= SquareMaskA8H1[s];
 }
 
-void ClearRotated(int s) {
+void ClearRotated(Board& board, int s) {
     board.occupiedFiles &= ~SquareMaskFiles[s];
     board.occupiedA1H8 &= ~SquareMaskA1H8[s];
     board.occupiedA8H1 &= ~SquareMaskA8H1[s];
 }
 
 // Clears the given rights, toggling the key of each one that was set.
-void DropRights(uint16_t rights, uint64_t& hash) {
+void DropRights(Board& board, uint16_t rights, uint64_t& hash) {
     unsigned lost = board.castling & rights;
     board.castling = static_cast<uint16_t>(board.castling & ~lost);
     for (; lost; lost &= lost - 1) hash ^= CastlingKey(static_cast<uint16_t>(lost & (0u - lost)));
@@ -74,7 +74,7 @@ void DropRights(uint16_t rights, uint64_t& hash) {
 
 // Removes the piece on the destination of a capture: material, bitboards,
 // keys, and the right of a rook corner.
-void RemoveVictim(int victim, int to, int them, uint64_t& hash, uint32_t& pawnKey) {
+void RemoveVictim(Board& board, int victim, int to, int them, uint64_t& hash, uint32_t& pawnKey) {
     assert(victim != Empty && victim != WhiteKing && victim != BlackKing);
     const uint64_t key = ZobristKeys[victim][to];
     hash ^= key;
@@ -88,11 +88,11 @@ void RemoveVictim(int victim, int to, int them, uint64_t& hash, uint32_t& pawnKe
     // capture must not write past the bitboards.
     if (victim <= BlackQueen) board.pieceBitboard[victim] ^= SquareMask[to];
     board.colourOccupied[them] ^= SquareMask[to];
-    if (board.castling) DropRights(CornerRights.right[to], hash);
+    if (board.castling) DropRights(board, CornerRights.right[to], hash);
 }
 
 // Puts a captured piece back on the destination.
-void RestoreVictim(int victim, int to, int them) {
+void RestoreVictim(Board& board, int victim, int to, int them) {
     if (IsPawn(victim))
         ++board.pawnCount[them];
     else
@@ -102,7 +102,7 @@ void RestoreVictim(int victim, int to, int them) {
 }
 
 // Takes the en-passant square, and its key from the given keys, off the Board.
-inline void EndEnPassantChance(uint64_t& hash, uint32_t& pawnKey) {
+inline void EndEnPassantChance(Board& board, uint64_t& hash, uint32_t& pawnKey) {
     if (board.epSquare == 0) return;
     const uint64_t key = ZobristKeys[0][board.epSquare];
     hash ^= key;
@@ -113,8 +113,9 @@ inline void EndEnPassantChance(uint64_t& hash, uint32_t& pawnKey) {
 // Walks back from history index start in steps of two plies (same side to
 // move) while the fifty counter of start allows, counting entries with key;
 // stops at limit.
-int CountEarlierKeys(int start, uint64_t key, int limit) {
+int CountEarlierKeys(const Position& pos, int start, uint64_t key, int limit) {
     if (start < 0) return 0;
+    const HistoryEntry* const history = pos.history;
     int count = 0;
     for (int index = start, budget = history[start].fiftyCounter; budget >= 0 && index >= 0; index -= 2, budget -= 2)
         if (history[index].hashKey == key && ++count == limit) break;
@@ -123,14 +124,15 @@ int CountEarlierKeys(int start, uint64_t key, int limit) {
 
 }  // namespace
 
-void MakeMove(Move m, PlyRecord* ply) {
+void MakeMove(Position& pos, Move m, UndoRecord& undo) {
     if (RefuseMarker(m, "MakeMove")) return;
-    assert(historyTop >= history && historyTop < history + HistorySize - 1);
+    assert(pos.historyTop >= pos.history && pos.historyTop < pos.history + HistorySize - 1);
+    Board& board = pos.board;
 
     const int kind = MoveKindOf(m);
     const int from = MoveFrom(m);
     const int to = MoveTo(m);
-    const int us = sideToMove;
+    const int us = pos.sideToMove;
     const int them = us ^ 1;
     const Bitboard fromBit = SquareMask[from];
     const Bitboard toBit = SquareMask[to];
@@ -139,14 +141,14 @@ void MakeMove(Move m, PlyRecord* ply) {
     uint32_t pawnKey = board.pawnKey;
 
     // 1. The move leaves this position; the new position gets the next entry.
-    HistoryEntry* const previous = historyTop;
+    HistoryEntry* const previous = pos.historyTop;
     previous->move = m;
-    HistoryEntry* const entry = ++historyTop;
+    HistoryEntry* const entry = ++pos.historyTop;
     entry->move = 0;
     uint16_t fifty = 0;
 
     // 2. An en-passant chance lasts one move.
-    EndEnPassantChance(hash, pawnKey);
+    EndEnPassantChance(board, hash, pawnKey);
 
     // 3. By kind.
     switch (kind) {
@@ -160,11 +162,11 @@ void MakeMove(Move m, PlyRecord* ply) {
                 fifty = static_cast<uint16_t>(previous->fiftyCounter + 1);
             } else {
                 const int victim = board.pieceOn[to];
-                ply->capturedPiece = static_cast<uint8_t>(victim);
-                ply->materialDelta = static_cast<int8_t>(-MaterialUnits[victim]);
+                undo.capturedPiece = static_cast<uint8_t>(victim);
+                undo.materialDelta = static_cast<int8_t>(-MaterialUnits[victim]);
                 board.totalMaterial = static_cast<uint8_t>(board.totalMaterial - MaterialUnits[victim]);
-                RemoveVictim(victim, to, them, hash, pawnKey);
-                ClearRotated(from);
+                RemoveVictim(board, victim, to, them, hash, pawnKey);
+                ClearRotated(board, from);
             }
             const int piece = board.pieceOn[from];
             const uint64_t moveKeys = ZobristKeys[piece][from] ^ ZobristKeys[piece][to];
@@ -172,7 +174,7 @@ void MakeMove(Move m, PlyRecord* ply) {
             switch (KindOf(piece)) {
                 case PawnKind:
                     fifty = 0;
-                    ply->savedPieceBitboard = pieces[piece];
+                    undo.savedPieceBitboard = pieces[piece];
                     pieces[piece] ^= fromBit | toBit;
                     pawnKey ^= LowHalf(moveKeys);
                     if (from - to == 16 || to - from == 16) {
@@ -184,16 +186,16 @@ void MakeMove(Move m, PlyRecord* ply) {
                     }
                     break;
                 case RookKind:
-                    ply->savedPieceBitboard = pieces[piece];
+                    undo.savedPieceBitboard = pieces[piece];
                     pieces[piece] ^= fromBit | toBit;
-                    if (board.castling) DropRights(CornerRights.right[from] & ColourRights[us], hash);
+                    if (board.castling) DropRights(board, CornerRights.right[from] & ColourRights[us], hash);
                     break;
                 case KingKind:
                     board.kingSquare[us] = static_cast<uint8_t>(to);
-                    if (board.castling) DropRights(ColourRights[us], hash);
+                    if (board.castling) DropRights(board, ColourRights[us], hash);
                     break;
                 default:
-                    ply->savedPieceBitboard = pieces[piece];
+                    undo.savedPieceBitboard = pieces[piece];
                     pieces[piece] ^= fromBit | toBit;
                     break;
             }
@@ -208,8 +210,8 @@ void MakeMove(Move m, PlyRecord* ply) {
             const Bitboard capturedBit = SquareMask[captured];
             const int pawn = PawnOf(us);
             const int enemyPawn = PawnOf(them);
-            ply->savedPieceBitboard = pieces[pawn];
-            ply->capturedPiece = board.pieceOn[captured];
+            undo.savedPieceBitboard = pieces[pawn];
+            undo.capturedPiece = board.pieceOn[captured];
             board.pieceOn[to] = static_cast<uint8_t>(pawn);
             board.pieceOn[from] = Empty;
             board.pieceOn[captured] = Empty;
@@ -222,7 +224,7 @@ void MakeMove(Move m, PlyRecord* ply) {
             pieces[enemyPawn] ^= capturedBit;
             pieces[pawn] ^= fromBit | toBit;
             board.colourOccupied[us] ^= fromBit | toBit;
-            ClearRotated(from);
+            ClearRotated(board, from);
             board.occupiedFiles ^= EpRotatedMasks[0][to];
             board.occupiedA1H8 ^= EpRotatedMasks[1][to];
             board.occupiedA8H1 ^= EpRotatedMasks[2][to];
@@ -265,18 +267,18 @@ void MakeMove(Move m, PlyRecord* ply) {
             int delta = units - 1;
             board.nonPawnMaterial[us] = static_cast<uint8_t>(board.nonPawnMaterial[us] + units);
             if (kind < CapturePromoteQueen) {
-                SetRotated(to);
+                SetRotated(board, to);
             } else {
                 const int victim = board.pieceOn[to];
-                ply->capturedPiece = static_cast<uint8_t>(victim);
+                undo.capturedPiece = static_cast<uint8_t>(victim);
                 delta -= MaterialUnits[victim];
-                RemoveVictim(victim, to, them, hash, pawnKey);
+                RemoveVictim(board, victim, to, them, hash, pawnKey);
             }
-            ply->materialDelta = static_cast<int8_t>(delta);
+            undo.materialDelta = static_cast<int8_t>(delta);
             board.totalMaterial = static_cast<uint8_t>(board.totalMaterial + delta);
             const int pawn = PawnOf(us);
-            ClearRotated(from);
-            ply->savedPieceBitboard = pieces[pawn];
+            ClearRotated(board, from);
+            undo.savedPieceBitboard = pieces[pawn];
             board.pieceOn[from] = Empty;
             board.pieceOn[to] = static_cast<uint8_t>(promoted);
             --board.pawnCount[us];
@@ -293,51 +295,52 @@ void MakeMove(Move m, PlyRecord* ply) {
     board.occupied = board.colourOccupied[Black] | board.colourOccupied[White];
     board.hashKey = hash;
     board.pawnKey = pawnKey;
-    sideToMove = them;
+    pos.sideToMove = them;
     entry->hashKey = hash;
     entry->fiftyCounter = fifty;
-    KAVRIN_CHECK_POSITION();
+    KAVRIN_CHECK_POSITION(pos);
 }
 
-void UnmakeMove(Move m, PlyRecord* ply) {
+void UnmakeMove(Position& pos, Move m, const UndoRecord& undo) {
     if (RefuseMarker(m, "UnmakeMove")) return;
+    Board& board = pos.board;
 
     const int kind = MoveKindOf(m);
     const int from = MoveFrom(m);
     const int to = MoveTo(m);
-    const int us = sideToMove ^ 1;
-    const int them = sideToMove;
+    const int us = pos.sideToMove ^ 1;
+    const int them = pos.sideToMove;
     Bitboard* const pieces = board.pieceBitboard;
 
     // 1., 2. Back to the mover; the saved fields cover the occupancies,
     //    the keys and the en-passant square.
-    sideToMove = us;
-    board.occupiedFiles = ply->savedRotated[0];
-    board.occupiedA1H8 = ply->savedRotated[1];
-    board.occupiedA8H1 = ply->savedRotated[2];
-    board.occupied = ply->savedOccupied;
-    board.colourOccupied[us] = ply->savedOwnOccupied;
-    board.epSquare = ply->savedEpSquare;
-    board.hashKey = ply->savedHashKey;
-    board.pawnKey = ply->savedPawnKey;
+    pos.sideToMove = us;
+    board.occupiedFiles = undo.savedRotated[0];
+    board.occupiedA1H8 = undo.savedRotated[1];
+    board.occupiedA8H1 = undo.savedRotated[2];
+    board.occupied = undo.savedOccupied;
+    board.colourOccupied[us] = undo.savedOwnOccupied;
+    board.epSquare = undo.savedEpSquare;
+    board.hashKey = undo.savedHashKey;
+    board.pawnKey = undo.savedPawnKey;
 
     // 3. What the saved fields do not cover.
     switch (kind) {
         case Quiet:
         case Capture: {
-            board.castling = ply->savedCastling;
+            board.castling = undo.savedCastling;
             const int piece = board.pieceOn[to];
             if (piece == KingOf(us))
                 board.kingSquare[us] = static_cast<uint8_t>(from);
             else
-                pieces[piece] = ply->savedPieceBitboard;
+                pieces[piece] = undo.savedPieceBitboard;
             board.pieceOn[from] = static_cast<uint8_t>(piece);
             if (kind == Quiet) {
                 board.pieceOn[to] = Empty;
             } else {
-                const int victim = ply->capturedPiece;
-                board.totalMaterial = static_cast<uint8_t>(board.totalMaterial - ply->materialDelta);
-                RestoreVictim(victim, to, them);
+                const int victim = undo.capturedPiece;
+                board.totalMaterial = static_cast<uint8_t>(board.totalMaterial - undo.materialDelta);
+                RestoreVictim(board, victim, to, them);
                 board.pieceOn[to] = static_cast<uint8_t>(victim);
             }
             break;
@@ -349,10 +352,10 @@ void UnmakeMove(Move m, PlyRecord* ply) {
             board.pieceOn[from] = board.pieceOn[to];
             board.pieceOn[to] = Empty;
             ++board.pawnCount[them];
-            board.pieceOn[captured] = ply->capturedPiece;
+            board.pieceOn[captured] = undo.capturedPiece;
             pieces[PawnOf(them)] |= SquareMask[captured];
             board.colourOccupied[them] |= SquareMask[captured];
-            pieces[PawnOf(us)] = ply->savedPieceBitboard;
+            pieces[PawnOf(us)] = undo.savedPieceBitboard;
             break;
         }
 
@@ -361,7 +364,7 @@ void UnmakeMove(Move m, PlyRecord* ply) {
         case BlackCastleQueen:
         case WhiteCastleQueen: {
             const CastleMove& c = CastleMoves[kind - BlackCastleKing];
-            board.castling = ply->savedCastling;
+            board.castling = undo.savedCastling;
             board.kingSquare[us] = static_cast<uint8_t>(c.kingFrom);
             board.pieceOn[c.kingTo] = Empty;
             board.pieceOn[c.rookTo] = Empty;
@@ -373,18 +376,18 @@ void UnmakeMove(Move m, PlyRecord* ply) {
 
         default: {  // promotions, kinds 4 to 11
             const int promoted = board.pieceOn[to];
-            board.castling = ply->savedCastling;
-            board.totalMaterial = static_cast<uint8_t>(board.totalMaterial - ply->materialDelta);
+            board.castling = undo.savedCastling;
+            board.totalMaterial = static_cast<uint8_t>(board.totalMaterial - undo.materialDelta);
             board.nonPawnMaterial[us] = static_cast<uint8_t>(board.nonPawnMaterial[us] - MaterialUnits[promoted]);
             ++board.pawnCount[us];
             board.pieceOn[from] = static_cast<uint8_t>(PawnOf(us));
-            pieces[PawnOf(us)] = ply->savedPieceBitboard;
+            pieces[PawnOf(us)] = undo.savedPieceBitboard;
             pieces[promoted] ^= SquareMask[to];
             if (kind < CapturePromoteQueen) {
                 board.pieceOn[to] = Empty;
             } else {
-                const int victim = ply->capturedPiece;
-                RestoreVictim(victim, to, them);
+                const int victim = undo.capturedPiece;
+                RestoreVictim(board, victim, to, them);
                 board.pieceOn[to] = static_cast<uint8_t>(victim);
             }
             break;
@@ -392,73 +395,78 @@ void UnmakeMove(Move m, PlyRecord* ply) {
     }
 
     // 4.
-    --historyTop;
-    KAVRIN_CHECK_POSITION();
+    --pos.historyTop;
+    KAVRIN_CHECK_POSITION(pos);
 }
 
-void MakeNullMove(PlyRecord* ply) {
-    assert(historyTop >= history && historyTop < history + HistorySize - 1);
-    HistoryEntry* const previous = historyTop;
+void MakeNullMove(Position& pos, UndoRecord& undo) {
+    assert(pos.historyTop >= pos.history && pos.historyTop < pos.history + HistorySize - 1);
+    Board& board = pos.board;
+    HistoryEntry* const previous = pos.historyTop;
     previous->move = NullMoveMarker;
-    HistoryEntry* const entry = ++historyTop;
+    HistoryEntry* const entry = ++pos.historyTop;
     entry->move = 0;
     entry->fiftyCounter = static_cast<uint16_t>(previous->fiftyCounter + 1);
-    ply->savedHashKey = board.hashKey;
-    ply->savedPawnKey = board.pawnKey;
-    ply->savedEpSquare = board.epSquare;
-    ply->savedCastling = board.castling;
-    EndEnPassantChance(board.hashKey, board.pawnKey);
+    undo.savedHashKey = board.hashKey;
+    undo.savedPawnKey = board.pawnKey;
+    undo.savedEpSquare = board.epSquare;
+    undo.savedCastling = board.castling;
+    EndEnPassantChance(board, board.hashKey, board.pawnKey);
     entry->hashKey = board.hashKey;
-    sideToMove ^= 1;
-    KAVRIN_CHECK_POSITION();
+    pos.sideToMove ^= 1;
+    KAVRIN_CHECK_POSITION(pos);
 }
 
-void UnmakeNullMove(PlyRecord* ply) {
-    sideToMove ^= 1;
-    board.castling = ply->savedCastling;
-    board.epSquare = ply->savedEpSquare;
-    board.pawnKey = ply->savedPawnKey;
-    board.hashKey = ply->savedHashKey;
-    --historyTop;
-    KAVRIN_CHECK_POSITION();
+void UnmakeNullMove(Position& pos, const UndoRecord& undo) {
+    Board& board = pos.board;
+    pos.sideToMove ^= 1;
+    board.castling = undo.savedCastling;
+    board.epSquare = undo.savedEpSquare;
+    board.pawnKey = undo.savedPawnKey;
+    board.hashKey = undo.savedHashKey;
+    --pos.historyTop;
+    KAVRIN_CHECK_POSITION(pos);
 }
 
-void SetSideToMove(int side) {
-    if (side != sideToMove && board.epSquare != 0) {
-        EndEnPassantChance(board.hashKey, board.pawnKey);
-        gameSnapshot.epSquare = 0;
-        historyTop->hashKey = board.hashKey;
+void SetSideToMove(Position& pos, int side) {
+    Board& board = pos.board;
+    if (side != pos.sideToMove && board.epSquare != 0) {
+        EndEnPassantChance(board, board.hashKey, board.pawnKey);
+        pos.snapshot.epSquare = 0;
+        pos.historyTop->hashKey = board.hashKey;
     }
-    sideToMove = side;
+    pos.sideToMove = side;
 }
 
-Move DrawCheck(int n) {
+Move DrawCheck(const Position& pos, int n) {
+    const Board& board = pos.board;
     // 1. Neither side can mate: at most a minor piece and no pawns.
     if (board.totalMaterial < MatingMaterialFloor && board.pawnCount[Black] == 0 && board.pawnCount[White] == 0)
         return ResultInsufficientMaterial;
     // 2. A repetition needs four plies without capture or pawn move.
-    const int counter = historyTop->fiftyCounter;
+    const int counter = pos.historyTop->fiftyCounter;
     if (counter < 4) return 0;
     if (counter >= 100) return ResultFiftyMoves;
     // 3. The same key with the same side to move, back to the last
     //    irreversible move.
-    if (n > 0 && CountEarlierKeys(HistoryIndex() - 4, board.hashKey, n) == n) return ResultRepetition;
+    if (n > 0 && CountEarlierKeys(pos, pos.HistoryIndex() - 4, board.hashKey, n) == n) return ResultRepetition;
     return 0;
 }
 
-int RepetitionAfter(Move m) {
+int RepetitionAfter(const Position& pos, Move m) {
     if (MoveKindOf(m) != Quiet) return 0;
+    const Board& board = pos.board;
     const int from = MoveFrom(m);
     const int to = MoveTo(m);
     const int piece = board.pieceOn[from];
     if (piece == Empty || IsPawn(piece)) return 0;
     // The position after m, as the next history entry would record it.
-    const int counter = historyTop->fiftyCounter + 1;
+    const int counter = pos.historyTop->fiftyCounter + 1;
     if (counter < 4) return 0;
     if (counter > 99) return 2;
     if (counter > 75) return 1;
     const uint64_t key = board.hashKey ^ ZobristKeys[piece][from] ^ ZobristKeys[piece][to];
-    return CountEarlierKeys(HistoryIndex() + 1 - 4, key, 2);
+    return CountEarlierKeys(pos, pos.HistoryIndex() + 1 - 4, key, 2);
 }
 
 }  // namespace kavrin

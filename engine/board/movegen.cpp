@@ -64,7 +64,7 @@ struct Side {
     static Bitboard TowardA(Bitboard pawns) { return Us == White ? (pawns & ~FileA) << 9 : (pawns & ~FileA) >> 7; }
     static Bitboard TowardH(Bitboard pawns) { return Us == White ? (pawns & ~FileH) << 7 : (pawns & ~FileH) >> 9; }
     // Enemy pawns attacking square s.
-    static Bitboard EnemyPawnsAttacking(int s) {
+    static Bitboard EnemyPawnsAttacking(const Board& board, int s) {
         return (Us == White ? WhitePawnAttacks[s] : BlackPawnAttacks[s]) & board.pieceBitboard[PawnOf(Them)];
     }
 
@@ -77,12 +77,12 @@ struct Side {
 };
 
 template <int Code>
-Bitboard AttacksOf(int s) {
+Bitboard AttacksOf(const Board& board, int s) {
     constexpr int kind = KindOf(Code);
     if constexpr (kind == KnightKind) return KnightAttacks[s];
-    if constexpr (kind == BishopKind) return BishopAttacksFrom(s);
-    if constexpr (kind == RookKind) return RookAttacksFrom(s);
-    if constexpr (kind == QueenKind) return QueenAttacksFrom(s);
+    if constexpr (kind == BishopKind) return BishopAttacksFrom(board, s);
+    if constexpr (kind == RookKind) return RookAttacksFrom(board, s);
+    if constexpr (kind == QueenKind) return QueenAttacksFrom(board, s);
 }
 
 template <int Code>
@@ -98,7 +98,7 @@ struct SliderSets {
     Bitboard bishopLike;
 };
 
-SliderSets CurrentSliders() {
+SliderSets CurrentSliders(const Board& board) {
     const Bitboard* p = board.pieceBitboard;
     const Bitboard queens = p[WhiteQueen] | p[BlackQueen];
     return {p[WhiteRook] | p[BlackRook] | queens, p[WhiteBishop] | p[BlackBishop] | queens};
@@ -107,16 +107,16 @@ SliderSets CurrentSliders() {
 // A piece capture: victim minus attacker when the victim is worth about as
 // much or more, otherwise the played-out exchange.
 template <int Code>
-int PieceCaptureScore(int from, int to, const SliderSets& sliders) {
-    const int victimValue = PieceValue[board.pieceOn[to]];
+int PieceCaptureScore(const Position& pos, int from, int to, const SliderSets& sliders) {
+    const int victimValue = PieceValue[pos.board.pieceOn[to]];
     if (victimValue >= PieceValue[Code] - FastCaptureMargin) return victimValue - PieceValue[Code] + FastCaptureBand;
-    return ExchangeScore(Code, from, to, sliders.rookLike, sliders.bishopLike);
+    return ExchangeScore(pos, Code, from, to, sliders.rookLike, sliders.bishopLike);
 }
 
 // Pawn captures in one direction, given the squares the pawns attack that
 // way: en passant, then promotions onto the last rank, then the others.
 template <int Us, int FromOffset>
-MoveEntry* PawnCapturesOneWay(MoveEntry* out, Bitboard attacked) {
+MoveEntry* PawnCapturesOneWay(const Board& board, MoveEntry* out, Bitboard attacked) {
     using S = Side<Us>;
     const int ep = board.epSquare;
     if (ep != 0 && (attacked & SquareMask[ep])) out = Emit(out, EnPassantScore, ep + FromOffset, ep, EnPassant);
@@ -133,26 +133,27 @@ MoveEntry* PawnCapturesOneWay(MoveEntry* out, Bitboard attacked) {
 }
 
 template <int Us>
-MoveEntry* PawnCaptures(MoveEntry* out) {
+MoveEntry* PawnCaptures(const Board& board, MoveEntry* out) {
     using S = Side<Us>;
     const Bitboard pawns = board.pieceBitboard[S::Pawn];
-    out = PawnCapturesOneWay<Us, S::FromTowardA>(out, S::TowardA(pawns));
-    return PawnCapturesOneWay<Us, S::FromTowardH>(out, S::TowardH(pawns));
+    out = PawnCapturesOneWay<Us, S::FromTowardA>(board, out, S::TowardA(pawns));
+    return PawnCapturesOneWay<Us, S::FromTowardH>(board, out, S::TowardH(pawns));
 }
 
 // Moves of every piece of one code: each piece's captures, then (unless
 // CapturesOnly) its quiet moves. With CapturesOnly, losing captures are left
 // out.
 template <int Us, int Code, bool CapturesOnly>
-MoveEntry* PieceMoves(MoveEntry* out, const SliderSets& sliders) {
+MoveEntry* PieceMoves(const Position& pos, MoveEntry* out, const SliderSets& sliders) {
+    const Board& board = pos.board;
     const Bitboard enemy = board.colourOccupied[Us ^ 1];
     const Bitboard empty = ~board.occupied;
     for (Bitboard pieces = board.pieceBitboard[Code]; pieces; pieces &= pieces - 1) {
         const int from = LowestSquare(pieces);
-        const Bitboard attacks = AttacksOf<Code>(from);
+        const Bitboard attacks = AttacksOf<Code>(board, from);
         for (Bitboard b = attacks & enemy; b; b &= b - 1) {
             const int to = LowestSquare(b);
-            const int score = PieceCaptureScore<Code>(from, to, sliders);
+            const int score = PieceCaptureScore<Code>(pos, from, to, sliders);
             if (!CapturesOnly || score >= KeptCaptureFloor) out = Emit(out, score, from, to, Capture);
         }
         if constexpr (!CapturesOnly)
@@ -164,14 +165,15 @@ MoveEntry* PieceMoves(MoveEntry* out, const SliderSets& sliders) {
 // King moves that do not step beside the enemy king, minus excluded squares:
 // captures the enemy does not defend, then (unless CapturesOnly) quiet moves.
 template <int Us, bool CapturesOnly>
-MoveEntry* KingMoves(MoveEntry* out, Bitboard excluded, const SliderSets& sliders) {
+MoveEntry* KingMoves(const Position& pos, MoveEntry* out, Bitboard excluded, const SliderSets& sliders) {
     using S = Side<Us>;
+    const Board& board = pos.board;
     const int from = board.kingSquare[Us];
     const Bitboard targets =
         KingAttacks[from] & ~KingAttacks[board.kingSquare[S::Them]] & ~board.colourOccupied[Us] & ~excluded;
     for (Bitboard b = targets & board.colourOccupied[S::Them]; b; b &= b - 1) {
         const int to = LowestSquare(b);
-        const int score = ExchangeScore(S::King, from, to, sliders.rookLike, sliders.bishopLike);
+        const int score = ExchangeScore(pos, S::King, from, to, sliders.rookLike, sliders.bishopLike);
         if (score == KingCaptureRefused || (CapturesOnly && score < KeptCaptureFloor)) continue;
         out = Emit(out, score, from, to, Capture);
     }
@@ -182,19 +184,20 @@ MoveEntry* KingMoves(MoveEntry* out, Bitboard excluded, const SliderSets& slider
 }
 
 template <int Us>
-MoveEntry* GenerateAllFor(MoveEntry* out) {
+MoveEntry* GenerateAllFor(const Position& pos, MoveEntry* out) {
     using S = Side<Us>;
-    const SliderSets sliders = CurrentSliders();
+    const Board& board = pos.board;
+    const SliderSets sliders = CurrentSliders(board);
     const Bitboard empty = ~board.occupied;
 
     // 1., 2. Pawn captures, towards the a-file first.
-    out = PawnCaptures<Us>(out);
+    out = PawnCaptures<Us>(board, out);
 
     // 3. Pieces.
-    out = PieceMoves<Us, S::Knight, false>(out, sliders);
-    out = PieceMoves<Us, S::Queen, false>(out, sliders);
-    out = PieceMoves<Us, S::Rook, false>(out, sliders);
-    out = PieceMoves<Us, S::Bishop, false>(out, sliders);
+    out = PieceMoves<Us, S::Knight, false>(pos, out, sliders);
+    out = PieceMoves<Us, S::Queen, false>(pos, out, sliders);
+    out = PieceMoves<Us, S::Rook, false>(pos, out, sliders);
+    out = PieceMoves<Us, S::Bishop, false>(pos, out, sliders);
 
     // 4. Pawn pushes: promotions, double steps, single steps.
     const Bitboard single = S::Forward(board.pieceBitboard[S::Pawn]) & empty;
@@ -212,7 +215,7 @@ MoveEntry* GenerateAllFor(MoveEntry* out) {
     }
 
     // 5. King.
-    out = KingMoves<Us, false>(out, 0, sliders);
+    out = KingMoves<Us, false>(pos, out, 0, sliders);
 
     // 6. Castling; whether the king passes attacked squares is tested after
     //    the move is made.
@@ -230,55 +233,57 @@ MoveEntry* GenerateAllFor(MoveEntry* out) {
 }
 
 template <int Us>
-MoveEntry* GenerateCapturesFor(MoveEntry* out) {
+MoveEntry* GenerateCapturesFor(const Position& pos, MoveEntry* out) {
     using S = Side<Us>;
-    const SliderSets sliders = CurrentSliders();
+    const Board& board = pos.board;
+    const SliderSets sliders = CurrentSliders(board);
 
     // 1., 2. Every pawn capture.
-    out = PawnCaptures<Us>(out);
+    out = PawnCaptures<Us>(board, out);
 
     // 3. Queen promotions by push that survive the exchange on their square.
     const Bitboard single = S::Forward(board.pieceBitboard[S::Pawn]) & ~board.occupied;
     for (Bitboard b = single & S::LastRank; b; b &= b - 1) {
         const int to = LowestSquare(b);
         const int from = to + S::Behind;
-        const int score = ExchangeScore(S::Pawn, from, to, sliders.rookLike, sliders.bishopLike);
+        const int score = ExchangeScore(pos, S::Pawn, from, to, sliders.rookLike, sliders.bishopLike);
         if (score >= KeptCaptureFloor) out = Emit(out, score, from, to, PromoteQueen);
     }
 
     // 4. Piece captures that do not lose material.
-    out = PieceMoves<Us, S::Knight, true>(out, sliders);
-    out = PieceMoves<Us, S::Bishop, true>(out, sliders);
-    out = PieceMoves<Us, S::Rook, true>(out, sliders);
-    out = PieceMoves<Us, S::Queen, true>(out, sliders);
+    out = PieceMoves<Us, S::Knight, true>(pos, out, sliders);
+    out = PieceMoves<Us, S::Bishop, true>(pos, out, sliders);
+    out = PieceMoves<Us, S::Rook, true>(pos, out, sliders);
+    out = PieceMoves<Us, S::Queen, true>(pos, out, sliders);
 
     // 5. King captures.
-    return KingMoves<Us, true>(out, 0, sliders);
+    return KingMoves<Us, true>(pos, out, 0, sliders);
 }
 
 // Evasion moves of one slider code: captures of the checker on g, then moves
 // onto the blocking squares.
 template <int Code>
-MoveEntry* SliderEvasions(MoveEntry* out, int g, Bitboard block) {
+MoveEntry* SliderEvasions(const Board& board, MoveEntry* out, int g, Bitboard block) {
     const Bitboard pieces = board.pieceBitboard[Code];
     Bitboard capturers = EmptyBoardRays<Code>(g) & pieces;
-    if (capturers) capturers &= AttacksOf<Code>(g);
+    if (capturers) capturers &= AttacksOf<Code>(board, g);
     const int captureScore = PieceValue[board.pieceOn[g]] - PieceValue[Code] + FastCaptureBand;
     for (; capturers; capturers &= capturers - 1) out = Emit(out, captureScore, LowestSquare(capturers), g, Capture);
     if (block)
         for (Bitboard b = pieces; b; b &= b - 1) {
             const int from = LowestSquare(b);
             if (!(EmptyBoardRays<Code>(from) & block)) continue;
-            for (Bitboard t = AttacksOf<Code>(from) & block; t; t &= t - 1)
+            for (Bitboard t = AttacksOf<Code>(board, from) & block; t; t &= t - 1)
                 out = Emit(out, QuietScore - PieceValue[Code], from, LowestSquare(t), Quiet);
         }
     return out;
 }
 
 template <int Us>
-MoveEntry* GenerateEvasionsFor(MoveEntry* out, PlyRecord* ply) {
+MoveEntry* GenerateEvasionsFor(const Position& pos, MoveEntry* out, const CheckInfo& check) {
     using S = Side<Us>;
-    const Bitboard checkers = ply->checkers;
+    const Board& board = pos.board;
+    const Bitboard checkers = check.checkers;
     const int king = board.kingSquare[Us];
     Bitboard block = 0;
 
@@ -289,8 +294,8 @@ MoveEntry* GenerateEvasionsFor(MoveEntry* out, PlyRecord* ply) {
         const int checker = board.pieceOn[g];
         const int checkerKind = KindOf(checker);
         if (checkerKind >= BishopKind && checkerKind <= QueenKind && !(KingAttacks[king] & checkers))
-            block = ply->rookLinesFromKing ? ply->rookLinesFromKing & RookAttacksFrom(g)
-                                           : ply->bishopLinesFromKing & BishopAttacksFrom(g);
+            block = check.rookLinesFromKing ? check.rookLinesFromKing & RookAttacksFrom(board, g)
+                                            : check.bishopLinesFromKing & BishopAttacksFrom(board, g);
 
         const Bitboard pawns = board.pieceBitboard[S::Pawn];
         const Bitboard checkerBit = SquareMask[g];
@@ -329,9 +334,9 @@ MoveEntry* GenerateEvasionsFor(MoveEntry* out, PlyRecord* ply) {
             }
 
         // 6. Bishops, rooks, queens.
-        out = SliderEvasions<S::Bishop>(out, g, block);
-        out = SliderEvasions<S::Rook>(out, g, block);
-        out = SliderEvasions<S::Queen>(out, g, block);
+        out = SliderEvasions<S::Bishop>(board, out, g, block);
+        out = SliderEvasions<S::Rook>(board, out, g, block);
+        out = SliderEvasions<S::Queen>(board, out, g, block);
 
         // 7. Pawn interpositions: double steps, then single steps with the
         //    promotions first.
@@ -354,11 +359,11 @@ MoveEntry* GenerateEvasionsFor(MoveEntry* out, PlyRecord* ply) {
     }
 
     // 8. King moves off the checking lines' blocking squares.
-    return KingMoves<Us, false>(out, block, CurrentSliders());
+    return KingMoves<Us, false>(pos, out, block, CurrentSliders(board));
 }
 
 template <int Us>
-void ComputeCheckersFor(PlyRecord* ply) {
+void ComputeCheckersFor(const Board& board, CheckInfo& check) {
     using S = Side<Us>;
     const Bitboard* p = board.pieceBitboard;
     const int king = board.kingSquare[Us];
@@ -367,35 +372,35 @@ void ComputeCheckersFor(PlyRecord* ply) {
     Bitboard checkers = 0;
     if (QueenRays[king] & (rookLike | bishopLike)) {
         if (RookRays[king] & rookLike) {
-            const Bitboard lines = RookAttacksFrom(king);
-            ply->rookLinesFromKing = lines;
+            const Bitboard lines = RookAttacksFrom(board, king);
+            check.rookLinesFromKing = lines;
             checkers = lines & rookLike;
         }
         if (BishopRays[king] & bishopLike) {
-            if (!checkers) ply->rookLinesFromKing = 0;
-            const Bitboard lines = BishopAttacksFrom(king);
-            ply->bishopLinesFromKing = lines;
+            if (!checkers) check.rookLinesFromKing = 0;
+            const Bitboard lines = BishopAttacksFrom(board, king);
+            check.bishopLinesFromKing = lines;
             checkers |= lines & bishopLike;
         }
     }
     checkers |= KnightAttacks[king] & p[KnightOf(S::Them)];
-    checkers |= S::EnemyPawnsAttacking(king);
-    ply->checkers = checkers;
+    checkers |= S::EnemyPawnsAttacking(board, king);
+    check.checkers = checkers;
 }
 
 // True when a piece of the enemy other than the king attacks square s.
 template <int Us>
-bool AttackedByEnemy(int s) {
+bool AttackedByEnemy(const Board& board, int s) {
     using S = Side<Us>;
     const Bitboard* p = board.pieceBitboard;
     if (KnightAttacks[s] & p[KnightOf(S::Them)]) return true;
-    if (S::EnemyPawnsAttacking(s)) return true;
+    if (S::EnemyPawnsAttacking(board, s)) return true;
     const Bitboard queens = p[QueenOf(S::Them)];
     const Bitboard rookLike = p[RookOf(S::Them)] | queens;
     const Bitboard bishopLike = p[BishopOf(S::Them)] | queens;
     if (!(QueenRays[s] & (rookLike | bishopLike))) return false;
-    if ((RookRays[s] & rookLike) && (RookAttacksFrom(s) & rookLike)) return true;
-    return (BishopRays[s] & bishopLike) && (BishopAttacksFrom(s) & bishopLike);
+    if ((RookRays[s] & rookLike) && (RookAttacksFrom(board, s) & rookLike)) return true;
+    return (BishopRays[s] & bishopLike) && (BishopAttacksFrom(board, s) & bishopLike);
 }
 
 // The squares a castling king leaves and crosses, and where the enemy king
@@ -417,16 +422,16 @@ constexpr CastlePath CastlePaths[4] = {
 };
 
 template <int Us>
-bool IsKingAttackedFor(Move m) {
-    if (AttackedByEnemy<Us>(board.kingSquare[Us])) return true;
+bool IsKingAttackedFor(const Board& board, Move m) {
+    if (AttackedByEnemy<Us>(board, board.kingSquare[Us])) return true;
     if (!IsCastling(m)) return false;
     const CastlePath& path = CastlePaths[MoveKindOf(m) - BlackCastleKing];
-    return AttackedByEnemy<Us>(path.origin) || AttackedByEnemy<Us>(path.crossed) ||
+    return AttackedByEnemy<Us>(board, path.origin) || AttackedByEnemy<Us>(board, path.crossed) ||
            (SquareMask[board.kingSquare[Us ^ 1]] & path.enemyKingBarred);
 }
 
-using ListGenerator = MoveEntry* (*)(MoveEntry*);
-using EvasionGenerator = MoveEntry* (*)(MoveEntry*, PlyRecord*);
+using ListGenerator = MoveEntry* (*)(const Position&, MoveEntry*);
+using EvasionGenerator = MoveEntry* (*)(const Position&, MoveEntry*, const CheckInfo&);
 
 // Indexed by sideToMove: element 0 black, element 1 white.
 constexpr ListGenerator AllMovesBySide[2] = {GenerateAllFor<Black>, GenerateAllFor<White>};
@@ -435,30 +440,34 @@ constexpr EvasionGenerator EvasionsBySide[2] = {GenerateEvasionsFor<Black>, Gene
 
 }  // namespace
 
-MoveEntry* GenerateAll(MoveEntry* out) { return boardPlayable ? AllMovesBySide[sideToMove](out) : out; }
-
-MoveEntry* GenerateCaptures(MoveEntry* out) { return boardPlayable ? CapturesBySide[sideToMove](out) : out; }
-
-MoveEntry* GenerateEvasions(MoveEntry* out, PlyRecord* ply) {
-    return boardPlayable && ply->checkers ? EvasionsBySide[sideToMove](out, ply) : out;
+MoveEntry* GenerateAll(const Position& pos, MoveEntry* out) {
+    return pos.playable ? AllMovesBySide[pos.sideToMove](pos, out) : out;
 }
 
-void ComputeCheckers(PlyRecord* ply) {
-    if (!boardPlayable) {
-        ply->checkers = 0;
+MoveEntry* GenerateCaptures(const Position& pos, MoveEntry* out) {
+    return pos.playable ? CapturesBySide[pos.sideToMove](pos, out) : out;
+}
+
+MoveEntry* GenerateEvasions(const Position& pos, MoveEntry* out, const CheckInfo& check) {
+    return pos.playable && check.checkers ? EvasionsBySide[pos.sideToMove](pos, out, check) : out;
+}
+
+void ComputeCheckers(const Position& pos, CheckInfo& check) {
+    if (!pos.playable) {
+        check.checkers = 0;
         return;
     }
-    if (sideToMove == White)
-        ComputeCheckersFor<White>(ply);
+    if (pos.sideToMove == White)
+        ComputeCheckersFor<White>(pos.board, check);
     else
-        ComputeCheckersFor<Black>(ply);
+        ComputeCheckersFor<Black>(pos.board, check);
 }
 
-bool IsKingAttacked(Move m, int colour) {
-    if (!boardPlayable) return false;
-    return colour == White ? IsKingAttackedFor<White>(m) : IsKingAttackedFor<Black>(m);
+bool IsKingAttacked(const Position& pos, Move m, int colour) {
+    if (!pos.playable) return false;
+    return colour == White ? IsKingAttackedFor<White>(pos.board, m) : IsKingAttackedFor<Black>(pos.board, m);
 }
 
-bool PositionPlayable() { return boardPlayable && !IsKingAttacked(0, 1 - sideToMove); }
+bool PositionPlayable(const Position& pos) { return pos.playable && !IsKingAttacked(pos, 0, 1 - pos.sideToMove); }
 
 }  // namespace kavrin

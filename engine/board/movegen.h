@@ -14,28 +14,28 @@ constexpr int MaxGeneratedMoves = 416;
 
 // Every pseudo-legal move of the side to move (not in check), appended at
 // out; returns one past the last entry written.
-MoveEntry* GenerateAll(MoveEntry* out);
+MoveEntry* GenerateAll(const Position& pos, MoveEntry* out);
 // Captures, capture-promotions and queen promotions by push that do not lose
 // material, for the quiescence search.
-MoveEntry* GenerateCaptures(MoveEntry* out);
+MoveEntry* GenerateCaptures(const Position& pos, MoveEntry* out);
 // Answers to a check: captures of the checker, interpositions, king moves.
-// ply must hold ComputeCheckers' result for the current position.
-MoveEntry* GenerateEvasions(MoveEntry* out, PlyRecord* ply);
+// check must hold ComputeCheckers' result for the position.
+MoveEntry* GenerateEvasions(const Position& pos, MoveEntry* out, const CheckInfo& check);
 
-// Writes ply->checkers (the enemy pieces giving check to the side to move)
+// Writes check.checkers (the enemy pieces giving check to the side to move)
 // and the king's line sets that GenerateEvasions needs.
-void ComputeCheckers(PlyRecord* ply);
+void ComputeCheckers(const Position& pos, CheckInfo& check);
 
 // Called after MakeMove(m) with the colour that made m: true when that
 // colour's king is attacked or, for castling, when the king started on or
 // crossed an attacked square or would stand beside the enemy king. A true
 // result means m was illegal.
-bool IsKingAttacked(Move m, int colour);
+bool IsKingAttacked(const Position& pos, Move m, int colour);
 
-// Whether play may start from the Board: boardPlayable, and the side not to
+// Whether play may start from the position: playable, and the side not to
 // move is not in check. A position read from outside, or a side to move
 // changed by hand, can leave that king attacked; its capture is no move, and
 // such a position is neither searched nor played on.
-bool PositionPlayable();
+bool PositionPlayable(const Position& pos);
 
 }  // namespace kavrin

@@ -85,15 +85,18 @@ char* MoveToText(char* out, Move m) {
     return out;
 }
 
-Move TextToMove(const char* text) {
-    return DecodeMoveText(text, gameSnapshot.pieceOn, gameSnapshot.epSquare, gameSnapshot.castling, false);
+Move TextToMove(const Position& pos, const char* text) {
+    const GameSnapshot& snapshot = pos.snapshot;
+    return DecodeMoveText(text, snapshot.pieceOn, snapshot.epSquare, snapshot.castling, false);
 }
 
-Move TextToMoveOnBoard(const char* text) {
+Move TextToMoveOnBoard(const Position& pos, const char* text) {
+    const Board& board = pos.board;
     return DecodeMoveText(text, board.pieceOn, board.epSquare, board.castling, true);
 }
 
-char* WriteFen(char* out) {
+char* WriteFen(const Position& pos, char* out) {
+    const Board& board = pos.board;
     for (int s = 0; s < 64; ++s) {
         if (s > 0 && ColumnOf(s) == 0) *out++ = '/';
         const unsigned code = board.pieceOn[s];
@@ -109,7 +112,7 @@ char* WriteFen(char* out) {
         *out++ = static_cast<char>('0' + run);
     }
     *out++ = ' ';
-    *out++ = sideToMove == White ? 'w' : 'b';
+    *out++ = pos.sideToMove == White ? 'w' : 'b';
     *out++ = ' ';
     if (board.castling == 0) {
         *out++ = '-';

@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
 
 #include "board/board.h"
 #include "board/makemove.h"
@@ -14,84 +15,77 @@ uint32_t perftMoveCount = 0;
 
 namespace {
 
-const MoveEntry* const MoveStackEnd = moveStack + MoveStackSize;
+// The records of the walk, one per ply, and the move stack their lists share.
+struct PerftLine {
+    UndoRecord undo[PlyStackSize];
+    CheckInfo check[PlyStackSize];
+    MoveEntry* listEnd[PlyStackSize];
+    MoveEntry moves[MoveStackSize];
+};
 
-// Where the list of ply begins: after the previous record's list.
-MoveEntry* ListStart(const PlyRecord* ply) {
-    MoveEntry* start = ply > plyStack ? ply[-1].moveListEnd : nullptr;
-    return start ? start : moveStack;
-}
+// The walk's first ply record: the one before it holds the empty list at the
+// bottom of the move stack.
+constexpr int FirstPerftPly = 1;
 
-uint64_t PerftNode(int depth) {
-    PlyRecord* const ply = currentPly;
-
+uint64_t PerftNode(Position& pos, PerftLine& line, int ply, int depth) {
     // 1., 2. The pseudo-legal moves, evasions when in check. A line too deep
     //    for the move stack or the ply records counts no further.
-    ComputeCheckers(ply);
-    MoveEntry* const start = ListStart(ply);
-    if (MoveStackEnd - start < MaxGeneratedMoves || ply + 1 >= plyStack + PlyStackSize) {
-        ply->moveListEnd = start;
+    CheckInfo& check = line.check[ply];
+    ComputeCheckers(pos, check);
+    MoveEntry* const start = line.listEnd[ply - 1];
+    if ((line.moves + MoveStackSize) - start < MaxGeneratedMoves || ply + 1 >= PlyStackSize) {
+        line.listEnd[ply] = start;
         return 0;
     }
-    ply->moveListEnd = ply->checkers ? GenerateEvasions(start, ply) : GenerateAll(start);
+    MoveEntry* const end = check.checkers ? GenerateEvasions(pos, start, check) : GenerateAll(pos, start);
+    line.listEnd[ply] = end;
 
     // 3. What every make of this node needs.
-    SaveForMake(ply);
-    const int mover = sideToMove;
+    UndoRecord& undo = line.undo[ply];
+    SaveForMake(pos, undo);
+    const int mover = pos.sideToMove;
 
     // 4. Make each move, keep the legal ones, count below them.
     uint64_t count = 0;
-    for (ply->moveCursor = start; ply->moveCursor < ply->moveListEnd; ++ply->moveCursor) {
-        const Move m = ply->moveCursor->move;
+    for (const MoveEntry* cursor = start; cursor < end; ++cursor) {
+        const Move m = cursor->move;
         ++perftMoveCount;
-        MakeMove(m, ply);
-        currentPly = ply + 1;
-        if (!IsKingAttacked(m, mover)) {
+        MakeMove(pos, m, undo);
+        if (!IsKingAttacked(pos, m, mover)) {
             ++count;
-            if (depth >= 2) {
-                currentPly->moveListEnd = nullptr;
-                count += PerftNode(depth - 1);
-            }
+            if (depth >= 2) count += PerftNode(pos, line, ply + 1, depth - 1);
         }
-        currentPly = ply;
-        UnmakeMove(m, ply);
+        UnmakeMove(pos, m, undo);
     }
     return count;
 }
 
 }  // namespace
 
-uint64_t Perft(int depth) {
-    if (depth < 1 || !PositionPlayable()) return 0;
-    return PerftNode(depth);
+uint64_t Perft(Position& pos, int depth) {
+    if (depth < 1 || !PositionPlayable(pos)) return 0;
+    const auto line = std::make_unique<PerftLine>();
+    line->listEnd[FirstPerftPly - 1] = line->moves;
+    return PerftNode(pos, *line, FirstPerftPly, depth);
 }
 
-void RunPerft(int depth) {
-    // 1.
+void RunPerft(Position& pos, int depth) {
+    // 1., 2.
     if (depth > MaxDepth) depth = MaxDepth;
-
-    // 2. The walk starts on the record after the current one, with its list
-    //    at the bottom of the move stack.
     perftMoveCount = 0;
-    currentPly->moveListEnd = moveStack;
-    moveStack[0].move = 0;
-    ++currentPly;
-    currentPly->moveListEnd = nullptr;
-    ComputeCheckers(currentPly);
 
     // 3., 4.
     std::printf("ply\tduration\tnodes\n");
     uint64_t total = 0;
     for (int i = 1; i <= depth; ++i) {
         const int started = ClockMs();
-        const uint64_t n = Perft(i);
+        const uint64_t n = Perft(pos, i);
         const int elapsed = ClockMs() - started;
         std::printf("%d\t%2.1f\t%" PRIu64 "\n", i, elapsed / 1000.0, n);
         total += n;
     }
 
     // 5., 6.
-    --currentPly;
     std::printf("total nodes: %" PRIu64 "\n", total);
     std::printf("(total moves[32]: %u)\n", static_cast<unsigned>(perftMoveCount));
 }

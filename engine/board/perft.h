@@ -3,20 +3,23 @@
 
 #include <cstdint>
 
+#include "board/board.h"
+
 namespace kavrin {
 
 // Moves made by the last perft report, legal or not (32 bits, wrapping).
 extern uint32_t perftMoveCount;
 
-// Number of positions at plies 1 to depth below the Board's position
-// (interior positions included), walking from the PlyRecord at currentPly,
-// whose list starts where the previous record's list ends. Leaves the Board
-// and currentPly as it found them. 0 for depth < 1 or a Board that is not
-// playable.
-uint64_t Perft(int depth);
+// Number of positions at plies 1 to depth below the position (interior
+// positions included), counting the moves made into perftMoveCount. The walk
+// runs on ply records 1 and up, the first list at the bottom of a move stack
+// of MoveStackSize entries; a line too deep for either counts no further.
+// Leaves the position as it found it. 0 for depth < 1 or a position where
+// play may not start.
+uint64_t Perft(Position& pos, int depth);
 
 // Prints the perft report for depths 1 to depth (at most MaxDepth):
 // one row per depth with its time and count, then the totals.
-void RunPerft(int depth);
+void RunPerft(Position& pos, int depth);
 
 }  // namespace kavrin

@@ -23,7 +23,9 @@ bool Fail(const char** why, const char* text) {
 // a position read, toggled in by the first move, or the current square while
 // the read position is still on the Board). So the key must equal the piece
 // keys XOR some castling keys XOR some of the two possible en-passant keys.
-bool HashKeyExplained(uint64_t pieceKeys, uint32_t pawnKeys, const char** why) {
+bool HashKeyExplained(const Position& pos, uint64_t pieceKeys, uint32_t pawnKeys, const char** why) {
+    const Board& board = pos.board;
+    const uint8_t readEpSquare = pos.readEpSquare;
     uint64_t epKeys[2] = {0, 0};
     if (board.epSquare != 0) epKeys[0] = ZobristKeys[0][board.epSquare];
     if (readEpSquare != 0 && readEpSquare != board.epSquare) epKeys[1] = ZobristKeys[0][readEpSquare];
@@ -47,7 +49,8 @@ bool HashKeyExplained(uint64_t pieceKeys, uint32_t pawnKeys, const char** why) {
 
 }  // namespace
 
-bool CheckPosition(const char** why) {
+bool CheckPosition(const Position& pos, const char** why) {
+    const Board& board = pos.board;
     Bitboard pieces[13] = {};
     Bitboard colour[2] = {};
     int kingCount[2] = {};
@@ -113,16 +116,17 @@ bool CheckPosition(const char** why) {
     // 5. Flags, keys and the history.
     if (board.castling & ~static_cast<unsigned>(CastleAllFlags)) return Fail(why, "castling holds an unknown flag");
     if (board.epSquare != 0 && !IsEpSquare(board.epSquare)) return Fail(why, "epSquare is off ranks 3 and 6");
-    if (!HashKeyExplained(pieceKeys, pawnKeys, why)) return false;
-    if (historyTop < history || historyTop >= history + HistorySize) return Fail(why, "historyTop is outside the history");
-    if (historyTop->hashKey != board.hashKey) return Fail(why, "the current history key differs from hashKey");
+    if (!HashKeyExplained(pos, pieceKeys, pawnKeys, why)) return false;
+    if (pos.historyTop < pos.history || pos.historyTop >= pos.history + HistorySize)
+        return Fail(why, "historyTop is outside the history");
+    if (pos.historyTop->hashKey != board.hashKey) return Fail(why, "the current history key differs from hashKey");
     if (why) *why = nullptr;
     return true;
 }
 
-void ReportBrokenPosition(const char* why, const char* file, int line) {
+void ReportBrokenPosition(const Position& pos, const char* why, const char* file, int line) {
     char fen[256];
-    WriteFen(fen);
+    WriteFen(pos, fen);
     std::fprintf(stderr, "%s:%d: position check failed: %s\nposition: %s\n", file, line, why ? why : "?", fen);
     std::abort();
 }

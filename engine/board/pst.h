@@ -251,10 +251,10 @@ inline constexpr PhaseTables PstByPhase = [] {
 // The table of a kind in a phase.
 inline const int16_t* PhaseTable(int kind, int phase) { return PstByPhase.byKind[kind][phase]; }
 
-// The table of a piece code's kind for the current totalMaterial (both
+// The table of a piece code's kind for the Board's totalMaterial (both
 // colours of a kind share it; indexed by plain square); codes outside the
 // pieces read an all-zero table.
-inline const int16_t* PieceSquareTable(int code) {
+inline const int16_t* PieceSquareTable(const Board& board, int code) {
     return static_cast<unsigned>(code) <= BlackKing ? PhaseTable(KindOf(code), board.totalMaterial) : EmptyTable;
 }
 

@@ -58,13 +58,16 @@ inline int PopCount(uint64_t b) { return __builtin_popcountll(b); }
 inline unsigned RankByte(Bitboard occ, int s) { return static_cast<unsigned>(occ >> (8 * (7 - RowOf(s)))) & 0xFF; }
 inline unsigned FileByte(Bitboard files, int s) { return static_cast<unsigned>(files >> (8 * ColumnOf(s))) & 0xFF; }
 
-inline Bitboard RookAttacksFrom(int s) {
+// Attacks of a slider on s over the Board's occupancy.
+inline Bitboard RookAttacksFrom(const Board& board, int s) {
     return RankAttacks[s][RankByte(board.occupied, s)] | FileAttacks[s][FileByte(board.occupiedFiles, s)];
 }
-inline Bitboard BishopAttacksFrom(int s) {
+inline Bitboard BishopAttacksFrom(const Board& board, int s) {
     return DiagA1H8Attacks[s][(board.occupiedA1H8 >> ShiftA1H8[s]) & MaskA1H8[s]] |
            DiagA8H1Attacks[s][(board.occupiedA8H1 >> ShiftA8H1[s]) & MaskA8H1[s]];
 }
-inline Bitboard QueenAttacksFrom(int s) { return RookAttacksFrom(s) | BishopAttacksFrom(s); }
+inline Bitboard QueenAttacksFrom(const Board& board, int s) {
+    return RookAttacksFrom(board, s) | BishopAttacksFrom(board, s);
+}
 
 }  // namespace kavrin

@@ -173,38 +173,38 @@ bool BookContains(OpeningBook& book, uint64_t key) {
     return false;
 }
 
-int BookMoves(Move out[BookCandidateLimit]) {
+int BookMoves(Position& pos, Move out[BookCandidateLimit]) {
     // 1. Only a loaded book of the other side can answer.
-    int opp = 1 - sideToMove;
+    int opp = 1 - pos.sideToMove;
     OpeningBook& book = bookSet.book[opp];
     if (book.recordCount == 0) return 0;
     // Every move made here takes one more history entry.
-    if (HistoryIndex() + 1 >= HistorySize) return 0;
+    if (pos.HistoryIndex() + 1 >= HistorySize) return 0;
 
     // 2. The legal moves of the position; none where play may not start.
     MoveEntry moves[MaxGeneratedMoves];
-    MoveEntry* end = GenerateLegalMoves(moves);
+    MoveEntry* end = GenerateLegalMoves(pos, moves);
 
     // 3. What MakeMove needs to take each move back.
-    PlyRecord ply{};
-    SaveForMake(&ply);
+    UndoRecord undo{};
+    SaveForMake(pos, undo);
 
     // 4. The moves that lead into the book, last generated first.
     int count = 0;
     for (MoveEntry* e = end; e != moves;) {
         --e;
         Move m = e->move;
-        MakeMove(m, &ply);
-        bool found = BookContains(book, board.hashKey);
-        UnmakeMove(m, &ply);
+        MakeMove(pos, m, undo);
+        bool found = BookContains(book, pos.board.hashKey);
+        UnmakeMove(pos, m, undo);
         if (found && count < BookCandidateLimit) out[count++] = m;
     }
     return count;
 }
 
-Move BookProbe() {
+Move BookProbe(Position& pos) {
     Move candidates[BookCandidateLimit];
-    const int count = BookMoves(candidates);
+    const int count = BookMoves(pos, candidates);
     if (count == 0) return 0;
     return candidates[static_cast<unsigned>(ClockMs()) % static_cast<unsigned>(count)];
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "board/board.h"
 #include "board/types.h"
 #include "system/binary_io.h"
 
@@ -81,13 +82,13 @@ extern BookSet bookSet;
 // Whether the position key is in book.
 bool BookContains(OpeningBook& book, uint64_t key);
 
-// The book moves of the Board position: the legal moves whose resulting
-// position is in the book of the other side to move, last generated first,
-// at most BookCandidateLimit of them. Leaves the Board, the history and the
-// game snapshot as they were.
-int BookMoves(Move out[BookCandidateLimit]);
+// The book moves of the position: the legal moves whose resulting position
+// is in the book of the other side to move, last generated first, at most
+// BookCandidateLimit of them. Leaves the Board, the history and the game
+// snapshot as they were.
+int BookMoves(Position& pos, Move out[BookCandidateLimit]);
 
 // One of the book moves, chosen by the millisecond clock; 0 when none.
-Move BookProbe();
+Move BookProbe(Position& pos);
 
 }  // namespace kavrin

@@ -24,19 +24,19 @@ bool LoadBooksFrom(const char* folder) { return bookSet.Load(folder); }
 
 const char* BookLoadMessage() { return bookSet.message; }
 
-void BookShowCommand() {
-    std::printf(BookContains(bookSet.book[sideToMove ? 1 : 0], board.hashKey) ? "YES\n" : "NO\n");
+void BookShowCommand(const Position& pos) {
+    std::printf(BookContains(bookSet.book[pos.sideToMove ? 1 : 0], pos.board.hashKey) ? "YES\n" : "NO\n");
 }
 
-void DbShowCommand(bool linear) {
+void DbShowCommand(const Position& pos, bool linear) {
     PositionDatabase databases;
     if (!databases.Open(WhiteDatabase, BlackDatabase)) {
         std::printf("%s\n", databases.message);
         return;
     }
-    PrintBoard(board.pieceOn);
-    const PositionRecord* record = linear ? databases.FindRecordLinear(sideToMove, board.hashKey)
-                                          : databases.FindRecord(sideToMove, board.hashKey);
+    PrintBoard(pos.board.pieceOn);
+    const PositionRecord* record = linear ? databases.FindRecordLinear(pos.sideToMove, pos.board.hashKey)
+                                          : databases.FindRecord(pos.sideToMove, pos.board.hashKey);
     if (record == nullptr) {
         std::printf("record not found.\n");
         return;

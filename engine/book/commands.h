@@ -1,6 +1,8 @@
 // The command-loop entry points of the book and database commands.
 #pragma once
 
+#include "board/board.h"
+
 namespace kavrin {
 
 // Loads both books into bookSet at start-up; on false, BookLoadMessage()
@@ -11,11 +13,11 @@ bool LoadBooks();
 bool LoadBooksFrom(const char* folder);
 const char* BookLoadMessage();
 
-// "bookshow": whether the Board position is in the book of its side to move.
-void BookShowCommand();
+// "bookshow": whether the position is in the book of its side to move.
+void BookShowCommand(const Position& pos);
 // "dbshow" (binary search) and "dbshowlin" (linear, with the sort report):
 // the Board diagram and the statistics of the position.
-void DbShowCommand(bool linear);
+void DbShowCommand(const Position& pos, bool linear);
 // "dbcreate": baseName_white.db and baseName_black.db from a sorted POS file.
 void DbCreateCommand(const char* posFile, const char* baseName);
 // "bookcreate": "bookbtm" and "bookwtm" from "white.db" and "black.db".

@@ -105,10 +105,10 @@ void ReportError(const char* kind, const char* command) {
 // legal (the position is set up all the same).
 bool SetUpPosition(const char* text) {
     const char* operations = nullptr;
-    if (!ReadFen(text, &operations)) return false;
+    if (!ReadFen(gamePosition, text, &operations)) return false;
     ResetSearchState();
     MarkGameStart();
-    return CheckEpdOperation(operations);
+    return CheckEpdOperation(gamePosition, operations);
 }
 
 void SetboardCommand() {
@@ -124,7 +124,7 @@ void TestCommand() {
     SetUpPosition(TestPosition);
     engineState.mode = Playing;
     engineState.ponderEnabled = false;
-    PrintBoard(board.pieceOn);
+    PrintBoard(gamePosition.board.pieceOn);
     ApplyRemainingTime(TestRemainingCs);
 }
 
@@ -145,7 +145,7 @@ void TakeBackCommand(const char* word, int plies) {
 // with a blank; an empty line ends the list.
 void BookMovesCommand() {
     Move moves[BookCandidateLimit];
-    const int count = BookMoves(moves);
+    const int count = BookMoves(gamePosition, moves);
     if (count == 0) std::printf(" no book moves\n");
     for (int i = 0; i < count; ++i) {
         char text[MoveTextSize];
@@ -197,15 +197,15 @@ struct Converter {
     void (*convert)(const char* first, const char* second);
 };
 constexpr Converter Converters[] = {
-    {CommandWord::Pgn2Pos, 1, [](const char* pgn, const char*) { Pgn2Pos(pgn); }},
+    {CommandWord::Pgn2Pos, 1, [](const char* pgn, const char*) { Pgn2Pos(gamePosition, pgn); }},
     {CommandWord::Pgn2Game, 2,
      [](const char* pgn, const char* game) {
          int total = 0;
-         Pgn2Game(pgn, game, total);
+         Pgn2Game(gamePosition, pgn, game, total);
      }},
-    {CommandWord::PgnList2Game, 2, PgnList2Game},
-    {CommandWord::Game2Pgn, 2, Game2Pgn},
-    {CommandWord::Game2Pos, 2, Game2Pos},
+    {CommandWord::PgnList2Game, 2, [](const char* list, const char* game) { PgnList2Game(gamePosition, list, game); }},
+    {CommandWord::Game2Pgn, 2, [](const char* game, const char* pgn) { Game2Pgn(gamePosition, game, pgn); }},
+    {CommandWord::Game2Pos, 2, [](const char* game, const char* pos) { Game2Pos(gamePosition, game, pos); }},
 };
 
 // The converters replay their games on the Board: the game starts again from
@@ -221,11 +221,11 @@ void ConverterCommand(CommandWord c) {
 }
 
 void GoCommand(const char* word) {
-    if (!PositionPlayable()) {
+    if (!PositionPlayable(gamePosition)) {
         ReportError("position not playable", word);
         return;
     }
-    if (!GameHasRoom(1)) {
+    if (!GameHasRoom(gamePosition, 1)) {
         ReportError("game too long", word);
         return;
     }
@@ -308,11 +308,11 @@ void Execute(const char* word) {
             engineState.mode = Quit;
             break;
         case CommandWord::White:
-            SetSideToMove(White);
+            SetSideToMove(gamePosition, White);
             MarkGameStart();
             break;
         case CommandWord::Black:
-            SetSideToMove(Black);
+            SetSideToMove(gamePosition, Black);
             MarkGameStart();
             break;
         case CommandWord::Pgn2Pos:
@@ -323,13 +323,13 @@ void Execute(const char* word) {
             ConverterCommand(c);
             break;
         case CommandWord::BookShow:
-            BookShowCommand();
+            BookShowCommand(gamePosition);
             break;
         case CommandWord::DbShow:
-            DbShowCommand(false);
+            DbShowCommand(gamePosition, false);
             break;
         case CommandWord::DbShowLin:
-            DbShowCommand(true);
+            DbShowCommand(gamePosition, true);
             break;
         case CommandWord::BookCreate:
             BookCreateCommand();
@@ -347,7 +347,7 @@ void Execute(const char* word) {
             int depth = 0;
             if (!ReadNumber(commandInput, depth)) depth = 0;
             // On a Board that is not playable the report shows 0 in every row.
-            RunPerft(depth);
+            RunPerft(gamePosition, depth);
             break;
         }
         case CommandWord::Test:
@@ -406,7 +406,7 @@ void Execute(const char* word) {
 
 void ReceiveMove(const char* word, Move m) {
     engineState.searchUnfinished = true;
-    if (!PositionPlayable()) {
+    if (!PositionPlayable(gamePosition)) {
         ReportError("position not playable", word);
         return;
     }
@@ -417,13 +417,13 @@ void ReceiveMove(const char* word, Move m) {
     bool wasPondering = engineState.mode == Pondering;
     // The move is judged in the game position, without the assumed reply.
     TakeBackPonderMove();
-    if (!IsLegalMove(m)) {
+    if (!IsLegalMove(gamePosition, m)) {
         std::printf("Illegal move: %s\n", word);
         logStream << "Illegal move: " << word << std::endl;
         return;
     }
     bool answers = engineState.mode == Playing;
-    if (!GameHasRoom(answers ? 2 : 1)) {
+    if (!GameHasRoom(gamePosition, answers ? 2 : 1)) {
         ReportError("game too long", word);
         return;
     }
@@ -442,7 +442,7 @@ void Dispatch(const char* word) {
         return;
     }
     EngineMode mode = engineState.mode;
-    Move m = TextToMove(word);
+    Move m = TextToMove(gamePosition, word);
     if (m != 0 && (mode == Pondering || mode == Playing || mode == Force || mode == Analyzing)) {
         ReceiveMove(word, m);
         return;

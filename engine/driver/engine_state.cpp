@@ -3,5 +3,7 @@
 namespace kavrin {
 
 EngineState engineState;
+SearchLimits searchLimits;
+UndoRecord ponderUndo;
 
 }  // namespace kavrin

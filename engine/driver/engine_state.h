@@ -1,11 +1,13 @@
 // The xboard front end's own state: what it does with an incoming move, the
-// time control it was given and the reply it ponders on. The limits and the
-// result of a search are the search's (search/control.h).
+// time control it was given, the limits of its next search and the reply it
+// ponders on. The game position is search/game.h's gamePosition.
 #pragma once
 
 #include <cstdint>
 
+#include "board/board.h"
 #include "board/types.h"
+#include "search/control.h"
 
 namespace kavrin {
 
@@ -31,5 +33,10 @@ struct EngineState {
 };
 
 extern EngineState engineState;
+// The limits of the next search: the time control sets its clock fields, and
+// every search of the game starts from them.
+extern SearchLimits searchLimits;
+// What the assumed reply needs to be taken back while the engine ponders.
+extern UndoRecord ponderUndo;
 
 }  // namespace kavrin

@@ -9,33 +9,33 @@
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "book/book.h"
-#include "system/clock.h"
 #include "driver/engine_state.h"
 #include "driver/input.h"
-#include "system/log.h"
 #include "driver/thinking.h"
 #include "driver/timecontrol.h"
 #include "search/control.h"
 #include "search/game.h"
 #include "search/movepick.h"
 #include "search/root.h"
+#include "search/threads.h"
 #include "search/tt.h"
+#include "system/clock.h"
+#include "system/log.h"
 
 namespace kavrin {
 
 namespace {
 
-PlyRecord* const rootRecord = plyStack;
-
 // The key of the game position, after each change by a game move.
 void LogGameKey() {
-    logStream << std::hex << static_cast<uint32_t>(board.hashKey >> 32) << ' ' << static_cast<uint32_t>(board.hashKey)
-              << std::dec << std::endl;
+    const uint64_t key = gamePosition.board.hashKey;
+    logStream << std::hex << static_cast<uint32_t>(key >> 32) << ' ' << static_cast<uint32_t>(key) << std::dec
+              << std::endl;
 }
 
 bool TableShowsMate() {
-    const TTEntry* entry = ProbeTT();
-    return entry != nullptr && EntryMove(*entry) == ResultCheckmated;
+    TTEntry entry;
+    return ProbeTT(gamePosition, entry) && EntryMove(entry) == ResultCheckmated;
 }
 
 void PrintMove(Move m) {
@@ -47,7 +47,7 @@ void PrintMove(Move m) {
 void StartPondering(Move p) {
     ReplayPonderMove(p);
     StartEngine(false, GameSearchDepthLimit);
-    engineState.searchUnfinished = stopSearch;
+    engineState.searchUnfinished = searchThreads.StoppedEarly();
     char text[MoveTextSize];
     MoveToText(text, p);
     logStream << "-ponder move: " << text << std::endl;
@@ -66,13 +66,13 @@ struct GameStart {
 GameStart gameStart{};
 
 // Pondering needs room for the assumed reply as a game move and the answer.
-bool MayPonder() { return engineState.ponderEnabled && GameHasRoom(2); }
+bool MayPonder() { return engineState.ponderEnabled && GameHasRoom(gamePosition, 2); }
 
 // The mated or stalemate marker of a Board position with no legal move.
 Move NoMoveMarker() {
-    PlyRecord ply{};
-    ComputeCheckers(&ply);
-    return ply.checkers ? ResultCheckmated : ResultStalemate;
+    CheckInfo check;
+    ComputeCheckers(gamePosition, check);
+    return check.checkers ? ResultCheckmated : ResultStalemate;
 }
 
 }  // namespace
@@ -117,26 +117,23 @@ void StartEngine(bool goodPonder, uint8_t depthLimit) {
     searchLimits.maxDepth = std::min({static_cast<int>(depthLimit), MaxDepth, engineState.depthLimit});
     searchLimits.untimed = engineState.mode == Pondering || engineState.mode == Analyzing;
     searchLimits.pondering = engineState.mode == Pondering;
-    searchHooks = XboardSearchHooks;
-    stopSearch = false;
     if (!goodPonder) searchLimits.searchStart = ClockMs();
     // "Time used:" what the search starts with already spent.
     logStream << "*** xxx czas uzyty: " << ClockMs() - searchLimits.searchStart << std::endl;
-    currentPly = rootRecord;
-    IterativeDeepening();
+    searchThreads.Search(gamePosition, searchLimits, XboardSearchHooks);
     logStream << "-M: exited StartEngine" << std::endl;
 }
 
 void StopEngine() {
     logStream << "-M: entered StopEngine" << std::endl;
     engineState.mode = Force;
-    stopSearch = true;
+    searchThreads.Stop();
     searchLimits.searchStart = 0;
     logStream << "-M: exited StopEngine" << std::endl;
 }
 
 bool GameMove(Move m) {
-    if (!PlayGameMove(m)) return false;
+    if (!PlayGameMove(gamePosition, m)) return false;
     LogGameKey();
     return true;
 }
@@ -145,8 +142,8 @@ void ThinkAndMove() {
     bool goodPonder = engineState.mode == Pondering;
 
     // 1. A book move, while the game is young.
-    Move b = gamePly < BookPlyLimit ? BookProbe() : 0;
-    if (b != 0 && IsLegalMove(b)) {
+    Move b = gamePosition.gamePly < BookPlyLimit ? BookProbe(gamePosition) : 0;
+    if (b != 0 && IsLegalMove(gamePosition, b)) {
         GameMove(b);
         PrintMove(b);
         char text[MoveTextSize];
@@ -154,7 +151,7 @@ void ThinkAndMove() {
         logStream << "move (book) " << text << std::endl;
         engineState.mode = Playing;
         if (MayPonder()) {
-            Move p = TablePonderMove();
+            Move p = TablePonderMove(gamePosition);
             if (p != 0) {
                 StartPondering(p);
                 return;
@@ -168,16 +165,17 @@ void ThinkAndMove() {
     engineState.mode = Thinking;
     ApplyMoveTime();
     StartEngine(goodPonder, GameSearchDepthLimit);
+    const SearchResult& searchResult = searchThreads.Main().Result();
     Move r = searchResult.bestMove;
-    const char* resultLine = MarkerResultLine(r, sideToMove);
+    const char* resultLine = MarkerResultLine(r, gamePosition.sideToMove);
 
     // 3. Play the move, or claim the result the search found.
     if (resultLine == nullptr) {
         // Input may stop a search before any iteration finished, and a table
         // move is not to be trusted blindly: play the first legal move then.
-        if (!IsLegalMove(r)) r = FirstLegalMove();
+        if (!IsLegalMove(gamePosition, r)) r = FirstLegalMove(gamePosition);
         if (r == 0) {
-            resultLine = MarkerResultLine(NoMoveMarker(), sideToMove);
+            resultLine = MarkerResultLine(NoMoveMarker(), gamePosition.sideToMove);
         } else {
             GameMove(r);
             PrintMove(r);
@@ -185,8 +183,8 @@ void ThinkAndMove() {
             MoveToText(text, r);
             logStream << "move " << text << "\tscore: " << searchResult.bestScore << std::endl;
             bool tableShowsMate = searchResult.bestScore > MateScoreThreshold && TableShowsMate();
-            Move drawMarker = searchResult.bestScore <= MateScoreThreshold ? DrawCheck(2) : 0;
-            resultLine = MoveResultLine(searchResult.bestScore, tableShowsMate, drawMarker, sideToMove);
+            Move drawMarker = searchResult.bestScore <= MateScoreThreshold ? DrawCheck(gamePosition, 2) : 0;
+            resultLine = MoveResultLine(searchResult.bestScore, tableShowsMate, drawMarker, gamePosition.sideToMove);
         }
     }
     engineState.mode = Playing;
@@ -195,17 +193,17 @@ void ThinkAndMove() {
     if (resultLine != nullptr) {
         std::printf("%s", resultLine);
     } else if (MayPonder() && InputPending() == 0) {
-        Move p = TablePonderMove();
+        Move p = TablePonderMove(gamePosition);
         if (p != 0) StartPondering(p);
     }
     if (engineState.mode == Playing) logStream << "- NO ponder move" << std::endl;
 }
 
 void PonderHit() {
-    ++gamePly;
+    ++gamePosition.gamePly;
     engineState.ponderMove = 0;
     // The assumed reply is now a game move: incoming moves are read against it.
-    SyncGameSnapshot();
+    SyncGameSnapshot(gamePosition);
     logStream << "-GOOD PONDER" << std::endl;
     ThinkAndMove();
 }
@@ -221,66 +219,63 @@ void PonderMiss(Move received) {
 void TakeBackPonderMove() {
     if (engineState.mode != Pondering) return;
     if (engineState.ponderMove != 0) {
-        currentPly = &ponderRecord;
-        UnmakeMove(engineState.ponderMove, &ponderRecord);
+        UnmakeMove(gamePosition, engineState.ponderMove, ponderUndo);
         engineState.ponderMove = 0;
-        currentPly = rootRecord;
     }
     engineState.mode = Playing;
 }
 
 void ReplayPonderMove(Move ponder) {
-    SaveForMake(&ponderRecord);
+    SaveForMake(gamePosition, ponderUndo);
     engineState.mode = Pondering;
-    currentPly = &ponderRecord;
     engineState.ponderMove = ponder;
-    MakeMove(ponder, &ponderRecord);
-    currentPly = rootRecord;
+    MakeMove(gamePosition, ponder, ponderUndo);
 }
 
 void ResumePondering() {
     const int ponderStart = searchLimits.searchStart;
     StartEngine(false, GameSearchDepthLimit);
     searchLimits.searchStart = ponderStart;
-    engineState.searchUnfinished = stopSearch;
+    engineState.searchUnfinished = searchThreads.StoppedEarly();
 }
 
 void AnalyzePosition() {
     StartEngine(false, GameSearchDepthLimit);
-    engineState.searchUnfinished = stopSearch;
+    engineState.searchUnfinished = searchThreads.StoppedEarly();
 }
 
-Move HintMove() { return engineState.mode == Pondering ? engineState.ponderMove : TablePonderMove(); }
+Move HintMove() { return engineState.mode == Pondering ? engineState.ponderMove : TablePonderMove(gamePosition); }
 
 void MarkGameStart() {
-    gameStart.board = board;
-    gameStart.entry = *historyTop;
-    gameStart.historyIndex = HistoryIndex();
-    gameStart.side = sideToMove;
-    gameStart.ply = gamePly;
+    gameStart.board = gamePosition.board;
+    gameStart.entry = *gamePosition.historyTop;
+    gameStart.historyIndex = gamePosition.HistoryIndex();
+    gameStart.side = gamePosition.sideToMove;
+    gameStart.ply = gamePosition.gamePly;
 }
 
 bool TakeBackGameMoves(int plies) {
-    const int played = HistoryIndex() - gameStart.historyIndex;
+    const int played = gamePosition.HistoryIndex() - gameStart.historyIndex;
     if (plies < 0 || plies > played) return false;
     // The moves stay in the history entries until the replay overwrites them.
     Move kept[HistorySize];
     const int keep = played - plies;
-    for (int i = 0; i < keep; ++i) kept[i] = history[gameStart.historyIndex + i].move;
+    for (int i = 0; i < keep; ++i) kept[i] = gamePosition.history[gameStart.historyIndex + i].move;
 
     // Back to the start, then the moves that stay, as game moves are played.
-    board = gameStart.board;
-    sideToMove = gameStart.side;
-    gamePly = gameStart.ply;
-    historyTop = history + gameStart.historyIndex;
-    *historyTop = gameStart.entry;
+    gamePosition.board = gameStart.board;
+    gamePosition.sideToMove = gameStart.side;
+    gamePosition.gamePly = gameStart.ply;
+    gamePosition.historyTop = gamePosition.history + gameStart.historyIndex;
+    *gamePosition.historyTop = gameStart.entry;
     for (int i = 0; i < keep; ++i) {
-        SaveForMake(rootRecord);
-        MakeMove(kept[i], rootRecord);
-        ++gamePly;
+        UndoRecord undo;
+        SaveForMake(gamePosition, undo);
+        MakeMove(gamePosition, kept[i], undo);
+        ++gamePosition.gamePly;
     }
-    SyncGameSnapshot();
-    ClearHistoryTable();
+    SyncGameSnapshot(gamePosition);
+    searchThreads.ClearHistories();
     logStream << "-M: took back " << plies << std::endl;
     LogGameKey();
     return true;

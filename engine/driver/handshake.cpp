@@ -51,7 +51,6 @@ void Handshake() {
     }
     engineState.mode = Playing;
 
-    currentPly = plyStack;
     BuildTables();
     ClearTranspositionTable();
     bool booksLoaded = LoadBooks();

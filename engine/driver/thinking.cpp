@@ -7,6 +7,7 @@
 #include "driver/engine_state.h"
 #include "driver/input.h"
 #include "search/root.h"
+#include "search/threads.h"
 #include "system/clock.h"
 #include "system/log.h"
 
@@ -18,8 +19,9 @@ namespace {
 // or after "nopost".
 void PrintThinkingLine(const IterationReport& report) {
     if (report.pondering || !engineState.postThinking) return;
-    std::printf("    %d     %d     %d     %d  %s\n", report.depth, static_cast<int>(report.score), 0,
-                static_cast<int>(report.nodes), report.pvText);
+    // The node count is shown in 32 bits, as it always was.
+    std::printf("    %d     %d     %d     %d  %s\n", report.depth, report.score, 0,
+                static_cast<int>(static_cast<uint32_t>(report.nodes)), report.pvText);
     std::fflush(stdout);
 }
 
@@ -57,10 +59,12 @@ bool InterfaceHasSpoken() {
 const SearchHooks XboardSearchHooks{PrintThinkingLine, WriteLogLine, InterfaceHasSpoken};
 
 void PrintSearchStatus() {
+    const SearchWorker& search = searchThreads.Main();
+    const RootProgress& rootProgress = search.Progress();
     const int centiseconds = (ClockMs() - searchLimits.searchStart) / 10;
     const int movesLeft = rootProgress.moveCount - rootProgress.movesSearched;
-    std::printf("stat01: %d %u %d %d %d", centiseconds, static_cast<unsigned>(nodeCount), iterationDepth, movesLeft,
-                rootProgress.moveCount);
+    std::printf("stat01: %d %u %d %d %d", centiseconds, static_cast<unsigned>(search.Nodes()), search.IterationDepth(),
+                movesLeft, rootProgress.moveCount);
     if (rootProgress.current != 0) {
         char text[MoveTextSize];
         MoveToText(text, rootProgress.current);

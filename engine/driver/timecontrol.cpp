@@ -6,6 +6,7 @@
 #include "board/board.h"
 #include "driver/engine_state.h"
 #include "search/control.h"
+#include "search/game.h"
 #include "search/timeman.h"
 
 namespace kavrin {
@@ -23,7 +24,7 @@ int WholeSecondsToMs(int seconds) {
 }  // namespace
 
 void ApplyRemainingTime(int remainingCs) {
-    int m = MovesToGo(engineState.movesPerControl, gamePly);
+    int m = MovesToGo(engineState.movesPerControl, gamePosition.gamePly);
     searchLimits.movesToGo = m;
     searchLimits.timeAllotment = TimeAllotment(remainingCs, m, engineState.incrementMs);
 }

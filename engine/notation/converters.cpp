@@ -21,8 +21,8 @@ GameRecord convertedGame;
 
 // The games are replayed from the initial position, which the search then
 // meets without knowledge of earlier positions.
-void StartFromInitialPosition() {
-    ReadFen(InitialFen);
+void StartFromInitialPosition(Position& pos) {
+    ReadFen(pos, InitialFen);
     ResetSearchState();
 }
 
@@ -62,7 +62,8 @@ struct Progress {
 
 // Shared body of game2pgn and game2pos: count, reopen, convert every record.
 template <typename WriteGame>
-void ConvertGameFile(std::ifstream& in, const char* gameName, bool setUpBoard, const char* okText, WriteGame write) {
+void ConvertGameFile(Position& pos, std::ifstream& in, const char* gameName, bool setUpBoard, const char* okText,
+                     WriteGame write) {
     const int count = CountGameRecords(in);
     if (count < 0) {
         std::printf("Game file corrupted! (error on game: %d)", -count);
@@ -72,7 +73,7 @@ void ConvertGameFile(std::ifstream& in, const char* gameName, bool setUpBoard, c
     in.clear();
     in.open(gameName, std::ios::binary);
     std::printf("Converting %d games [  0%%]...", count);
-    if (setUpBoard) StartFromInitialPosition();
+    if (setUpBoard) StartFromInitialPosition(pos);
 
     int done = 0;
     Progress progress{count};
@@ -96,13 +97,13 @@ void ConvertGameFile(std::ifstream& in, const char* gameName, bool setUpBoard, c
 // (it returns false), is skipped with a warning. A reader error is reported
 // and passed on.
 template <typename Convert>
-void ConvertPgnGames(std::ifstream& in, const char* pgnName, Convert convert) {
-    StartFromInitialPosition();
+void ConvertPgnGames(Position& pos, std::ifstream& in, const char* pgnName, Convert convert) {
+    StartFromInitialPosition(pos);
     int converted = 0;
     int skipped = 0;
     try {
         while (MoreInput(in)) {
-            if (ReadPgnGame(convertedGame, in) != 0 && convert(convertedGame)) {
+            if (ReadPgnGame(pos, convertedGame, in) != 0 && convert(convertedGame)) {
                 ++converted;
             } else {
                 ++skipped;
@@ -120,7 +121,7 @@ void ConvertPgnGames(std::ifstream& in, const char* pgnName, Convert convert) {
 
 }  // namespace
 
-void Pgn2Pos(const char* pgnName) {
+void Pgn2Pos(Position& pos, const char* pgnName) {
     std::ifstream in(pgnName);
     if (!in.is_open()) {
         std::printf("Cannot open PGN input file: '%s'\n", pgnName);
@@ -139,13 +140,13 @@ void Pgn2Pos(const char* pgnName) {
         outs[i] = &files[i];
     }
 
-    ConvertPgnGames(in, pgnName, [&outs](const GameRecord& game) {
-        WriteGamePositions(game, outs, PosPlyLimit);
+    ConvertPgnGames(pos, in, pgnName, [&](const GameRecord& game) {
+        WriteGamePositions(pos, game, outs, PosPlyLimit);
         return true;
     });
 }
 
-void Pgn2Game(const char* pgnName, const char* gameName, int& runningTotal) {
+void Pgn2Game(Position& pos, const char* pgnName, const char* gameName, int& runningTotal) {
     std::ifstream in(pgnName);
     if (!in.is_open()) {
         std::printf("Cannot open PGN input file: '%s'\n", pgnName);
@@ -159,7 +160,7 @@ void Pgn2Game(const char* pgnName, const char* gameName, int& runningTotal) {
 
     GameIndex index;
     BuildGameIndex(index, games);
-    ConvertPgnGames(in, pgnName, [&](const GameRecord& game) {
+    ConvertPgnGames(pos, in, pgnName, [&](const GameRecord& game) {
         if (IndexedGameStored(index, game, games)) return false;
         WriteGameRecord(game, games);
         AddToGameIndex(index, game);
@@ -168,7 +169,7 @@ void Pgn2Game(const char* pgnName, const char* gameName, int& runningTotal) {
     });
 }
 
-void PgnList2Game(const char* listName, const char* gameName) {
+void PgnList2Game(Position& pos, const char* listName, const char* gameName) {
     std::ifstream list(listName);
     if (!list.is_open()) {
         std::printf("Cannot open PGN input file: '%s'\n", listName);
@@ -182,12 +183,12 @@ void PgnList2Game(const char* listName, const char* gameName) {
         // A list written with CRLF line ends names the same files.
         const size_t length = std::strlen(line);
         if (length > 0 && line[length - 1] == '\r') line[length - 1] = '\0';
-        Pgn2Game(line, gameName, total);
+        Pgn2Game(pos, line, gameName, total);
     }
     std::printf("\nCONVERTED GAMES: %d\n", total);
 }
 
-void Game2Pgn(const char* gameName, const char* pgnName) {
+void Game2Pgn(Position& pos, const char* gameName, const char* pgnName) {
     std::ifstream in(gameName, std::ios::binary);
     if (!in.is_open()) {
         std::printf("Cannot open GAME input file: '%s'\n", gameName);
@@ -198,10 +199,10 @@ void Game2Pgn(const char* gameName, const char* pgnName) {
         std::printf("Cannot create PGN output file: '%s'\n", pgnName);
         return;
     }
-    ConvertGameFile(in, gameName, false, "OK\n", [&out](const GameRecord& game) { WritePgnGame(game, out); });
+    ConvertGameFile(pos, in, gameName, false, "OK\n", [&out](const GameRecord& game) { WritePgnGame(game, out); });
 }
 
-void Game2Pos(const char* gameName, const char* posName) {
+void Game2Pos(Position& pos, const char* gameName, const char* posName) {
     std::ifstream in(gameName, std::ios::binary);
     if (!in.is_open()) {
         std::printf("Cannot open GAME input file: '%s'\n", gameName);
@@ -212,8 +213,8 @@ void Game2Pos(const char* gameName, const char* posName) {
         std::printf("Cannot create DB output file: '%s'\n", posName);
         return;
     }
-    ConvertGameFile(in, gameName, true, "\tOK\n",
-                    [&out](const GameRecord& game) { WriteGamePositions(game, out, PosPlyLimit); });
+    ConvertGameFile(pos, in, gameName, true, "\tOK\n",
+                    [&](const GameRecord& game) { WriteGamePositions(pos, game, out, PosPlyLimit); });
 }
 
 }  // namespace kavrin

@@ -4,6 +4,8 @@
 // it again as GameFileError for the command loop.
 #pragma once
 
+#include "board/board.h"
+
 namespace kavrin {
 
 // Longest list line used as a PGN file name.
@@ -11,15 +13,15 @@ constexpr int ListLineSize = 255;
 
 // Positions of the first 64 plies of every game into 0.pos .. F.pos (emptied
 // first), each line in the file of its hash's first hex digit.
-void Pgn2Pos(const char* pgnName);
+void Pgn2Pos(Position& pos, const char* pgnName);
 // Appends every new game of the PGN file to the GAME file; games already
 // stored there are skipped. runningTotal grows by the games written.
-void Pgn2Game(const char* pgnName, const char* gameName, int& runningTotal);
+void Pgn2Game(Position& pos, const char* pgnName, const char* gameName, int& runningTotal);
 // Pgn2Game for every line of the list file, then the total written.
-void PgnList2Game(const char* listName, const char* gameName);
+void PgnList2Game(Position& pos, const char* listName, const char* gameName);
 // Appends every game of the GAME file to the PGN file in coordinate notation.
-void Game2Pgn(const char* gameName, const char* pgnName);
+void Game2Pgn(Position& pos, const char* gameName, const char* pgnName);
 // Appends the positions of the first 64 plies of every game to one POS file.
-void Game2Pos(const char* gameName, const char* posName);
+void Game2Pos(Position& pos, const char* gameName, const char* posName);
 
 }  // namespace kavrin

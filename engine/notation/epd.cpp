@@ -25,10 +25,10 @@ bool ScanEpdOperation(const char* text, char moveText[EpdMoveTextSize]) {
     return p[n] == ';' || p[n] == ' ';
 }
 
-bool CheckEpdOperation(const char* operations) {
+bool CheckEpdOperation(Position& pos, const char* operations) {
     char moveText[EpdMoveTextSize];
     if (operations == nullptr || !ScanEpdOperation(operations, moveText)) return true;
-    if (ParseSan(moveText) != 0) return true;
+    if (ParseSan(pos, moveText) != 0) return true;
     std::printf("Warning cannot recognize move: %s\r\n", moveText);
     return false;
 }

@@ -16,9 +16,8 @@ namespace kavrin {
 
 namespace {
 
-// The reader's own undo records, one per ply (index = ply number); the
-// search's ply stack is never touched.
-PlyRecord readerPlies[MaxGamePlies + 1];
+// The reader's own undo records, one per ply (index = ply number).
+UndoRecord readerUndo[MaxGamePlies + 1];
 
 struct ResultForm {
     const char* text;
@@ -55,8 +54,8 @@ void SkipNested(std::istream& in, char open, char close) {
 
 // The report of a move the position does not allow: the diagram, the move
 // and its ply number.
-void ReportIllegal(const GameRecord& game, int ply) {
-    PrintBoard(board.pieceOn);
+void ReportIllegal(const Position& pos, const GameRecord& game, int ply) {
+    PrintBoard(pos.board.pieceOn);
     std::printf("move: %s, plyNo:%d\n", game.token, ply);
 }
 
@@ -116,7 +115,7 @@ bool ReadPgnTags(GameResult& result, std::istream& in) {
     return in.good();
 }
 
-Move ReadSanToken(GameRecord& game, std::istream& in) {
+Move ReadSanToken(Position& pos, GameRecord& game, std::istream& in) {
     int n = 0;
     while (n < PgnTokenSize - 1) {
         const int c = in.get();
@@ -128,10 +127,10 @@ Move ReadSanToken(GameRecord& game, std::istream& in) {
         game.token[n++] = static_cast<char>(c);
     }
     game.token[n] = '\0';
-    return ParseSan(game.token);
+    return ParseSan(pos, game.token);
 }
 
-GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
+GameHeader ReadPgnGame(Position& pos, GameRecord& game, std::istream& in) {
     game.moves[0] = 0;
     game.token[0] = '\0';
     int ply = 1;
@@ -139,7 +138,7 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
     // are taken back, last first, after its reports: the Board is at the
     // initial position again.
     const ScopeExit takeBack([&] {
-        for (int i = ply - 1; i >= 1; --i) UnmakeMove(game.moves[i], &readerPlies[i]);
+        for (int i = ply - 1; i >= 1; --i) UnmakeMove(pos, game.moves[i], readerUndo[i]);
     });
     if (!ReadPgnTags(game.result, in)) return 0;
 
@@ -170,7 +169,7 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
             SkipNested(in, '(', ')');
         } else {
             in.unget();
-            const Move m = ReadSanToken(game, in);
+            const Move m = ReadSanToken(pos, game, in);
             if (m == 0) {
                 logStream << game.token << "ERROR" << std::endl;
                 std::printf("move: %s, plyNo:%d\n", game.token, ply);
@@ -178,19 +177,19 @@ GameHeader ReadPgnGame(GameRecord& game, std::istream& in) {
             }
             if (ply > MaxGamePlies) continue;  // beyond the stored length
 
-            const Legality legality = CheckMove(m);
+            const Legality legality = CheckMove(pos, m);
             if (legality == Legality::NotGenerated) {
-                ReportIllegal(game, ply);
+                ReportIllegal(pos, game, ply);
                 logStream << game.token << "MOVE NOT LEGAL 1" << std::endl;
                 throw GameFileError("MOVE NOT LEGAL 1");
             }
-            PlyRecord* record = &readerPlies[ply];
-            SaveForMake(record);
-            MakeMove(m, record);
+            UndoRecord& undo = readerUndo[ply];
+            SaveForMake(pos, undo);
+            MakeMove(pos, m, undo);
             if (legality == Legality::LeavesKingAttacked) {
                 // The report shows the position with the move made.
-                ReportIllegal(game, ply);
-                UnmakeMove(m, record);
+                ReportIllegal(pos, game, ply);
+                UnmakeMove(pos, m, undo);
                 throw GameFileError("MOVE NOT LEGAL 2 - check revealed");
             }
             game.moves[ply++] = m;

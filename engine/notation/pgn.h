@@ -1,4 +1,4 @@
-// PGN games read move by move against the live Board, and games written back
+// PGN games read move by move against the Board of a position, and games written back
 // as PGN in coordinate notation.
 #pragma once
 
@@ -6,6 +6,7 @@
 #include <istream>
 #include <ostream>
 
+#include "board/board.h"
 #include "board/types.h"
 
 namespace kavrin {
@@ -55,10 +56,10 @@ struct GameRecord {
 bool ReadPgnTags(GameResult& result, std::istream& in);
 // The Move that ParseSan makes of the next token (at most ten characters up
 // to whitespace or '{'), 0 if none.
-Move ReadSanToken(GameRecord& game, std::istream& in);
-// Reads one game from the standard initial position on the Board, which it
-// leaves so. Returns the result bits of a decided game with moves, else 0.
-GameHeader ReadPgnGame(GameRecord& game, std::istream& in);
+Move ReadSanToken(Position& pos, GameRecord& game, std::istream& in);
+// Reads one game from the standard initial position in pos, which it leaves
+// so. Returns the result bits of a decided game with moves, else 0.
+GameHeader ReadPgnGame(Position& pos, GameRecord& game, std::istream& in);
 // Writes the Result tag line and one movetext line.
 void WritePgnGame(const GameRecord& game, std::ostream& out);
 

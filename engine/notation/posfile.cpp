@@ -13,20 +13,23 @@ namespace kavrin {
 
 namespace {
 
+// Moves a replay makes at most: as many as a search line may.
+constexpr int ReplayPlyLimit = PlyStackSize - 1;
+
 // Formats the whole line; returns its length.
-int FormatPosLine(char* line, const GameRecord& game, int ply) {
-    int n = std::snprintf(line, PosLineSize, "%.16llX\t", static_cast<unsigned long long>(board.hashKey));
+int FormatPosLine(const Position& pos, char* line, const GameRecord& game, int ply) {
+    int n = std::snprintf(line, PosLineSize, "%.16llX\t", static_cast<unsigned long long>(pos.board.hashKey));
     char fen[FenTextSize];
-    WriteFen(fen);
+    WriteFen(pos, fen);
     n += std::snprintf(line + n, static_cast<size_t>(PosLineSize - n), "%s\t%c\t%d\n", fen, game.result.code, ply);
     return n;
 }
 
-// Makes move `ply` of game on the record at currentPly when the gate lets it
-// pass; raises the reader's error texts otherwise, with currentPly where it was.
-void MakeStoredMove(const GameRecord& game, int ply) {
+// Makes move `ply` of game with undo when the gate lets it pass; raises the
+// reader's error texts otherwise, with the position as it was.
+void MakeStoredMove(Position& pos, const GameRecord& game, int ply, UndoRecord& undo) {
     const Move m = game.moves[ply];
-    switch (CheckMove(m)) {
+    switch (CheckMove(pos, m)) {
         case Legality::Legal:
             break;
         case Legality::NotGenerated:
@@ -34,29 +37,27 @@ void MakeStoredMove(const GameRecord& game, int ply) {
         case Legality::LeavesKingAttacked:
             throw GameFileError("MOVE NOT LEGAL 2 - check revealed");
     }
-    SaveForMake(currentPly);
-    MakeMove(m, currentPly);
-    ++currentPly;
+    SaveForMake(pos, undo);
+    MakeMove(pos, m, undo);
 }
 
 template <typename PickStream>
-void ReplayPositions(const GameRecord& game, int plyLimit, PickStream pick) {
-    // The ply-record stack bounds how many moves can be made on it.
-    const int room = PlyStackSize - 1 - PlyIndex();
+void ReplayPositions(Position& pos, const GameRecord& game, int plyLimit, PickStream pick) {
+    UndoRecord undo[ReplayPlyLimit + 1];
     int last = game.PlyCount();
     if (last > plyLimit) last = plyLimit;
-    if (last > room) last = room;
+    if (last > ReplayPlyLimit) last = ReplayPlyLimit;
     // However the replay ends, also by a refused move, the moves made are
-    // taken back, last first, down to the record it started on.
+    // taken back, last first.
     int made = 0;
     const ScopeExit takeBack([&] {
-        for (int i = made; i >= 1; --i) UnmakeMove(game.moves[i], --currentPly);
+        for (int i = made; i >= 1; --i) UnmakeMove(pos, game.moves[i], undo[i]);
     });
     char line[PosLineSize];
     for (int ply = 1; ply <= last; ++ply) {
-        const int n = FormatPosLine(line, game, ply);
+        const int n = FormatPosLine(pos, line, game, ply);
         pick(line).write(line, n);
-        MakeStoredMove(game, ply);
+        MakeStoredMove(pos, game, ply, undo[ply]);
         made = ply;
     }
 }
@@ -65,18 +66,19 @@ int HexDigitValue(char d) { return d <= '9' ? d - '0' : d - '0' - 7; }
 
 }  // namespace
 
-void WritePosLine(const GameRecord& game, std::ostream& out, int ply) {
+void WritePosLine(const Position& pos, const GameRecord& game, std::ostream& out, int ply) {
     char line[PosLineSize];
-    const int n = FormatPosLine(line, game, ply);
+    const int n = FormatPosLine(pos, line, game, ply);
     out.write(line, n);
 }
 
-void WriteGamePositions(const GameRecord& game, std::ostream& out, int plyLimit) {
-    ReplayPositions(game, plyLimit, [&out](const char*) -> std::ostream& { return out; });
+void WriteGamePositions(Position& pos, const GameRecord& game, std::ostream& out, int plyLimit) {
+    ReplayPositions(pos, game, plyLimit, [&out](const char*) -> std::ostream& { return out; });
 }
 
-void WriteGamePositions(const GameRecord& game, std::ostream* const (&outs)[PosFileCount], int plyLimit) {
-    ReplayPositions(game, plyLimit,
+void WriteGamePositions(Position& pos, const GameRecord& game, std::ostream* const (&outs)[PosFileCount],
+                        int plyLimit) {
+    ReplayPositions(pos, game, plyLimit,
                     [&outs](const char* line) -> std::ostream& { return *outs[HexDigitValue(line[0])]; });
 }
 

@@ -16,15 +16,15 @@ constexpr int PosPlyLimit = 64;
 // Longest line: 16 hex digits, the FEN, the code, a ply number and separators.
 constexpr int PosLineSize = 128;
 
-// Writes the line of the Board position with game's result code and ply.
-void WritePosLine(const GameRecord& game, std::ostream& out, int ply);
-// Replays game from the Board's (initial) position on the ply-record stack
-// above currentPly, writing the positions before moves 1 .. min(n, plyLimit),
-// then takes the moves back. Every move is matched against the generated
+// Writes the line of the position with game's result code and ply.
+void WritePosLine(const Position& pos, const GameRecord& game, std::ostream& out, int ply);
+// Replays game from the (initial) position, at most PlyStackSize - 1 moves,
+// writing the positions before moves 1 .. min(n, plyLimit), then takes the
+// moves back. Every move is matched against the generated
 // legal moves first: one that is not raises "MOVE NOT LEGAL 1" (or "MOVE NOT
 // LEGAL 2 - check revealed"), after the moves made have been taken back.
-void WriteGamePositions(const GameRecord& game, std::ostream& out, int plyLimit);
+void WriteGamePositions(Position& pos, const GameRecord& game, std::ostream& out, int plyLimit);
 // The same with each line sent to the stream of its hash's first hex digit.
-void WriteGamePositions(const GameRecord& game, std::ostream* const (&outs)[PosFileCount], int plyLimit);
+void WriteGamePositions(Position& pos, const GameRecord& game, std::ostream* const (&outs)[PosFileCount], int plyLimit);
 
 }  // namespace kavrin

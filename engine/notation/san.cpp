@@ -20,10 +20,11 @@ Bitboard FileMask(char file) { return ColumnMask(file - 'a'); }
 Bitboard RankMask(char rank) { return RowMask('8' - rank); }
 
 // The square one pawn step behind s for the side to move (may leave the board).
-int StepBehind(int s) { return sideToMove == White ? s + 8 : s - 8; }
+int StepBehind(const Position& pos, int s) { return pos.sideToMove == White ? s + 8 : s - 8; }
 
-Move CastlingMove(bool kingSide) {
-    if (sideToMove == White) {
+Move CastlingMove(const Position& pos, bool kingSide) {
+    const Board& board = pos.board;
+    if (pos.sideToMove == White) {
         if (kingSide) return (board.castling & CastleWhiteKingFlag) ? CastleWhiteKingSide : 0;
         return (board.castling & CastleWhiteQueenFlag) ? CastleWhiteQueenSide : 0;
     }
@@ -32,42 +33,42 @@ Move CastlingMove(bool kingSide) {
 }
 
 // e4: the pawn one step behind the target, or two when that square holds no pawn.
-Move PawnPush(const char* s) {
+Move PawnPush(const Position& pos, const char* s) {
     if (!IsFileLetter(s[0]) || !IsRankDigit(s[1])) return 0;
     const int to = SquareOf(s[0], s[1]);
-    int from = StepBehind(to);
+    int from = StepBehind(pos, to);
     if (!OnBoard(from)) return 0;
-    if (!IsPawn(board.pieceOn[from])) from = StepBehind(from);
+    if (!IsPawn(pos.board.pieceOn[from])) from = StepBehind(pos, from);
     if (!OnBoard(from)) return 0;
     return MakeMoveWord(from, to, Quiet);
 }
 
 // e8Q: a promoting push.
-Move PromotingPush(const char* s) {
+Move PromotingPush(const Position& pos, const char* s) {
     if (!IsFileLetter(s[0]) || !IsRankDigit(s[1])) return 0;
     const int to = SquareOf(s[0], s[1]);
-    const int from = StepBehind(to);
+    const int from = StepBehind(pos, to);
     if (!OnBoard(from)) return 0;
     return MakeMoveWord(from, to, PromotionKind(s[2]));
 }
 
 // de8Q: a promoting capture from the neighbouring file s[0].
-Move PromotingCapture(const char* s) {
+Move PromotingCapture(const Position& pos, const char* s) {
     if (!IsFileLetter(s[1]) || !IsRankDigit(s[2])) return 0;
     const int to = SquareOf(s[1], s[2]);
     const bool fromFileA = s[0] < s[1];
     int from;
-    if (sideToMove == White)
+    if (pos.sideToMove == White)
         from = fromFileA ? to + 7 : to + 9;
     else
         from = fromFileA ? to - 9 : to - 7;
     if (!OnBoard(from)) return 0;
-    const int kind = board.pieceOn[to] != Empty ? CapturePromotionKind(s[3]) : PromotionKind(s[3]);
+    const int kind = pos.board.pieceOn[to] != Empty ? CapturePromotionKind(s[3]) : PromotionKind(s[3]);
     return MakeMoveWord(from, to, kind);
 }
 
 // Nbd7, R1e2: one disambiguating file or rank.
-Move DisambiguatedMove(const char* s) {
+Move DisambiguatedMove(Position& pos, const char* s) {
     if (!IsFileLetter(s[2]) || !IsRankDigit(s[3])) return 0;
     const int to = SquareOf(s[2], s[3]);
     Bitboard mask;
@@ -78,7 +79,7 @@ Move DisambiguatedMove(const char* s) {
     else
         return 0;
     const char shortened[4] = {s[0], s[2], s[3], '\0'};
-    return ResolvePieceMove(shortened, to, mask);
+    return ResolvePieceMove(pos, shortened, to, mask);
 }
 
 }  // namespace
@@ -88,7 +89,7 @@ int CapturePromotionKind(char letter) {
     return kind == 0 ? 0 : kind + 4;
 }
 
-Move ParseSan(const char* text) {
+Move ParseSan(Position& pos, const char* text) {
     // Work copy of at most SanTextLimit characters, decoration removed.
     char s[SanTextLimit + 1];
     int n = 0;
@@ -99,44 +100,45 @@ Move ParseSan(const char* text) {
 
     switch (n) {
         case 2:
-            if (std::strcmp(s, "OO") == 0 || std::strcmp(s, "00") == 0) return CastlingMove(true);
-            return PawnPush(s);
+            if (std::strcmp(s, "OO") == 0 || std::strcmp(s, "00") == 0) return CastlingMove(pos, true);
+            return PawnPush(pos, s);
         case 3:
-            if (std::strcmp(s, "OOO") == 0 || std::strcmp(s, "000") == 0) return CastlingMove(false);
-            if (PromotionKind(s[2]) != 0) return PromotingPush(s);
+            if (std::strcmp(s, "OOO") == 0 || std::strcmp(s, "000") == 0) return CastlingMove(pos, false);
+            if (PromotionKind(s[2]) != 0) return PromotingPush(pos, s);
             if (!IsFileLetter(s[1]) || !IsRankDigit(s[2])) return 0;
-            return ResolvePieceMove(s, SquareOf(s[1], s[2]), AllSquares);
+            return ResolvePieceMove(pos, s, SquareOf(s[1], s[2]), AllSquares);
         case 4: {
-            if (PromotionKind(s[3]) != 0) return PromotingCapture(s);
-            const Move coordinate = TextToMoveOnBoard(s);
+            if (PromotionKind(s[3]) != 0) return PromotingCapture(pos, s);
+            const Move coordinate = TextToMoveOnBoard(pos, s);
             if (coordinate != 0) return coordinate;
-            return DisambiguatedMove(s);
+            return DisambiguatedMove(pos, s);
         }
         case 5: {
-            const Move withPiece = TextToMoveOnBoard(s + 1);
-            return withPiece != 0 ? withPiece : TextToMoveOnBoard(s);
+            const Move withPiece = TextToMoveOnBoard(pos, s + 1);
+            return withPiece != 0 ? withPiece : TextToMoveOnBoard(pos, s);
         }
         default:
             return 0;
     }
 }
 
-Move ResolvePieceMove(const char* text, int to, Bitboard originMask) {
+Move ResolvePieceMove(Position& pos, const char* text, int to, Bitboard originMask) {
+    const Board& board = pos.board;
     int kind = board.pieceOn[to] != Empty ? Capture : Quiet;
-    const int side = sideToMove;
+    const int side = pos.sideToMove;
     Bitboard candidates;
     switch (text[0]) {
         case 'N':
             candidates = KnightAttacks[to] & board.pieceBitboard[KnightOf(side)] & originMask;
             break;
         case 'B':
-            candidates = BishopAttacksFrom(to) & board.pieceBitboard[BishopOf(side)] & originMask;
+            candidates = BishopAttacksFrom(board, to) & board.pieceBitboard[BishopOf(side)] & originMask;
             break;
         case 'R':
-            candidates = RookAttacksFrom(to) & board.pieceBitboard[RookOf(side)] & originMask;
+            candidates = RookAttacksFrom(board, to) & board.pieceBitboard[RookOf(side)] & originMask;
             break;
         case 'Q':
-            candidates = QueenAttacksFrom(to) & board.pieceBitboard[QueenOf(side)] & originMask;
+            candidates = QueenAttacksFrom(board, to) & board.pieceBitboard[QueenOf(side)] & originMask;
             break;
         case 'K': {
             const int from = board.kingSquare[side];
@@ -164,7 +166,7 @@ Move ResolvePieceMove(const char* text, int to, Bitboard originMask) {
         const int from = LowestSquare(candidates);
         candidates &= candidates - 1;
         const Move m = MakeMoveWord(from, to, kind);
-        if (!IsLegalMove(m)) continue;
+        if (!IsLegalMove(pos, m)) continue;
         if (found != 0) return 0;
         found = m;
     }

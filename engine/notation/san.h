@@ -1,7 +1,8 @@
 // Standard algebraic move text (and coordinate text) resolved against the
-// live Board.
+// Board of a position.
 #pragma once
 
+#include "board/board.h"
 #include "board/types.h"
 
 namespace kavrin {
@@ -16,11 +17,11 @@ int CapturePromotionKind(char letter);
 // Decoration ("x+#!?=-") is ignored; the result is not tested for legality
 // except to choose between several pieces that could make it. The Board is
 // left unchanged.
-Move ParseSan(const char* text);
+Move ParseSan(Position& pos, const char* text);
 
 // Resolves a piece move or pawn capture: text starts with a piece letter or
 // the pawn's file; candidates are restricted to originMask (pawns excepted).
 // Of several candidates, the one whose move is legal is taken.
-Move ResolvePieceMove(const char* text, int to, Bitboard originMask);
+Move ResolvePieceMove(Position& pos, const char* text, int to, Bitboard originMask);
 
 }  // namespace kavrin

@@ -4,55 +4,50 @@
 
 namespace kavrin {
 
-int checkCount[2];
-int deepestFullWidthPly = DeepestFullWidthPly;
-
-int16_t AlphaBeta(int depth, int ply, int16_t alpha, int16_t beta, uint8_t nullAllowed) {
-    PlyRecord* const node = currentPly;
+int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAllowed) {
+    SearchPly& node = plies[ply];
     // A line that has used up the move stack goes on in the quiescence
     // search, which stands pat when even that has no room.
-    if (node->moveListEnd == nullptr && !MoveStackHasRoom()) return Quiesce(0, ply, alpha, beta);
+    if (node.moveListEnd == nullptr && !MoveStackHasRoom(ply)) return Quiesce(0, ply, alpha, beta);
 
     // Step 1. Transposition table. A deep enough entry decides the node unless
     // its move would repeat the position; otherwise it narrows the window,
     // except in the root's children while an aspiration re-search runs.
     if (LoadTableEntry(node, depth)) {
         if (EntryCutsOff(node, alpha, beta)) {
-            if (RepetitionAfter(node->hashMove) == 0) return node->ttScore;
-        } else if (aspirationState == 0 || depth != iterationDepth) {
+            if (RepetitionAfter(pos, node.hashMove) == 0) return node.ttScore;
+        } else if (aspiration == Aspiration::Window || depth != iterationDepth) {
             NarrowWindow(node, alpha, beta);
         }
     }
 
     // Step 2. Node state.
-    const int side = sideToMove;
-    int16_t best = -ScoreMax;
-    uint32_t bound = BoundUpper;
-    ComputeCheckers(node);
-    const bool inCheck = node->checkers != 0;
+    const int side = pos.sideToMove;
+    int best = -ScoreMax;
+    Bound bound = Bound::Upper;
+    ComputeCheckers(pos, node.check);
+    const bool inCheck = node.check.checkers != 0;
+    UndoRecord& nodeUndo = undo[ply];
 
     // Step 3. Null move: pass, and if even that holds beta, so will a move.
     // Not in check, not without pieces, not twice in a row.
-    if (nullAllowed && !inCheck && board.nonPawnMaterial[side] != 0) {
-        const int r = (depth > 6 && board.nonPawnMaterial[side] >= 9) ? 3 : 2;
+    if (nullAllowed && !inCheck && pos.board.nonPawnMaterial[side] != 0) {
+        const int r = (depth > 6 && pos.board.nonPawnMaterial[side] >= 9) ? 3 : 2;
         // An entry that promises a fail low makes the pass pointless.
-        const bool promisesFailLow = node->ttDepth > 0 && node->ttDepth >= depth - r - 1 && node->ttScore < beta &&
-                                     (node->ttBound == BoundUpper || node->ttBound == BoundExact);
+        const bool promisesFailLow = node.ttDepth > 0 && node.ttDepth >= depth - r - 1 && node.ttScore < beta &&
+                                     (node.ttBound == Bound::Upper || node.ttBound == Bound::Exact);
         if (!promisesFailLow) {
-            if (node->moveListEnd == nullptr) node->moveListEnd = (node - 1)->moveListEnd;
-            MakeNullMove(node);
-            ++currentPly;
-            currentPly->moveListEnd = nullptr;
-            const int16_t nullBeta = static_cast<int16_t>(-beta + 1);
-            int16_t v;
+            if (node.moveListEnd == nullptr) node.moveListEnd = plies[ply - 1].moveListEnd;
+            MakeNullMove(pos, nodeUndo);
+            plies[ply + 1].moveListEnd = nullptr;
+            int v;
             if (depth > r + 1) {
-                v = static_cast<int16_t>(-AlphaBeta(depth - r - 1, ply + 1, static_cast<int16_t>(-beta), nullBeta, 0));
+                v = -AlphaBeta(depth - r - 1, ply + 1, -beta, -beta + 1, false);
             } else {
-                v = static_cast<int16_t>(-Quiesce(0, ply + 1, static_cast<int16_t>(-beta), nullBeta));
+                v = -Quiesce(0, ply + 1, -beta, -beta + 1);
             }
-            --currentPly;
-            UnmakeNullMove(node);
-            node->moveListEnd = nullptr;
+            UnmakeNullMove(pos, nodeUndo);
+            node.moveListEnd = nullptr;
             // The clock only; input waits for the next poll of the move loop.
             if (PollDue() && SearchMustStop(false)) return -ScoreMax;
             if (v >= beta) return v;
@@ -61,9 +56,9 @@ int16_t AlphaBeta(int depth, int ply, int16_t alpha, int16_t beta, uint8_t nullA
 
     // Step 4. Internal iterative deepening on this ply: leaves the list
     // generated and scored, and a hash move in the table.
-    if (node->ttDepth < depth - 2) {
+    if (node.ttDepth < depth - 2) {
         AlphaBeta(depth - 2, ply, alpha, beta, nullAllowed);
-        if (const TTEntry* e = ProbeTT()) node->hashMove = EntryMove(*e);
+        if (TTEntry e; ProbeTT(pos, e)) node.hashMove = EntryMove(e);
     }
 
     // Step 5. Check extension, from the second check of this side on the path.
@@ -75,30 +70,28 @@ int16_t AlphaBeta(int depth, int ply, int16_t alpha, int16_t beta, uint8_t nullA
     }
 
     // Step 6. Move list (already there after internal deepening).
-    MoveEntry* const start = (node - 1)->moveListEnd;
-    if (node->moveListEnd == nullptr) {
-        node->moveListEnd = inCheck ? GenerateEvasions(start, node) : GenerateAll(start);
-        SaveForMake(node);
+    MoveEntry* const start = plies[ply - 1].moveListEnd;
+    if (node.moveListEnd == nullptr) {
+        node.moveListEnd = inCheck ? GenerateEvasions(pos, start, node.check) : GenerateAll(pos, start);
+        SaveForMake(pos, nodeUndo);
     }
-    MoveEntry* const end = node->moveListEnd;
+    MoveEntry* const end = node.moveListEnd;
 
     // Step 7. Ordering pass: hash move, then the killers.
-    MarkOrderingMoves(start, end, node->hashMove, node->killer1, node->killer2);
+    MarkOrderingMoves(start, end, node.hashMove, node.killer1, node.killer2);
 
     // Step 8. Move loop.
-    MovePicker picker{start, end, nullptr, node->orderKeys, side};
+    MovePicker picker{start, end, nullptr, node.orderKeys, history[side]};
     Move bestMove = 0;
     const int nd = depth + extension;
     const ChildSearch child{nd - 1, ply + 1, 1, nd <= 1 || ply >= deepestFullWidthPly};
     while (MoveEntry* entry = picker.Next()) {
         const Move move = entry->move;
-        ++nodeCount;
-        MakeMove(move, node);
-        PrefetchTT();
-        ++currentPly;
-        const int16_t v = SearchChild(move, side, child, alpha, beta, bound == BoundUpper);
-        --currentPly;
-        UnmakeMove(move, node);
+        ++nodes;
+        MakeMove(pos, move, nodeUndo);
+        PrefetchTT(pos);
+        const int v = SearchChild(move, side, child, alpha, beta, bound == Bound::Upper);
+        UnmakeMove(pos, move, nodeUndo);
 
         // Step 9. Poll. An aborting node leaves nextPollAt behind, so every
         // node above it polls at once and unwinds too; the score is not used.
@@ -108,7 +101,7 @@ int16_t AlphaBeta(int depth, int ply, int16_t alpha, int16_t beta, uint8_t nullA
         }
 
         // Step 10. Score, window and cutoff.
-        entry->score = v;
+        entry->score = static_cast<int16_t>(v);
         if (v > best) {
             if (v > alpha) {
                 if (v >= beta) {
@@ -116,7 +109,7 @@ int16_t AlphaBeta(int depth, int ply, int16_t alpha, int16_t beta, uint8_t nullA
                     return v;
                 }
                 alpha = v;
-                bound = BoundExact;
+                bound = Bound::Exact;
             }
             best = v;
             bestMove = move;
@@ -125,7 +118,7 @@ int16_t AlphaBeta(int depth, int ply, int16_t alpha, int16_t beta, uint8_t nullA
 
     // Step 11. End of list: mate, stalemate or the best move found.
     if (best == -ScoreMax) return NoLegalMoveScore(ply, depth, inCheck);
-    StoreTT(best, bound, depth, bestMove);
+    StoreTT(pos, best, bound, depth, bestMove);
     return best;
 }
 

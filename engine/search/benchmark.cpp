@@ -8,6 +8,7 @@
 #include "search/control.h"
 #include "search/reset.h"
 #include "search/root.h"
+#include "search/threads.h"
 
 namespace kavrin {
 
@@ -18,20 +19,22 @@ double ProcessSeconds() {
 }
 
 SearchCounts SearchFixedDepth(const BenchmarkPosition& p, int depth) {
-    ReadFen(p.fen);
+    // The position read by the benchmark, kept for the run.
+    static Position benchmarkPosition;
+    ReadFen(benchmarkPosition, p.fen);
     ResetSearchState();
-    searchHooks = SearchHooks{};
-    searchLimits = SearchLimits{};
-    searchLimits.maxDepth = depth;
-    searchLimits.untimed = true;
-    searchLimits.movesToGo = 0;
-    stopSearch = false;
+    SearchLimits limits;
+    limits.maxDepth = depth;
+    limits.untimed = true;
+    limits.movesToGo = 0;
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = ProcessSeconds();
-    const Move best = IterativeDeepening();
+    const Move best = searchThreads.Search(benchmarkPosition, limits, SearchHooks{});
     const double cpuSeconds = ProcessSeconds() - cpuStart;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return SearchCounts{nodeCount, quiesceMoveCount, best, searchResult.bestScore, seconds, cpuSeconds};
+    const SearchWorker& main = searchThreads.Main();
+    return SearchCounts{
+        searchThreads.TotalNodes(), main.QuiesceMoves(), best, main.Result().bestScore, seconds, cpuSeconds};
 }
 
 }  // namespace kavrin

@@ -53,10 +53,10 @@ constexpr int BenchmarkDepth(const BenchmarkPosition& p, int reduction) {
 constexpr int SignatureTestDepth(const BenchmarkPosition& p) { return BenchmarkDepth(p, SignatureTestDepthReduction); }
 
 struct SearchCounts {
-    uint32_t nodes;    // moves made by the root and full-width searches
+    uint64_t nodes;    // moves made by the root and full-width searches
     uint64_t quiesce;  // moves made by the quiescence search
     Move best;
-    int16_t score;
+    int score;
     double seconds;     // the search alone, without the position read
     double cpuSeconds;  // the same in processor time of this process
 };
@@ -66,8 +66,9 @@ struct SearchCounts {
 double ProcessSeconds();
 
 // Reads the position fresh (empty tables) and searches it to depth with no
-// time limit. The search runs without a front end: it prints nothing, writes
-// no log and nothing but depth ends it.
+// time limit, on the search threads as they are set. The search runs without
+// a front end: it prints nothing, writes no log and nothing but depth ends
+// it.
 SearchCounts SearchFixedDepth(const BenchmarkPosition& p, int depth);
 
 }  // namespace kavrin

@@ -1,16 +1,17 @@
 // The search's front door: the limits a front end sets before a search, the
-// result the search leaves, its stop flag and node count, and the hooks
-// through which it reports to whichever front end runs it. The search never
-// knows which protocol is talking.
+// result the search leaves, what the threads of a search share, and the
+// hooks through which it reports to whichever front end runs it. The search
+// never knows which protocol is talking.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "board/types.h"
 
 namespace kavrin {
 
-// Limits of the next search; the front end sets them before IterativeDeepening.
+// Limits of a search, set by the front end before it starts.
 struct SearchLimits {
     int maxDepth = 0;        // deepest iteration the search may start (at most MaxDepth)
     int timeAllotment = 0;   // milliseconds from searchStart
@@ -24,17 +25,17 @@ struct SearchLimits {
     int rootMoveCount = 0;
 };
 
-// What the last search found.
+// What a search found.
 struct SearchResult {
-    Move bestMove = 0;      // the move to play or a result marker; 0 when nothing was found
-    int16_t bestScore = 0;  // its score for the side to move
+    Move bestMove = 0;  // the move to play or a result marker; 0 when nothing was found
+    int bestScore = 0;  // its score for the side to move
 };
 
 // One finished iteration.
 struct IterationReport {
     int depth;
-    int16_t score;
-    uint32_t nodes;       // moves made by the root and full-width searches so far
+    int score;
+    uint64_t nodes;       // moves made by the main thread's root and full-width searches so far
     int elapsedMs;        // since searchStart
     const char* pvText;   // the variation read back from the table, each move followed by a blank
     const Move* pv;       // its moves, pvLength of them
@@ -43,7 +44,8 @@ struct IterationReport {
     bool pondering;
 };
 
-// Calls from the search to its front end. Any of them may be left empty.
+// Calls from the search's main thread to its front end. Any of them may be
+// left empty.
 struct SearchHooks {
     // After every finished iteration.
     void (*iterationDone)(const IterationReport& report) = nullptr;
@@ -54,17 +56,14 @@ struct SearchHooks {
     bool (*stopRequested)() = nullptr;
 };
 
-extern SearchLimits searchLimits;
-extern SearchResult searchResult;
-extern SearchHooks searchHooks;
-// Set when the search must end; the front end clears it before a search.
-extern bool stopSearch;
-// Moves made by the root and full-width searches since the search began (32
-// bits, wrapping), and by the quiescence search (statistics only).
-extern uint32_t nodeCount;
-extern uint64_t quiesceMoveCount;
-// Deepest ply any node of the search has reached.
-extern int selDepth;
+// What every thread of one search shares: the limits, frozen while it runs
+// (each thread keeps a copy of them), the main thread's hooks, and the flag
+// that ends the search on every thread.
+struct SearchShared {
+    SearchLimits limits;
+    SearchHooks hooks;
+    std::atomic<bool> stop{false};
+};
 
 // Where the current iteration stands at the root.
 struct RootProgress {
@@ -72,25 +71,12 @@ struct RootProgress {
     int moveCount;      // moves of the root list
     Move current;       // the move being searched
 };
-extern RootProgress rootProgress;
 
 // Moves made between two periodic polls.
-constexpr uint32_t PollInterval = 16384;
-// nodeCount value after which the next poll is due.
-extern uint32_t nextPollAt;
+constexpr uint64_t PollInterval = 16384;
 
-// True once nodeCount has passed nextPollAt. The difference is taken modulo
-// 2^32, so a wrapping counter still compares correctly.
-inline bool PollDue() {
-    const uint32_t ahead = nodeCount - nextPollAt;
-    return ahead != 0 && ahead < 0x80000000u;
-}
-
-// Milliseconds left of the allotment, at most up to the ceiling (1 when the
-// search is untimed).
-int64_t RemainingMs();
-
-// Writes a line through the logLine hook, formatted as printf would.
-void SearchLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Which window the root search is in: the aspiration window, or the
+// re-search that follows it failing low or high.
+enum class Aspiration : int8_t { Window = 0, FailLow = -1, FailHigh = 1 };
 
 }  // namespace kavrin

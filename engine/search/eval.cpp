@@ -66,10 +66,10 @@ struct SideCounts {
 
 // Pawn-shelter bonus of Us's king on its first rank, from Us's point of view.
 template <int Us>
-int ShelterTerm(bool enemyHasQueen) {
+int ShelterTerm(const Board& board, bool enemyHasQueen) {
     const int unit = (enemyHasQueen ? 6 : 0) + 5;
     const int king = RelativeSquare<Us>(board.kingSquare[Us]);
-    const auto pieceAt = [](int whiteSquare) { return board.pieceOn[RelativeSquare<Us>(whiteSquare)]; };
+    const auto pieceAt = [&board](int whiteSquare) { return board.pieceOn[RelativeSquare<Us>(whiteSquare)]; };
     const int ownPawn = PawnOf(Us);
     const int ownRook = RookOf(Us);
     int term = 0;
@@ -91,7 +91,7 @@ int ShelterTerm(bool enemyHasQueen) {
 // Openness count (0..15) of the files around Us's king: missing own pawns
 // weigh more than missing enemy pawns, and an enemy queen adds one.
 template <int Us>
-int OpennessCount(bool enemyHasQueen) {
+int OpennessCount(const Board& board, bool enemyHasQueen) {
     const int king = board.kingSquare[Us];
     const Bitboard own = board.pieceBitboard[PawnOf(Us)];
     const Bitboard enemy = board.pieceBitboard[PawnOf(1 - Us)];
@@ -111,7 +111,7 @@ int OpennessCount(bool enemyHasQueen) {
 // Pawn material, table values and structure of Us's pawns, from Us's point of
 // view.
 template <int Us>
-int PawnTerms(const int16_t* pst) {
+int PawnTerms(const Board& board, const int16_t* pst) {
     const Bitboard own = board.pieceBitboard[PawnOf(Us)];
     const Bitboard enemy = board.pieceBitboard[PawnOf(1 - Us)];
     const Bitboard* passedSpan = Us == White ? PassedSpanWhite : PassedSpanBlack;
@@ -149,7 +149,7 @@ int PawnTerms(const int16_t* pst) {
 
 // Knights of Us, from Us's point of view.
 template <int Us>
-int KnightTerms(const int16_t* pst, int pawnTotal, SideCounts& counts) {
+int KnightTerms(const Board& board, const int16_t* pst, int pawnTotal, SideCounts& counts) {
     const int enemyKing = board.kingSquare[1 - Us];
     const Bitboard kingZone = KingAttacks[enemyKing];
     int term = 0;
@@ -166,7 +166,7 @@ int KnightTerms(const int16_t* pst, int pawnTotal, SideCounts& counts) {
 // Bishops of Us with their mobility, the trapped-bishop penalty and the pair
 // bonus, from Us's point of view.
 template <int Us>
-int BishopTerms(const int16_t* pst, int pawnTotal, SideCounts& counts) {
+int BishopTerms(const Board& board, const int16_t* pst, int pawnTotal, SideCounts& counts) {
     const int enemyKing = board.kingSquare[1 - Us];
     const Bitboard kingZone = KingAttacks[enemyKing];
     const Bitboard notOwn = ~board.colourOccupied[Us];
@@ -177,7 +177,7 @@ int BishopTerms(const int16_t* pst, int pawnTotal, SideCounts& counts) {
         term += pst[PstIndex<Us>(s)] + PieceValue[BishopOf(Us)];
         counts.enemyKingAttacks += BishopTropism[Distance.d[s][enemyKing]];
         ++counts.minors;
-        const Bitboard attacks = BishopAttacksFrom(s);
+        const Bitboard attacks = BishopAttacksFrom(board, s);
         term += 5 * PopCount(attacks & notOwn) - pawnTotal - 24;
         if (attacks & kingZone) ++counts.enemyKingAttacks;
     }
@@ -195,7 +195,7 @@ int BishopTerms(const int16_t* pst, int pawnTotal, SideCounts& counts) {
 // Rooks of Us with their file, mobility and seventh-rank terms, from Us's
 // point of view.
 template <int Us>
-int RookTerms(const int16_t* pst, SideCounts& counts) {
+int RookTerms(const Board& board, const int16_t* pst, SideCounts& counts) {
     const int enemyKing = board.kingSquare[1 - Us];
     const Bitboard kingZone = KingAttacks[enemyKing];
     const Bitboard notOwn = ~board.colourOccupied[Us];
@@ -220,7 +220,7 @@ int RookTerms(const int16_t* pst, SideCounts& counts) {
             term += 8;
             if (!(FileOthers[s] & enemyPawns)) term += 12;
         }
-        const Bitboard attacks = RookAttacksFrom(s);
+        const Bitboard attacks = RookAttacksFrom(board, s);
         term += 2 * PopCount(attacks & notOwn) - 14;
         if (attacks & kingZone) ++counts.enemyKingAttacks;
     }
@@ -241,7 +241,7 @@ int RookTerms(const int16_t* pst, SideCounts& counts) {
 
 // Queens of Us with their mobility, from Us's point of view.
 template <int Us>
-int QueenTerms(const int16_t* pst, SideCounts& counts) {
+int QueenTerms(const Board& board, const int16_t* pst, SideCounts& counts) {
     const int enemyKing = board.kingSquare[1 - Us];
     const Bitboard kingZone = KingAttacks[enemyKing];
     const Bitboard notOwn = ~board.colourOccupied[Us];
@@ -251,7 +251,7 @@ int QueenTerms(const int16_t* pst, SideCounts& counts) {
         term += pst[PstIndex<Us>(s)] + PieceValue[QueenOf(Us)];
         counts.enemyKingAttacks += QueenTropism[Distance.d[s][enemyKing]];
         ++counts.majors;
-        const Bitboard attacks = QueenAttacksFrom(s);
+        const Bitboard attacks = QueenAttacksFrom(board, s);
         term += PopCount(attacks & notOwn) - 13;
         if (attacks & kingZone) ++counts.enemyKingAttacks;
     }
@@ -316,9 +316,11 @@ int KingDanger(int openness, int attackCount) {
 
 }  // namespace
 
-int16_t Evaluate() {
+int Evaluate(const Position& pos, PawnCache& pawns) {
     // A Board without both kings has no king squares to measure from.
-    if (!boardPlayable) return 0;
+    if (!pos.playable) return 0;
+    const Board& board = pos.board;
+    const int sideToMove = pos.sideToMove;
 
     const int whiteKing = board.kingSquare[White];
     const int blackKing = board.kingSquare[Black];
@@ -343,20 +345,20 @@ int16_t Evaluate() {
     int whiteOpenness = 0;
     int blackOpenness = 0;
     if (phase > ShelterMaterialAbove) {
-        score += ShelterTerm<White>(blackQueen);
-        score -= ShelterTerm<Black>(whiteQueen);
-        whiteOpenness = OpennessCount<White>(blackQueen);
-        blackOpenness = OpennessCount<Black>(whiteQueen);
+        score += ShelterTerm<White>(board, blackQueen);
+        score -= ShelterTerm<Black>(board, whiteQueen);
+        whiteOpenness = OpennessCount<White>(board, blackQueen);
+        blackOpenness = OpennessCount<Black>(board, whiteQueen);
     }
 
     // 4. Pawn structure, cached by pawn key (with the table values of the
     // phase it was first computed at).
     if (pawnTotal > 0) {
         int16_t pawnScore;
-        if (!ProbePawnHash(board.pawnKey, &pawnScore)) {
+        if (!pawns.Probe(board.pawnKey, &pawnScore)) {
             const int16_t* pawnTable = PhaseTable(PawnKind, phase);
-            pawnScore = static_cast<int16_t>(PawnTerms<White>(pawnTable) - PawnTerms<Black>(pawnTable));
-            StorePawnHash(board.pawnKey, pawnScore);
+            pawnScore = static_cast<int16_t>(PawnTerms<White>(board, pawnTable) - PawnTerms<Black>(board, pawnTable));
+            pawns.Store(board.pawnKey, pawnScore);
         }
         score += pawnScore;
     }
@@ -365,20 +367,20 @@ int16_t Evaluate() {
     SideCounts black;
     // 5. Knights.
     const int16_t* knightTable = PhaseTable(KnightKind, phase);
-    score += KnightTerms<White>(knightTable, pawnTotal, white);
-    score -= KnightTerms<Black>(knightTable, pawnTotal, black);
+    score += KnightTerms<White>(board, knightTable, pawnTotal, white);
+    score -= KnightTerms<Black>(board, knightTable, pawnTotal, black);
     // 6. Bishops.
     const int16_t* bishopTable = PhaseTable(BishopKind, phase);
-    score += BishopTerms<White>(bishopTable, pawnTotal, white);
-    score -= BishopTerms<Black>(bishopTable, pawnTotal, black);
+    score += BishopTerms<White>(board, bishopTable, pawnTotal, white);
+    score -= BishopTerms<Black>(board, bishopTable, pawnTotal, black);
     // 7. Rooks.
     const int16_t* rookTable = PhaseTable(RookKind, phase);
-    score += RookTerms<White>(rookTable, white);
-    score -= RookTerms<Black>(rookTable, black);
+    score += RookTerms<White>(board, rookTable, white);
+    score -= RookTerms<Black>(board, rookTable, black);
     // 8. Queens.
     const int16_t* queenTable = PhaseTable(QueenKind, phase);
-    score += QueenTerms<White>(queenTable, white);
-    score -= QueenTerms<Black>(queenTable, black);
+    score += QueenTerms<White>(board, queenTable, white);
+    score -= QueenTerms<Black>(board, queenTable, black);
 
     // 9. Material imbalance, once either side has more than a minor piece.
     if (blackMaterial >= MinorExceededAt || whiteMaterial >= MinorExceededAt)

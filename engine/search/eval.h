@@ -3,9 +3,13 @@
 
 #include <cstdint>
 
+#include "board/board.h"
+#include "search/pawnhash.h"
+
 namespace kavrin {
 
-// Score of the Board for the side to move, in hundredths of a pawn.
-int16_t Evaluate();
+// Score of the position for the side to move, in hundredths of a pawn; the
+// pawn structure's share comes from pawns, or goes into it.
+int Evaluate(const Position& pos, PawnCache& pawns);
 
 }  // namespace kavrin

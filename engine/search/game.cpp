@@ -3,28 +3,31 @@
 #include "board/board.h"
 #include "board/legal.h"
 #include "board/makemove.h"
-#include "search/movepick.h"
+#include "search/threads.h"
 #include "search/tt.h"
 
 namespace kavrin {
 
-bool GameHasRoom(int moves) { return HistoryIndex() + moves <= GameHistoryLimit; }
+Position gamePosition;
 
-bool PlayGameMove(Move m) {
+bool GameHasRoom(const Position& game, int moves) { return game.HistoryIndex() + moves <= GameHistoryLimit; }
+
+bool PlayGameMove(Position& game, Move m) {
     if (m == 0) return false;
-    SaveForMake(currentPly);
-    MakeMove(m, currentPly);
-    ++gamePly;
-    SyncGameSnapshot();
-    ClearHistoryTable();
+    UndoRecord undo;
+    SaveForMake(game, undo);
+    MakeMove(game, m, undo);
+    ++game.gamePly;
+    SyncGameSnapshot(game);
+    searchThreads.ClearHistories();
     return true;
 }
 
-Move TablePonderMove() {
-    const TTEntry* entry = ProbeTT();
-    if (entry == nullptr) return 0;
-    const Move m = EntryMove(*entry);
-    return IsLegalMove(m) ? m : 0;
+Move TablePonderMove(Position& pos) {
+    TTEntry entry;
+    if (!ProbeTT(pos, entry)) return 0;
+    const Move m = EntryMove(entry);
+    return IsLegalMove(pos, m) ? m : 0;
 }
 
 }  // namespace kavrin

@@ -1,12 +1,6 @@
 #include "search/movepick.h"
 
-#include <cstring>
-
 namespace kavrin {
-
-HistoryTable historyTable;
-
-void ClearHistoryTable() { std::memset(historyTable, 0, sizeof(historyTable)); }
 
 void MarkOrderingMoves(MoveEntry* start, MoveEntry* end, Move hashMove, Move killer1, Move killer2) {
     for (MoveEntry* m = start; m < end; ++m) {
@@ -29,8 +23,8 @@ MoveEntry* MovePicker::Next() {
         // Only quiet moves and even or losing exchanges remain: key them once.
         quietStart = cursor;
         for (MoveEntry* m = cursor; m < end; ++m) {
-            keys[m - quietStart] = historyTable[side][m->move & HistoryMoveMask] +
-                                   static_cast<uint32_t>(m->score + static_cast<int>(HistoryKeyBias));
+            keys[m - quietStart] =
+                history[m->move & HistoryMoveMask] + static_cast<uint32_t>(m->score + static_cast<int>(HistoryKeyBias));
         }
     }
     uint32_t* const cursorKey = keys + (cursor - quietStart);

@@ -24,9 +24,6 @@ constexpr uint32_t HistoryKeyBias = 33000;
 constexpr int HistoryMoveSlots = 4096;
 constexpr Move HistoryMoveMask = HistoryMoveSlots - 1;
 using HistoryTable = uint32_t[2][HistoryMoveSlots];
-extern HistoryTable historyTable;
-
-void ClearHistoryTable();
 
 // Swaps the entry with the greatest score from cursor to end (the nearest to
 // the cursor among equals) to the cursor.
@@ -48,7 +45,7 @@ struct MovePicker {
     MoveEntry* end;
     MoveEntry* quietStart = nullptr;  // set when the quiet phase begins
     uint32_t* keys;
-    int side;
+    const uint32_t* history;  // the history counters of the side to move
     MoveEntry* Next();
 };
 

@@ -9,99 +9,84 @@
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "search/alphabeta.h"
-#include "search/control.h"
-#include "search/movepick.h"
-#include "search/quiesce.h"
-#include "search/root.h"
-#include "search/tt.h"
+#include "search/worker.h"
 
 namespace kavrin {
 
 // Copies the position's table entry into the node's record (hashMove and
 // ttDepth 0 on a miss). True when an entry at least depth deep was found: its
 // score may then decide the node or narrow its window.
-inline bool LoadTableEntry(PlyRecord* node, int depth) {
-    const TTEntry* e = ProbeTT();
-    if (e == nullptr) {
-        node->hashMove = 0;
-        node->ttDepth = 0;
+inline bool SearchWorker::LoadTableEntry(SearchPly& node, int depth) {
+    TTEntry e;
+    if (!ProbeTT(pos, e)) {
+        node.hashMove = 0;
+        node.ttDepth = 0;
         return false;
     }
-    node->hashMove = EntryMove(*e);
-    node->ttDepth = static_cast<uint8_t>(EntryDepth(*e));
-    node->ttScore = EntryScore(*e);
-    node->ttBound = EntryBound(*e);
-    return node->ttDepth >= depth;
+    node.hashMove = EntryMove(e);
+    node.ttDepth = static_cast<uint8_t>(EntryDepth(e));
+    node.ttScore = EntryScore(e);
+    node.ttBound = EntryBound(e);
+    return node.ttDepth >= depth;
 }
 
 // Whether the loaded entry settles the window: an exact score, a lower bound
 // at or above beta, or an upper bound at or below alpha.
-inline bool EntryCutsOff(const PlyRecord* node, int16_t alpha, int16_t beta) {
-    return node->ttBound == BoundExact || (node->ttBound == BoundLower && node->ttScore >= beta) ||
-           (node->ttBound == BoundUpper && node->ttScore <= alpha);
+inline bool EntryCutsOff(const SearchPly& node, int alpha, int beta) {
+    return node.ttBound == Bound::Exact || (node.ttBound == Bound::Lower && node.ttScore >= beta) ||
+           (node.ttBound == Bound::Upper && node.ttScore <= alpha);
 }
 
 // Narrows the window to the loaded entry's bound.
-inline void NarrowWindow(const PlyRecord* node, int16_t& alpha, int16_t& beta) {
-    if (node->ttBound == BoundLower && node->ttScore > alpha) alpha = node->ttScore;
-    if (node->ttBound == BoundUpper && node->ttScore < beta) beta = node->ttScore;
+inline void NarrowWindow(const SearchPly& node, int& alpha, int& beta) {
+    if (node.ttBound == Bound::Lower && node.ttScore > alpha) alpha = node.ttScore;
+    if (node.ttBound == Bound::Upper && node.ttScore < beta) beta = node.ttScore;
 }
 
-// How a node searches below its moves.
-struct ChildSearch {
-    int depth;        // remaining depth of the children
-    int ply;          // ply of the children
-    int repetitions;  // occurrences DrawCheck looks for: 2 at the root, 1 below
-    bool quiesce;     // the children get the quiescence search only
-};
-
-// Score, from the mover's side, of move, just made by mover with currentPly
-// on the child's record. An illegal move scores -ScoreMax and a drawn
+// Score, from the mover's side, of move, just made by mover; the child's
+// record is the ply child.ply. An illegal move scores -ScoreMax and a drawn
 // position 0. Until a move has raised alpha (fullWindow) the child gets the
 // whole window; later moves get a null window first and are searched again
 // with the whole window when they land inside it.
-inline int16_t SearchChild(Move move, int mover, const ChildSearch& child, int16_t alpha, int16_t beta,
-                           bool fullWindow) {
-    if (IsKingAttacked(move, mover)) return -ScoreMax;
-    if (DrawCheck(child.repetitions) != 0) return 0;
-    currentPly->moveListEnd = nullptr;
-    const int16_t childAlpha = static_cast<int16_t>(-beta);
-    const int16_t childBeta = static_cast<int16_t>(-alpha);
-    if (child.quiesce) return static_cast<int16_t>(-Quiesce(0, child.ply, childAlpha, childBeta));
-    if (fullWindow) return static_cast<int16_t>(-AlphaBeta(child.depth, child.ply, childAlpha, childBeta, 1));
-    int16_t v = static_cast<int16_t>(-AlphaBeta(child.depth, child.ply, static_cast<int16_t>(-alpha - 1), childBeta, 1));
-    if (alpha < v && v < beta) v = static_cast<int16_t>(-AlphaBeta(child.depth, child.ply, childAlpha, childBeta, 1));
+inline int SearchWorker::SearchChild(Move move, int mover, const ChildSearch& child, int alpha, int beta,
+                                     bool fullWindow) {
+    if (IsKingAttacked(pos, move, mover)) return -ScoreMax;
+    if (DrawCheck(pos, child.repetitions) != 0) return 0;
+    plies[child.ply].moveListEnd = nullptr;
+    if (child.quiesce) return -Quiesce(0, child.ply, -beta, -alpha);
+    if (fullWindow) return -AlphaBeta(child.depth, child.ply, -beta, -alpha, true);
+    int v = -AlphaBeta(child.depth, child.ply, -alpha - 1, -alpha, true);
+    if (alpha < v && v < beta) v = -AlphaBeta(child.depth, child.ply, -beta, -alpha, true);
     return v;
 }
 
 // A move that refuted its node becomes the first killer; the old first
 // killer becomes the second.
-inline void RecordKiller(PlyRecord* node, Move move) {
-    if (move != node->killer1) {
-        node->killer2 = node->killer1;
-        node->killer1 = move;
+inline void RecordKiller(SearchPly& node, Move move) {
+    if (move != node.killer1) {
+        node.killer2 = node.killer1;
+        node.killer1 = move;
     }
 }
 
 // Bookkeeping of a root or full-width cutoff: quiet moves and castlings
 // become killers, the move's history counter grows by depth squared, and the
 // table keeps the lower bound.
-inline void RecordCutoff(PlyRecord* node, int side, Move move, int depth, int16_t score) {
+inline void SearchWorker::RecordCutoff(SearchPly& node, int side, Move move, int depth, int score) {
     if (MoveKindOf(move) == Quiet || IsCastling(move)) RecordKiller(node, move);
-    historyTable[side][move & HistoryMoveMask] += static_cast<uint32_t>(depth * depth);
-    StoreTT(score, BoundLower, depth, move);
+    history[side][move & HistoryMoveMask] += static_cast<uint32_t>(depth * depth);
+    StoreTT(pos, score, Bound::Lower, depth, move);
 }
 
 // Score of a node whose every move proved illegal: mated at ply when in
 // check, stalemate otherwise; the table keeps it with its marker.
-inline int16_t NoLegalMoveScore(int ply, int depth, bool inCheck) {
+inline int SearchWorker::NoLegalMoveScore(int ply, int depth, bool inCheck) {
     if (inCheck) {
-        const int16_t mated = static_cast<int16_t>(ply - MateValue);
-        StoreTT(mated, BoundExact, depth, ResultCheckmated);
+        const int mated = ply - MateValue;
+        StoreTT(pos, mated, Bound::Exact, depth, ResultCheckmated);
         return mated;
     }
-    StoreTT(0, BoundExact, depth, ResultStalemate);
+    StoreTT(pos, 0, Bound::Exact, depth, ResultStalemate);
     return 0;
 }
 
@@ -117,18 +102,27 @@ struct CheckCountScope {
     }
 };
 
-// True when the search must end now, and then stopSearch is set: the flag is
-// already set, or the allotment is spent from the third iteration on, or,
-// when askFrontEnd, the front end asks for it (input is waiting). The root
-// and the null move look at the clock only; the move loop asks the front end
-// too.
-inline bool SearchMustStop(bool askFrontEnd) {
-    if (stopSearch || (RemainingMs() <= 0 && iterationDepth > 2) ||
-        (askFrontEnd && searchHooks.stopRequested != nullptr && searchHooks.stopRequested())) {
-        stopSearch = true;
+// True when the search must end now, and then the shared stop flag is set:
+// the flag is already set, or the allotment is spent from the third
+// iteration on, or, when askFrontEnd, the front end asks for it (input is
+// waiting). The root and the null move look at the clock only; the move loop
+// asks the front end too. Only the main thread has a clock and a front end;
+// the others publish their node count here.
+inline bool SearchWorker::SearchMustStop(bool askFrontEnd) {
+    if (!IsMain()) publishedNodes.store(nodes, std::memory_order_relaxed);
+    if (shared.stop.load(std::memory_order_relaxed) || (RemainingMs() <= 0 && iterationDepth > 2) ||
+        (askFrontEnd && hooks.stopRequested != nullptr && hooks.stopRequested())) {
+        shared.stop.store(true, std::memory_order_relaxed);
         return true;
     }
     return false;
+}
+
+// True when the move stack above the list of ply - 1 has room for one more
+// list of any length.
+inline bool SearchWorker::MoveStackHasRoom(int ply) const {
+    const MoveEntry* start = plies[ply - 1].moveListEnd;
+    return (moveStack + MoveStackSize) - start >= MaxGeneratedMoves;
 }
 
 }  // namespace kavrin

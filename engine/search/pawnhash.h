@@ -1,7 +1,9 @@
-// Cache of pawn-structure scores, keyed by the pawn key alone.
+// Cache of pawn-structure scores, keyed by the pawn key alone. Each search
+// thread has its own.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace kavrin {
 
@@ -16,24 +18,26 @@ constexpr uint32_t PawnHashScoreMask = 0xFFFF;
 constexpr int PawnScoreBias = 8190;
 static_assert(PawnHashBits >= 16, "the check bits must not overlap the stored score");
 
-extern uint32_t pawnHashTable[PawnHashSize];
+struct PawnCache {
+    uint32_t entries[PawnHashSize];
 
-// Empties every entry; run whenever a new position is set up.
-void ClearPawnHash();
+    // Empties every entry; run whenever a new position is set up.
+    void Clear() { std::memset(entries, 0, sizeof entries); }
 
-// True, with the cached score, when the entry for pawnKey holds this pawn
-// structure.
-inline bool ProbePawnHash(uint32_t pawnKey, int16_t* score) {
-    const uint32_t entry = pawnHashTable[pawnKey & PawnHashIndexMask];
-    const uint32_t stored = entry & PawnHashScoreMask;
-    if ((entry & PawnHashCheckMask) != (pawnKey & PawnHashCheckMask) || stored == 0) return false;
-    *score = static_cast<int16_t>(static_cast<uint16_t>(stored - PawnScoreBias));
-    return true;
-}
+    // True, with the cached score, when the entry for pawnKey holds this pawn
+    // structure.
+    bool Probe(uint32_t pawnKey, int16_t* score) const {
+        const uint32_t entry = entries[pawnKey & PawnHashIndexMask];
+        const uint32_t stored = entry & PawnHashScoreMask;
+        if ((entry & PawnHashCheckMask) != (pawnKey & PawnHashCheckMask) || stored == 0) return false;
+        *score = static_cast<int16_t>(static_cast<uint16_t>(stored - PawnScoreBias));
+        return true;
+    }
 
-inline void StorePawnHash(uint32_t pawnKey, int16_t score) {
-    const uint32_t stored = static_cast<uint16_t>(static_cast<uint32_t>(score + PawnScoreBias));
-    pawnHashTable[pawnKey & PawnHashIndexMask] = (pawnKey & PawnHashCheckMask) | stored;
-}
+    void Store(uint32_t pawnKey, int16_t score) {
+        const uint32_t stored = static_cast<uint16_t>(static_cast<uint32_t>(score + PawnScoreBias));
+        entries[pawnKey & PawnHashIndexMask] = (pawnKey & PawnHashCheckMask) | stored;
+    }
+};
 
 }  // namespace kavrin

@@ -5,74 +5,68 @@
 
 namespace kavrin {
 
-int deepestSearchPly = DeepestPly;
-
-bool MoveStackHasRoom() {
-    const MoveEntry* start = (currentPly - 1)->moveListEnd;
-    return (moveStack + MoveStackSize) - start >= MaxGeneratedMoves;
-}
-
-int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
-    PlyRecord* const node = currentPly;
-    const int side = sideToMove;
+int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
+    SearchPly& node = plies[ply];
+    const int side = pos.sideToMove;
     if (ply > selDepth) selDepth = ply;
 
     // Step 1. Transposition table: every entry is deep enough here (depth <= 0).
     if (LoadTableEntry(node, depth)) {
-        if (EntryCutsOff(node, alpha, beta)) return node->ttScore;
+        if (EntryCutsOff(node, alpha, beta)) return node.ttScore;
         NarrowWindow(node, alpha, beta);
     }
 
     // Step 2. The list starts where the previous ply's list ended; a line that
     // has used up the move stack stands pat.
-    if (!MoveStackHasRoom()) return Evaluate();
-    MoveEntry* const start = (node - 1)->moveListEnd;
+    if (!MoveStackHasRoom(ply)) return Evaluate(pos, pawns);
+    MoveEntry* const start = plies[ply - 1].moveListEnd;
 
     // Step 3. Only a side that met a check on the main-search path looks for one.
     const bool checkAware = checkCount[side] != 0;
     if (checkAware) {
-        ComputeCheckers(node);
+        ComputeCheckers(pos, node.check);
     } else {
-        node->checkers = 0;
+        node.check.checkers = 0;
     }
 
     // Step 4. Evasions without stand-pat, or stand-pat and captures.
-    int16_t best;
+    int best;
     MoveEntry* end;
-    if (node->checkers) {
-        end = GenerateEvasions(start, node);
+    if (node.check.checkers) {
+        end = GenerateEvasions(pos, start, node.check);
         best = -ScoreMax;
     } else {
-        const int16_t stand = Evaluate();
+        const int stand = Evaluate(pos, pawns);
         best = stand;
         if (stand > alpha) {
             if (stand >= beta) {
-                StoreTT(stand, BoundLower, 0, 0);
+                StoreTT(pos, stand, Bound::Lower, 0, 0);
                 return stand;
             }
             alpha = stand;
         }
-        end = GenerateCaptures(start);
+        end = GenerateCaptures(pos, start);
     }
-    node->moveListEnd = end;
+    node.moveListEnd = end;
 
     // Step 5. Save the Board for the moves of this ply.
-    SaveForMake(node);
+    UndoRecord& nodeUndo = undo[ply];
+    SaveForMake(pos, nodeUndo);
 
     // Step 6. Ordering: the hash move first; the killers keep their exchange
     // score and are raised above their peers.
     for (MoveEntry* m = start; m < end; ++m) {
-        if (m->move == node->hashMove) {
+        if (m->move == node.hashMove) {
             m->score = HashMoveScore;
-        } else if (m->move == node->killer1) {
+        } else if (m->move == node.killer1) {
             m->score = static_cast<int16_t>(m->score + QuiesceKiller1Bonus);
-        } else if (m->move == node->killer2) {
+        } else if (m->move == node.killer2) {
             m->score = static_cast<int16_t>(m->score + QuiesceKiller2Bonus);
         }
     }
 
     // Step 7. Move loop, best score first (no history phase here).
-    uint32_t bound = BoundUpper;
+    Bound bound = Bound::Upper;
     Move bestMove = 0;
     for (MoveEntry* cursor = start; cursor < end; ++cursor) {
         SelectBest(cursor, end);
@@ -80,37 +74,35 @@ int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
 
         // The previous move left a king capturable: it was illegal.
         const int to = MoveTo(move);
-        if (to == board.kingSquare[Black] || to == board.kingSquare[White]) {
-            StoreTT(ScoreMax, BoundExact, 0, move);
+        if (to == pos.board.kingSquare[Black] || to == pos.board.kingSquare[White]) {
+            StoreTT(pos, ScoreMax, Bound::Exact, 0, move);
             return ScoreMax;
         }
 
-        MakeMove(move, node);
-        PrefetchTT();
-        ++quiesceMoveCount;
-        ++currentPly;
-        int16_t l;
+        MakeMove(pos, move, nodeUndo);
+        PrefetchTT(pos);
+        ++quiesceMoves;
+        int l;
         if (depth == QuiesceDepthLimit || ply >= deepestSearchPly) {
-            l = static_cast<int16_t>(-Evaluate());
-        } else if (board.totalMaterial < 4 && board.pawnCount[Black] + board.pawnCount[White] == 0) {
+            l = -Evaluate(pos, pawns);
+        } else if (pos.board.totalMaterial < 4 && pos.board.pawnCount[Black] + pos.board.pawnCount[White] == 0) {
             l = 0;
         } else {
-            l = static_cast<int16_t>(-Quiesce(depth - 1, ply + 1, static_cast<int16_t>(-beta), static_cast<int16_t>(-alpha)));
+            l = -Quiesce(depth - 1, ply + 1, -beta, -alpha);
         }
-        --currentPly;
-        UnmakeMove(move, node);
-        cursor->score = l;
+        UnmakeMove(pos, move, nodeUndo);
+        cursor->score = static_cast<int16_t>(l);
 
         // Any refuting move becomes a killer here, captures included.
         if (l > best) {
             if (l > alpha) {
                 if (l >= beta) {
                     RecordKiller(node, move);
-                    StoreTT(l, BoundLower, 0, move);
+                    StoreTT(pos, l, Bound::Lower, 0, move);
                     return l;
                 }
                 alpha = l;
-                bound = BoundExact;
+                bound = Bound::Exact;
             }
             best = l;
             bestMove = move;
@@ -120,15 +112,15 @@ int16_t Quiesce(int depth, int ply, int16_t alpha, int16_t beta) {
     // Step 8. Results by the kind of node: only a check-aware node can find
     // itself mated, and one that was not in check stores only a real move.
     if (!checkAware) {
-        StoreTT(best, bound, 0, bestMove);
+        StoreTT(pos, best, bound, 0, bestMove);
         return best;
     }
-    if (node->checkers) {
+    if (node.check.checkers) {
         if (best == -ScoreMax) return NoLegalMoveScore(ply, 0, true);
-        StoreTT(best, bound, 1, bestMove);
+        StoreTT(pos, best, bound, 1, bestMove);
         return best;
     }
-    if (bestMove != 0) StoreTT(best, bound, 0, bestMove);
+    if (bestMove != 0) StoreTT(pos, best, bound, 0, bestMove);
     return best;
 }
 

@@ -1,4 +1,5 @@
-// Discards everything the search learned about earlier positions.
+// Discards everything the search learned about earlier positions: the table,
+// and every search thread's history counters, killers and pawn cache.
 #pragma once
 
 namespace kavrin {

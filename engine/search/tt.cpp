@@ -19,14 +19,27 @@ TTBucket* allocatedTable = nullptr;
 // them nearly every probe also misses the address translation cache.
 void AskForLargePages(TTBucket* buckets, size_t bytes) { madvise(buckets, bytes, MADV_HUGEPAGE); }
 
+void StoreEntry(TTSlot& slot, uint32_t keyAndMove, uint32_t keyHigh, uint32_t data) {
+    StoreWord(slot.keyAndMove, keyAndMove);
+    StoreWord(slot.keyCheck, keyHigh ^ keyAndMove ^ data);
+    StoreWord(slot.data, data);
+}
+
+// The slot's words as they are, not decoded: a torn slot stays torn.
+void CopySlot(TTSlot& to, const TTSlot& from) {
+    StoreWord(to.keyAndMove, LoadWord(from.keyAndMove));
+    StoreWord(to.keyCheck, LoadWord(from.keyCheck));
+    StoreWord(to.data, LoadWord(from.data));
+}
+
 }  // namespace
 
 TranspositionTable transpositionTable{defaultTable.buckets, TTDefaultBuckets / 2 - 1};
 
 namespace {
 
-uint32_t LowKey() { return static_cast<uint32_t>(board.hashKey); }
-uint32_t HighKey() { return static_cast<uint32_t>(board.hashKey >> 32); }
+uint32_t LowKey(const Position& pos) { return static_cast<uint32_t>(pos.board.hashKey); }
+uint32_t HighKey(const Position& pos) { return static_cast<uint32_t>(pos.board.hashKey >> 32); }
 
 bool Matches(const TTEntry& e, uint32_t low, uint32_t high) {
     return ((e.keyAndMove ^ low) & TTKeyLowStored) == 0 && e.keyHigh == high;
@@ -36,55 +49,49 @@ bool Matches(const TTEntry& e, uint32_t low, uint32_t high) {
 // to a new entry of greater worth, or of equal worth and a more exact bound.
 // The difference is taken in 16 bits, as the age field is only the low bits
 // of the game ply.
-bool Replaceable(const TTEntry& e, int depth, uint32_t bound) {
-    const int16_t margin = static_cast<int16_t>(static_cast<int>(gamePly) - EntryAge(e) - EntryDepth(e) + depth);
+bool Replaceable(const TTEntry& e, int gamePly, int depth, Bound bound) {
+    const int16_t margin = static_cast<int16_t>(gamePly - EntryAge(e) - EntryDepth(e) + depth);
     return margin > 0 || (margin == 0 && bound < EntryBound(e));
 }
 
 }  // namespace
 
-const TTEntry* ProbeTT() {
-    const TTBucket& bucket = BucketOfPosition();
-    const uint32_t low = LowKey();
-    const uint32_t high = HighKey();
-    for (const TTEntry& e : bucket.slot) {
-        if (Matches(e, low, high)) return &e;
-    }
-    return nullptr;
+TTEntry LoadEntry(const TTSlot& slot) {
+    const uint32_t keyAndMove = LoadWord(slot.keyAndMove);
+    const uint32_t keyCheck = LoadWord(slot.keyCheck);
+    const uint32_t data = LoadWord(slot.data);
+    return TTEntry{keyAndMove, keyCheck ^ keyAndMove ^ data, data};
 }
 
-void StoreTT(int16_t score, uint32_t bound, int depth, Move move) {
-    TTBucket& bucket = BucketOfPosition();
-    const uint32_t low = LowKey();
-    const uint32_t high = HighKey();
+void StoreTT(const Position& pos, int score, Bound bound, int depth, Move move) {
+    TTBucket& bucket = BucketOfPosition(pos);
+    const uint32_t low = LowKey(pos);
+    const uint32_t high = HighKey(pos);
     const uint32_t word0 = (low & TTKeyLowStored) | move;
-    const uint32_t word2 = (static_cast<uint32_t>(depth) & TTDepthMask) | (bound & TTBoundMask) |
-                           ((static_cast<uint32_t>(gamePly) & TTAgeMask) << TTAgeShift) |
+    const uint32_t word2 = (static_cast<uint32_t>(depth) & TTDepthMask) | static_cast<uint32_t>(bound) |
+                           ((static_cast<uint32_t>(pos.gamePly) & TTAgeMask) << TTAgeShift) |
                            (static_cast<uint32_t>(score + ScoreMax) << TTScoreShift);
-    TTEntry& first = bucket.slot[0];
+    TTSlot& first = bucket.slot[0];
+    const TTEntry firstEntry = LoadEntry(first);
     // 1. The position already holds slot 0: improve it in place or leave it.
-    if (Matches(first, low, high)) {
-        const int oldDepth = EntryDepth(first);
-        if (depth > oldDepth || (depth == oldDepth && bound < EntryBound(first))) {
-            first.keyAndMove = word0;
-            first.data = word2;
-        }
+    if (Matches(firstEntry, low, high)) {
+        const int oldDepth = EntryDepth(firstEntry);
+        if (depth > oldDepth || (depth == oldDepth && bound < EntryBound(firstEntry)))
+            StoreEntry(first, word0, high, word2);
         return;
     }
     // 2. Slot 0 moves down to slot 1 when it gives way; otherwise slot 1 is
     // tried, and slot 2 always takes the entry.
-    TTEntry* target;
-    if (Replaceable(first, depth, bound)) {
-        bucket.slot[1] = first;
+    TTSlot* target;
+    if (Replaceable(firstEntry, pos.gamePly, depth, bound)) {
+        CopySlot(bucket.slot[1], first);
         target = &first;
-    } else if (Replaceable(bucket.slot[1], depth, bound)) {
+    } else if (Replaceable(LoadEntry(bucket.slot[1]), pos.gamePly, depth, bound)) {
         target = &bucket.slot[1];
     } else {
         target = &bucket.slot[2];
     }
-    target->keyAndMove = word0;
-    target->keyHigh = high;
-    target->data = word2;
+    StoreEntry(*target, word0, high, word2);
 }
 
 uint32_t TTBucketCount() { return 2 * (transpositionTable.halfMask + 1); }
@@ -126,7 +133,10 @@ int TTPermillFull() {
     const uint32_t step = TTBucketCount() / sampled;
     int used = 0;
     for (uint32_t b = 0; b < sampled; ++b) {
-        for (const TTEntry& e : transpositionTable.buckets[b * step].slot) used += (e.keyHigh | e.data) != 0;
+        for (const TTSlot& slot : transpositionTable.buckets[b * step].slot) {
+            const TTEntry e = LoadEntry(slot);
+            used += (e.keyHigh | e.data) != 0;
+        }
     }
     return static_cast<int>(used * 1000 / (sampled * TTSlots));
 }

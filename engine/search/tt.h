@@ -1,5 +1,6 @@
 // The transposition table: 2^20 buckets of three 12-byte entries; the side
-// to move chooses the half of the table, the low key word the bucket.
+// to move chooses the half of the table, the low key word the bucket. Every
+// search thread reads and writes it while the others do.
 #pragma once
 
 #include <cstddef>
@@ -16,15 +17,26 @@ namespace kavrin {
 //   word 1: the high key word, compared whole
 //   word 2: bits 0-6 depth, bits 7-8 bound, bits 9-17 age (gamePly mod 512),
 //           bits 18-31 score + ScoreMax
+// A probe hands out a copy of the entry as TTEntry.
 struct TTEntry {
     uint32_t keyAndMove;
     uint32_t keyHigh;
     uint32_t data;
 };
 
+// The entry as the table holds it. Each word is read and written whole, one
+// at a time, so threads may probe an entry while another stores it; word 1
+// holds the high key word XORed with words 0 and 2, so that an entry whose
+// words come from two different stores fails the key test and is not used.
+struct TTSlot {
+    uint32_t keyAndMove;
+    uint32_t keyCheck;
+    uint32_t data;
+};
+
 constexpr int TTSlots = 3;
 struct TTBucket {
-    TTEntry slot[TTSlots];
+    TTSlot slot[TTSlots];
 };
 
 // The table the engine starts with: 2^20 buckets, 36 MB, in static storage.
@@ -49,15 +61,19 @@ constexpr uint32_t TTAgeMask = (1u << TTAgeBits) - 1;
 constexpr int TTScoreShift = TTAgeShift + TTAgeBits;
 constexpr int TTScoreBits = 32 - TTScoreShift;
 
-// Bounds, as they sit in word 2; a smaller value is a more exact bound.
-constexpr uint32_t BoundExact = 0;
-constexpr uint32_t BoundLower = 0x80;
-constexpr uint32_t BoundUpper = 0x100;
+// What a stored score is, as it sits in word 2; a smaller value is a more
+// exact bound.
+enum class Bound : uint32_t {
+    Exact = 0,
+    Lower = 0x80,   // the score is at least this (a cutoff)
+    Upper = 0x100,  // the score is at most this (every move failed low)
+};
 
-static_assert(sizeof(TTEntry) == 12, "a table entry is three 32-bit words");
+static_assert(sizeof(TTEntry) == 12 && sizeof(TTSlot) == 12, "a table entry is three 32-bit words");
 static_assert(sizeof(TTBucket) == 36, "a bucket is three entries");
 static_assert(TTScoreShift == 18 && TTScoreBits == 14, "the score field is bits 18-31");
-static_assert((BoundLower | BoundUpper) == TTBoundMask, "both bounds fit the bound field");
+static_assert((static_cast<uint32_t>(Bound::Lower) | static_cast<uint32_t>(Bound::Upper)) == TTBoundMask,
+              "both bounds fit the bound field");
 static_assert(ScoreMax + ScoreMax + 3 < (1 << TTScoreBits), "scores -8190..8193 fit the score field");
 
 // Aligned to the large page size, so that the table can be backed by large
@@ -78,24 +94,49 @@ extern TranspositionTable transpositionTable;
 
 inline Move EntryMove(const TTEntry& e) { return static_cast<Move>(e.keyAndMove & TTMoveMask); }
 inline int EntryDepth(const TTEntry& e) { return static_cast<int>(e.data & TTDepthMask); }
-inline uint32_t EntryBound(const TTEntry& e) { return e.data & TTBoundMask; }
+inline Bound EntryBound(const TTEntry& e) { return static_cast<Bound>(e.data & TTBoundMask); }
 inline int EntryAge(const TTEntry& e) { return static_cast<int>((e.data >> TTAgeShift) & TTAgeMask); }
-inline int16_t EntryScore(const TTEntry& e) { return static_cast<int16_t>(static_cast<int>(e.data >> TTScoreShift) - ScoreMax); }
+inline int EntryScore(const TTEntry& e) { return static_cast<int>(e.data >> TTScoreShift) - ScoreMax; }
 
-// The bucket of the current position (side to move and hashKey).
-inline TTBucket& BucketOfPosition() {
+// One word of a slot, read or written whole while other threads may do the
+// same (relaxed: the key test, not the order, keeps torn entries out).
+inline uint32_t LoadWord(const uint32_t& word) { return __atomic_load_n(&word, __ATOMIC_RELAXED); }
+inline void StoreWord(uint32_t& word, uint32_t value) { __atomic_store_n(&word, value, __ATOMIC_RELAXED); }
+
+// A consistent copy of a slot's words as they stand now (the high key word
+// decoded); a torn slot gives an entry whose key matches no position.
+TTEntry LoadEntry(const TTSlot& slot);
+
+// The bucket of the position (its side to move and hashKey).
+inline TTBucket& BucketOfPosition(const Position& pos) {
     const uint32_t half = transpositionTable.halfMask;
-    const uint32_t index = static_cast<uint32_t>(sideToMove) * (half + 1) + (static_cast<uint32_t>(board.hashKey) & half);
+    const uint32_t index =
+        static_cast<uint32_t>(pos.sideToMove) * (half + 1) + (static_cast<uint32_t>(pos.board.hashKey) & half);
     return transpositionTable.buckets[index];
 }
-// Starts loading the current position's bucket, for a probe soon after.
-inline void PrefetchTT() { __builtin_prefetch(&BucketOfPosition()); }
-// First entry of the position's bucket that matches the position, looking at
-// slot 0, 1, 2 in turn; nullptr when none does.
-const TTEntry* ProbeTT();
-// Stores a result for the current position under the replacement rules.
-void StoreTT(int16_t score, uint32_t bound, int depth, Move move);
-// Sets every word of the table to 0.
+// Starts loading the position's bucket, for a probe soon after.
+inline void PrefetchTT(const Position& pos) { __builtin_prefetch(&BucketOfPosition(pos)); }
+// The first entry of the position's bucket that matches the position, looking
+// at slot 0, 1, 2 in turn, copied to entry; false when none does.
+inline bool ProbeTT(const Position& pos, TTEntry& entry) {
+    const TTBucket& bucket = BucketOfPosition(pos);
+    const uint32_t low = static_cast<uint32_t>(pos.board.hashKey);
+    const uint32_t high = static_cast<uint32_t>(pos.board.hashKey >> 32);
+    for (const TTSlot& slot : bucket.slot) {
+        // The low key bits first: most slots fail there.
+        const uint32_t keyAndMove = LoadWord(slot.keyAndMove);
+        if (((keyAndMove ^ low) & TTKeyLowStored) != 0) continue;
+        const uint32_t data = LoadWord(slot.data);
+        if ((LoadWord(slot.keyCheck) ^ keyAndMove ^ data) != high) continue;
+        entry = TTEntry{keyAndMove, high, data};
+        return true;
+    }
+    return false;
+}
+// Stores a result for the position under the replacement rules; the age is
+// the position's game ply.
+void StoreTT(const Position& pos, int score, Bound bound, int depth, Move move);
+// Sets every word of the table to 0. No search may run meanwhile.
 void ClearTranspositionTable();
 
 // Number of buckets and bytes of the table in use.
@@ -104,7 +145,7 @@ size_t TTBytes();
 // Replaces the table by the largest one of at most megabytes MB (2^20 bytes;
 // at least the smallest table), cleared. The default size uses the static
 // table; other sizes are allocated here. False, with the table unchanged,
-// when the memory cannot be had.
+// when the memory cannot be had. No search may run meanwhile.
 bool ResizeTranspositionTable(size_t megabytes);
 // Megabytes of the default table.
 constexpr size_t TTDefaultMegabytes = sizeof(DefaultTableStorage) >> 20;

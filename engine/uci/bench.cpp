@@ -18,7 +18,7 @@ void RunUciBench(int depthReduction) {
         const SearchCounts c = SearchFixedDepth(p, depth);
         nodes += c.nodes;
         seconds += c.seconds;
-        std::printf("position %2d/%d %-18s depth %2d nodes %10" PRIu32 "\n", ++index, BenchmarkPositionCount, p.name,
+        std::printf("position %2d/%d %-18s depth %2d nodes %10" PRIu64 "\n", ++index, BenchmarkPositionCount, p.name,
                     depth, c.nodes);
     }
     const uint64_t nps = seconds > 0 ? static_cast<uint64_t>(static_cast<double>(nodes) / seconds) : 0;

@@ -1,6 +1,10 @@
 #include "uci/go.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
@@ -17,9 +21,9 @@
 #include "search/control.h"
 #include "search/game.h"
 #include "search/root.h"
+#include "search/threads.h"
 #include "search/tt.h"
 #include "system/clock.h"
-#include "system/log.h"
 #include "uci/input.h"
 #include "uci/options.h"
 #include "uci/position.h"
@@ -32,26 +36,50 @@ namespace {
 // Longest "info" line: its fixed words and figures, then the variation.
 constexpr int InfoLineSize = 256 + PvMovesShown * MoveTextSize;
 
-// The request in force and what has happened to its search so far.
-struct SearchState {
+// The "go" in force and what has happened to it so far. The command loop
+// owns it; the search thread reads the request and the start, and meets the
+// loop in the atomic fields.
+struct GoState {
     GoRequest request;
     int startMs = 0;             // when "go" arrived
-    int side = White;            // to move at the root (the Board moves on during the search)
+    int side = White;            // to move at the root
+    uint16_t rootPly = 1;        // the game ply at the root
+    bool active = false;         // the "bestmove" is still owed
+    bool searching = false;      // a search was started for it
+    Move decided = 0;            // the answer of a "go" that needs no search
     bool holdsBestMove = false;  // infinite or pondering: "bestmove" waits for stop or ponderhit
     bool released = false;       // "stop" or "ponderhit" (or "quit") came
     bool stopReceived = false;   // "stop": the lines after it belong to the next commands
     bool quit = false;
-    bool reported = false;       // an "info" line went out
-    uint32_t lastNodeCount = 0;  // nodeCount when last looked at, to count its wraps
-    uint64_t nodeWraps = 0;
+    // Written by the search thread, read by the loop once the search ended.
+    bool reported = false;  // an "info" line went out
+    // "ponderhit" while the search ponders: the search thread switches to the
+    // clock at its next poll, counting from hitMs.
+    std::atomic<bool> ponderHit{false};
+    std::atomic<int> hitMs{0};
 };
 
-SearchState state;
+GoState state;
 
-uint64_t SearchNodes() {
-    if (nodeCount < state.lastNodeCount) ++state.nodeWraps;
-    state.lastNodeCount = nodeCount;
-    return (state.nodeWraps << 32) | nodeCount;
+// The search thread rings it when a search has ended; the loop waits on it.
+int wakeRead = -1;
+int wakeWrite = -1;
+
+void OpenWakePipe() {
+    if (wakeRead >= 0) return;
+    int fds[2];
+    if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
+        std::perror("kavrin-uci: pipe");
+        std::exit(1);
+    }
+    wakeRead = fds[0];
+    wakeWrite = fds[1];
+}
+
+void SearchEnded() {
+    const char byte = 1;
+    // A full pipe already wakes the loop.
+    [[maybe_unused]] const ssize_t n = write(wakeWrite, &byte, 1);
 }
 
 // Mate scores as moves: positive when the side to move mates, negative when
@@ -77,17 +105,17 @@ bool IsChosen(Move m) { return state.request.searchMoveCount == 0 || Lists(state
 
 // The clock of the side to move takes over: the allotment counts from
 // startMs.
-void StartClock(int startMs) {
-    const TimeBudget budget = PlanTime(state.request, state.side, gamePly, uciOptions.moveOverheadMs);
-    searchLimits.searchStart = startMs;
-    searchLimits.untimed = !budget.timed;
-    searchLimits.timeAllotment = budget.allotmentMs;
-    searchLimits.timeCeiling = budget.timed ? budget.ceilingMs : INT_MAX;
-    searchLimits.movesToGo = budget.movesToGo;
+void StartClock(SearchLimits& limits, int startMs) {
+    const TimeBudget budget = PlanTime(state.request, state.side, state.rootPly, uciOptions.moveOverheadMs);
+    limits.searchStart = startMs;
+    limits.untimed = !budget.timed;
+    limits.timeAllotment = budget.allotmentMs;
+    limits.timeCeiling = budget.timed ? budget.ceilingMs : INT_MAX;
+    limits.movesToGo = budget.movesToGo;
 }
 
-// The commands a running search answers at once; the others wait.
-LineVerdict HandleDuringSearch(const char* word) {
+// The commands a running "go" answers at once; the others wait.
+LineVerdict HandleDuringGo(const char* word) {
     if (word[0] == '\0') return LineVerdict::Taken;
     // After "stop", and from the next "go" on, the commands belong to what
     // comes next.
@@ -97,34 +125,38 @@ LineVerdict HandleDuringSearch(const char* word) {
     const bool ponderhit = std::strcmp(word, "ponderhit") == 0;
     const bool quit = std::strcmp(word, "quit") == 0;
     if (!isready && !stop && !ponderhit && !quit) return LineVerdict::Kept;
-    logStream << "::cmd:: " << word << std::endl;
+    LogLine(std::string("::cmd:: ") + word);
     if (isready) {
         Reply("readyok");
     } else if (ponderhit) {
-        if (searchLimits.pondering) {
-            searchLimits.pondering = false;
-            StartClock(ClockMs());
+        if (state.request.ponder && !state.released && state.searching) {
+            state.hitMs.store(ClockMs(), std::memory_order_relaxed);
+            state.ponderHit.store(true, std::memory_order_release);
         }
         state.released = true;
     } else {
         state.stopReceived = stop;
         state.quit = quit;
         state.released = true;
+        if (state.searching) searchThreads.Stop();
     }
     return LineVerdict::Taken;
 }
 
-// Reads what is waiting and answers it; true when the search must end.
-bool InterfaceWantsStop() {
-    ReadWaitingInput();
-    OfferNewLines(HandleDuringSearch);
-    if (InputEnded()) state.quit = true;
+// Asked by the search's main thread at its polls: a ponder hit switches the
+// search to the clock; a node limit reached ends it.
+bool SearchMustEnd() {
+    if (state.ponderHit.exchange(false, std::memory_order_acquire)) {
+        SearchLimits& limits = searchThreads.Main().Limits();
+        limits.pondering = false;
+        StartClock(limits, state.hitMs.load(std::memory_order_relaxed));
+    }
     const uint64_t limit = state.request.nodes;
-    return state.stopReceived || state.quit || (limit != 0 && SearchNodes() >= limit);
+    return limit != 0 && searchThreads.TotalNodes() >= limit;
 }
 
 void PrintIteration(const IterationReport& report) {
-    const uint64_t nodes = SearchNodes();
+    const uint64_t nodes = searchThreads.TotalNodes();
     const int elapsed = std::max(ClockMs() - state.startMs, 0);
     const uint64_t nps = nodes * 1000 / static_cast<uint64_t>(std::max(elapsed, 1));
     char score[32];
@@ -137,8 +169,9 @@ void PrintIteration(const IterationReport& report) {
     // The variation read back from the table, when it starts with the
     // iteration's move (a deeper entry of an earlier search may keep the
     // root's slot); otherwise that move alone.
-    const bool tableLine = report.pvLength > 0 && report.pv[0] == searchResult.bestMove;
-    const Move* pv = tableLine ? report.pv : &searchResult.bestMove;
+    const Move best = searchThreads.Main().Result().bestMove;
+    const bool tableLine = report.pvLength > 0 && report.pv[0] == best;
+    const Move* pv = tableLine ? report.pv : &best;
     const int pvLength = tableLine ? report.pvLength : 1;
     for (int i = 0; i < pvLength && n + MoveTextSize + 1 < InfoLineSize; ++i) {
         line[n++] = ' ';
@@ -148,24 +181,12 @@ void PrintIteration(const IterationReport& report) {
     state.reported = true;
     // "go mate" and "go nodes" are satisfied once an iteration shows it.
     const GoRequest& r = state.request;
-    if ((r.mate > 0 && IsMateWithin(report.score, r.mate)) || (r.nodes != 0 && nodes >= r.nodes)) stopSearch = true;
+    if ((r.mate > 0 && IsMateWithin(report.score, r.mate)) || (r.nodes != 0 && nodes >= r.nodes)) searchThreads.Stop();
 }
 
-void WriteLogLine(const char* line) {
-    if (logStream.is_open()) logStream << line << std::endl;
-}
+void WriteLogLine(const char* line) { LogLine(line); }
 
-const SearchHooks UciSearchHooks{PrintIteration, WriteLogLine, InterfaceWantsStop};
-
-// Waits for "stop" or "ponderhit" while a held "bestmove" waits, answering
-// "isready" meanwhile; the end of input counts as "quit".
-void HoldBestMove() {
-    while (state.holdsBestMove && !state.released && !state.quit) {
-        OfferNewLines(HandleDuringSearch);
-        if (state.released || state.quit) break;
-        if (!ReadMoreInput()) state.quit = true;
-    }
-}
+const SearchHooks UciSearchHooks{PrintIteration, WriteLogLine, SearchMustEnd};
 
 void SendBestMove(Move best, Move ponder) {
     char text[MoveTextSize];
@@ -174,50 +195,75 @@ void SendBestMove(Move best, Move ponder) {
         char ponderText[MoveTextSize];
         MoveToText(ponderText, ponder);
         Reply("bestmove %s ponder %s", text, ponderText);
-        logStream << "bestmove " << text << " ponder " << ponderText << std::endl;
+        LogLine(std::string("bestmove ") + text + " ponder " + ponderText);
     } else {
         Reply("bestmove %s", text);
-        logStream << "bestmove " << text << std::endl;
+        LogLine(std::string("bestmove ") + text);
     }
 }
 
 // The table's reply to best, when the game has room for both moves.
 Move PonderMoveAfter(Move best) {
-    if (!GameHasRoom(2)) return 0;
-    PlyRecord ply{};
-    SaveForMake(&ply);
-    MakeMove(best, &ply);
-    const Move reply = TablePonderMove();
-    UnmakeMove(best, &ply);
+    if (!GameHasRoom(gamePosition, 2)) return 0;
+    UndoRecord undo{};
+    SaveForMake(gamePosition, undo);
+    MakeMove(gamePosition, best, undo);
+    const Move reply = TablePonderMove(gamePosition);
+    UnmakeMove(gamePosition, best, undo);
     return reply;
 }
 
 // Only a game clock asks the book: analysis, fixed depths, node counts,
 // mate searches and chosen root moves search.
 bool AsksBook(const GoRequest& r) {
-    const bool clock = r.remainingMs[sideToMove] >= 0 || r.moveTimeMs >= 0;
+    const bool clock = r.remainingMs[gamePosition.sideToMove] >= 0 || r.moveTimeMs >= 0;
     return clock && !r.infinite && r.depth == 0 && r.nodes == 0 && r.mate == 0 && r.searchMoveCount == 0 &&
-           gamePly < BookPlyLimit && BookInUse();
+           gamePosition.gamePly < BookPlyLimit && BookInUse();
 }
 
-void RunSearch() {
+void StartSearch() {
     const GoRequest& r = state.request;
-    searchLimits = SearchLimits{};
-    searchLimits.maxDepth = r.depth > 0 ? std::clamp(r.depth, FirstIterationDepth, MaxDepth) : MaxDepth;
-    searchLimits.rootMoves = r.searchMoves;
-    searchLimits.rootMoveCount = r.searchMoveCount;
+    SearchLimits limits;
+    limits.maxDepth = r.depth > 0 ? std::clamp(r.depth, FirstIterationDepth, MaxDepth) : MaxDepth;
+    limits.rootMoves = r.searchMoves;
+    limits.rootMoveCount = r.searchMoveCount;
     if (r.ponder) {
-        searchLimits.searchStart = state.startMs;
-        searchLimits.untimed = true;
-        searchLimits.pondering = true;
-        searchLimits.movesToGo = 0;
+        limits.searchStart = state.startMs;
+        limits.untimed = true;
+        limits.pondering = true;
+        limits.movesToGo = 0;
     } else {
-        StartClock(state.startMs);
+        StartClock(limits, state.startMs);
     }
-    searchHooks = UciSearchHooks;
-    stopSearch = false;
-    currentPly = plyStack;
-    IterativeDeepening();
+    state.searching = true;
+    searchThreads.StartSearch(gamePosition, limits, UciSearchHooks, SearchEnded);
+}
+
+// The "bestmove" of the search that has ended.
+void AnswerSearch() {
+    const GoRequest& r = state.request;
+    const Move found = searchThreads.Main().Result().bestMove;
+    // A root already drawn by rule is not searched: any legal move will do.
+    if (!state.reported &&
+        (found == ResultRepetition || found == ResultFiftyMoves || found == ResultInsufficientMaterial))
+        Reply("info depth 0 score cp 0");
+    // A stop before the first iteration, or a table move that is not to be
+    // trusted, leaves the first legal (chosen) move.
+    Move best = found;
+    if (!IsLegalMove(gamePosition, best) || !IsChosen(best))
+        best = r.searchMoveCount > 0 ? r.searchMoves[0] : FirstLegalMove(gamePosition);
+    SendBestMove(best, PonderMoveAfter(best));
+}
+
+// Sends what a "go" decided without a search.
+void AnswerDecided() {
+    if (state.decided == 0) {
+        Reply("bestmove (none)");
+        LogLine("bestmove (none)");
+        return;
+    }
+    InfoString("book move");
+    SendBestMove(state.decided, PonderMoveAfter(state.decided));
 }
 
 // Reads a number after a go word; false, with a message, when none follows.
@@ -280,50 +326,89 @@ void ReadGoRequest(const std::string& words, GoRequest& r) {
 }
 
 void GoCommand(const std::string& words) {
-    state = SearchState{};
+    OpenWakePipe();
+    state.request = GoRequest{};
     state.startMs = ClockMs();
-    state.side = sideToMove;
+    state.side = gamePosition.sideToMove;
+    state.rootPly = gamePosition.gamePly;
+    state.active = true;
+    state.searching = false;
+    state.decided = 0;
+    state.released = false;
+    state.stopReceived = false;
+    state.quit = false;
+    state.reported = false;
+    state.ponderHit.store(false, std::memory_order_relaxed);
     ReadGoRequest(words, state.request);
     const GoRequest& r = state.request;
     state.holdsBestMove = r.infinite || r.ponder;
     PrepareBooks();
 
     // 1. No legal move: mated or stalemate, nothing to search.
-    if (FirstLegalMove() == 0) {
-        PlyRecord root{};
-        ComputeCheckers(&root);
-        Reply("info depth 0 score %s", root.checkers ? "mate 0" : "cp 0");
-        HoldBestMove();
-        Reply("bestmove (none)");
-        logStream << "bestmove (none)" << std::endl;
+    if (FirstLegalMove(gamePosition) == 0) {
+        CheckInfo check;
+        ComputeCheckers(gamePosition, check);
+        Reply("info depth 0 score %s", check.checkers ? "mate 0" : "cp 0");
         return;
     }
 
     // 2. A book move, at once.
-    const Move bookMove = AsksBook(r) ? BookProbe() : 0;
-    if (bookMove != 0 && IsLegalMove(bookMove)) {
-        HoldBestMove();
-        InfoString("book move");
-        SendBestMove(bookMove, PonderMoveAfter(bookMove));
+    const Move bookMove = AsksBook(r) ? BookProbe(gamePosition) : 0;
+    if (bookMove != 0 && IsLegalMove(gamePosition, bookMove)) {
+        state.decided = bookMove;
         return;
     }
 
-    // 3. The search. A root already drawn by rule is not searched: any legal
-    // move will do.
-    RunSearch();
-    const Move found = searchResult.bestMove;
-    if (!state.reported &&
-        (found == ResultRepetition || found == ResultFiftyMoves || found == ResultInsufficientMaterial))
-        Reply("info depth 0 score cp 0");
-    HoldBestMove();
-
-    // 4. The move: a stop before the first iteration, or a table move that is
-    // not to be trusted, leaves the first legal (chosen) move.
-    Move best = found;
-    if (!IsLegalMove(best) || !IsChosen(best)) best = r.searchMoveCount > 0 ? r.searchMoves[0] : FirstLegalMove();
-    SendBestMove(best, PonderMoveAfter(best));
+    // 3. The search, on its own threads.
+    StartSearch();
 }
 
+bool GoActive() { return state.active; }
+
+namespace {
+
+// The search (if any) has ended, and nothing holds the move back.
+bool BestMoveDue() {
+    if (state.searching && searchThreads.Searching()) return false;
+    return !state.holdsBestMove || state.released;
+}
+
+}  // namespace
+
+bool ServeGo() {
+    // A move that is due goes out before anything that came after the "go".
+    if (!BestMoveDue()) {
+        OfferNewLines(HandleDuringGo);
+        if (InputEnded() && !state.quit) {
+            state.quit = true;
+            state.released = true;
+            if (state.searching) searchThreads.Stop();
+        }
+        if (!BestMoveDue()) return false;
+    }
+    if (state.searching) {
+        AnswerSearch();
+    } else {
+        AnswerDecided();
+    }
+    state.active = false;
+    state.searching = false;
+    return true;
+}
+
+void WaitForGoEvent() { WaitForInputOrWake(wakeRead); }
+
 bool QuitRequested() { return state.quit; }
+
+void AbandonGo() {
+    if (!state.active) return;
+    state.quit = true;
+    state.released = true;
+    if (state.searching) {
+        searchThreads.Stop();
+        searchThreads.WaitForSearch();
+    }
+    ServeGo();
+}
 
 }  // namespace kavrin

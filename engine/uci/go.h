@@ -1,5 +1,6 @@
-// "go": the search of the UCI front end, its "info" lines, the commands it
-// answers while it runs (isready, stop, ponderhit, quit), and its "bestmove".
+// "go": the search of the UCI front end on its own threads, its "info"
+// lines, the commands answered while it runs (isready, stop, ponderhit,
+// quit), and its "bestmove".
 #pragma once
 
 #include <string>
@@ -11,11 +12,22 @@ namespace kavrin {
 // Reads the words of a "go" command (the text after "go") into request;
 // a word it cannot use is reported and skipped.
 void ReadGoRequest(const std::string& words, GoRequest& request);
-// "go": a book move or a search, then exactly one "bestmove". An infinite
-// or pondering search holds its "bestmove" back until "stop" or
+// "go": answers at once (a book move, a root without moves) or starts the
+// search, and returns; exactly one "bestmove" follows, from FinishGo. An
+// infinite or pondering search holds its "bestmove" back until "stop" or
 // "ponderhit", even when the search ends by itself.
 void GoCommand(const std::string& words);
-// Whether "quit" or the end of input came during the last search.
+// Whether a "go" still owes its "bestmove".
+bool GoActive();
+// While a "go" is active: answers what waits on the input and must be
+// answered at once, then sends the "bestmove" when it is due. True when the
+// "go" is over.
+bool ServeGo();
+// Blocks until the input or the search has something for ServeGo.
+void WaitForGoEvent();
+// Whether "quit" or the end of input came during the last "go".
 bool QuitRequested();
+// Ends a running search and sends its "bestmove" (the program is leaving).
+void AbandonGo();
 
 }  // namespace kavrin

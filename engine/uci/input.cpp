@@ -1,5 +1,6 @@
 #include "uci/input.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -83,6 +84,22 @@ bool ReadMoreInput() {
         if (n == 0 || errno != EINTR) input.ended = true;
     }
     return false;
+}
+
+void WaitForInputOrWake(int wakeFd) {
+    if (input.ended) {
+        pollfd wake{wakeFd, POLLIN, 0};
+        while (poll(&wake, 1, -1) < 0 && errno == EINTR) {
+        }
+    } else {
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        while (poll(fds, 2, -1) < 0 && errno == EINTR) {
+        }
+    }
+    char drained[64];
+    while (read(wakeFd, drained, sizeof drained) > 0) {
+    }
+    ReadWaitingInput();
 }
 
 bool InputEnded() { return input.ended; }

@@ -1,8 +1,8 @@
 // Standard input of the UCI front end, read with read(2) into one fixed
 // buffer and cut into lines (LF or CR LF). Between searches the loop blocks
-// for the next line; while a search runs, only the bytes already waiting are
-// read, so the search never blocks on its interface, and the lines that must
-// be answered at once are picked out while the others wait their turn.
+// for the next line; while a search runs on its own threads, the loop waits
+// for input or for the search to end, and the lines that must be answered at
+// once are picked out while the others wait their turn.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +21,9 @@ constexpr int UciWordSize = 16;
 void ReadWaitingInput();
 // Blocks until more input arrives; false once the input has ended.
 bool ReadMoreInput();
+// Blocks until input waits on standard input or wakeFd (the read end of a
+// pipe) has bytes; drains wakeFd and reads what waits on the input.
+void WaitForInputOrWake(int wakeFd);
 // True once the end of the input has been read.
 bool InputEnded();
 

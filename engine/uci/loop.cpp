@@ -7,7 +7,6 @@
 #include "board/tables.h"
 #include "search/reset.h"
 #include "search/tt.h"
-#include "system/log.h"
 #include "uci/go.h"
 #include "uci/input.h"
 #include "uci/options.h"
@@ -38,7 +37,7 @@ bool Execute(const std::string& line) {
     std::istringstream in(line);
     std::string command;
     if (!(in >> command)) return true;
-    logStream << "::cmd:: " << line << std::endl;
+    LogLine("::cmd:: " + line);
     std::string rest;
     std::getline(in, rest);
     if (command == "uci") {
@@ -55,7 +54,6 @@ bool Execute(const std::string& line) {
         PositionCommand(rest);
     } else if (command == "go") {
         GoCommand(rest);
-        return !QuitRequested();
     } else if (command == "d") {
         ShowPosition();
     } else if (command == "quit") {
@@ -79,8 +77,20 @@ void UciLoop() {
     InitUciOptions();
     SetStartPosition();
     std::string line;
-    while (NextLine(line) && Execute(line)) {
+    for (;;) {
+        // A "go" owes its "bestmove": the input is served while its search
+        // runs, and the commands that must wait run after it.
+        if (GoActive()) {
+            if (!ServeGo()) {
+                WaitForGoEvent();
+                continue;
+            }
+            if (QuitRequested()) break;
+            continue;
+        }
+        if (!NextLine(line) || !Execute(line)) break;
     }
+    AbandonGo();
 }
 
 }  // namespace kavrin

@@ -10,6 +10,7 @@
 #include "book/book.h"
 #include "book/commands.h"
 #include "search/reset.h"
+#include "search/threads.h"
 #include "search/tt.h"
 #include "system/log.h"
 #include "uci/reply.h"
@@ -119,6 +120,7 @@ void InitUciOptions() {
 }
 
 void PrintOptionLines() {
+    Reply("option name Threads type spin default 1 min 1 max %d", MaxSearchThreads);
     Reply("option name Hash type spin default %zu min %d max %d", TTDefaultMegabytes, MinHashMegabytes,
           MaxHashMegabytes);
     Reply("option name Clear Hash type button");
@@ -149,7 +151,10 @@ void SetOptionCommand(const std::string& words) {
     }
 
     const std::string key = Lower(name);
-    if (key == "hash") {
+    if (key == "threads") {
+        int threads = 1;
+        if (SpinValue(name, value, 1, MaxSearchThreads, threads)) searchThreads.SetCount(threads);
+    } else if (key == "hash") {
         SetHash(name, value);
     } else if (key == "clear hash") {
         ResetSearchState();
@@ -181,7 +186,7 @@ void PrepareBooks() {
     std::string message = BookLoadMessage();
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
     InfoString("BOOK ERROR: %s", message.c_str());
-    logStream << "BOOK ERROR: " << message << std::endl;
+    LogLine("BOOK ERROR: " + message);
     bookSet.Close();
 }
 

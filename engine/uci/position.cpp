@@ -22,14 +22,14 @@ namespace {
 
 // The position in force: the text of its set-up and the moves played since,
 // to restore it when a new set-up fails.
-struct GamePosition {
+struct PositionInForce {
     std::string fen;
     int fullMove = 1;
     int startSide = White;
     std::vector<Move> moves;
 };
 
-GamePosition current;
+PositionInForce current;
 
 // Move numbers beyond this are taken for a mistake and counted from 1.
 constexpr long MaxFullMoveNumber = 100000;
@@ -38,7 +38,8 @@ constexpr long MaxFullMoveNumber = 100000;
 // be played.
 bool PawnsOnPlayableRanks() {
     const Bitboard edgeRanks = RowMask(0) | RowMask(7);
-    return ((board.pieceBitboard[WhitePawn] | board.pieceBitboard[BlackPawn]) & edgeRanks) == 0;
+    return ((gamePosition.board.pieceBitboard[WhitePawn] | gamePosition.board.pieceBitboard[BlackPawn]) & edgeRanks) ==
+           0;
 }
 
 // Reads the FEN's placement, side, castling and en-passant fields, then its
@@ -46,11 +47,12 @@ bool PawnsOnPlayableRanks() {
 // the text is no playable position.
 bool SetUpFen(const std::string& fen, int& fullMove) {
     const char* rest = nullptr;
-    if (!ReadFen(fen.c_str(), &rest)) return false;
-    if (!PositionPlayable() || !PawnsOnPlayableRanks()) return false;
+    if (!ReadFen(gamePosition, fen.c_str(), &rest)) return false;
+    if (!PositionPlayable(gamePosition) || !PawnsOnPlayableRanks()) return false;
     char* end = nullptr;
     const long fifty = std::strtol(rest, &end, 10);
-    if (end != rest) SetFiftyMoveCounter(static_cast<int>(std::clamp<long>(fifty, 0, FiftyMoveLimitPlies)));
+    if (end != rest)
+        SetFiftyMoveCounter(gamePosition, static_cast<int>(std::clamp<long>(fifty, 0, FiftyMoveLimitPlies)));
     const char* after = end;
     const long full = std::strtol(after, &end, 10);
     fullMove = end != after && full > 0 && full < MaxFullMoveNumber ? static_cast<int>(full) : 1;
@@ -59,10 +61,9 @@ bool SetUpFen(const std::string& fen, int& fullMove) {
 
 // Puts the position in force back on the Board.
 void Restore() {
-    currentPly = plyStack;
     int full = 1;
     SetUpFen(current.fen, full);
-    for (Move m : current.moves) PlayGameMove(m);
+    for (Move m : current.moves) PlayGameMove(gamePosition, m);
 }
 
 }  // namespace
@@ -73,7 +74,7 @@ Move LegalMoveOfText(const std::string& text) {
     std::memcpy(wanted, text.c_str(), text.size() + 1);
     if (text.size() == 5) wanted[4] = static_cast<char>(wanted[4] | 0x20);
     MoveEntry moves[MaxGeneratedMoves];
-    const MoveEntry* end = GenerateLegalMoves(moves);
+    const MoveEntry* end = GenerateLegalMoves(gamePosition, moves);
     for (const MoveEntry* e = moves; e != end; ++e) {
         char moveText[MoveTextSize];
         MoveToText(moveText, e->move);
@@ -83,7 +84,7 @@ Move LegalMoveOfText(const std::string& text) {
 }
 
 void SetStartPosition() {
-    current = GamePosition{InitialFen, 1, White, {}};
+    current = PositionInForce{InitialFen, 1, White, {}};
     Restore();
 }
 
@@ -103,14 +104,13 @@ void PositionCommand(const std::string& words) {
     }
 
     // 1. The set-up; a bad one leaves the position in force.
-    currentPly = plyStack;
-    GamePosition next{fen, 1, White, {}};
+    PositionInForce next{fen, 1, White, {}};
     if (!SetUpFen(fen, next.fullMove)) {
         InfoString("bad FEN: %s", fen.c_str());
         Restore();
         return;
     }
-    next.startSide = sideToMove;
+    next.startSide = gamePosition.sideToMove;
     current = next;
 
     // 2. The moves, each one only when it is legal where it is played.
@@ -125,23 +125,24 @@ void PositionCommand(const std::string& words) {
             InfoString("illegal move: %s", word.c_str());
             return;
         }
-        if (!GameHasRoom(1)) {
+        if (!GameHasRoom(gamePosition, 1)) {
             InfoString("game too long: %s", word.c_str());
             return;
         }
-        PlayGameMove(m);
+        PlayGameMove(gamePosition, m);
         current.moves.push_back(m);
     }
 }
 
 void ShowPosition() {
-    PrintBoard(board.pieceOn);
+    PrintBoard(gamePosition.board.pieceOn);
     char fen[FenTextSize];
-    WriteFen(fen);
+    WriteFen(gamePosition, fen);
     // The counters go on from those of the set-up.
     const int plies = static_cast<int>(current.moves.size()) + (current.startSide == Black ? 1 : 0);
-    Reply("\nFen: %s %d %d", fen, static_cast<int>(historyTop->fiftyCounter), current.fullMove + plies / 2);
-    Reply("Key: %016" PRIX64, board.hashKey);
+    Reply("\nFen: %s %d %d", fen, static_cast<int>(gamePosition.historyTop->fiftyCounter),
+          current.fullMove + plies / 2);
+    Reply("Key: %016" PRIX64, gamePosition.board.hashKey);
 }
 
 }  // namespace kavrin

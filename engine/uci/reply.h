@@ -1,5 +1,9 @@
-// Lines to the UCI interface: each written whole and sent at once.
+// Lines to the UCI interface and to the log: each written whole and sent at
+// once. The command loop and the search thread both write; a line never
+// mixes with another.
 #pragma once
+
+#include <string>
 
 namespace kavrin {
 
@@ -7,5 +11,7 @@ namespace kavrin {
 void Reply(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "info string " and the text: a message for the user.
 void InfoString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// One line of the log file, when one is open.
+void LogLine(const std::string& line);
 
 }  // namespace kavrin

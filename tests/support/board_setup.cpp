@@ -6,13 +6,11 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
+#include "search/game.h"
 
 namespace kavrin::test {
 
-void SetUpPosition(const char* fen) {
-    ASSERT_TRUE(ReadFen(fen)) << fen;
-    currentPly = plyStack;
-}
+void SetUpPosition(const char* fen) { ASSERT_TRUE(ReadFen(gamePosition, fen)) << fen; }
 
 void ExpectSameBoard(const Board& a, const Board& b) {
     EXPECT_EQ(a.occupied, b.occupied);
@@ -44,16 +42,17 @@ std::string MoveText(Move m) {
 }
 
 bool PlayIfLegal(const std::string& text) {
-    const Move m = TextToMoveOnBoard(text.c_str());
-    if (!IsLegalMove(m)) return false;
-    SaveForMake(currentPly);
-    MakeMove(m, currentPly);
+    const Move m = TextToMoveOnBoard(gamePosition, text.c_str());
+    if (!IsLegalMove(gamePosition, m)) return false;
+    UndoRecord undo;
+    SaveForMake(gamePosition, undo);
+    MakeMove(gamePosition, m, undo);
     return true;
 }
 
 std::vector<std::string> LegalMoveTexts() {
     MoveEntry list[MaxGeneratedMoves];
-    const MoveEntry* const end = GenerateLegalMoves(list);
+    const MoveEntry* const end = GenerateLegalMoves(gamePosition, list);
     std::vector<std::string> texts;
     for (const MoveEntry* e = list; e != end; ++e) texts.push_back(MoveText(e->move));
     return texts;

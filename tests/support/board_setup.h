@@ -12,8 +12,7 @@
 
 namespace kavrin::test {
 
-// Reads fen (a failed read fails the test) and points the current ply record
-// at the bottom of the stack.
+// Reads fen into the game position (a failed read fails the test).
 void SetUpPosition(const char* fen);
 
 // Every field of two Boards is the same (each difference is a failure).
@@ -26,12 +25,12 @@ constexpr Move M(const char* from, const char* to, int kind) { return MakeMoveWo
 // The coordinate text of m, as the engine writes it.
 std::string MoveText(Move m);
 
-// Plays the coordinate move text on the Board, on the current ply record,
-// when it is a legal move there; false otherwise (the Board is then
+// Plays the coordinate move text on the game position when it is a legal
+// move there, never to be taken back; false otherwise (the Board is then
 // unchanged).
 bool PlayIfLegal(const std::string& text);
 
-// The legal moves of the Board position as text, in generation order.
+// The legal moves of the game position as text, in generation order.
 std::vector<std::string> LegalMoveTexts();
 
 }  // namespace kavrin::test

@@ -6,9 +6,10 @@
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/movetext.h"
-#include "notation/epd.h"
 #include "board/poscheck.h"
+#include "notation/epd.h"
 #include "notation/san.h"
+#include "search/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 
@@ -32,14 +33,16 @@ int FuzzFen(const uint8_t* data, size_t size) {
     const PositionState before = PositionState::Capture();
     // As "setboard" reads it: the fields, then an "am"/"bm" operation.
     const char* operations = nullptr;
-    const bool read = ReadFen(text.c_str(), &operations) && CheckEpdOperation(operations);
+    const bool read = ReadFen(gamePosition, text.c_str(), &operations) && CheckEpdOperation(gamePosition, operations);
     if (read) {
         RequirePositionSound("ReadFen accepted a position that fails the position check:");
-        Require(gamePly == 1 && HistoryIndex() == 0, "ReadFen did not restart the history");
-        Require(history[0].hashKey == board.hashKey, "first history entry does not hold the position key");
-        Require(std::memcmp(gameSnapshot.pieceOn, board.pieceOn, 64) == 0, "game snapshot differs from the Board");
-        const bool oneKingEach = board.kingSquare[0] < 64 && board.kingSquare[1] < 64;
-        Require(!boardPlayable || oneKingEach, "playable Board without both kings");
+        Require(gamePosition.gamePly == 1 && gamePosition.HistoryIndex() == 0, "ReadFen did not restart the history");
+        Require(gamePosition.history[0].hashKey == gamePosition.board.hashKey,
+                "first history entry does not hold the position key");
+        Require(std::memcmp(gamePosition.snapshot.pieceOn, gamePosition.board.pieceOn, 64) == 0,
+                "game snapshot differs from the Board");
+        const bool oneKingEach = gamePosition.board.kingSquare[0] < 64 && gamePosition.board.kingSquare[1] < 64;
+        Require(!gamePosition.playable || oneKingEach, "playable Board without both kings");
     } else if (!(PositionState::Capture() == before)) {
         // A refused text either leaves the previous position or, when only its
         // "am"/"bm" move failed, a completely read one.
@@ -51,12 +54,12 @@ int FuzzFen(const uint8_t* data, size_t size) {
 int FuzzMoveText(const uint8_t* data, size_t size) {
     PrepareEngine();
     const std::string text = SetUpFromFirstLine(AsText(data, size));
-    const GameSnapshot snapshot = gameSnapshot;
-    const Board live = board;
-    const Move m = TextToMove(text.c_str());
-    const Move onBoard = TextToMoveOnBoard(text.c_str());
-    Require(std::memcmp(&snapshot, &gameSnapshot, sizeof snapshot) == 0, "TextToMove changed the snapshot");
-    Require(std::memcmp(&live, &board, sizeof live) == 0, "TextToMove changed the Board");
+    const GameSnapshot snapshot = gamePosition.snapshot;
+    const Board live = gamePosition.board;
+    const Move m = TextToMove(gamePosition, text.c_str());
+    const Move onBoard = TextToMoveOnBoard(gamePosition, text.c_str());
+    Require(std::memcmp(&snapshot, &gamePosition.snapshot, sizeof snapshot) == 0, "TextToMove changed the snapshot");
+    Require(std::memcmp(&live, &gamePosition.board, sizeof live) == 0, "TextToMove changed the Board");
     for (const Move decoded : {m, onBoard}) {
         if (decoded == 0) continue;
         const char* t = text.c_str();
@@ -75,10 +78,8 @@ int FuzzSan(const uint8_t* data, size_t size) {
     PrepareEngine();
     const std::string text = SetUpFromFirstLine(AsText(data, size));
     const PositionState before = PositionState::Capture();
-    const PlyRecord* ply = currentPly;
-    ParseSan(text.c_str());
+    ParseSan(gamePosition, text.c_str());
     Require(PositionState::Capture() == before, "ParseSan left the Board changed", text.c_str());
-    Require(currentPly == ply, "ParseSan left the ply stack moved", text.c_str());
     RequirePositionSound("position check fails after ParseSan:");
     return 0;
 }

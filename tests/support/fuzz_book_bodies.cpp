@@ -10,6 +10,7 @@
 #include "board/legal.h"
 #include "book/book.h"
 #include "book/posdb.h"
+#include "search/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 #include "system/binary_io.h"
@@ -166,10 +167,10 @@ int FuzzBook(const uint8_t* data, size_t size) {
         }
         // A book move is a legal move and leaves the position as it was.
         SetUpPosition(side == 0 ? InitialFen : "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
-        const Board before = board;
-        const Move m = BookProbe();
-        Require(std::memcmp(&before, &board, sizeof(Board)) == 0, "the book probe changed the Board");
-        Require(m == 0 || IsLegalMove(m), "the book offered an illegal move");
+        const Board before = gamePosition.board;
+        const Move m = BookProbe(gamePosition);
+        Require(std::memcmp(&before, &gamePosition.board, sizeof(Board)) == 0, "the book probe changed the Board");
+        Require(m == 0 || IsLegalMove(gamePosition, m), "the book offered an illegal move");
     } else {
         Require(book.recordCount == 0 && book.recordFile == nullptr, "a refused book stays half loaded");
         for (const uint64_t key : {uint64_t{0}, ~uint64_t{0}, uint64_t{0x123456789ABCDEF}})

@@ -1,20 +1,22 @@
 // Fuzz body for the command loop: the handshake of an interface, then the
 // input as the rest of standard input.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 
 #include "board/board.h"
 #include "board/poscheck.h"
 #include "driver/command_loop.h"
 #include "driver/engine_state.h"
 #include "driver/input.h"
+#include "search/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 
@@ -30,15 +32,16 @@ constexpr int PerftDepthLimit = 3;
 // Puts the globals a run of the loop changes back to their state at program
 // start, so that every input meets the engine as a fresh process would.
 void RestoreProgramStart() {
-    board = Board{};
-    gameSnapshot = GameSnapshot{};
-    sideToMove = White;
-    gamePly = 1;
-    std::fill(std::begin(history), std::end(history), HistoryEntry{});
-    historyTop = history;
-    currentPly = plyStack;
-    boardPlayable = false;
+    gamePosition.board = Board{};
+    gamePosition.snapshot = GameSnapshot{};
+    gamePosition.sideToMove = White;
+    gamePosition.gamePly = 1;
+    std::fill(std::begin(gamePosition.history), std::end(gamePosition.history), HistoryEntry{});
+    gamePosition.historyTop = gamePosition.history;
+    gamePosition.playable = false;
+    gamePosition.readEpSquare = 0;
     engineState = EngineState{};
+    searchLimits = SearchLimits{};
 }
 
 bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -102,9 +105,10 @@ int FuzzCommandLoop(const uint8_t* data, size_t size) {
     std::fclose(words);
 
     Require(engineState.mode == Quit, "the command loop returned before quit or the end of input");
-    if (boardPlayable) {
+    if (gamePosition.playable) {
         const char* why = nullptr;
-        if (!CheckPosition(&why)) InvariantFailed("position check fails after the command loop:", why ? why : "");
+        if (!CheckPosition(gamePosition, &why))
+            InvariantFailed("position check fails after the command loop:", why ? why : "");
     }
     ClearScratchDirectory();
     return 0;

@@ -11,6 +11,7 @@
 #include "board/poscheck.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
+#include "search/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 
@@ -22,16 +23,16 @@ namespace {
 void RequireLegalReplay(const GameRecord& game) {
     Require(game.PlyCount() <= MaxGamePlies, "a game holds more plies than a record may store");
     SetUpPosition(InitialFen);
-    PlyRecord scratch{};
+    UndoRecord scratch{};
     for (int i = 1; i <= game.PlyCount(); ++i) {
         const Move m = game.moves[i];
-        if (!IsLegalMove(m)) {
+        if (!IsLegalMove(gamePosition, m)) {
             char where[48];
             std::snprintf(where, sizeof where, "ply %d move 0x%04X", i, m);
             InvariantFailed("the PGN reader stored an illegal move:", where);
         }
-        SaveForMake(&scratch);
-        MakeMove(m, &scratch);
+        SaveForMake(gamePosition, scratch);
+        MakeMove(gamePosition, m, scratch);
     }
     SetUpPosition(InitialFen);
 }
@@ -47,14 +48,15 @@ int FuzzPgn(const uint8_t* data, size_t size) {
     PrepareEngine();
     std::istringstream in(AsText(data, size));
     SetUpPosition(InitialFen);
-    const Board initial = board;
+    const Board initial = gamePosition.board;
     // Games are read one after another as the converters read them, until
     // the input ends or a reader error ends the conversion.
     try {
         while (in.good() && in.peek() != EOF) {
             const std::streamoff before = in.tellg();
-            const GameHeader header = ReadPgnGame(pgnGame, in);
-            Require(SameBoard(board, initial) && sideToMove == White, "ReadPgnGame did not leave the start position");
+            const GameHeader header = ReadPgnGame(gamePosition, pgnGame, in);
+            Require(SameBoard(gamePosition.board, initial) && gamePosition.sideToMove == White,
+                    "ReadPgnGame did not leave the start position");
             if (header != 0) {
                 Require((header & HeaderPlyMask) == 0 && pgnGame.PlyCount() > 0,
                         "a decided game came back without moves");

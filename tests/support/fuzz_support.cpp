@@ -11,6 +11,7 @@
 #include "board/fen.h"
 #include "board/poscheck.h"
 #include "board/tables.h"
+#include "search/game.h"
 #include "system/log.h"
 
 namespace kavrin::fuzz {
@@ -34,11 +35,12 @@ void InvariantFailed(const char* what, const char* detail) {
 std::string AsText(const uint8_t* data, size_t size) { return std::string(reinterpret_cast<const char*>(data), size); }
 
 PositionState PositionState::Capture() {
-    return {kavrin::board, gameSnapshot, sideToMove, gamePly, history[0], HistoryIndex(), boardPlayable, readEpSquare};
+    return {gamePosition.board,      gamePosition.snapshot,       gamePosition.sideToMove, gamePosition.gamePly,
+            gamePosition.history[0], gamePosition.HistoryIndex(), gamePosition.playable,   gamePosition.readEpSquare};
 }
 
 bool PositionState::operator==(const PositionState& other) const {
-    return std::memcmp(&board, &other.board, sizeof(Board)) == 0 &&
+    return std::memcmp(&gamePosition.board, &other.board, sizeof(Board)) == 0 &&
            std::memcmp(&snapshot, &other.snapshot, sizeof(GameSnapshot)) == 0 && side == other.side &&
            ply == other.ply && firstEntry.hashKey == other.firstEntry.hashKey &&
            firstEntry.fiftyCounter == other.firstEntry.fiftyCounter && historyIndex == other.historyIndex &&
@@ -56,24 +58,24 @@ void SetUpPosition(const std::string& fen) {
     const auto found = positionsRead.find(fen);
     if (found != positionsRead.end()) {
         const PositionState& p = found->second;
-        board = p.board;
-        gameSnapshot = p.snapshot;
-        sideToMove = p.side;
-        gamePly = p.ply;
-        history[0] = p.firstEntry;
-        historyTop = history;
-        boardPlayable = p.playable;
-        readEpSquare = p.readEp;
+        gamePosition.board = p.board;
+        gamePosition.snapshot = p.snapshot;
+        gamePosition.sideToMove = p.side;
+        gamePosition.gamePly = p.ply;
+        gamePosition.history[0] = p.firstEntry;
+        gamePosition.historyTop = gamePosition.history;
+        gamePosition.playable = p.playable;
+        gamePosition.readEpSquare = p.readEp;
         return;
     }
-    if (!ReadFen(fen.c_str()) || !boardPlayable) ReadFen(InitialFen);
+    if (!ReadFen(gamePosition, fen.c_str()) || !gamePosition.playable) ReadFen(gamePosition, InitialFen);
     if (positionsRead.size() >= PositionsKept) positionsRead.clear();
     positionsRead.emplace(fen, PositionState::Capture());
 }
 
 void RequirePositionSound(const char* after) {
     const char* why = nullptr;
-    if (!CheckPosition(&why)) InvariantFailed(after, why != nullptr ? why : "");
+    if (!CheckPosition(gamePosition, &why)) InvariantFailed(after, why != nullptr ? why : "");
 }
 
 namespace {

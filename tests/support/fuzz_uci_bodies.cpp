@@ -24,7 +24,7 @@ namespace {
 void RequireChosenMovesLegal(const GoRequest& r) {
     Require(r.searchMoveCount >= 0 && r.searchMoveCount <= MaxGeneratedMoves, "searchmoves count out of range");
     for (int i = 0; i < r.searchMoveCount; ++i) {
-        Require(IsLegalMove(r.searchMoves[i]), "go chose a root move that is not legal");
+        Require(IsLegalMove(gamePosition, r.searchMoves[i]), "go chose a root move that is not legal");
         Require(std::count(r.searchMoves, r.searchMoves + r.searchMoveCount, r.searchMoves[i]) == 1,
                 "go chose a root move twice");
     }
@@ -53,8 +53,8 @@ int FuzzUciPosition(const uint8_t* data, size_t size) {
             RequireChosenMovesLegal(request);
         } else {
             PositionCommand(command == "position" ? rest : line);
-            Require(PositionPlayable(), "the game position is not playable");
-            Require(HistoryIndex() <= GameHistoryLimit, "the game is longer than the history allows");
+            Require(PositionPlayable(gamePosition), "the game position is not playable");
+            Require(gamePosition.HistoryIndex() <= GameHistoryLimit, "the game is longer than the history allows");
             RequirePositionSound("a position command");
         }
     }

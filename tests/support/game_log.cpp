@@ -10,6 +10,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
+#include "search/game.h"
 #include "support/board_setup.h"
 #include "support/text.h"
 
@@ -17,7 +18,7 @@ namespace kavrin::test {
 
 // The game position after the moves, computed in this process.
 bool PlayInProcess(const char* fen, const std::vector<std::string>& moves) {
-    if (!ReadFen(fen)) return false;
+    if (!ReadFen(gamePosition, fen)) return false;
     for (const std::string& text : moves) {
         if (!PlayIfLegal(text)) return false;
     }
@@ -26,21 +27,21 @@ bool PlayInProcess(const char* fen, const std::vector<std::string>& moves) {
 
 std::string HashLine() {
     char text[32];
-    std::snprintf(text, sizeof text, "%x %x", static_cast<unsigned>(board.hashKey >> 32),
-                  static_cast<unsigned>(board.hashKey & 0xFFFFFFFFu));
+    std::snprintf(text, sizeof text, "%x %x", static_cast<unsigned>(gamePosition.board.hashKey >> 32),
+                  static_cast<unsigned>(gamePosition.board.hashKey & 0xFFFFFFFFu));
     return text;
 }
 
 // The reply that leads from the in-process position to the position of fen.
 std::string ReplyLeadingTo(const std::string& fen) {
     for (const std::string& text : LegalMoveTexts()) {
-        Move m = TextToMoveOnBoard(text.c_str());
-        PlyRecord ply{};
-        SaveForMake(&ply);
-        MakeMove(m, &ply);
+        Move m = TextToMoveOnBoard(gamePosition, text.c_str());
+        UndoRecord ply{};
+        SaveForMake(gamePosition, ply);
+        MakeMove(gamePosition, m, ply);
         char after[FenTextSize];
-        WriteFen(after);
-        UnmakeMove(m, &ply);
+        WriteFen(gamePosition, after);
+        UnmakeMove(gamePosition, m, ply);
         if (fen == after) return text;
     }
     return "";
@@ -80,7 +81,7 @@ size_t WaitForLogLineFrom(EngineProcess& engine, int timeoutMs, size_t from, con
 
 std::string FenOfBoard() {
     char fen[FenTextSize];
-    WriteFen(fen);
+    WriteFen(gamePosition, fen);
     return fen;
 }
 

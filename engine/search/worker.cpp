@@ -1,0 +1,26 @@
+#include "search/worker.h"
+
+#include <cstring>
+
+namespace kavrin {
+
+SearchWorker::SearchWorker(SearchShared& sharedState, int threadIndex) : shared(sharedState), index(threadIndex) {
+    std::memset(pvText, 0, sizeof pvText);
+    std::memset(undo, 0, sizeof undo);
+    std::memset(plies, 0, sizeof plies);
+    std::memset(moveStack, 0, sizeof moveStack);
+    ClearTables();
+}
+
+void SearchWorker::ClearTables() {
+    ClearHistory();
+    for (SearchPly& ply : plies) {
+        ply.killer1 = 0;
+        ply.killer2 = 0;
+    }
+    pawns.Clear();
+}
+
+void SearchWorker::ClearHistory() { std::memset(history, 0, sizeof history); }
+
+}  // namespace kavrin

@@ -1,0 +1,158 @@
+// One search thread's records: the position it searches with its undo
+// records, the search stack, the move stack, the history counters and the
+// pawn cache, its counters and where its iterations stand. Every thread of a
+// search has its own; they meet only in the transposition table and in what
+// SearchShared holds.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "board/board.h"
+#include "search/alphabeta.h"
+#include "search/control.h"
+#include "search/movepick.h"
+#include "search/pawnhash.h"
+#include "search/quiesce.h"
+#include "search/root.h"
+#include "search/tt.h"
+
+namespace kavrin {
+
+// What a node keeps on its ply of the search stack.
+struct SearchPly {
+    CheckInfo check;
+    // One past the last entry of the ply's move list, which starts where the
+    // previous ply's ends; nullptr until the list is generated.
+    MoveEntry* moveListEnd;
+    // The position's table entry as the node found it.
+    Move hashMove;
+    uint8_t ttDepth;
+    int ttScore;
+    Bound ttBound;
+    Move killer1;
+    Move killer2;
+    // Ordering keys of the quiet moves of the ply.
+    uint32_t orderKeys[OrderKeysSize];
+};
+
+class SearchWorker {
+  public:
+    // index 0 is the main thread: it alone reads the clock and calls the hooks.
+    SearchWorker(SearchShared& sharedState, int threadIndex);
+    SearchWorker(const SearchWorker&) = delete;
+    SearchWorker& operator=(const SearchWorker&) = delete;
+
+    // Discards what earlier searches learned: history counters, killers and
+    // the pawn cache (the table is the caller's).
+    void ClearTables();
+    // A game move was played: the history counters start afresh.
+    void ClearHistory();
+
+    // Searches root within the shared limits, reporting through the shared
+    // hooks when this is the main thread; returns the move to play or a
+    // result marker (also left in result), or 0 when there is nothing to
+    // search or no room for a search line.
+    Move Search(const Position& root);
+
+    bool IsMain() const { return index == 0; }
+    // Moves made by this thread's root and full-width searches since its
+    // search began; another thread reads them as of the last poll.
+    uint64_t Nodes() const { return nodes; }
+    uint64_t PublishedNodes() const { return publishedNodes.load(std::memory_order_relaxed); }
+    uint64_t QuiesceMoves() const { return quiesceMoves; }
+    int IterationDepth() const { return iterationDepth; }
+    const RootProgress& Progress() const { return rootProgress; }
+    const SearchResult& Result() const { return result; }
+    // The limits of this thread's search; the main thread may change the
+    // time ones while it runs (from the stop hook, for a ponder hit).
+    SearchLimits& Limits() { return limits; }
+    // Milliseconds left of the allotment, at most up to the ceiling (1 when
+    // the search is untimed).
+    int64_t RemainingMs() const;
+
+    // Writes up to n moves of the variation stored in the table for the
+    // worker's position, each followed by a blank, then a NUL; stops at the
+    // first table move that is not a legal move of its position. The moves
+    // also go to moves when it is given (room for n). Returns the number of
+    // moves.
+    int BuildPvText(char* out, int n, Move* moves = nullptr);
+
+    // The position searched, and the line from it while the search runs.
+    Position pos;
+
+  private:
+    // The tests look at a worker's insides through this.
+    friend struct SearchWorkerTestAccess;
+
+    // How a node searches below its moves.
+    struct ChildSearch {
+        int depth;        // remaining depth of the children
+        int ply;          // ply of the children
+        int repetitions;  // occurrences DrawCheck looks for: 2 at the root, 1 below
+        bool quiesce;     // the children get the quiescence search only
+    };
+
+    Move IterativeDeepening();
+    int RootSearch(int alpha, int beta);
+    int AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAllowed);
+    int Quiesce(int depth, int ply, int alpha, int beta);
+
+    // The pieces the three kinds of node share (search/node.h).
+    bool LoadTableEntry(SearchPly& node, int depth);
+    int SearchChild(Move move, int mover, const ChildSearch& child, int alpha, int beta, bool fullWindow);
+    void RecordCutoff(SearchPly& node, int side, Move move, int depth, int score);
+    int NoLegalMoveScore(int ply, int depth, bool inCheck);
+    bool PollDue() const { return nodes > nextPollAt; }
+    bool SearchMustStop(bool askFrontEnd);
+    bool MoveStackHasRoom(int ply) const;
+
+    void SetLineLimits();
+    int PvStep(char* out, int n, int ply, Move* moves);
+    MoveEntry* KeepChosenRootMoves(MoveEntry* end);
+    void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void LogFen();
+    void ReportIteration(int score);
+
+    SearchShared& shared;
+    const int index;
+    // The main thread's hooks; empty for the others.
+    SearchHooks hooks;
+    SearchLimits limits;
+    SearchResult result;
+
+    // Counters of the search in progress.
+    uint64_t nodes = 0;
+    std::atomic<uint64_t> publishedNodes{0};
+    uint64_t quiesceMoves = 0;
+    uint64_t nextPollAt = PollInterval;
+    int selDepth = 0;
+
+    // Where the iterations stand.
+    int iterationDepth = FirstIterationDepth;
+    Aspiration aspiration = Aspiration::Window;
+    RootProgress rootProgress{};
+    // Nodes on the current path at which each colour was in check.
+    int checkCount[2] = {0, 0};
+    // Deepest node ply of the current search, and deepest ply that still
+    // searches full width: lower than DeepestPly and DeepestFullWidthPly
+    // when the position history is nearly full.
+    int deepestSearchPly = DeepestPly;
+    int deepestFullWidthPly = DeepestFullWidthPly;
+    // Variation of the last finished iteration, as text and as moves.
+    char pvText[PvTextSize];
+    Move pvMoves[PvMovesShown];
+    int pvLength = 0;
+
+    // What the search learns and keeps between searches.
+    HistoryTable history;
+    PawnCache pawns;
+
+    // The line: each ply's undo record and search-stack entry, and the move
+    // lists of all plies on one stack.
+    UndoRecord undo[PlyStackSize];
+    SearchPly plies[PlyStackSize];
+    MoveEntry moveStack[MoveStackSize];
+};
+
+}  // namespace kavrin

@@ -1,0 +1,125 @@
+// Search threads: a search on several threads shares the table and counts
+// every thread's moves; one thread again searches exactly as before; and
+// kavrin-uci with Threads=2 answers every "go" once through a thousand
+// searches stopped at once or by the clock, and leaves at once on "quit".
+#include "search/threads.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <string>
+
+#include "board/fen.h"
+#include "board/legal.h"
+#include "board/movetext.h"
+#include "search/benchmark.h"
+#include "search/game.h"
+#include "search/reset.h"
+#include "support/engine_process.h"
+
+namespace kavrin::test {
+namespace {
+
+constexpr int Timeout = 60000;
+
+// A search of the busy middlegame of the benchmark to a fixed depth.
+const BenchmarkPosition& Middlegame() { return BenchmarkPositions[5]; }
+
+TEST(SearchThreads, HelpersSearchTheSameRootAndTheirMovesCount) {
+    searchThreads.SetCount(2);
+    ASSERT_TRUE(ReadFen(gamePosition, Middlegame().fen));
+    ResetSearchState();
+    SearchLimits limits;
+    limits.maxDepth = 6;
+    limits.untimed = true;
+    const Move best = searchThreads.Search(gamePosition, limits, SearchHooks{});
+    EXPECT_TRUE(IsLegalMove(gamePosition, best)) << best;
+    const uint64_t mainNodes = searchThreads.Main().Nodes();
+    EXPECT_GT(mainNodes, 0u);
+    EXPECT_GT(searchThreads.TotalNodes(), mainNodes) << "the helper's moves are not counted";
+    EXPECT_FALSE(searchThreads.StoppedEarly());
+    searchThreads.SetCount(1);
+}
+
+// Helpers come and go between searches; the main thread alone then searches
+// exactly as a fresh single-threaded engine does.
+TEST(SearchThreads, OneThreadAfterSeveralSearchesAsBefore) {
+    searchThreads.SetCount(1);
+    const int depth = SignatureTestDepth(Middlegame());
+    const SearchCounts before = SearchFixedDepth(Middlegame(), depth);
+    searchThreads.SetCount(3);
+    SearchFixedDepth(Middlegame(), depth);
+    searchThreads.SetCount(1);
+    const SearchCounts after = SearchFixedDepth(Middlegame(), depth);
+    EXPECT_EQ(after.nodes, before.nodes);
+    EXPECT_EQ(after.best, before.best);
+    EXPECT_EQ(after.score, before.score);
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+class UciThreads : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(engine.Start());
+        ASSERT_TRUE(engine.GreetUci());
+        engine.Send("setoption name Threads value 2\nsetoption name OwnBook value false\n");
+    }
+    EngineProcess engine{KAVRIN_UCI_BINARY};
+};
+
+// Searches stopped at once, stopped by their clock, and the options changed
+// between them: every "go" gets exactly one legal "bestmove".
+TEST_F(UciThreads, EveryGoOfAThousandGetsOneBestMove) {
+    constexpr int Cycles = 1000;
+    const char* const fens[] = {InitialFen, Middlegame().fen};
+    for (int cycle = 0; cycle < Cycles; ++cycle) {
+        const char* const fen = fens[cycle % 2];
+        std::string commands = std::string("position fen ") + fen + "\n";
+        if (cycle == Cycles / 2) commands += "setoption name Hash value 8\nsetoption name Threads value 1\n";
+        if (cycle == Cycles / 2 + 10) commands += "setoption name Threads value 2\n";
+        // An infinite search answers isready before its stop; one on the
+        // clock may end before or after, so it is asked after the move.
+        const bool onTheClock = cycle % 2 != 0;
+        engine.Send(commands + (onTheClock ? "go movetime 5\n" : "go infinite\nisready\nstop\n"));
+        if (!onTheClock) {
+            ASSERT_TRUE(engine.WaitFor("readyok\n", Timeout)) << "cycle " << cycle;
+        }
+        const std::string best = engine.WaitForLine("bestmove ", Timeout);
+        ASSERT_FALSE(best.empty()) << "cycle " << cycle;
+        if (onTheClock) {
+            engine.Send("isready\n");
+            ASSERT_TRUE(engine.WaitFor("readyok\n", Timeout)) << "cycle " << cycle;
+        }
+        const std::string move = best.substr(9, best.find(' ', 9) - 9);
+        ASSERT_TRUE(ReadFen(gamePosition, fen));
+        ASSERT_TRUE(IsLegalMove(gamePosition, TextToMoveOnBoard(gamePosition, move.c_str()))) << best;
+    }
+    engine.Send("isready\n");
+    ASSERT_TRUE(engine.WaitFor("readyok\n", Timeout));
+    EXPECT_EQ(Count(engine.Output(), "bestmove "), static_cast<size_t>(Cycles));
+    engine.Send("quit\n");
+    EXPECT_TRUE(engine.ExitsNormally(Timeout));
+}
+
+TEST_F(UciThreads, QuitDuringASearchEndsTheProgramAtOnce) {
+    engine.Send("position startpos\ngo infinite\n");
+    ASSERT_NE(engine.WaitForLine("info depth ", Timeout), "");
+    const auto sent = std::chrono::steady_clock::now();
+    engine.Send("quit\n");
+    EXPECT_TRUE(engine.ExitsNormally(Timeout));
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sent).count();
+    // Far more than the program needs, but a search that ignored the stop
+    // would run for minutes.
+    EXPECT_LT(ms, 5000);
+    EXPECT_EQ(Count(engine.Output(), "bestmove "), 1u);
+}
+
+}  // namespace
+}  // namespace kavrin::test
