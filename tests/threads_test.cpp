@@ -17,6 +17,7 @@
 #include "search/game.h"
 #include "search/reset.h"
 #include "support/engine_process.h"
+#include "support/uci_session.h"
 
 namespace kavrin::test {
 namespace {
@@ -55,12 +56,6 @@ TEST(SearchThreads, OneThreadAfterSeveralSearchesAsBefore) {
     EXPECT_EQ(after.nodes, before.nodes);
     EXPECT_EQ(after.best, before.best);
     EXPECT_EQ(after.score, before.score);
-}
-
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 class UciThreads : public ::testing::Test {

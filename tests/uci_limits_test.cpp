@@ -6,7 +6,6 @@
 #include <string>
 
 #include "board/types.h"
-#include "search/timeman.h"
 #include "support/board_setup.h"
 #include "support/files.h"
 #include "uci/limits.h"
@@ -25,48 +24,92 @@ GoRequest Clock(int side, int remainingMs, int incrementMs, int movesToGo = 0) {
     return r;
 }
 
-TEST(UciTime, TheEnginesRuleLessTheOverheadWithinTheClock) {
-    // Moves to go given: the engine's allotment for 6000 cs and 40 moves.
-    TimeBudget b = PlanTime(Clock(White, 60000, 0, 40), White, 1, Overhead);
-    EXPECT_TRUE(b.timed);
-    EXPECT_EQ(b.movesToGo, 40);
-    EXPECT_EQ(b.allotmentMs, TimeAllotment(6000, 40, 0) - Overhead);
-    EXPECT_EQ(b.ceilingMs, 60000 - Overhead);
-    // The whole game in one period, the increment in milliseconds exactly,
-    // for the side to move only.
-    GoRequest r = Clock(Black, 30000, 1234);
+// Target and limit of one move: the clock and the increments to come spread
+// over the moves to go, each costing the overhead; the limit a share of the
+// clock and a few targets; never past the clock.
+TEST(UciTime, TargetAndLimitFromTheClock) {
+    struct Case {
+        int remaining, increment, movesToGo, target, limit;
+    };
+    const Case cases[] = {
+        // 10 s + 0.1 s: (9970 + 31 * 70) / 32 = 379; min(9970 * 0.3 + 70, 5 * 379)
+        {10000, 100, 0, 379, 1895},
+        // Later in the same game.
+        {3000, 100, 0, 160, 800},
+        // 1 s + 0.01 s: the increment does not cover the overhead.
+        {1000, 10, 0, 30, 150},
+        {100, 10, 0, 2, 10},
+        // Less than the overhead: the least that still moves.
+        {20, 0, 0, 1, 1},
+        // Moves to go: 40 moves in 60 s; the last move before the control.
+        {60000, 0, 40, 1499, 7495},
+        {10000, 0, 1, 8973, 8973},
+        // An increment larger than the clock: never past the clock.
+        {1000, 5000, 0, 970, 970},
+    };
+    for (const Case& c : cases) {
+        const TimeBudget b = PlanTime(Clock(White, c.remaining, c.increment, c.movesToGo), White, Overhead);
+        SCOPED_TRACE(std::to_string(c.remaining) + "+" + std::to_string(c.increment) + "/" +
+                     std::to_string(c.movesToGo));
+        EXPECT_TRUE(b.timed);
+        EXPECT_FALSE(b.fixed);
+        EXPECT_EQ(b.targetMs, c.target);
+        EXPECT_EQ(b.limitMs, c.limit);
+    }
+    // The clock of the side to move only.
+    GoRequest r = Clock(Black, 30000, 0);
     r.remainingMs[White] = 1;
-    b = PlanTime(r, Black, 20, Overhead);
-    EXPECT_EQ(b.movesToGo, MovesToGo(0, 20));
-    EXPECT_EQ(b.allotmentMs, TimeAllotment(3000, MovesToGo(0, 20), 1234) - Overhead);
-    // The last move before the control keeps a tenth back.
-    b = PlanTime(Clock(White, 10000, 0, 1), White, 1, Overhead);
-    EXPECT_EQ(b.allotmentMs, TimeAllotment(1000, 1, 0) - Overhead);
-}
-
-TEST(UciTime, NeverPlansPastTheClock) {
-    // An increment larger than the clock.
-    TimeBudget b = PlanTime(Clock(White, 1000, 5000), White, 1, Overhead);
-    EXPECT_EQ(b.allotmentMs, 1000 - Overhead);
-    EXPECT_EQ(b.ceilingMs, 1000 - Overhead);
-    // Little left: the least allotment, but never past the clock.
-    b = PlanTime(Clock(White, 100, 0), White, 1, Overhead);
-    EXPECT_EQ(b.allotmentMs, MinimumAllotmentMs);
-    EXPECT_EQ(b.ceilingMs, 100 - Overhead);
-    b = PlanTime(Clock(White, 20, 0), White, 1, Overhead);
-    EXPECT_EQ(b.allotmentMs, 1);
-    EXPECT_EQ(b.ceilingMs, 1);
-    // "movetime" caps the clock's allotment and gives no extra time.
-    GoRequest r = Clock(White, 600000, 0);
-    r.moveTimeMs = 500;
-    b = PlanTime(r, White, 1, Overhead);
-    EXPECT_EQ(b.allotmentMs, 500 - Overhead);
-    EXPECT_EQ(b.ceilingMs, 500 - Overhead);
+    EXPECT_EQ(PlanTime(r, Black, Overhead).targetMs, (30000 - Overhead) / PlannedMovesToGo);
+    EXPECT_FALSE(PlanTime(Clock(Black, 5000, 0), White, Overhead).timed);
+    // "movetime" alone is a fixed time; beside a clock it caps both.
     r = GoRequest{};
     r.moveTimeMs = 500;
-    EXPECT_EQ(PlanTime(r, White, 1, Overhead).movesToGo, 0);
-    // No clock for the side to move: untimed.
-    EXPECT_FALSE(PlanTime(Clock(Black, 5000, 0), White, 1, Overhead).timed);
+    TimeBudget b = PlanTime(r, White, Overhead);
+    EXPECT_TRUE(b.fixed);
+    EXPECT_EQ(b.targetMs, 500 - Overhead);
+    EXPECT_EQ(b.limitMs, 500 - Overhead);
+    r = Clock(White, 600000, 0);
+    r.moveTimeMs = 500;
+    b = PlanTime(r, White, Overhead);
+    EXPECT_FALSE(b.fixed);
+    EXPECT_EQ(b.limitMs, 500 - Overhead);
+}
+
+// After each iteration: no new one once a share of the target is spent, more
+// time while the best move changes or the score drops, none that cannot
+// finish before the limit; a fixed time is used whole.
+TEST(UciTime, IterationsStopByTheTargetStretchedWhenUnsettled) {
+    TimeBudget budget;
+    budget.timed = true;
+    budget.targetMs = 1000;
+    budget.limitMs = 5000;
+    const Move a = 0x0123, b = 0x0456;
+    // Settled: the target's share (0.55) ends it.
+    IterationClock settled(budget);
+    EXPECT_TRUE(settled.StartsAnother(100, a, 20));
+    EXPECT_TRUE(settled.StartsAnother(500, a, 20));
+    EXPECT_FALSE(settled.StartsAnother(600, a, 20));
+    // A new best move each time: the target stretches.
+    IterationClock unsettled(budget);
+    EXPECT_TRUE(unsettled.StartsAnother(100, a, 20));
+    EXPECT_TRUE(unsettled.StartsAnother(200, b, 20));
+    EXPECT_TRUE(unsettled.StartsAnother(600, a, 20));
+    // A falling score stretches it too, at most twice.
+    IterationClock falling(budget);
+    EXPECT_TRUE(falling.StartsAnother(100, a, 50));
+    EXPECT_TRUE(falling.StartsAnother(200, a, 50));
+    EXPECT_TRUE(falling.StartsAnother(600, a, -100));
+    // An iteration that cannot finish before the limit does not start, far
+    // as the target may be.
+    budget.targetMs = 5000;
+    IterationClock late(budget);
+    EXPECT_TRUE(late.StartsAnother(100, a, 0));
+    EXPECT_FALSE(late.StartsAnother(1500, a, 0));
+    budget.fixed = true;
+    IterationClock fixed(budget);
+    EXPECT_TRUE(fixed.StartsAnother(100, a, 0));
+    EXPECT_TRUE(fixed.StartsAnother(4900, a, 0));
+    EXPECT_TRUE(IterationClock().StartsAnother(1000000, a, 0)) << "untimed";
 }
 
 class BookFolder : public test::InScratchFolder {};

@@ -20,12 +20,13 @@
 #include "support/files.h"
 #include "support/random_positions.h"
 #include "support/signature.h"
+#include "support/text.h"
+#include "support/uci_session.h"
 
 namespace kavrin::test {
 namespace {
 
-// Generous: the sanitizer build on a busy machine is slow.
-constexpr int Timeout = 60000;
+constexpr int Timeout = UciTimeout;
 // Time in which nothing is expected to come.
 constexpr int QuietMs = 400;
 
@@ -34,68 +35,11 @@ long long NowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The lines of text, without their line ends.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
-}
-
-// The number after word in line (the last one when there are several).
-long long Field(const std::string& line, const std::string& word) {
-    std::istringstream in(line);
-    std::string w;
-    long long value = -1;
-    while (in >> w) {
-        if (w == word && !(in >> value)) return -1;
-    }
-    return value;
-}
-
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
-class Uci : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(engine.Start());
-        ASSERT_TRUE(engine.GreetUci());
-    }
-
-    // Sends commands ending in a "go" and returns the "bestmove" line.
-    std::string Go(const std::string& commands) {
-        engine.Send(commands);
-        return engine.WaitForLine("bestmove", Timeout);
-    }
-    // Everything written since mark (an earlier Output().size()).
-    std::string Since(size_t mark) const { return engine.Output().substr(mark); }
-    void Sync() {
-        engine.Send("isready\n");
-        ASSERT_TRUE(engine.WaitFor("readyok\n", Timeout));
-    }
-    void Quit() {
-        engine.Send("quit\n");
-        int status = -1;
-        ASSERT_TRUE(engine.WaitExit(Timeout, &status));
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    // The "Fen:" line of "d".
-    std::string ShownFen() {
-        engine.Send("d\n");
-        return engine.WaitForLine("Fen: ", Timeout);
-    }
-
-    EngineProcess engine{KAVRIN_UCI_BINARY};
-};
+using Uci = UciSession;
 
 TEST_F(Uci, IdentifiesItselfAndListsItsOptions) {
     const std::vector<std::string> lines = Lines(engine.Output());
-    ASSERT_EQ(lines.size(), 11u);
+    ASSERT_EQ(lines.size(), 14u);
     EXPECT_EQ(lines[0].rfind("id name Kavrin ", 0), 0u);
     EXPECT_EQ(lines[1], "id author the Kavrin developers");
     EXPECT_EQ(lines[2], "option name Threads type spin default 1 min 1 max 256");
@@ -113,7 +57,10 @@ TEST_F(Uci, IdentifiesItselfAndListsItsOptions) {
     }
     EXPECT_EQ(lines[8], "option name Move Overhead type spin default 30 min 0 max 5000");
     EXPECT_EQ(lines[9], "option name Log File type string default <empty>");
-    EXPECT_EQ(lines[10], "uciok");
+    EXPECT_EQ(lines[10], "option name MultiPV type spin default 1 min 1 max 256");
+    EXPECT_EQ(lines[11], "option name UCI_LimitStrength type check default false");
+    EXPECT_EQ(lines[12], "option name UCI_Elo type spin default 1500 min 1320 max 2300");
+    EXPECT_EQ(lines[13], "uciok");
 
     // Names in any case; values out of range, of the wrong kind, or for no
     // option are refused with a message.
@@ -377,7 +324,17 @@ TEST_F(Uci, BookMoveIsAnsweredAtOnceOnlyForAGameClock) {
     ASSERT_TRUE(engine.WaitFor("readyok\n", Timeout));
     size_t mark = engine.Output().size();
     const std::string best = Go("ucinewgame\nposition startpos\ngo wtime 60000 btime 60000\n");
-    EXPECT_EQ(Since(mark), "info string book move\n" + best + "\n");
+    // The book move comes with its score from a short search of it alone.
+    const std::vector<std::string> lines = Lines(Since(mark));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 2], "info string book move");
+    EXPECT_EQ(lines.back(), best);
+    const std::string bookMove = best.substr(9, best.find(' ', 9) - 9);
+    for (size_t i = 0; i + 2 < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].rfind("info depth ", 0), 0u) << lines[i];
+        EXPECT_NE(lines[i].find(" score cp "), std::string::npos) << lines[i];
+        EXPECT_NE(lines[i].find(" pv " + bookMove), std::string::npos) << lines[i];
+    }
     // Analysis and fixed depths search.
     mark = engine.Output().size();
     EXPECT_NE(Go("go depth 3\n"), "");

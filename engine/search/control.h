@@ -23,7 +23,13 @@ struct SearchLimits {
     // When rootMoveCount is not 0, the root searches only these moves.
     const Move* rootMoves = nullptr;
     int rootMoveCount = 0;
+    // Root moves each iteration ranks: its best, then the best of the others,
+    // and so on (at most the legal root moves).
+    int lines = 1;
 };
+
+// Most lines an iteration may rank.
+constexpr int MaxSearchLines = 256;
 
 // What a search found.
 struct SearchResult {
@@ -31,18 +37,25 @@ struct SearchResult {
     int bestScore = 0;  // its score for the side to move
 };
 
-// One finished iteration.
+// One line of a finished iteration: the iteration reports its lines in
+// order, best first.
 struct IterationReport {
     int depth;
-    int score;
+    int score;            // of this line
     uint64_t nodes;       // moves made by the main thread's root and full-width searches so far
     int elapsedMs;        // since searchStart
-    const char* pvText;   // the variation read back from the table, each move followed by a blank
-    const Move* pv;       // its moves, pvLength of them
+    const char* pvText;   // the variation read back from the table for the root, each move followed by a blank
+    const Move* pv;       // the line: its root move, then the variation after it as far as the game goes on
     int pvLength;
     int selDepth;         // deepest ply reached so far
     bool pondering;
+    int line;       // 1 for the best line
+    int lineCount;  // lines of the iteration
 };
+
+// Hears of the root moves as the main thread starts them: the iteration's
+// depth, the move and its number in the list (from 1).
+using RootMoveHook = void (*)(int depth, Move move, int number);
 
 // Calls from the search's main thread to its front end. Any of them may be
 // left empty.
@@ -54,6 +67,8 @@ struct SearchHooks {
     // Asked at each periodic poll of the full-width search: true ends the
     // search (the engine's interface has sent something).
     bool (*stopRequested)() = nullptr;
+    // When each root move's search begins.
+    RootMoveHook rootMoveStarted = nullptr;
 };
 
 // What every thread of one search shares: the limits, frozen while it runs

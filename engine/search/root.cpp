@@ -56,7 +56,7 @@ void SearchWorker::SetLineLimits() {
     deepestFullWidthPly = std::min(DeepestFullWidthPly, deepestSearchPly - QuiescePlies);
 }
 
-int SearchWorker::PvStep(char* out, int n, int ply, Move* moves) {
+int SearchWorker::PvStep(char* out, int n, int ply, Move* moves, bool toGameEnd) {
     *out = '\0';
     if (n == 0) return 0;
     TTEntry e;
@@ -84,14 +84,78 @@ int SearchWorker::PvStep(char* out, int n, int ply, Move* moves) {
     char* next = MoveToText(out, m);
     *next++ = ' ';
     *next = '\0';
-    const int deeper = PvStep(next, n - 1, ply + 1, moves);
+    // A line shown to the interface ends where the game would: at a draw
+    // by rule (a mated position has no move to go on with).
+    const int deeper = toGameEnd && DrawCheck(pos, 2) != 0 ? 0 : PvStep(next, n - 1, ply + 1, moves, toGameEnd);
     UnmakeMove(pos, m, plyUndo);
     return deeper + 1;
 }
 
 int SearchWorker::BuildPvText(char* out, int n, Move* moves) {
     // Every move of the text needs one more position in the history.
-    return PvStep(out, std::min(n, HistoryRoom(pos)), 0, moves);
+    return PvStep(out, std::min(n, HistoryRoom(pos)), 0, moves, false);
+}
+
+int SearchWorker::CountLegalRootMoves() {
+    MoveEntry legal[MaxGeneratedMoves];
+    const MoveEntry* const end = GenerateLegalMoves(pos, legal);
+    if (limits.rootMoveCount == 0) return static_cast<int>(end - legal);
+    int count = 0;
+    for (const MoveEntry* e = legal; e != end; ++e)
+        count += std::find(limits.rootMoves, limits.rootMoves + limits.rootMoveCount, e->move) !=
+                 limits.rootMoves + limits.rootMoveCount;
+    return count;
+}
+
+void SearchWorker::RecordLine(int number, int score) {
+    RootLine& line = lines[number];
+    line.score = score;
+    line.selDepth = selDepth;
+    const Move m = moveStack[number].move;
+    line.moves[0] = m;
+    line.length = 1;
+    // The variation after the move, as far as the game goes on; the root's
+    // record is the one its moves are made with.
+    const int room = std::min({iterationDepth, LineMovesShown, HistoryRoom(pos)}) - 1;
+    UndoRecord& rootUndo = undo[0];
+    SaveForMake(pos, rootUndo);
+    MakeMove(pos, m, rootUndo);
+    if (room > 0 && DrawCheck(pos, 2) == 0) {
+        char text[LineMovesShown * (MoveTextSize + 1) + 32];
+        line.length += PvStep(text, room, 1, line.moves + 1, true);
+    }
+    UnmakeMove(pos, m, rootUndo);
+}
+
+bool SearchWorker::RankOtherLines() {
+    for (lineIndex = 1; lineIndex < linesWanted; ++lineIndex) {
+        const int s = RootSearch(-WideWindow, WideWindow);
+        if (shared.stop.load(std::memory_order_relaxed) || SearchMustStop(false)) {
+            lineIndex = 0;
+            return false;
+        }
+        RecordLine(lineIndex, s);
+    }
+    lineIndex = 0;
+    // Best first: a later line may have scored above an earlier one. The
+    // root list keeps the same order for the next iteration.
+    int order[MaxSearchLines];
+    for (int i = 0; i < linesWanted; ++i) order[i] = i;
+    std::stable_sort(order, order + linesWanted, [&](int a, int b) { return lines[a].score > lines[b].score; });
+    RootLine sortedLines[MaxSearchLines];
+    MoveEntry sortedEntries[MaxSearchLines];
+    for (int i = 0; i < linesWanted; ++i) {
+        sortedLines[i] = lines[order[i]];
+        sortedEntries[i] = MoveEntry{static_cast<int16_t>(lines[order[i]].score), moveStack[order[i]].move};
+    }
+    for (int i = 0; i < linesWanted; ++i) {
+        lines[i] = sortedLines[i];
+        moveStack[i] = sortedEntries[i];
+    }
+    lineCount = linesWanted;
+    result.bestMove = lines[0].moves[0];
+    result.bestScore = lines[0].score;
+    return true;
 }
 
 // Leaves only the moves the front end chose in the root list, in their order;
@@ -114,22 +178,29 @@ void SearchWorker::LogFen() {
     Log("-FEN:\t%s", fen);
 }
 
-void SearchWorker::ReportIteration(int score) {
+void SearchWorker::ReportIteration() {
     if (hooks.iterationDone == nullptr) return;
-    const IterationReport report{iterationDepth,  score,   nodes,    ClockMs() - limits.searchStart,
-                                 pvText,          pvMoves, pvLength, selDepth,
-                                 limits.pondering};
-    hooks.iterationDone(report);
+    const int elapsed = ClockMs() - limits.searchStart;
+    for (int i = 0; i < lineCount; ++i) {
+        const RootLine& line = lines[i];
+        const IterationReport report{iterationDepth, line.score,       nodes, elapsed,  pvText, line.moves, line.length,
+                                     line.selDepth,  limits.pondering, i + 1, lineCount};
+        hooks.iterationDone(report);
+    }
 }
 
 int SearchWorker::RootSearch(int alpha, int beta) {
     SearchPly& root = plies[0];
     MoveEntry* const rootList = moveStack;
+    // The moves of the line being ranked: those not ranked above it.
+    MoveEntry* const first = rootList + lineIndex;
+    const bool bestLine = lineIndex == 0;
     const int side = pos.sideToMove;
 
     // Step 1. Transposition table: a cutoff only for the move already first in
-    // the list; no narrowing while an aspiration re-search runs.
-    if (LoadTableEntry(root, iterationDepth)) {
+    // the list; no narrowing while an aspiration re-search runs. The table
+    // speaks of the best move only.
+    if (LoadTableEntry(root, iterationDepth) && bestLine) {
         if (EntryCutsOff(root, alpha, beta)) {
             if (root.hashMove == rootList[0].move) return root.ttScore;
         } else if (aspiration == Aspiration::Window) {
@@ -152,8 +223,8 @@ int SearchWorker::RootSearch(int alpha, int beta) {
     rootProgress = RootProgress{0, static_cast<int>(end - rootList), 0};
 
     // Step 3. Ordering, as in the full-width search.
-    MarkOrderingMoves(rootList, end, root.hashMove, root.killer1, root.killer2);
-    MovePicker picker{rootList, end, nullptr, root.orderKeys, history[side]};
+    MarkOrderingMoves(first, end, root.hashMove, root.killer1, root.killer2);
+    MovePicker picker{first, end, nullptr, root.orderKeys, history[side]};
     MoveEntry* bestEntry = nullptr;
     // Iteration 1, or too little history left for the full-width search: the
     // children get the quiescence search only.
@@ -163,6 +234,8 @@ int SearchWorker::RootSearch(int alpha, int beta) {
         // Step 4. Search the move.
         const Move move = entry->move;
         rootProgress.current = move;
+        if (hooks.rootMoveStarted != nullptr)
+            hooks.rootMoveStarted(iterationDepth, move, lineIndex + rootProgress.movesSearched + 1);
         ++nodes;
         MakeMove(pos, move, rootUndo);
         const int v = SearchChild(move, side, child, alpha, beta, bound == Bound::Upper);
@@ -179,8 +252,8 @@ int SearchWorker::RootSearch(int alpha, int beta) {
             bestEntry = entry;
             if (v > alpha) {
                 if (v >= beta) {
-                    RecordCutoff(root, side, move, iterationDepth, v);
-                    std::swap(*entry, rootList[0]);
+                    if (bestLine) RecordCutoff(root, side, move, iterationDepth, v);
+                    std::swap(*entry, *first);
                     return v;
                 }
                 alpha = v;
@@ -190,6 +263,8 @@ int SearchWorker::RootSearch(int alpha, int beta) {
     }
 
     // Step 7. No legal move: mate or stalemate at the root, its marker first.
+    // (A line below the best ranks only legal moves.)
+    if (best == -ScoreMax && !bestLine) return best;
     if (best == -ScoreMax) {
         root.moveListEnd = nullptr;
         const int score = NoLegalMoveScore(0, iterationDepth, inCheck);
@@ -197,8 +272,8 @@ int SearchWorker::RootSearch(int alpha, int beta) {
         return score;
     }
     // Step 8. The best move goes first, also after a fail low.
-    StoreTT(pos, best, bound, iterationDepth, bestEntry->move);
-    std::swap(*bestEntry, rootList[0]);
+    if (bestLine) StoreTT(pos, best, bound, iterationDepth, bestEntry->move);
+    std::swap(*bestEntry, *first);
     return best;
 }
 
@@ -244,6 +319,9 @@ Move SearchWorker::IterativeDeepening() {
     moveStack[0].move = 0;
     nextPollAt = PollInterval;
     plies[0].moveListEnd = nullptr;
+    lineIndex = 0;
+    lineCount = 0;
+    linesWanted = limits.lines > 1 ? std::max(1, std::min({limits.lines, MaxSearchLines, CountLegalRootMoves()})) : 1;
     iterationDepth = FirstIterationDepth;
     aspiration = Aspiration::Window;
     int alpha = -WideWindow;
@@ -342,7 +420,10 @@ Move SearchWorker::IterativeDeepening() {
         if (limits.pondering) Log("-PONDER:");
         pvLength = BuildPvText(pvText, std::min(iterationDepth, PvMovesShown), pvMoves);
         Log("-E: %d:\t%d\t%s", iterationDepth, s, pvText);
-        ReportIteration(s);
+        RecordLine(0, s);
+        lineCount = 1;
+        if (linesWanted > 1 && !RankOtherLines()) break;
+        ReportIteration();
         // Step 6l. The fourth iteration that shows a mate ends the search.
         if (s <= iterationDepth - MateValue || s >= MateValue - iterationDepth) {
             Log("--- MATE: %d", s);

@@ -16,6 +16,8 @@ constexpr int FailHighCeiling = MateValue - 1;
 constexpr int NoScore = -9999;
 // Longest variation shown, in moves.
 constexpr int PvMovesShown = 12;
+// Longest line of a ranked root move: its move and the variation after it.
+constexpr int LineMovesShown = 64;
 constexpr int PvTextSize = 4096;
 
 }  // namespace kavrin

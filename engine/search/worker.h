@@ -36,6 +36,14 @@ struct SearchPly {
     uint32_t orderKeys[OrderKeysSize];
 };
 
+// A ranked root move of the last finished iteration.
+struct RootLine {
+    int score;
+    int selDepth;
+    int length;
+    Move moves[LineMovesShown];  // the root move first
+};
+
 class SearchWorker {
   public:
     // index 0 is the main thread: it alone reads the clock and calls the hooks.
@@ -64,6 +72,9 @@ class SearchWorker {
     int IterationDepth() const { return iterationDepth; }
     const RootProgress& Progress() const { return rootProgress; }
     const SearchResult& Result() const { return result; }
+    // The lines of the last finished iteration, best first.
+    int LineCount() const { return lineCount; }
+    const RootLine& Line(int i) const { return lines[i]; }
     // The limits of this thread's search; the main thread may change the
     // time ones while it runs (from the stop hook, for a ponder hit).
     SearchLimits& Limits() { return limits; }
@@ -95,6 +106,11 @@ class SearchWorker {
 
     Move IterativeDeepening();
     int RootSearch(int alpha, int beta);
+    // Ranks lines 2 and up of the iteration after its best move; false when
+    // the search was stopped meanwhile.
+    bool RankOtherLines();
+    void RecordLine(int number, int score);
+    int CountLegalRootMoves();
     int AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAllowed);
     int Quiesce(int depth, int ply, int alpha, int beta);
 
@@ -108,11 +124,13 @@ class SearchWorker {
     bool MoveStackHasRoom(int ply) const;
 
     void SetLineLimits();
-    int PvStep(char* out, int n, int ply, Move* moves);
+    // One move of a variation and those after it; toGameEnd stops after a
+    // move that ends the game by rule.
+    int PvStep(char* out, int n, int ply, Move* moves, bool toGameEnd);
     MoveEntry* KeepChosenRootMoves(MoveEntry* end);
     void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void LogFen();
-    void ReportIteration(int score);
+    void ReportIteration();
 
     SearchShared& shared;
     const int index;
@@ -143,6 +161,12 @@ class SearchWorker {
     char pvText[PvTextSize];
     Move pvMoves[PvMovesShown];
     int pvLength = 0;
+    // The root moves being ranked: the line under search (0 for the best),
+    // how many the iteration ranks, and the finished iteration's lines.
+    int lineIndex = 0;
+    int linesWanted = 1;
+    int lineCount = 0;
+    RootLine lines[MaxSearchLines];
 
     // What the search learns and keeps between searches.
     HistoryTable history;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <sstream>
 
 #include "board/board.h"
@@ -28,6 +29,7 @@
 #include "uci/options.h"
 #include "uci/position.h"
 #include "uci/reply.h"
+#include "uci/strength.h"
 
 namespace kavrin {
 
@@ -37,27 +39,38 @@ namespace {
 constexpr int InfoLineSize = 256 + PvMovesShown * MoveTextSize;
 
 // The "go" in force and what has happened to it so far. The command loop
-// owns it; the search thread reads the request and the start, and meets the
-// loop in the atomic fields.
+// owns it; the search thread reads the request and the start, keeps the
+// clock and the progress lines, and meets the loop in the atomic fields.
 struct GoState {
     GoRequest request;
     int startMs = 0;             // when "go" arrived
     int side = White;            // to move at the root
-    uint16_t rootPly = 1;        // the game ply at the root
     bool active = false;         // the "bestmove" is still owed
     bool searching = false;      // a search was started for it
-    Move decided = 0;            // the answer of a "go" that needs no search
+    Move decided = 0;            // a book move, or the answer of a "go" that needs no search
     bool holdsBestMove = false;  // infinite or pondering: "bestmove" waits for stop or ponderhit
     bool released = false;       // "stop" or "ponderhit" (or "quit") came
     bool stopReceived = false;   // "stop": the lines after it belong to the next commands
     bool quit = false;
+    // The moves the search may make: "go nodes", or the strength limit's.
+    uint64_t nodeLimit = 0;
+    // Lines to choose the move from at random, and how far (the strength limit).
+    int choiceSpreadCp = 0;
     // Written by the search thread, read by the loop once the search ended.
     bool reported = false;  // an "info" line went out
+    int clockStartMs = 0;   // when the clock of the move started (the hit of a ponder search)
+    IterationClock clock;
+    int lastProgressMs = 0;  // the last line of search progress
     // "ponderhit" while the search ponders: the search thread switches to the
     // clock at its next poll, counting from hitMs.
     std::atomic<bool> ponderHit{false};
     std::atomic<int> hitMs{0};
 };
+
+// Iterations of the search that scores a book move.
+constexpr int BookScoreDepth = 6;
+// Search progress is shown from this long into a search, at most this often.
+constexpr int ProgressAfterMs = 1000;
 
 GoState state;
 
@@ -103,15 +116,18 @@ bool Lists(const GoRequest& r, Move m) {
 // Whether the search may play m: every move, or one of "searchmoves".
 bool IsChosen(Move m) { return state.request.searchMoveCount == 0 || Lists(state.request, m); }
 
-// The clock of the side to move takes over: the allotment counts from
-// startMs.
+// The clock of the side to move takes over from startMs: the search stops
+// at the limit, and each finished iteration asks the clock whether another
+// may start. A fail low buys no time of its own.
 void StartClock(SearchLimits& limits, int startMs) {
-    const TimeBudget budget = PlanTime(state.request, state.side, state.rootPly, uciOptions.moveOverheadMs);
+    const TimeBudget budget = PlanTime(state.request, state.side, uciOptions.moveOverheadMs);
     limits.searchStart = startMs;
     limits.untimed = !budget.timed;
-    limits.timeAllotment = budget.allotmentMs;
-    limits.timeCeiling = budget.timed ? budget.ceilingMs : INT_MAX;
-    limits.movesToGo = budget.movesToGo;
+    limits.timeAllotment = budget.limitMs;
+    limits.timeCeiling = budget.timed ? budget.limitMs : INT_MAX;
+    limits.movesToGo = 0;
+    state.clockStartMs = startMs;
+    state.clock = IterationClock(budget);
 }
 
 // The commands a running "go" answers at once; the others wait.
@@ -143,50 +159,72 @@ LineVerdict HandleDuringGo(const char* word) {
     return LineVerdict::Taken;
 }
 
+// A line of search progress: the moves made, their rate, the table's fill
+// and the time.
+void PrintProgress(int now) {
+    state.lastProgressMs = now;
+    const uint64_t nodes = searchThreads.TotalNodes();
+    const int elapsed = std::max(now - state.startMs, 1);
+    Reply("info nodes %" PRIu64 " nps %" PRIu64 " hashfull %d time %d", nodes,
+          nodes * 1000 / static_cast<uint64_t>(elapsed), TTPermillFull(), elapsed);
+}
+
 // Asked by the search's main thread at its polls: a ponder hit switches the
-// search to the clock; a node limit reached ends it.
+// search to the clock; a node limit reached ends it; from a second into the
+// search its progress is shown once a second.
 bool SearchMustEnd() {
     if (state.ponderHit.exchange(false, std::memory_order_acquire)) {
         SearchLimits& limits = searchThreads.Main().Limits();
         limits.pondering = false;
         StartClock(limits, state.hitMs.load(std::memory_order_relaxed));
     }
-    const uint64_t limit = state.request.nodes;
-    return limit != 0 && searchThreads.TotalNodes() >= limit;
+    const int now = ClockMs();
+    if (now - state.startMs >= ProgressAfterMs && now - state.lastProgressMs >= ProgressAfterMs) PrintProgress(now);
+    return state.nodeLimit != 0 && searchThreads.TotalNodes() >= state.nodeLimit;
+}
+
+// Each root move of the search, once it has run a second.
+void PrintRootMove(int depth, Move move, int number) {
+    if (ClockMs() - state.startMs < ProgressAfterMs) return;
+    char text[MoveTextSize];
+    MoveToText(text, move);
+    Reply("info depth %d currmove %s currmovenumber %d", depth, text, number);
 }
 
 void PrintIteration(const IterationReport& report) {
     const uint64_t nodes = searchThreads.TotalNodes();
-    const int elapsed = std::max(ClockMs() - state.startMs, 0);
+    const int now = ClockMs();
+    const int elapsed = std::max(now - state.startMs, 0);
     const uint64_t nps = nodes * 1000 / static_cast<uint64_t>(std::max(elapsed, 1));
     char score[32];
     WriteScore(score, sizeof score, report.score);
     char line[InfoLineSize];
     int n = std::snprintf(line, sizeof line,
-                          "info depth %d seldepth %d score %s nodes %" PRIu64 " nps %" PRIu64 " hashfull %d time %d pv",
-                          report.depth, std::max(report.selDepth, report.depth), score, nodes, nps, TTPermillFull(),
-                          elapsed);
-    // The variation read back from the table, when it starts with the
-    // iteration's move (a deeper entry of an earlier search may keep the
-    // root's slot); otherwise that move alone.
-    const Move best = searchThreads.Main().Result().bestMove;
-    const bool tableLine = report.pvLength > 0 && report.pv[0] == best;
-    const Move* pv = tableLine ? report.pv : &best;
-    const int pvLength = tableLine ? report.pvLength : 1;
-    for (int i = 0; i < pvLength && n + MoveTextSize + 1 < InfoLineSize; ++i) {
+                          "info depth %d seldepth %d multipv %d score %s nodes %" PRIu64 " nps %" PRIu64
+                          " hashfull %d time %d pv",
+                          report.depth, std::max(report.selDepth, report.depth), report.line, score, nodes, nps,
+                          TTPermillFull(), elapsed);
+    for (int i = 0; i < report.pvLength && n + MoveTextSize + 1 < InfoLineSize; ++i) {
         line[n++] = ' ';
-        n = static_cast<int>(MoveToText(line + n, pv[i]) - line);
+        n = static_cast<int>(MoveToText(line + n, report.pv[i]) - line);
     }
     Reply("%s", line);
     state.reported = true;
-    // "go mate" and "go nodes" are satisfied once an iteration shows it.
+    if (report.line != report.lineCount) return;
+    // After the iteration's last line: "go mate" and the node limits are
+    // satisfied once an iteration shows it; the clock may want no more.
     const GoRequest& r = state.request;
-    if ((r.mate > 0 && IsMateWithin(report.score, r.mate)) || (r.nodes != 0 && nodes >= r.nodes)) searchThreads.Stop();
+    const SearchResult& result = searchThreads.Main().Result();
+    const bool mateFound = r.mate > 0 && IsMateWithin(result.bestScore, r.mate);
+    const bool nodesSpent = state.nodeLimit != 0 && nodes >= state.nodeLimit;
+    const bool timeSpent = !searchThreads.Main().Limits().pondering &&
+                           !state.clock.StartsAnother(now - state.clockStartMs, result.bestMove, result.bestScore);
+    if (mateFound || nodesSpent || timeSpent) searchThreads.Stop();
 }
 
 void WriteLogLine(const char* line) { LogLine(line); }
 
-const SearchHooks UciSearchHooks{PrintIteration, WriteLogLine, SearchMustEnd};
+const SearchHooks UciSearchHooks{PrintIteration, WriteLogLine, SearchMustEnd, PrintRootMove};
 
 void SendBestMove(Move best, Move ponder) {
     char text[MoveTextSize];
@@ -221,17 +259,37 @@ bool AsksBook(const GoRequest& r) {
            gamePosition.gamePly < BookPlyLimit && BookInUse();
 }
 
-void StartSearch() {
+// Whether the search plays the game's move, under the strength limit when
+// it is on: a clock or a fixed time, no analysis, no chosen root moves.
+bool PlaysAtTheLimit(const GoRequest& r) {
+    const bool clock = r.remainingMs[gamePosition.sideToMove] >= 0 || r.moveTimeMs >= 0;
+    return uciOptions.limitStrength && clock && !r.infinite && r.depth == 0 && r.nodes == 0 && r.mate == 0 &&
+           r.searchMoveCount == 0;
+}
+
+void StartSearch(const Move* rootMoves, int rootMoveCount, int maxDepth) {
     const GoRequest& r = state.request;
     SearchLimits limits;
-    limits.maxDepth = r.depth > 0 ? std::clamp(r.depth, FirstIterationDepth, MaxDepth) : MaxDepth;
-    limits.rootMoves = r.searchMoves;
-    limits.rootMoveCount = r.searchMoveCount;
+    limits.maxDepth = maxDepth;
+    limits.rootMoves = rootMoves;
+    limits.rootMoveCount = rootMoveCount;
+    limits.lines = uciOptions.lines;
+    state.nodeLimit = r.nodes;
+    state.choiceSpreadCp = 0;
+    if (PlaysAtTheLimit(r)) {
+        const StrengthLimit strength = StrengthFor(uciOptions.elo);
+        state.nodeLimit = strength.nodes;
+        state.choiceSpreadCp = strength.lines > 1 ? strength.spreadCp : 0;
+        limits.lines = std::max(limits.lines, strength.lines);
+    }
+    state.lastProgressMs = state.startMs;
     if (r.ponder) {
         limits.searchStart = state.startMs;
         limits.untimed = true;
         limits.pondering = true;
         limits.movesToGo = 0;
+        state.clockStartMs = state.startMs;
+        state.clock = IterationClock();
     } else {
         StartClock(limits, state.startMs);
     }
@@ -239,10 +297,26 @@ void StartSearch() {
     searchThreads.StartSearch(gamePosition, limits, UciSearchHooks, SearchEnded);
 }
 
+// A random number for the strength limit's choice.
+uint64_t RandomBits() {
+    static std::mt19937_64 generator(static_cast<uint64_t>(ClockMs()) * 0x9E3779B97F4A7C15ull);
+    return generator();
+}
+
+// The move of the search that has ended: its best, or under the strength
+// limit a line chosen among the best.
+Move SearchedMove() {
+    const SearchWorker& main = searchThreads.Main();
+    if (state.choiceSpreadCp == 0 || main.LineCount() < 2) return main.Result().bestMove;
+    int scores[MaxSearchLines];
+    for (int i = 0; i < main.LineCount(); ++i) scores[i] = main.Line(i).score;
+    return main.Line(ChooseLine(scores, main.LineCount(), state.choiceSpreadCp, RandomBits())).moves[0];
+}
+
 // The "bestmove" of the search that has ended.
 void AnswerSearch() {
     const GoRequest& r = state.request;
-    const Move found = searchThreads.Main().Result().bestMove;
+    const Move found = state.decided != 0 ? state.decided : SearchedMove();
     // A root already drawn by rule is not searched: any legal move will do.
     if (!state.reported &&
         (found == ResultRepetition || found == ResultFiftyMoves || found == ResultInsufficientMaterial))
@@ -252,18 +326,14 @@ void AnswerSearch() {
     Move best = found;
     if (!IsLegalMove(gamePosition, best) || !IsChosen(best))
         best = r.searchMoveCount > 0 ? r.searchMoves[0] : FirstLegalMove(gamePosition);
+    if (state.decided != 0) InfoString("book move");
     SendBestMove(best, PonderMoveAfter(best));
 }
 
-// Sends what a "go" decided without a search.
-void AnswerDecided() {
-    if (state.decided == 0) {
-        Reply("bestmove (none)");
-        LogLine("bestmove (none)");
-        return;
-    }
-    InfoString("book move");
-    SendBestMove(state.decided, PonderMoveAfter(state.decided));
+// Sends the answer of a root without moves.
+void AnswerNoMove() {
+    Reply("bestmove (none)");
+    LogLine("bestmove (none)");
 }
 
 // Reads a number after a go word; false, with a message, when none follows.
@@ -330,7 +400,6 @@ void GoCommand(const std::string& words) {
     state.request = GoRequest{};
     state.startMs = ClockMs();
     state.side = gamePosition.sideToMove;
-    state.rootPly = gamePosition.gamePly;
     state.active = true;
     state.searching = false;
     state.decided = 0;
@@ -352,15 +421,17 @@ void GoCommand(const std::string& words) {
         return;
     }
 
-    // 2. A book move, at once.
+    // 2. A book move, at once; a short search of it alone gives its score.
     const Move bookMove = AsksBook(r) ? BookProbe(gamePosition) : 0;
     if (bookMove != 0 && IsLegalMove(gamePosition, bookMove)) {
         state.decided = bookMove;
+        StartSearch(&state.decided, 1, BookScoreDepth);
         return;
     }
 
     // 3. The search, on its own threads.
-    StartSearch();
+    StartSearch(r.searchMoves, r.searchMoveCount,
+                r.depth > 0 ? std::clamp(r.depth, FirstIterationDepth, MaxDepth) : MaxDepth);
 }
 
 bool GoActive() { return state.active; }
@@ -389,7 +460,7 @@ bool ServeGo() {
     if (state.searching) {
         AnswerSearch();
     } else {
-        AnswerDecided();
+        AnswerNoMove();
     }
     state.active = false;
     state.searching = false;

@@ -1,5 +1,6 @@
-// What a "go" command asks for, and the time it gives the search: the
-// engine's own time rule applied to the UCI clock figures.
+// What a "go" command asks for, and the time it gives the search: a target
+// for the move and a limit it never passes, from the clock figures of the
+// side to move.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +9,6 @@
 #include "board/types.h"
 
 namespace kavrin {
-
-// The least allotment of a timed search, unless the clock itself has less.
-constexpr int MinimumAllotmentMs = 10;
 
 struct GoRequest {
     int remainingMs[2] = {-1, -1};  // [Black], [White]; -1: not given
@@ -27,19 +25,47 @@ struct GoRequest {
     int searchMoveCount = 0;
 };
 
+// Moves a game in one period is planned for: the clock is spread over this
+// many moves to come, each bringing its increment.
+constexpr int PlannedMovesToGo = 32;
+// Most moves to go the plan counts, whatever the interface says.
+constexpr int MaxPlannedMovesToGo = 50;
+// The limit of one move is at most this many times its target, and at most
+// this share of the clock (the whole clock less a margin on the last move
+// before a control).
+constexpr int HardTargetMultiple = 5;
+constexpr double HardClockShare = 0.3;
+constexpr double LastMoveClockShare = 0.9;
+
 // The time of one search, in milliseconds from its start.
 struct TimeBudget {
     bool timed = false;  // false: only depth, nodes, mate or the interface end it
-    int allotmentMs = 0;
-    int ceilingMs = 0;  // never passed, also when a fail low buys more time
-    int movesToGo = 0;
+    bool fixed = false;  // "movetime": the search may use the whole limit
+    int targetMs = 0;    // what the move should take, before the search's own stretch
+    int limitMs = 0;     // never passed
 };
 
-// The budget for side to move at game ply ply: remaining time in
-// centiseconds, the moves to the control (movestogo, else the engine's rule
-// for a game in one period) and the increment exactly give the engine's
-// allotment; the overhead comes off it, and the ceiling is the remaining
-// time less the overhead. "movetime" caps both.
-TimeBudget PlanTime(const GoRequest& request, int side, uint16_t ply, int overheadMs);
+// The budget for the side to move: its clock and increment spread over the
+// moves to go, less the overhead of each move. "movetime" caps both.
+TimeBudget PlanTime(const GoRequest& request, int side, int overheadMs);
+
+// The decision after each finished iteration of a timed search: whether the
+// next one may start. It stretches the target up to twice when the best move
+// changes or the score drops, and starts no iteration that cannot finish
+// before the limit.
+class IterationClock {
+  public:
+    explicit IterationClock(const TimeBudget& budget = {}) : budget_(budget) {}
+    // elapsedMs since the clock started; the iteration's best move and score.
+    bool StartsAnother(int elapsedMs, Move best, int score);
+
+  private:
+    TimeBudget budget_;
+    Move lastBest_ = 0;
+    int lastScore_ = 0;
+    int lastElapsedMs_ = 0;
+    int iterations_ = 0;
+    double unsettled_ = 0;  // recent changes of the best move, the older ones weighing less
+};
 
 }  // namespace kavrin

@@ -14,6 +14,7 @@
 #include "search/tt.h"
 #include "system/log.h"
 #include "uci/reply.h"
+#include "uci/strength.h"
 
 namespace kavrin {
 
@@ -129,6 +130,9 @@ void PrintOptionLines() {
     Reply("option name Book Folder type string default %s", ShownText(bookDefault));
     Reply("option name Move Overhead type spin default %d min 0 max %d", DefaultMoveOverheadMs, MaxMoveOverheadMs);
     Reply("option name Log File type string default %s", EmptyOptionText);
+    Reply("option name MultiPV type spin default 1 min 1 max %d", MaxSearchLines);
+    Reply("option name UCI_LimitStrength type check default false");
+    Reply("option name UCI_Elo type spin default %d min %d max %d", DefaultStrengthElo, MinStrengthElo, MaxStrengthElo);
 }
 
 void SetOptionCommand(const std::string& words) {
@@ -169,6 +173,12 @@ void SetOptionCommand(const std::string& words) {
         SpinValue(name, value, 0, MaxMoveOverheadMs, uciOptions.moveOverheadMs);
     } else if (key == "log file") {
         SetLogFile(value);
+    } else if (key == "multipv") {
+        SpinValue(name, value, 1, MaxSearchLines, uciOptions.lines);
+    } else if (key == "uci_limitstrength") {
+        CheckValue(name, value, uciOptions.limitStrength);
+    } else if (key == "uci_elo") {
+        SpinValue(name, value, MinStrengthElo, MaxStrengthElo, uciOptions.elo);
     } else {
         InfoString("No such option: %s", name.c_str());
     }

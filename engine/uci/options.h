@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "uci/strength.h"
+
 namespace kavrin {
 
 constexpr int MinHashMegabytes = 1;
@@ -15,6 +17,11 @@ constexpr int MaxMoveOverheadMs = 5000;
 constexpr const char* EmptyOptionText = "<empty>";
 
 struct UciOptions {
+    // Root moves each iteration ranks and shows ("MultiPV").
+    int lines = 1;
+    // Play at the level of a player rated elo ("UCI_LimitStrength", "UCI_Elo").
+    bool limitStrength = false;
+    int elo = DefaultStrengthElo;
     bool ponder = false;
     bool ownBook = true;
     // The folder of the four book files; empty: no book.
