@@ -109,6 +109,7 @@ int SearchWorker::CountLegalRootMoves() {
 
 void SearchWorker::RecordLine(int number, int score) {
     RootLine& line = lines[number];
+    line.depth = iterationDepth;
     line.score = score;
     line.selDepth = selDepth;
     const Move m = moveStack[number].move;

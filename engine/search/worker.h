@@ -38,6 +38,7 @@ struct SearchPly {
 
 // A ranked root move of the last finished iteration.
 struct RootLine {
+    int depth;  // of the iteration
     int score;
     int selDepth;
     int length;

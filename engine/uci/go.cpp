@@ -191,30 +191,35 @@ void PrintRootMove(int depth, Move move, int number) {
     Reply("info depth %d currmove %s currmovenumber %d", depth, text, number);
 }
 
-void PrintIteration(const IterationReport& report) {
+// One line of an iteration: "info depth ... multipv K score ... pv ...".
+void PrintLine(int depth, int selDepth, int number, int score, const Move* pv, int pvLength) {
     const uint64_t nodes = searchThreads.TotalNodes();
-    const int now = ClockMs();
-    const int elapsed = std::max(now - state.startMs, 0);
+    const int elapsed = std::max(ClockMs() - state.startMs, 0);
     const uint64_t nps = nodes * 1000 / static_cast<uint64_t>(std::max(elapsed, 1));
-    char score[32];
-    WriteScore(score, sizeof score, report.score);
+    char scoreText[32];
+    WriteScore(scoreText, sizeof scoreText, score);
     char line[InfoLineSize];
     int n = std::snprintf(line, sizeof line,
                           "info depth %d seldepth %d multipv %d score %s nodes %" PRIu64 " nps %" PRIu64
                           " hashfull %d time %d pv",
-                          report.depth, std::max(report.selDepth, report.depth), report.line, score, nodes, nps,
-                          TTPermillFull(), elapsed);
-    for (int i = 0; i < report.pvLength && n + MoveTextSize + 1 < InfoLineSize; ++i) {
+                          depth, std::max(selDepth, depth), number, scoreText, nodes, nps, TTPermillFull(), elapsed);
+    for (int i = 0; i < pvLength && n + MoveTextSize + 1 < InfoLineSize; ++i) {
         line[n++] = ' ';
-        n = static_cast<int>(MoveToText(line + n, report.pv[i]) - line);
+        n = static_cast<int>(MoveToText(line + n, pv[i]) - line);
     }
     Reply("%s", line);
+}
+
+void PrintIteration(const IterationReport& report) {
+    PrintLine(report.depth, report.selDepth, report.line, report.score, report.pv, report.pvLength);
     state.reported = true;
     if (report.line != report.lineCount) return;
     // After the iteration's last line: "go mate" and the node limits are
     // satisfied once an iteration shows it; the clock may want no more.
     const GoRequest& r = state.request;
     const SearchResult& result = searchThreads.Main().Result();
+    const uint64_t nodes = searchThreads.TotalNodes();
+    const int now = ClockMs();
     const bool mateFound = r.mate > 0 && IsMateWithin(result.bestScore, r.mate);
     const bool nodesSpent = state.nodeLimit != 0 && nodes >= state.nodeLimit;
     const bool timeSpent = !searchThreads.Main().Limits().pondering &&
@@ -304,13 +309,17 @@ uint64_t RandomBits() {
 }
 
 // The move of the search that has ended: its best, or under the strength
-// limit a line chosen among the best.
+// limit a line chosen among the best, shown again last so that the move
+// played is the one of the last line shown.
 Move SearchedMove() {
     const SearchWorker& main = searchThreads.Main();
     if (state.choiceSpreadCp == 0 || main.LineCount() < 2) return main.Result().bestMove;
     int scores[MaxSearchLines];
     for (int i = 0; i < main.LineCount(); ++i) scores[i] = main.Line(i).score;
-    return main.Line(ChooseLine(scores, main.LineCount(), state.choiceSpreadCp, RandomBits())).moves[0];
+    const int chosen = ChooseLine(scores, main.LineCount(), state.choiceSpreadCp, RandomBits());
+    const RootLine& line = main.Line(chosen);
+    if (chosen != 0) PrintLine(line.depth, line.selDepth, chosen + 1, line.score, line.moves, line.length);
+    return line.moves[0];
 }
 
 // The "bestmove" of the search that has ended.
