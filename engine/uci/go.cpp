@@ -36,7 +36,7 @@ namespace kavrin {
 namespace {
 
 // Longest "info" line: its fixed words and figures, then the variation.
-constexpr int InfoLineSize = 256 + PvMovesShown * MoveTextSize;
+constexpr int InfoLineSize = 256 + LineMovesShown * MoveTextSize;
 
 // The "go" in force and what has happened to it so far. The command loop
 // owns it; the search thread reads the request and the start, keeps the
