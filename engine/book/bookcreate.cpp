@@ -28,76 +28,100 @@ bool KeepInBook(int side, uint32_t whiteWins, uint32_t blackWins, uint32_t draws
     return s <= WhiteToMoveThreshold || (s <= WhiteToMoveEarlyThreshold && ply <= EarlyPlyLimit);
 }
 
-bool GenerateBook(const char* baseName, DatabaseFile& db, int side, BookSet& books) {
-    OpeningBook& book = books.book[side ? 1 : 0];
+BookFileWriter::BookFileWriter(OpeningBook& book, char* message) : book_(book), message_(message) {}
 
-    // 1. Both files, written from their beginnings.
-    std::string indexName = std::string(baseName) + ".mbx";
-    std::string recordName = std::string(baseName) + ".mbk";
+BookFileWriter::~BookFileWriter() {
+    if (indexFile_ != nullptr) std::fclose(indexFile_);
+    if (recordFile_ != nullptr) std::fclose(recordFile_);
+}
+
+bool BookFileWriter::Open(const char* baseName, RecordFileMode mode) {
+    indexName_ = std::string(baseName) + ".mbx";
+    recordName_ = std::string(baseName) + ".mbk";
     // The index is always rewritten whole: a longer old index would leave a
     // book that no load accepts.
-    std::FILE* indexFile = std::fopen(indexName.c_str(), "wb");
-    if (indexFile == nullptr) {
-        SetFileMessage(books.message, "Cannot create index file: '%s'\n", indexName.c_str());
+    indexFile_ = std::fopen(indexName_.c_str(), "wb");
+    if (indexFile_ == nullptr) {
+        SetFileMessage(message_, "Cannot create index file: '%s'\n", indexName_.c_str());
         return false;
     }
-    std::FILE* recordFile = OpenForRewrite(recordName);
-    if (recordFile == nullptr) {
-        SetFileMessage(books.message, "Cannot create file: '%s'\n", recordName.c_str());
-        std::fclose(indexFile);
+    recordFile_ = mode == RecordFileMode::KeepTail ? OpenForRewrite(recordName_) : std::fopen(recordName_.c_str(), "wb");
+    if (recordFile_ == nullptr) {
+        SetFileMessage(message_, "Cannot create file: '%s'\n", recordName_.c_str());
+        std::fclose(indexFile_);
+        indexFile_ = nullptr;
+        return false;
+    }
+    std::memset(book_.index, 0, sizeof book_.index);
+    count_ = 0;
+    haveKey_ = false;
+    recordsWritten_ = true;
+    return true;
+}
+
+bool BookFileWriter::Add(uint64_t key) {
+    // Keys out of order would scatter a bucket; such records stay out.
+    if (haveKey_ && key <= lastKey_) return true;
+    uint8_t bytes[BookRecordSize];
+    EncodeBookRecord(BookRecordOf(key), bytes);
+    if (!WriteBytes(recordFile_, bytes, BookRecordSize)) {
+        recordsWritten_ = false;
+        return false;
+    }
+    book_.index[static_cast<uint32_t>(key >> 32) >> BookBucketShift] = ++count_;
+    haveKey_ = true;
+    lastKey_ = key;
+    return true;
+}
+
+bool BookFileWriter::Finish() {
+    // 1. The records are complete.
+    const bool recordsClosed = std::fclose(recordFile_) == 0;
+    recordFile_ = nullptr;
+    if (!recordsClosed || !recordsWritten_) {
+        SetFileMessage(message_, "Cannot create file: '%s'\n", recordName_.c_str());
+        std::fclose(indexFile_);
+        indexFile_ = nullptr;
         return false;
     }
 
-    // 2. A fresh index; the records in file order.
-    std::memset(book.index, 0, sizeof book.index);
+    // 2. Each entry counts its bucket and every bucket below it.
+    for (int i = 1; i < BookIndexEntries; i++)
+        if (book_.index[i] < book_.index[i - 1]) book_.index[i] = book_.index[i - 1];
+
+    // 3. The index file.
+    const bool indexWritten = WriteLe32Words(indexFile_, book_.index, BookIndexEntries);
+    const bool indexClosed = std::fclose(indexFile_) == 0;
+    indexFile_ = nullptr;
+    if (!indexClosed || !indexWritten) {
+        SetFileMessage(message_, "Writing indexes file error!\n");
+        return false;
+    }
+    return true;
+}
+
+bool GenerateBook(const char* baseName, DatabaseFile& db, int side, BookSet& books) {
+    // 1. Both files, written from their beginnings.
+    BookFileWriter writer(books.book[side ? 1 : 0], books.message);
+    if (!writer.Open(baseName, BookFileWriter::RecordFileMode::KeepTail)) return false;
+
+    // 2. The records in file order; every record counts for the score, the
+    // chosen ones become book records.
     RewindDatabase(db);
-    uint32_t c = 1;
     double w = 0, b = 0, d = 0;
-    bool haveKept = false;
-    uint64_t lastKept = 0;
-    bool recordsWritten = true;
-
-    // 3. Every record counts for the score; the chosen ones become records.
     PositionRecord record;
     while (ReadNextRecord(db, record)) {
         w += record.whiteWins;
         b += record.blackWins;
         d += record.draws;
         if (!KeepInBook(side, record.whiteWins, record.blackWins, record.draws, record.ply & PlyMask)) continue;
-        // A database out of key order would scatter a bucket; such records
-        // stay out so that every bucket is one sorted run.
-        if (haveKept && record.key <= lastKept) continue;
-        uint8_t bytes[BookRecordSize];
-        EncodeBookRecord(BookRecordOf(record.key), bytes);
-        if (!WriteBytes(recordFile, bytes, BookRecordSize)) {
-            recordsWritten = false;
-            break;
-        }
-        book.index[static_cast<uint32_t>(record.key >> 32) >> BookBucketShift] = c++;
-        haveKept = true;
-        lastKept = record.key;
+        if (!writer.Add(record.key)) break;
     }
 
-    // 4. The records are complete.
-    if (std::fclose(recordFile) != 0) recordsWritten = false;
-    if (!recordsWritten) {
-        SetFileMessage(books.message, "Cannot create file: '%s'\n", recordName.c_str());
-        std::fclose(indexFile);
-        return false;
-    }
+    // 3. The index behind the records.
+    if (!writer.Finish()) return false;
 
-    // 5. Each entry counts its bucket and every bucket below it.
-    for (int i = 1; i < BookIndexEntries; i++)
-        if (book.index[i] < book.index[i - 1]) book.index[i] = book.index[i - 1];
-
-    // 6. The index file.
-    const bool indexWritten = WriteLe32Words(indexFile, book.index, BookIndexEntries);
-    if (std::fclose(indexFile) != 0 || !indexWritten) {
-        SetFileMessage(books.message, "Writing indexes file error!\n");
-        return false;
-    }
-
-    // 7. White's score over the whole database.
+    // 4. White's score over the whole database.
     std::printf("%s: %f\n", baseName, WhiteScore(w, b, d));
     return true;
 }

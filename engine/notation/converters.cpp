@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <istream>
 
 #include "board/fen.h"
@@ -92,12 +93,10 @@ void ConvertGameFile(Position& pos, std::ifstream& in, const char* gameName, boo
     std::printf("converted: %d games.\n", done);
 }
 
-// Shared body of pgn2pos and pgn2game: every game of the PGN input from the
-// initial position; a game that cannot be read, or that convert turns down
-// (it returns false), is skipped with a warning. A reader error is reported
-// and passed on.
-template <typename Convert>
-void ConvertPgnGames(Position& pos, std::ifstream& in, const char* pgnName, Convert convert) {
+}  // namespace
+
+void ConvertPgnGames(Position& pos, std::ifstream& in, const char* pgnName,
+                     const std::function<bool(const GameRecord&)>& convert) {
     StartFromInitialPosition(pos);
     int converted = 0;
     int skipped = 0;
@@ -118,8 +117,6 @@ void ConvertPgnGames(Position& pos, std::ifstream& in, const char* pgnName, Conv
     }
     ReportFinished(pgnName, converted, skipped);
 }
-
-}  // namespace
 
 void Pgn2Pos(Position& pos, const char* pgnName) {
     std::ifstream in(pgnName);

@@ -4,12 +4,24 @@
 // it again as GameFileError for the command loop.
 #pragma once
 
+#include <fstream>
+#include <functional>
+
 #include "board/board.h"
+#include "notation/pgn.h"
 
 namespace kavrin {
 
 // Longest list line used as a PGN file name.
 constexpr int ListLineSize = 255;
+
+// Shared body of pgn2pos and pgn2game, and of every other reader of a whole
+// PGN collection: every game of in, read on pos from the initial position
+// (where pos is left); a game that cannot be read, or that convert turns
+// down (it returns false), is skipped with a warning; the summary lines close
+// the file. A reader error is reported and passed on as GameFileError.
+void ConvertPgnGames(Position& pos, std::ifstream& in, const char* pgnName,
+                     const std::function<bool(const GameRecord&)>& convert);
 
 // Positions of the first 64 plies of every game into 0.pos .. F.pos (emptied
 // first), each line in the file of its hash's first hex digit.

@@ -1,7 +1,8 @@
 // The binary files of the formats (books, position databases, GAME files):
-// little-endian words whatever the machine, reads and writes that check their
-// count, records reached by a seek from the one read last, and the message
-// that keeps the reason of a failure for the user.
+// little-endian words whatever the machine (big-endian ones for the Polyglot
+// book), reads and writes that check their count, records reached by a seek
+// from the one read last, and the message that keeps the reason of a failure
+// for the user.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,23 @@ template <typename Word>
 void PutLe(uint8_t* out, Word v) {
     static_assert(std::is_unsigned_v<Word>, "stored words are unsigned");
     for (size_t i = 0; i < sizeof(Word); i++) out[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Word from the sizeof(Word) bytes at in, highest byte first (the byte order
+// of the Polyglot book format).
+template <typename Word>
+Word GetBe(const uint8_t* in) {
+    static_assert(std::is_unsigned_v<Word>, "stored words are unsigned");
+    Word v = 0;
+    for (size_t i = 0; i < sizeof(Word); i++) v = static_cast<Word>(v << 8 | static_cast<Word>(in[i]));
+    return v;
+}
+
+// Word v into the sizeof(Word) bytes at out, highest byte first.
+template <typename Word>
+void PutBe(uint8_t* out, Word v) {
+    static_assert(std::is_unsigned_v<Word>, "stored words are unsigned");
+    for (size_t i = 0; i < sizeof(Word); i++) out[i] = static_cast<uint8_t>(v >> (8 * (sizeof(Word) - 1 - i)));
 }
 
 template <typename Word>
