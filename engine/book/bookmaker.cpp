@@ -24,6 +24,7 @@ struct PendingEntry {
     uint64_t key;
     uint32_t weight;
     uint16_t move;
+    bool scored;  // the mover scored in the game this entry comes from
 };
 
 uint64_t Mix(uint64_t h) {
@@ -46,6 +47,12 @@ uint8_t ResultFlag(char code) {
 }
 
 int SideOf(const PositionSample& s) { return s.flags & SampleWhiteToMove; }
+
+// Whether the side that moved into a sample's position scored in its game.
+bool MoverScored(int mover, uint8_t flags) {
+    const uint8_t result = flags & SampleResultMask;
+    return result == SampleDraw || result == (mover == White ? SampleWhiteWon : SampleBlackWon);
+}
 
 bool SampleBefore(const PositionSample& a, const PositionSample& b) {
     return a.key != b.key ? a.key < b.key : SideOf(a) < SideOf(b);
@@ -81,15 +88,21 @@ MergedPosition Merge(const PositionSample* first, const PositionSample* end) {
     return m;
 }
 
-// Sorts the run by key and move and keeps one entry per pair; returns the
-// largest weight.
+// Sorts the run by key and move and keeps one entry per pair, and only the
+// pairs whose move scored in at least one of its games; returns the largest
+// weight.
 uint32_t SortAndMerge(std::vector<PendingEntry>& run) {
     std::sort(run.begin(), run.end(), [](const PendingEntry& a, const PendingEntry& b) {
         return a.key != b.key ? a.key < b.key : a.move < b.move;
     });
-    run.erase(std::unique(run.begin(), run.end(),
-                          [](const PendingEntry& a, const PendingEntry& b) { return a.key == b.key && a.move == b.move; }),
-              run.end());
+    size_t kept = 0;
+    for (size_t i = 0; i < run.size();) {
+        PendingEntry pair = run[i];
+        for (i++; i < run.size() && run[i].key == pair.key && run[i].move == pair.move; i++)
+            pair.scored = pair.scored || run[i].scored;
+        if (pair.scored) run[kept++] = pair;
+    }
+    run.resize(kept);
     uint32_t largest = 0;
     for (const PendingEntry& e : run) largest = std::max(largest, e.weight);
     return largest;
@@ -161,7 +174,8 @@ void CollectGamePositions(Position& pos, const GameRecord& game, PositionSamples
         sample.key = board.hashKey;
         sample.fingerprint = 0;
         sample.ply = 0;
-        sample.flags = static_cast<uint8_t>((pos.sideToMove == White ? SampleWhiteToMove : 0) | SampleHasParent);
+        sample.flags =
+            static_cast<uint8_t>((pos.sideToMove == White ? SampleWhiteToMove : 0) | result | SampleHasParent);
         samples.Add(sample);
     }
     // 3. Back to the initial position.
@@ -223,10 +237,12 @@ bool WriteBooksFromSamples(PositionSamples& samples, const std::string& folder, 
                         return false;
                     }
                     report.bookRecords[side]++;
-                    const uint32_t weight = MoverHalfPoints(1 - side, m.whiteWins, m.blackWins, m.draws);
+                    const int mover = 1 - side;
+                    const uint32_t weight = MoverHalfPoints(mover, m.whiteWins, m.blackWins, m.draws);
                     for (size_t k = i; k < j; k++) {
-                        if (run[k].flags & SampleHasParent)
-                            entries[run[k].parentKey >> 56].push_back({run[k].parentKey, weight, run[k].parentMove});
+                        if (!(run[k].flags & SampleHasParent)) continue;
+                        entries[run[k].parentKey >> 56].push_back(
+                            {run[k].parentKey, weight, run[k].parentMove, MoverScored(mover, run[k].flags)});
                     }
                 }
             }

@@ -2,8 +2,11 @@
 // positions that pgn2pos writes, the same records that dbcreate makes of them
 // once sorted, the same selection that bookcreate applies, without the POS
 // files, the external sort and the database files; and on the way the book
-// in the Polyglot format (kavrin.bin) with the moves that lead into Kavrin's
-// book and weights from the same statistics.
+// in the Polyglot format (kavrin.bin): the moves of the games that lead into
+// Kavrin's book, weighted from the same statistics. Like any Polyglot book
+// it leaves out a move that scored nothing from its position (the mover lost
+// every game that played it there), even when the position it leads to is in
+// Kavrin's book through other games.
 #pragma once
 
 #include <cstdint>
