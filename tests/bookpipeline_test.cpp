@@ -34,12 +34,14 @@ std::string BookShowAfter(EngineProcess& engine, const std::string& moves) {
 
 class Pipeline : public InScratchFolder {
   protected:
-    // Runs tools/build-book with its output in build.out; the folder it
-    // keeps after a failure lies in the scratch folder too.
-    int RunBuildBook(const std::string& pgnPath, const std::string& out) {
+    // Runs tools/build-book (with options before the files) with its output
+    // in build.out; the folder it keeps after a failure lies in the scratch
+    // folder too.
+    int RunBuildBook(const std::string& pgnPath, const std::string& out, const std::string& options = "") {
         const std::string command = "TMPDIR='" + Folder() +
-                                    "' KAVRIN='" KAVRIN_BINARY "' '" KAVRIN_SOURCE_DIR "/tools/build-book' '" +
-                                    pgnPath + "' '" + out + "' >'" + Folder() + "/build.out' 2>&1";
+                                    "' KAVRIN='" KAVRIN_BINARY "' KAVRIN_BOOK='" KAVRIN_BOOK_BINARY
+                                    "' '" KAVRIN_SOURCE_DIR "/tools/build-book' " +
+                                    options + " '" + pgnPath + "' '" + out + "' >'" + Folder() + "/build.out' 2>&1";
         return std::system(command.c_str());
     }
     int BuildBook(const std::string& pgnText, const std::string& out) {
@@ -78,11 +80,39 @@ TEST_F(Pipeline, BooksFromGamesHoldThePositionsTheGamesFavour) {
 TEST_F(Pipeline, StopsWithAClearMessage) {
     EXPECT_NE(BuildBook("", Folder() + "/out"), 0);
     EXPECT_NE(ReadFileBytes(Folder() + "/build.out").find("build-book: "), std::string::npos);
-    std::string command =
-        "KAVRIN=/nonexistent/kavrin '" KAVRIN_SOURCE_DIR "/tools/build-book' x y >'" + Folder() + "/missing.out' 2>&1";
-    EXPECT_NE(std::system(command.c_str()), 0);
-    EXPECT_NE(ReadFileBytes(Folder() + "/missing.out").find("no Kavrin executable at '/nonexistent/kavrin'"),
-              std::string::npos);
+    const struct {
+        const char* settings;
+        const char* message;
+    } cases[] = {
+        {"KAVRIN_BOOK=/nonexistent/kavrin-book", "no kavrin-book executable at '/nonexistent/kavrin-book'"},
+        {"KAVRIN=/nonexistent/kavrin", "no kavrin executable at '/nonexistent/kavrin'"},
+    };
+    for (const auto& c : cases) {
+        const std::string command = std::string(c.settings) + " '" KAVRIN_SOURCE_DIR "/tools/build-book' " +
+                                    (std::string(c.settings).rfind("KAVRIN=", 0) == 0 ? "--workbench " : "") +
+                                    "x y >'" + Folder() + "/missing.out' 2>&1";
+        EXPECT_NE(std::system(command.c_str()), 0) << c.settings;
+        EXPECT_NE(ReadFileBytes(Folder() + "/missing.out").find(c.message), std::string::npos) << c.settings;
+    }
+}
+
+// kavrin-book computes in memory what the workbench commands compute through
+// their files: the four book files come out the same on every collection.
+TEST_F(Pipeline, FastRoadAndWorkbenchBuildTheSameBooks) {
+    const std::string generated = Folder() + "/generated.pgn";
+    ASSERT_EQ(std::system(("'" KAVRIN_GAMES_BINARY "' 400 11 >'" + generated + "'").c_str()), 0);
+    for (const std::string& pgn : {std::string(KAVRIN_TEST_DATA "/games.pgn"), generated}) {
+        const std::string fast = Folder() + "/fast";
+        const std::string workbench = Folder() + "/workbench";
+        ASSERT_EQ(RunBuildBook(pgn, fast), 0) << ReadFileBytes(Folder() + "/build.out");
+        ASSERT_EQ(RunBuildBook(pgn, workbench, "--workbench"), 0) << ReadFileBytes(Folder() + "/build.out");
+        for (const char* name : BookFiles) {
+            const std::string bytes = ReadFileBytes(fast + "/" + name);
+            EXPECT_FALSE(bytes.empty()) << name;
+            EXPECT_TRUE(bytes == ReadFileBytes(workbench + "/" + name)) << name << " of " << pgn;
+        }
+        EXPECT_GT(ReadFileBytes(fast + "/kavrin.bin").size(), 0u) << pgn;
+    }
 }
 
 // The shipped book is what the pipeline makes of the shipped collection with
