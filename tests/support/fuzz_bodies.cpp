@@ -13,6 +13,7 @@ const FuzzTarget FuzzTargets[] = {
     {"posline", FuzzPosLine},
     {"book", FuzzBook},
     {"posdb", FuzzPosDb},
+    {"polyglot", FuzzPolyglotBook},
     {"command_loop", FuzzCommandLoop},
     {"uci_position", FuzzUciPosition},
 };

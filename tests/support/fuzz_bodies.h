@@ -36,6 +36,8 @@ int FuzzPosLine(const uint8_t* data, size_t size);
 // A book index and record file loaded and probed: a lookup never claims a
 // position its bucket lacks, and a book move is legal.
 int FuzzBook(const uint8_t* data, size_t size);
+// A Polyglot book opened, searched and played from.
+int FuzzPolyglotBook(const uint8_t* data, size_t size);
 // Two database files opened and searched both ways.
 int FuzzPosDb(const uint8_t* data, size_t size);
 // The command loop reading the input after an interface's handshake, with

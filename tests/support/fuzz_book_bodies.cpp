@@ -1,5 +1,6 @@
 // Fuzz bodies for the book and database files: POS lines and the database
-// builder, the book loader with its lookups, and the database lookups.
+// builder, the book loader with its lookups, the database lookups, and the
+// Polyglot book reader.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include "board/fen.h"
 #include "board/legal.h"
 #include "book/book.h"
+#include "book/polyglot_book.h"
 #include "book/posdb.h"
 #include "search/game.h"
 #include "support/fuzz_bodies.h"
@@ -222,6 +224,45 @@ int FuzzPosDb(const uint8_t* data, size_t size) {
         }
     }
     db.Close();
+    ClearScratchDirectory();
+    return 0;
+}
+
+}  // namespace kavrin::fuzz
+
+namespace kavrin::fuzz {
+
+// Input: a Polyglot book file. A file that opens holds only whole entries in
+// key order; every entry is found under its key, and a book move at the
+// start or after 1. e4 is legal and leaves the Board as it was.
+int FuzzPolyglotBook(const uint8_t* data, size_t size) {
+    PrepareEngine();
+    const std::string name = WriteScratchFile("book.bin", data, size);
+    PolyglotBook book;
+    book.Seed(size);
+    if (!book.Open(name)) {
+        Require(!book.IsOpen() && !book.Message().empty(), "a refused Polyglot book gives no reason");
+        Require(PolyglotBookMove(gamePosition, book) == 0, "a refused Polyglot book offers a move");
+        ClearScratchDirectory();
+        return 0;
+    }
+    Require(size % PolyglotEntrySize == 0 && book.EntryCount() == size / PolyglotEntrySize,
+            "the Polyglot book counts other entries than its file holds");
+    PolyglotEntry found[PolyglotPositionEntriesLimit];
+    for (size_t at = 0; at < size && at < 64 * PolyglotEntrySize; at += PolyglotEntrySize) {
+        const PolyglotEntry entry = DecodePolyglotEntry(data + at);
+        const int n = book.Entries(entry.key, found);
+        bool present = false;
+        for (int i = 0; i < n; i++) present |= found[i].key == entry.key && found[i].move == entry.move;
+        Require(n > 0 && (present || n == PolyglotPositionEntriesLimit), "a Polyglot entry is not found under its key");
+    }
+    for (const char* fen : {InitialFen, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3"}) {
+        SetUpPosition(fen);
+        const Board before = gamePosition.board;
+        const Move m = PolyglotBookMove(gamePosition, book);
+        Require(std::memcmp(&before, &gamePosition.board, sizeof(Board)) == 0, "the Polyglot probe changed the Board");
+        Require(m == 0 || IsLegalMove(gamePosition, m), "the Polyglot book offered an illegal move");
+    }
     ClearScratchDirectory();
     return 0;
 }
