@@ -85,12 +85,9 @@ TEST_F(BookMaker, KavrinBinHoldsTheGameMovesIntoTheBookWithTheMoversHalfPoints) 
     // moves after it, 1. Nf3 and 2. Nc3; not 2. Nf3 after 1. Nc3 Nf6, which
     // lost its only game. Into "bookwtm": 1... d5 and 1... Nf6 after 1. Nc3.
     std::vector<Entry> expected = {
-        EntryAfter("", "e2e4", 6),
-        EntryAfter("", "g1f3", 4),
-        EntryAfter("e2e4 e7e5", "g1f3", 6),
-        EntryAfter("e2e4 e7e5 g1f3 b8c6", "f1b5", 6),
-        EntryAfter("g1f3 g8f6", "b1c3", 4),
-        EntryAfter("d2d4", "d7d5", 4),
+        EntryAfter("", "e2e4", 6),          EntryAfter("", "g1f3", 4),
+        EntryAfter("e2e4 e7e5", "g1f3", 6), EntryAfter("e2e4 e7e5 g1f3 b8c6", "f1b5", 6),
+        EntryAfter("g1f3 g8f6", "b1c3", 4), EntryAfter("d2d4", "d7d5", 4),
         EntryAfter("b1c3", "g8f6", 2),
     };
     std::sort(expected.begin(), expected.end());
@@ -136,8 +133,8 @@ TEST(BookWeights, AreTheMoversHalfPointsScaledIntoSixteenBits) {
     const struct {
         uint32_t weight, largest;
         uint16_t scaled;
-    } cases[] = {{1, 1, 1}, {65535, 65535, 65535}, {131070, 131070, 65535}, {65535, 131070, 32767}, {1, 200000, 1},
-                 {100000, 200000, 32767}};
+    } cases[] = {{1, 1, 1},      {65535, 65535, 65535},  {131070, 131070, 65535}, {65535, 131070, 32767},
+                 {1, 200000, 1}, {100000, 200000, 32767}};
     for (const auto& c : cases) EXPECT_EQ(ScaledWeight(c.weight, c.largest), c.scaled) << c.weight << "/" << c.largest;
 }
 

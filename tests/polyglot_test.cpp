@@ -2,6 +2,8 @@
 // positions, the move word of every kind of move, the entry's byte order,
 // files that cannot be played from (each with its message), the lookup of a
 // position's entries, and the weighted choice among the legal moves.
+#include "book/polyglot.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,7 +15,6 @@
 #include "board/fen.h"
 #include "board/legal.h"
 #include "board/movetext.h"
-#include "book/polyglot.h"
 #include "book/polyglot_book.h"
 #include "search/game.h"
 #include "support/board_setup.h"
@@ -91,11 +92,11 @@ TEST(PolyglotMove, EncodesEveryKindOfMove) {
 }
 
 TEST(PolyglotMove, AMoveWordNamesAMove) {
-    EXPECT_FALSE(IsPolyglotMoveWord(0));              // a1a1
-    EXPECT_FALSE(IsPolyglotMoveWord(12 << 6 | 12));   // e2e2
-    EXPECT_FALSE(IsPolyglotMoveWord(5 << 12 | 28));   // promotion field 5
-    EXPECT_FALSE(IsPolyglotMoveWord(0x8000 | 28));    // bit 15
-    EXPECT_TRUE(IsPolyglotMoveWord(12 << 6 | 28));    // e2e4
+    EXPECT_FALSE(IsPolyglotMoveWord(0));             // a1a1
+    EXPECT_FALSE(IsPolyglotMoveWord(12 << 6 | 12));  // e2e2
+    EXPECT_FALSE(IsPolyglotMoveWord(5 << 12 | 28));  // promotion field 5
+    EXPECT_FALSE(IsPolyglotMoveWord(0x8000 | 28));   // bit 15
+    EXPECT_TRUE(IsPolyglotMoveWord(12 << 6 | 28));   // e2e4
 }
 
 TEST(PolyglotEntry, IsWrittenHighestByteFirst) {
@@ -194,29 +195,30 @@ TEST(PolyglotChoice, FollowsTheWeightsOfTheLegalMovesOnly) {
     const Move legal[] = {d4, e4};
     // e2e5 is no legal move and a weight of 0 is never chosen: the line of
     // weights is e2e4 [0, 3), d2d4 [3, 4).
-    const PolyglotEntry entries[] = {{StartKey, E2E5, 50, 0}, {StartKey, E2E4, 3, 0}, {StartKey, D2D4, 1, 0},
-                                     {StartKey, D2D4, 0, 0}};
+    const PolyglotEntry entries[] = {
+        {StartKey, E2E5, 50, 0}, {StartKey, E2E4, 3, 0}, {StartKey, D2D4, 1, 0}, {StartKey, D2D4, 0, 0}};
     const struct {
         uint64_t random;
         Move chosen;
     } cases[] = {{0, e4}, {1, e4}, {2, e4}, {3, d4}, {4, e4}, {7, d4}, {~uint64_t{0}, d4}};
-    for (const auto& c : cases)
-        EXPECT_EQ(ChooseWeightedMove(entries, 4, legal, 2, c.random), c.chosen) << c.random;
-    EXPECT_EQ(ChooseWeightedMove(entries, 1, legal, 2, 0), 0);  // only the illegal move
+    for (const auto& c : cases) EXPECT_EQ(ChooseWeightedMove(entries, 4, legal, 2, c.random), c.chosen) << c.random;
+    EXPECT_EQ(ChooseWeightedMove(entries, 1, legal, 2, 0), 0);      // only the illegal move
     EXPECT_EQ(ChooseWeightedMove(entries + 3, 1, legal, 2, 0), 0);  // only a weight of 0
 }
 
 TEST(PolyglotChoice, TakesCastlingAsTheKingTakingItsRookOrAsItsTwoSquares) {
     SetUpPosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
     const Move castle = LegalMove("e1g1");
-    for (const uint16_t word : {uint16_t{4 << 6 | 7}, uint16_t{4 << 6 | 6}}) EXPECT_TRUE(PolyglotWordNames(word, castle));
+    for (const uint16_t word : {uint16_t{4 << 6 | 7}, uint16_t{4 << 6 | 6}})
+        EXPECT_TRUE(PolyglotWordNames(word, castle));
     EXPECT_FALSE(PolyglotWordNames(4 << 6 | 5, castle));
 }
 
 TEST_F(PolyglotFile, PlaysOnlyLegalBookMovesInProportionToTheirWeights) {
     // At the start: e2e4 three times as often as d2d4, never e2e5; after
     // 1. e4 nothing.
-    test::WriteFileBytes("book.bin", EntryBytes({{StartKey, E2E5, 100, 0}, {StartKey, E2E4, 3, 0}, {StartKey, D2D4, 1, 0}}));
+    test::WriteFileBytes("book.bin",
+                         EntryBytes({{StartKey, E2E5, 100, 0}, {StartKey, E2E4, 3, 0}, {StartKey, D2D4, 1, 0}}));
     ASSERT_TRUE(book.Open("book.bin")) << book.Message();
     book.Seed(2024);
     SetUpPosition(InitialFen);

@@ -44,8 +44,9 @@ class Progress {
         const int percent = static_cast<int>(static_cast<uint64_t>(at) * 100 / size_);
         if (percent <= shown_ || (!terminal_ && percent / 10 == shown_ / 10)) return;
         shown_ = percent;
-        std::fprintf(stderr, terminal_ ? "\rkavrin-book: reading the games %3d%% (%llu games)" :
-                                         "kavrin-book: reading the games %3d%% (%llu games)\n",
+        std::fprintf(stderr,
+                     terminal_ ? "\rkavrin-book: reading the games %3d%% (%llu games)"
+                               : "kavrin-book: reading the games %3d%% (%llu games)\n",
                      percent, static_cast<unsigned long long>(games));
     }
     void Done() {

@@ -45,7 +45,8 @@ bool BookFileWriter::Open(const char* baseName, RecordFileMode mode) {
         SetFileMessage(message_, "Cannot create index file: '%s'\n", indexName_.c_str());
         return false;
     }
-    recordFile_ = mode == RecordFileMode::KeepTail ? OpenForRewrite(recordName_) : std::fopen(recordName_.c_str(), "wb");
+    recordFile_ =
+        mode == RecordFileMode::KeepTail ? OpenForRewrite(recordName_) : std::fopen(recordName_.c_str(), "wb");
     if (recordFile_ == nullptr) {
         SetFileMessage(message_, "Cannot create file: '%s'\n", recordName_.c_str());
         std::fclose(indexFile_);

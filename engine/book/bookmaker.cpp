@@ -36,15 +36,14 @@ uint64_t Mix(uint64_t h) {
 // What tells two positions of one side to move apart besides the key: the
 // pieces, the castling rights and the en-passant square, hashed another way.
 uint32_t Fingerprint(const Board& b) {
-    uint64_t h = Mix(b.castling | static_cast<uint64_t>(b.epSquare) << 8 |
-                     static_cast<uint64_t>(b.kingSquare[Black]) << 16 | static_cast<uint64_t>(b.kingSquare[White]) << 24);
+    uint64_t h =
+        Mix(b.castling | static_cast<uint64_t>(b.epSquare) << 8 | static_cast<uint64_t>(b.kingSquare[Black]) << 16 |
+            static_cast<uint64_t>(b.kingSquare[White]) << 24);
     for (int code = WhitePawn; code <= BlackQueen; code++) h = Mix(h ^ b.pieceBitboard[code]) + code;
     return static_cast<uint32_t>(h >> 32);
 }
 
-uint8_t ResultFlag(char code) {
-    return code == 'W' ? SampleWhiteWon : code == 'B' ? SampleBlackWon : SampleDraw;
-}
+uint8_t ResultFlag(char code) { return code == 'W' ? SampleWhiteWon : code == 'B' ? SampleBlackWon : SampleDraw; }
 
 int SideOf(const PositionSample& s) { return s.flags & SampleWhiteToMove; }
 
@@ -80,9 +79,15 @@ MergedPosition Merge(const PositionSample* first, const PositionSample* end) {
         }
         m.ply = std::min<int>(m.ply, s->ply);
         switch (s->flags & SampleResultMask) {
-            case SampleWhiteWon: m.whiteWins++; break;
-            case SampleBlackWon: m.blackWins++; break;
-            default: m.draws++; break;
+            case SampleWhiteWon:
+                m.whiteWins++;
+                break;
+            case SampleBlackWon:
+                m.blackWins++;
+                break;
+            default:
+                m.draws++;
+                break;
         }
     }
     return m;

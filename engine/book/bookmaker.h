@@ -65,12 +65,12 @@ void CollectGamePositions(Position& pos, const GameRecord& game, PositionSamples
 
 // What the selection made of the samples.
 struct BookBuildReport {
-    bool keyCollision = false;  // two different positions of one side share a key
-    uint64_t positions[2] = {0, 0};   // database records, [black to move], [white to move]
+    bool keyCollision = false;       // two different positions of one side share a key
+    uint64_t positions[2] = {0, 0};  // database records, [black to move], [white to move]
     uint64_t bookRecords[2] = {0, 0};
     uint64_t polyglotEntries = 0;
     double sums[2][3] = {{0, 0, 0}, {0, 0, 0}};  // White wins, Black wins, draws per database
-    std::string message;                          // the reason of a failure
+    std::string message;                         // the reason of a failure
 };
 
 // Writes bookbtm/bookwtm (.mbx/.mbk) and kavrin.bin into folder from the

@@ -47,8 +47,9 @@ bool PolyglotBook::Open(const std::string& path) {
     if (facts.size == 0) return Fail(path, "is empty");
     if (facts.size % PolyglotEntrySize != 0) {
         char reason[128];
-        std::snprintf(reason, sizeof reason, "is truncated: %" PRIu64 " bytes are not a whole number of %d-byte entries",
-                      facts.size, PolyglotEntrySize);
+        std::snprintf(reason, sizeof reason,
+                      "is truncated: %" PRIu64 " bytes are not a whole number of %d-byte entries", facts.size,
+                      PolyglotEntrySize);
         return Fail(path, reason);
     }
     const uint64_t count = facts.size / PolyglotEntrySize;
@@ -125,8 +126,8 @@ Move ChooseWeightedMove(const PolyglotEntry* entries, int entryCount, const Move
     uint64_t total = 0;
     for (int i = 0; i < entryCount && n < PolyglotPositionEntriesLimit; i++) {
         if (entries[i].weight == 0 || entries[i].move == 0) continue;
-        const Move* named = std::find_if(legal, legal + legalCount,
-                                         [&](Move m) { return PolyglotWordNames(entries[i].move, m); });
+        const Move* named =
+            std::find_if(legal, legal + legalCount, [&](Move m) { return PolyglotWordNames(entries[i].move, m); });
         if (named == legal + legalCount) continue;
         moves[n] = *named;
         weights[n] = entries[i].weight;

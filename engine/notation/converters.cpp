@@ -7,11 +7,11 @@
 #include <istream>
 
 #include "board/fen.h"
-#include "system/log.h"
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
 #include "notation/posfile.h"
 #include "search/reset.h"
+#include "system/log.h"
 
 namespace kavrin {
 

@@ -155,7 +155,8 @@ int FuzzBook(const uint8_t* data, size_t size) {
             const uint64_t first = bucket == 0 ? 0 : book.index[bucket - 1];
             const uint64_t end = book.index[bucket];
             bool ascending = true;
-            for (uint64_t i = first; i + 1 < end; ++i) ascending &= StoredValueAt(records, i) < StoredValueAt(records, i + 1);
+            for (uint64_t i = first; i + 1 < end; ++i)
+                ascending &= StoredValueAt(records, i) < StoredValueAt(records, i + 1);
             const uint64_t value = StoredValueAt(records, n);
             for (const uint64_t probe : {value, value ^ 1, value + 1}) {
                 const uint64_t stored = probe & ((uint64_t{1} << 47) - 1);
