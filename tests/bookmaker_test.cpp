@@ -8,17 +8,12 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "board/board.h"
-#include "board/fen.h"
-#include "board/movetext.h"
 #include "notation/converters.h"
-#include "search/game.h"
-#include "support/board_setup.h"
 #include "support/files.h"
 #include "support/text.h"
 
@@ -33,13 +28,8 @@ std::string Game(const std::string& moves, const std::string& result) {
 
 // Polyglot key of the position after the moves, and the word of the next one.
 Entry EntryAfter(const std::string& moves, const char* next, uint16_t weight) {
-    test::SetUpPosition(InitialFen);
-    std::istringstream words(moves);
-    for (std::string word; words >> word;) EXPECT_TRUE(test::PlayIfLegal(word)) << word;
-    const uint64_t key = PolyglotKey(gamePosition.board, gamePosition.sideToMove);
-    const uint16_t word = PolyglotMove(TextToMoveOnBoard(gamePosition, next));
-    test::SetUpPosition(InitialFen);
-    return {key, word, weight};
+    const PolyglotEntry e = test::PolyglotEntryAfter(moves, next, weight);
+    return {e.key, e.move, e.weight};
 }
 
 std::vector<Entry> ReadEntries(const std::string& name) {

@@ -24,6 +24,7 @@ namespace kavrin {
 namespace {
 
 using test::PlayIfLegal;
+using test::PolyglotBookBytes;
 using test::SetUpPosition;
 
 // Plays the moves, separated by blanks, from the initial position.
@@ -111,16 +112,6 @@ TEST(PolyglotEntry, IsWrittenHighestByteFirst) {
     EXPECT_EQ(back.learn, entry.learn);
 }
 
-std::string EntryBytes(const std::vector<PolyglotEntry>& entries) {
-    std::string bytes;
-    for (const PolyglotEntry& e : entries) {
-        uint8_t b[PolyglotEntrySize];
-        EncodePolyglotEntry(e, b);
-        bytes.append(reinterpret_cast<const char*>(b), PolyglotEntrySize);
-    }
-    return bytes;
-}
-
 constexpr uint64_t StartKey = 0x463b96181691fc9cULL;
 constexpr uint16_t E2E4 = 1 << 9 | 4 << 6 | 3 << 3 | 4;
 constexpr uint16_t D2D4 = 1 << 9 | 3 << 6 | 3 << 3 | 3;
@@ -132,7 +123,7 @@ class PolyglotFile : public test::InScratchFolder {
 };
 
 TEST_F(PolyglotFile, RefusesEveryFileItCannotPlayFromWithOneMessage) {
-    const std::string good = EntryBytes({{1, E2E4, 1, 0}, {2, E2E4, 1, 0}});
+    const std::string good = PolyglotBookBytes({{1, E2E4, 1, 0}, {2, E2E4, 1, 0}});
     struct Case {
         const char* what;
         std::string bytes;  // written to the file unless it is a folder or missing
@@ -142,10 +133,10 @@ TEST_F(PolyglotFile, RefusesEveryFileItCannotPlayFromWithOneMessage) {
         {"empty", "", "is empty"},
         {"truncated", good.substr(0, 17), "is truncated: 17 bytes are not a whole number of 16-byte entries"},
         {"one byte short", good.substr(0, 31), "is truncated: 31 bytes are not a whole number of 16-byte entries"},
-        {"keys out of order", EntryBytes({{2, E2E4, 1, 0}, {1, E2E4, 1, 0}}),
+        {"keys out of order", PolyglotBookBytes({{2, E2E4, 1, 0}, {1, E2E4, 1, 0}}),
          "is corrupt: entry 2 is out of key order"},
-        {"origin is destination", EntryBytes({{1, 12 << 6 | 12, 1, 0}}), "is corrupt: entry 1 holds no move"},
-        {"promotion field 7", EntryBytes({{1, E2E4, 1, 0}, {1, 7 << 12 | 28, 1, 0}}),
+        {"origin is destination", PolyglotBookBytes({{1, 12 << 6 | 12, 1, 0}}), "is corrupt: entry 1 holds no move"},
+        {"promotion field 7", PolyglotBookBytes({{1, E2E4, 1, 0}, {1, 7 << 12 | 28, 1, 0}}),
          "is corrupt: entry 2 holds no move"},
     };
     for (const Case& c : cases) {
@@ -167,7 +158,7 @@ TEST_F(PolyglotFile, RefusesEveryFileItCannotPlayFromWithOneMessage) {
     test::ExpectSameBoard(gamePosition.board, before);
 
     // A good file after a bad one opens, and a move word 0 is no fault.
-    test::WriteFileBytes("book.bin", good + EntryBytes({{3, 0, 1, 0}}));
+    test::WriteFileBytes("book.bin", good + PolyglotBookBytes({{3, 0, 1, 0}}));
     EXPECT_TRUE(book.Open("book.bin")) << book.Message();
     EXPECT_EQ(book.EntryCount(), 3u);
 }
@@ -177,7 +168,7 @@ TEST_F(PolyglotFile, FindsTheRunOfAKeyAnywhereInTheFile) {
     for (uint64_t key = 1; key <= 50; key++) {
         for (uint16_t n = 0; n < key % 4; n++) entries.push_back({key * 1000, static_cast<uint16_t>(E2E4 + n), 1, 0});
     }
-    test::WriteFileBytes("book.bin", EntryBytes(entries));
+    test::WriteFileBytes("book.bin", PolyglotBookBytes(entries));
     ASSERT_TRUE(book.Open("book.bin")) << book.Message();
     PolyglotEntry found[PolyglotPositionEntriesLimit];
     for (uint64_t key = 0; key <= 51; key++) {
@@ -218,7 +209,7 @@ TEST_F(PolyglotFile, PlaysOnlyLegalBookMovesInProportionToTheirWeights) {
     // At the start: e2e4 three times as often as d2d4, never e2e5; after
     // 1. e4 nothing.
     test::WriteFileBytes("book.bin",
-                         EntryBytes({{StartKey, E2E5, 100, 0}, {StartKey, E2E4, 3, 0}, {StartKey, D2D4, 1, 0}}));
+                         PolyglotBookBytes({{StartKey, E2E5, 100, 0}, {StartKey, E2E4, 3, 0}, {StartKey, D2D4, 1, 0}}));
     ASSERT_TRUE(book.Open("book.bin")) << book.Message();
     book.Seed(2024);
     SetUpPosition(InitialFen);

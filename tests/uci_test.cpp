@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "board/tables.h"
+#include "book/polyglot.h"
 #include "search/benchmark.h"
 #include "search/game.h"
 #include "support/engine_process.h"
@@ -49,6 +52,7 @@ TEST_F(Uci, IdentifiesItselfAndListsItsOptions) {
         "option name Ponder type check default false",
         "option name OwnBook type check default true",
         folderPrefix,
+        "option name Book File type string default <empty>",
         "option name Move Overhead type spin default 30 min 0 max 5000",
         "option name Log File type string default <empty>",
         "option name MultiPV type spin default 1 min 1 max 256",
@@ -355,6 +359,99 @@ TEST_F(Uci, BookMoveIsAnsweredAtOnceOnlyForAGameClock) {
     engine.Send("setoption name Book Folder value /nonexistent\nisready\n");
     EXPECT_EQ(engine.WaitForLine("info string", Timeout),
               "info string BOOK ERROR: Cannot load file: '/nonexistent/bookbtm.mbx'");
+    Quit();
+}
+
+// The second word of a "bestmove" line.
+std::string BestMoveWord(const std::string& line) {
+    std::istringstream in(line);
+    std::string word;
+    in >> word >> word;
+    return word;
+}
+
+// A Polyglot book at the start: a2a3 and h2h3, and e2e5, which is no move
+// there; after 1. e4 only a move that is not legal.
+std::string TwoMoveBook() {
+    std::vector<PolyglotEntry> entries = {PolyglotEntryAfter("", "a2a3", 1), PolyglotEntryAfter("", "e2e5", 60000),
+                                          PolyglotEntryAfter("", "h2h3", 1), PolyglotEntryAfter("e2e4", "e7e4", 5)};
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const PolyglotEntry& a, const PolyglotEntry& b) { return a.key < b.key; });
+    return PolyglotBookBytes(entries);
+}
+
+// With Book File set, its moves replace those of the book folder, which has
+// moves after 1. e4; the same requests ask it.
+TEST_F(Uci, BookFilePlaysItsLegalMovesInsteadOfTheFoldersBooks) {
+    engine.WriteFile("book.bin", TwoMoveBook());
+    size_t mark = engine.Output().size();
+    engine.Send("setoption name Book File value book.bin\n");
+    Sync();
+    EXPECT_EQ(Since(mark), "readyok\n");
+    std::set<std::string> played;
+    for (int i = 0; i < 24; i++) {
+        mark = engine.Output().size();
+        const std::string best = Go("position startpos\ngo wtime 10000 btime 10000\n");
+        EXPECT_NE(Since(mark).find("info string book move\n" + best + "\n"), std::string::npos) << Since(mark);
+        played.insert(BestMoveWord(best));
+    }
+    EXPECT_EQ(played, (std::set<std::string>{"a2a3", "h2h3"}));
+
+    const struct {
+        const char* commands;
+        bool bookMove;
+    } cases[] = {
+        {"ucinewgame\nposition startpos\ngo movetime 5000\n", true},
+        {"ucinewgame\nposition startpos moves e2e4\ngo wtime 1000 btime 1000\n", false},
+        {"ucinewgame\nposition startpos\ngo depth 2\n", false},
+        {"ucinewgame\nposition startpos\nsetoption name OwnBook value false\ngo wtime 1000 btime 1000\n", false},
+    };
+    for (const auto& c : cases) {
+        mark = engine.Output().size();
+        EXPECT_NE(Go(c.commands), "") << c.commands;
+        EXPECT_EQ(Count(Since(mark), "info string book move\n"), c.bookMove ? 1u : 0u) << c.commands;
+    }
+    Quit();
+}
+
+// A file that cannot be played from is reported once, and the engine
+// searches without a book; a good file afterwards is played from again.
+TEST_F(Uci, DamagedBookFileIsReportedOnceAndTheEngineSearches) {
+    const std::string good = TwoMoveBook();
+    const std::string start = PolyglotBookBytes({PolyglotEntryAfter("", "e2e4", 1)});
+    const std::string afterE4 = PolyglotBookBytes({PolyglotEntryAfter("e2e4", "e7e5", 1)});
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* message;
+    } cases[] = {
+        {"missing.bin", "", "cannot be opened"},
+        {"empty.bin", "", "is empty"},
+        {"truncated.bin", good.substr(0, good.size() - 1),
+         "is truncated: 63 bytes are not a whole number of 16-byte entries"},
+        {"unsorted.bin", afterE4 + start, "is corrupt: entry 2 is out of key order"},
+        {"corrupt.bin", good.substr(0, 8) + std::string("\x7f\xff", 2) + good.substr(10),
+         "is corrupt: entry 1 holds no move"},
+    };
+    for (const auto& c : cases) {
+        if (std::string(c.name) != "missing.bin") engine.WriteFile(c.name, c.bytes);
+        const size_t mark = engine.Output().size();
+        // A new game: the search starts afresh and shows its iterations.
+        Go(std::string("setoption name Book File value ") + c.name +
+           "\nucinewgame\nposition startpos\ngo wtime 1000 btime 1000\n");
+        const std::string said = Since(mark);
+        EXPECT_EQ(Count(said, "info string"), 1u) << said;
+        EXPECT_NE(said.find(std::string("info string BOOK ERROR: Polyglot book '") + c.name + "' " + c.message + "\n"),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(said.find("info depth"), std::string::npos) << said;
+        EXPECT_EQ(Count(said, "book move"), 0u) << said;
+    }
+    engine.WriteFile("good.bin", good);
+    const size_t mark = engine.Output().size();
+    const std::string best =
+        Go("setoption name Book File value good.bin\nposition startpos\ngo wtime 1000 btime 1000\n");
+    EXPECT_NE(Since(mark).find("info string book move\n" + best + "\n"), std::string::npos) << Since(mark);
     Quit();
 }
 

@@ -431,7 +431,7 @@ void GoCommand(const std::string& words) {
     }
 
     // 2. A book move, at once; a short search of it alone gives its score.
-    const Move bookMove = AsksBook(r) ? BookProbe(gamePosition) : 0;
+    const Move bookMove = AsksBook(r) ? BookInUseMove(gamePosition) : 0;
     if (bookMove != 0 && IsLegalMove(gamePosition, bookMove)) {
         state.decided = bookMove;
         StartSearch(&state.decided, 1, BookScoreDepth);

@@ -9,6 +9,7 @@
 
 #include "book/book.h"
 #include "book/commands.h"
+#include "book/polyglot_book.h"
 #include "search/reset.h"
 #include "search/threads.h"
 #include "search/tt.h"
@@ -29,6 +30,8 @@ constexpr const char* BookFoldersBesideProgram[] = {"", "/..", "/../share/kavrin
 bool booksStale = true;
 bool booksLoaded = false;
 std::string bookDefault;
+bool bookFileStale = false;
+PolyglotBook polyglotBook;
 
 bool HoldsBooks(const std::string& folder) {
     for (const char* base : BookBaseNames) {
@@ -128,6 +131,7 @@ void PrintOptionLines() {
     Reply("option name Ponder type check default false");
     Reply("option name OwnBook type check default true");
     Reply("option name Book Folder type string default %s", ShownText(bookDefault));
+    Reply("option name Book File type string default %s", EmptyOptionText);
     Reply("option name Move Overhead type spin default %d min 0 max %d", DefaultMoveOverheadMs, MaxMoveOverheadMs);
     Reply("option name Log File type string default %s", EmptyOptionText);
     Reply("option name MultiPV type spin default 1 min 1 max %d", MaxSearchLines);
@@ -169,6 +173,9 @@ void SetOptionCommand(const std::string& words) {
     } else if (key == "book folder") {
         uciOptions.bookFolder = StringValue(value);
         booksStale = true;
+    } else if (key == "book file") {
+        uciOptions.bookFile = StringValue(value);
+        bookFileStale = true;
     } else if (key == "move overhead") {
         SpinValue(name, value, 0, MaxMoveOverheadMs, uciOptions.moveOverheadMs);
     } else if (key == "log file") {
@@ -185,6 +192,14 @@ void SetOptionCommand(const std::string& words) {
 }
 
 void PrepareBooks() {
+    if (bookFileStale) {
+        bookFileStale = false;
+        polyglotBook.Close();
+        if (!uciOptions.bookFile.empty() && !polyglotBook.Open(uciOptions.bookFile)) {
+            InfoString("BOOK ERROR: %s", polyglotBook.Message().c_str());
+            LogLine("BOOK ERROR: " + polyglotBook.Message());
+        }
+    }
     if (!booksStale) return;
     booksStale = false;
     booksLoaded = false;
@@ -200,6 +215,10 @@ void PrepareBooks() {
     bookSet.Close();
 }
 
-bool BookInUse() { return uciOptions.ownBook && booksLoaded; }
+bool BookInUse() { return uciOptions.ownBook && (uciOptions.bookFile.empty() ? booksLoaded : polyglotBook.IsOpen()); }
+
+Move BookInUseMove(Position& pos) {
+    return uciOptions.bookFile.empty() ? BookProbe(pos) : PolyglotBookMove(pos, polyglotBook);
+}
 
 }  // namespace kavrin

@@ -1,10 +1,13 @@
 // The options of the UCI front end: the "option" lines of the "uci" answer,
-// "setoption", and the opening books of the book folder.
+// "setoption", and the opening books: those of the book folder, or the
+// Polyglot book of Book File.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
+#include "board/board.h"
+#include "board/types.h"
 #include "uci/strength.h"
 
 namespace kavrin {
@@ -26,6 +29,9 @@ struct UciOptions {
     bool ownBook = true;
     // The folder of the four book files; empty: no book.
     std::string bookFolder;
+    // A Polyglot book played from instead of the books of the folder; empty:
+    // none.
+    std::string bookFile;
     int moveOverheadMs = DefaultMoveOverheadMs;
     // Where the commands and the search's notes are written; empty: nowhere.
     std::string logFile;
@@ -46,10 +52,15 @@ void InitUciOptions();
 void PrintOptionLines();
 // "setoption name <id> [value <x>]": words is the text after "setoption".
 void SetOptionCommand(const std::string& words);
-// Loads the books of the book folder when the folder changed since the last
-// load; a failure is reported, and the engine plays without a book.
+// Loads the books of the book folder, and opens the Polyglot book of Book
+// File, when the option changed since the last load; a failure is reported,
+// and the engine plays without that book.
 void PrepareBooks();
-// Whether a book move may be asked for: OwnBook on and the books loaded.
+// Whether a book move may be asked for: OwnBook on and the book in use
+// loaded. With Book File set, that is its Polyglot book, and the books of the
+// folder are not asked, even when the file cannot be played from.
 bool BookInUse();
+// A legal move for pos from the book in use; 0 when it has none.
+Move BookInUseMove(Position& pos);
 
 }  // namespace kavrin

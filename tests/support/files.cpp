@@ -6,6 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+
+#include "board/fen.h"
+#include "board/movetext.h"
+#include "search/game.h"
+#include "support/board_setup.h"
 
 namespace kavrin::test {
 
@@ -64,6 +70,26 @@ std::string PosLine(uint64_t key, const std::string& fen, char result, int ply) 
 void WriteEmptyBook(const std::string& baseName) {
     WriteFileBytes(baseName + ".mbx", std::string(BookIndexBytes, '\0'));
     WriteFileBytes(baseName + ".mbk", "");
+}
+
+std::string PolyglotBookBytes(const std::vector<PolyglotEntry>& entries) {
+    std::string bytes;
+    for (const PolyglotEntry& e : entries) {
+        uint8_t b[PolyglotEntrySize];
+        EncodePolyglotEntry(e, b);
+        bytes.append(reinterpret_cast<const char*>(b), PolyglotEntrySize);
+    }
+    return bytes;
+}
+
+PolyglotEntry PolyglotEntryAfter(const std::string& moves, const char* next, uint16_t weight) {
+    SetUpPosition(InitialFen);
+    std::istringstream words(moves);
+    for (std::string word; words >> word;) EXPECT_TRUE(PlayIfLegal(word)) << word << " in " << moves;
+    const uint64_t key = PolyglotKey(gamePosition.board, gamePosition.sideToMove);
+    const uint16_t word = PolyglotMove(TextToMoveOnBoard(gamePosition, next));
+    SetUpPosition(InitialFen);
+    return {key, word, weight, 0};
 }
 
 }  // namespace kavrin::test

@@ -1,6 +1,7 @@
 // Files for the tests of the file formats: a scratch folder that a test works
 // in, bytes read and written as they are, position databases written from
-// their records, empty books, and the error a reader raises.
+// their records, empty books, Polyglot books written from their entries, and
+// the error a reader raises.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "book/book.h"
+#include "book/polyglot.h"
 #include "book/posdb.h"
 #include "notation/pgn.h"
 
@@ -49,6 +51,12 @@ void WriteDatabase(const std::string& name, const std::vector<PositionRecord>& r
 std::string PosLine(uint64_t key, const std::string& fen, char result, int ply);
 // A valid book without positions: baseName.mbx all zero, baseName.mbk empty.
 void WriteEmptyBook(const std::string& baseName);
+// The bytes of a Polyglot book holding the entries in this order.
+std::string PolyglotBookBytes(const std::vector<PolyglotEntry>& entries);
+// The entry of the move whose coordinate text is next (legal or not) in the
+// position after the moves (coordinate texts between blanks) from the start;
+// the game position is back at the start afterwards.
+PolyglotEntry PolyglotEntryAfter(const std::string& moves, const char* next, uint16_t weight);
 
 // Runs call; the text of the GameFileError it raises, empty when none.
 template <typename Call>
