@@ -115,6 +115,8 @@ void SearchWorker::RecordLine(int number, int score) {
     const Move m = moveStack[number].move;
     line.moves[0] = m;
     line.length = 1;
+    // A mated root has its marker and no move to play after it.
+    if (MoveKindOf(m) == MarkerKind) return;
     // The variation after the move, as far as the game goes on; the root's
     // record is the one its moves are made with.
     const int room = std::min({iterationDepth, LineMovesShown, HistoryRoom(pos)}) - 1;
