@@ -6,5 +6,7 @@ namespace kavrin::bench {
 void RunPerftBench();
 void RunSearchBench();
 void RunConvertBench();
+// One search pass for tools/count-instructions.
+void RunCountBench();
 
 }  // namespace kavrin::bench

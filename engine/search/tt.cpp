@@ -1,9 +1,11 @@
 #include "search/tt.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 
 #include "board/board.h"
 
@@ -11,7 +13,14 @@ namespace kavrin {
 
 namespace {
 
-DefaultTableStorage defaultTable;
+// The default table lives in static storage, aligned by hand inside room for
+// it: a segment aligned to 2 MB would keep profilers from reading the
+// program's symbols.
+alignas(64) unsigned char defaultTableSpace[TTDefaultBytes + TTAlignment];
+TTBucket* const defaultBuckets = [] {
+    const uintptr_t start = reinterpret_cast<uintptr_t>(defaultTableSpace);
+    return reinterpret_cast<TTBucket*>((start + TTAlignment - 1) & ~(uintptr_t{TTAlignment} - 1));
+}();
 // The allocated table, when another size than the default was asked for.
 TTBucket* allocatedTable = nullptr;
 
@@ -34,7 +43,7 @@ void CopySlot(TTSlot& to, const TTSlot& from) {
 
 }  // namespace
 
-TranspositionTable transpositionTable{defaultTable.buckets, TTDefaultBuckets / 2 - 1};
+TranspositionTable transpositionTable{defaultBuckets, TTDefaultBuckets / 2 - 1};
 
 namespace {
 
@@ -111,7 +120,7 @@ bool ResizeTranspositionTable(size_t megabytes) {
     int bits = 2;
     while (bits < TTMaxBucketBits && (size_t{1} << (bits + 1)) * sizeof(TTBucket) <= (megabytes << 20)) ++bits;
     const uint32_t count = 1u << bits;
-    TTBucket* buckets = defaultTable.buckets;
+    TTBucket* buckets = defaultBuckets;
     if (count != TTDefaultBuckets) {
         const size_t bytes = static_cast<size_t>(count) * sizeof(TTBucket);
         // aligned_alloc wants a multiple of the alignment.
@@ -121,7 +130,7 @@ bool ResizeTranspositionTable(size_t megabytes) {
         AskForLargePages(buckets, bytes);
     }
     std::free(allocatedTable);
-    allocatedTable = buckets == defaultTable.buckets ? nullptr : buckets;
+    allocatedTable = buckets == defaultBuckets ? nullptr : buckets;
     transpositionTable = TranspositionTable{buckets, count / 2 - 1};
     ClearTranspositionTable();
     return true;

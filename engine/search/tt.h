@@ -76,13 +76,11 @@ static_assert((static_cast<uint32_t>(Bound::Lower) | static_cast<uint32_t>(Bound
               "both bounds fit the bound field");
 static_assert(ScoreMax + ScoreMax + 3 < (1 << TTScoreBits), "scores -8190..8193 fit the score field");
 
-// Aligned to the large page size, so that the table can be backed by large
+// Tables start on a large page boundary, so that they can be backed by large
 // pages and a probe rarely misses the address translation cache.
 constexpr size_t TTAlignment = size_t{1} << 21;
-struct alignas(TTAlignment) DefaultTableStorage {
-    TTBucket buckets[TTDefaultBuckets];
-};
-static_assert(sizeof(DefaultTableStorage) == 37748736, "2^20 buckets of 36 bytes");
+constexpr size_t TTDefaultBytes = TTDefaultBuckets * sizeof(TTBucket);
+static_assert(TTDefaultBytes == 37748736, "2^20 buckets of 36 bytes");
 
 // The table in use: the first half of its buckets for black to move, the
 // second for white to move.
@@ -148,7 +146,7 @@ size_t TTBytes();
 // when the memory cannot be had. No search may run meanwhile.
 bool ResizeTranspositionTable(size_t megabytes);
 // Megabytes of the default table.
-constexpr size_t TTDefaultMegabytes = sizeof(DefaultTableStorage) >> 20;
+constexpr size_t TTDefaultMegabytes = TTDefaultBytes >> 20;
 // Entries in use per thousand, counted over the first thousand entries.
 int TTPermillFull();
 
