@@ -27,12 +27,8 @@ void RunCountBench() {
     for (const BenchmarkPosition& p : BenchmarkPositions) {
         ReadFen(position, p.fen);
         ResetSearchState();
-        SearchLimits limits;
-        limits.maxDepth = p.depth;
-        limits.untimed = true;
-        limits.movesToGo = 0;
         KAVRIN_COLLECT_TOGGLE();
-        searchThreads.Search(position, limits, SearchHooks{});
+        searchThreads.Search(position, FixedDepthLimits(p.depth), SearchHooks{});
         KAVRIN_COLLECT_TOGGLE();
         nodes += searchThreads.TotalNodes();
         quiesce += searchThreads.Main().QuiesceMoves();

@@ -18,15 +18,20 @@ double ProcessSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+SearchLimits FixedDepthLimits(int depth) {
+    SearchLimits limits;
+    limits.maxDepth = depth;
+    limits.untimed = true;
+    limits.movesToGo = 0;
+    return limits;
+}
+
 SearchCounts SearchFixedDepth(const BenchmarkPosition& p, int depth) {
     // The position read by the benchmark, kept for the run.
     static Position benchmarkPosition;
     ReadFen(benchmarkPosition, p.fen);
     ResetSearchState();
-    SearchLimits limits;
-    limits.maxDepth = depth;
-    limits.untimed = true;
-    limits.movesToGo = 0;
+    const SearchLimits limits = FixedDepthLimits(depth);
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = ProcessSeconds();
     const Move best = searchThreads.Search(benchmarkPosition, limits, SearchHooks{});

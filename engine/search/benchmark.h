@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "board/types.h"
+#include "search/control.h"
 #include "search/root.h"
 
 namespace kavrin {
@@ -70,5 +71,8 @@ double ProcessSeconds();
 // a front end: it prints nothing, writes no log and nothing but depth ends
 // it.
 SearchCounts SearchFixedDepth(const BenchmarkPosition& p, int depth);
+
+// The limits of a fixed-depth, untimed benchmark search.
+SearchLimits FixedDepthLimits(int depth);
 
 }  // namespace kavrin
