@@ -348,10 +348,19 @@ TEST_F(Uci, BookMoveIsAnsweredAtOnceOnlyForAGameClock) {
         EXPECT_NE(lines[i].find(" score cp "), std::string::npos) << lines[i];
         EXPECT_NE(lines[i].find(" pv " + bookMove), std::string::npos) << lines[i];
     }
-    // Analysis and fixed depths search.
+    // Analysis and fixed depths search. A table entry deeper than the depth
+    // asked for (or than the book move's short search) still leaves the
+    // search an iteration to show.
+    EXPECT_NE(Go("go depth 8\n"), "");
     mark = engine.Output().size();
     EXPECT_NE(Go("go depth 3\n"), "");
     EXPECT_EQ(Count(Since(mark), "book move"), 0u);
+    EXPECT_EQ(Count(Since(mark), "info depth 3 "), 1u) << Since(mark);
+    EXPECT_NE(Go("go depth 8\n"), "");
+    mark = engine.Output().size();
+    EXPECT_NE(Go("go wtime 60000 btime 60000\n"), "");
+    EXPECT_NE(Since(mark).find(" score cp "), std::string::npos) << Since(mark);
+    EXPECT_EQ(Count(Since(mark), "info string book move\n"), 1u) << Since(mark);
     mark = engine.Output().size();
     EXPECT_NE(Go("setoption name OwnBook value false\ngo wtime 1000 btime 1000\n"), "");
     EXPECT_EQ(Count(Since(mark), "book move"), 0u);

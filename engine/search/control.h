@@ -26,6 +26,9 @@ struct SearchLimits {
     // Root moves each iteration ranks: its best, then the best of the others,
     // and so on (at most the legal root moves).
     int lines = 1;
+    // A search resumed from the root's table entry starts no deeper than
+    // maxDepth, so that a depth-limited search always finishes an iteration.
+    bool resumeWithinMaxDepth = false;
 };
 
 // Most lines an iteration may rank.

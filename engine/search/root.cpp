@@ -344,6 +344,7 @@ Move SearchWorker::IterativeDeepening() {
                 alpha = score - AspirationHalfWidth;
                 beta = score + AspirationHalfWidth;
                 iterationDepth = EntryDepth(e);
+                if (limits.resumeWithinMaxDepth) iterationDepth = std::min(iterationDepth, maxDepth);
             } else if (EntryBound(e) == Bound::Lower) {
                 if (score > -WideWindow) alpha = score;
             } else if (score < WideWindow) {

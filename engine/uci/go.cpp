@@ -279,6 +279,7 @@ void StartSearch(const Move* rootMoves, int rootMoveCount, int maxDepth) {
     limits.rootMoves = rootMoves;
     limits.rootMoveCount = rootMoveCount;
     limits.lines = uciOptions.lines;
+    limits.resumeWithinMaxDepth = true;
     state.nodeLimit = r.nodes;
     state.choiceSpreadCp = 0;
     if (PlaysAtTheLimit(r)) {
@@ -335,6 +336,15 @@ void AnswerSearch() {
     Move best = found;
     if (!IsLegalMove(gamePosition, best) || !IsChosen(best))
         best = r.searchMoveCount > 0 ? r.searchMoves[0] : FirstLegalMove(gamePosition);
+    // A search stopped before its first iteration finished still gives the
+    // score the table holds for the move it plays.
+    if (!state.reported) {
+        TTEntry e;
+        if (ProbeTT(gamePosition, e) && EntryMove(e) == best) {
+            PrintLine(EntryDepth(e), EntryDepth(e), 1, EntryScore(e), &best, 1);
+            state.reported = true;
+        }
+    }
     if (state.decided != 0) InfoString("book move");
     SendBestMove(best, PonderMoveAfter(best));
 }
