@@ -152,7 +152,7 @@ TEST_F(UciAnalysis, ProgressAfterTheFirstSecond) {
 // pondering search answers isready and stops on stop.
 TEST_F(UciAnalysis, LimitedEngineAnswersAndStops) {
     engine.Send(
-        "setoption name UCI_LimitStrength value true\nsetoption name UCI_Elo value 1320\n"
+        "setoption name UCI_LimitStrength value true\nsetoption name UCI_Elo value 1330\n"
         "setoption name OwnBook value false\n");
     const char* const fens[] = {InitialFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
                                 "8/8/8/4k3/8/8/4P3/4K3 w - -"};
@@ -163,9 +163,19 @@ TEST_F(UciAnalysis, LimitedEngineAnswersAndStops) {
         const std::string move = best.substr(9, best.find(' ', 9) - 9);
         EXPECT_TRUE(IsLegalMove(gamePosition, TextToMoveOnBoard(gamePosition, move.c_str()))) << best;
     }
+    // The last first line shown, the one a match runner reads, is the line
+    // played, also when the limit chose one below the best.
+    for (int i = 0; i < 12; ++i) {
+        const size_t mark = engine.Output().size();
+        const std::string best = Go("position startpos\ngo wtime 600000 btime 600000\n");
+        std::string last;
+        for (const std::string& line : Lines(Since(mark)))
+            if (line.find(" multipv 1 ") != std::string::npos) last = line;
+        EXPECT_NE(last.find(" pv " + best.substr(9, best.find(' ', 9) - 9)), std::string::npos) << last << "\n" << best;
+    }
     engine.Send("position startpos\ngo ponder wtime 600000 btime 600000\n");
     Sync();
-    EXPECT_EQ(Count(engine.Output(), "bestmove "), 3u);
+    EXPECT_EQ(Count(engine.Output(), "bestmove "), 15u);
     EXPECT_NE(Go("stop\n"), "");
     Sync();
     Quit();

@@ -310,8 +310,8 @@ uint64_t RandomBits() {
 }
 
 // The move of the search that has ended: its best, or under the strength
-// limit a line chosen among the best, shown again last so that the move
-// played is the one of the last line shown.
+// limit a line chosen among the best, shown again last as the first line:
+// the line the engine plays is the one an interface reads as its choice.
 Move SearchedMove() {
     const SearchWorker& main = searchThreads.Main();
     if (state.choiceSpreadCp == 0 || main.LineCount() < 2) return main.Result().bestMove;
@@ -319,7 +319,7 @@ Move SearchedMove() {
     for (int i = 0; i < main.LineCount(); ++i) scores[i] = main.Line(i).score;
     const int chosen = ChooseLine(scores, main.LineCount(), state.choiceSpreadCp, RandomBits());
     const RootLine& line = main.Line(chosen);
-    if (chosen != 0) PrintLine(line.depth, line.selDepth, chosen + 1, line.score, line.moves, line.length);
+    if (chosen != 0) PrintLine(line.depth, line.selDepth, 1, line.score, line.moves, line.length);
     return line.moves[0];
 }
 

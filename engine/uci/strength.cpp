@@ -8,16 +8,19 @@ namespace kavrin {
 
 namespace {
 
-// The levels the calibration measured; levels between take the geometric
-// mean of the budgets and the linear mean of the rest.
+// The levels the calibration measured, each named by its measured rating
+// (README.md gives the matches); levels between take the geometric mean of
+// the budgets and the linear mean of the spread.
 struct Level {
     int elo;
     StrengthLimit limit;
 };
 constexpr Level Levels[] = {
-    {1320, {400, 4, 120}},  {1500, {1000, 4, 70}}, {1700, {3000, 3, 35}},
-    {1900, {10000, 2, 15}}, {2100, {40000, 1, 0}}, {2300, {400000, 1, 0}},
+    {1330, {1000, 4, 70}},
+    {1540, {5477, 3, 25}},
+    {1880, {40000, 1, 0}},
 };
+static_assert(Levels[0].elo == MinStrengthElo && Levels[std::size(Levels) - 1].elo == MaxStrengthElo);
 
 }  // namespace
 

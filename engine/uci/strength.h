@@ -9,8 +9,8 @@
 
 namespace kavrin {
 
-constexpr int MinStrengthElo = 1320;
-constexpr int MaxStrengthElo = 2300;
+constexpr int MinStrengthElo = 1330;
+constexpr int MaxStrengthElo = 1880;
 constexpr int DefaultStrengthElo = 1500;
 
 struct StrengthLimit {
