@@ -426,14 +426,11 @@ Move SearchWorker::IterativeDeepening() {
         Log("-E: %d:\t%d\t%s", iterationDepth, s, pvText);
         RecordLine(0, s);
         lineCount = 1;
-        if (linesWanted > 1 && !RankOtherLines()) {
-            // Stopped while ranking the other lines: the iteration's best
-            // line is complete and is the move the search plays, so it is
-            // shown, alone.
-            ReportIteration();
-            break;
-        }
+        // Stopped while ranking the other lines, the iteration's best line is
+        // still complete and is the move the search plays: it is shown alone.
+        const bool allLinesRanked = linesWanted == 1 || RankOtherLines();
         ReportIteration();
+        if (!allLinesRanked) break;
         // Step 6l. The fourth iteration that shows a mate ends the search.
         if (s <= iterationDepth - MateValue || s >= MateValue - iterationDepth) {
             Log("--- MATE: %d", s);
