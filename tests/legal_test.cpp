@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "search/game.h"
@@ -97,6 +99,35 @@ TEST(Legality, LegalListKeepsTheGenerationOrder) {
         EXPECT_EQ(l->score, e->score);
     }
     EXPECT_EQ(std::memcmp(&before, &gamePosition.board, sizeof gamePosition.board), 0);
+}
+
+// The third occurrence of a position whose first came right after a double
+// push: the same position unless a pawn could lawfully take en passant then.
+TEST(LawfulDrawCheck, APositionAfterADoublePushRepeatsUnlessAPawnCouldTake) {
+    struct RepetitionCase {
+        const char* name;
+        const char* fen;
+        const char* moves;
+        Move lawful;
+    };
+    const RepetitionCase cases[] = {
+        {"no pawn to take", InitialFen, "e2e4 g8f6 g1f3 f6g8 f3g1 g8f6 g1f3 f6g8 f3g1", ResultRepetition},
+        {"only twice", InitialFen, "e2e4 g8f6 g1f3 f6g8 f3g1", 0},
+        {"a pawn can take", "4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1", "e2e4 e8d8 e1d1 d8e8 d1e1 e8d8 e1d1 d8e8 d1e1", 0},
+        {"the taker is pinned", "8/8/8/8/k2p3R/8/4P3/4K3 w - - 0 1", "e2e4 a4a5 e1d1 a5a4 d1e1 a4a5 e1d1 a5a4 d1e1",
+         ResultRepetition},
+    };
+    for (const RepetitionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUpPosition(c.fen);
+        std::istringstream moves(c.moves);
+        for (std::string move; moves >> move;) ASSERT_TRUE(test::PlayIfLegal(move)) << move;
+        const Board before = gamePosition.board;
+        EXPECT_EQ(LawfulDrawCheck(gamePosition), c.lawful);
+        // The search's own count sees only the two positions without the square.
+        EXPECT_EQ(DrawCheck(gamePosition, 2), 0);
+        EXPECT_EQ(std::memcmp(&before, &gamePosition.board, sizeof gamePosition.board), 0);
+    }
 }
 
 }  // namespace

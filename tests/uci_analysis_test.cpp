@@ -102,6 +102,9 @@ TEST_F(UciAnalysis, LinesEndWhereTheGameEnds) {
     };
     const EndCase cases[] = {
         {"repetition", "position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1\ngo depth 6 searchmoves f6g8\n"},
+        // The first of the three came with a double push no pawn could answer.
+        {"repetition after a double push",
+         "position startpos moves e2e4 g8f6 g1f3 f6g8 f3g1 g8f6 g1f3 f6g8\ngo depth 6 searchmoves f3g1\n"},
         {"fifty moves", "position fen 8/8/8/3k4/8/8/4R3/4K3 w - - 99 80\ngo depth 6\n"},
         {"mate", "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\ngo depth 6\n"},
     };

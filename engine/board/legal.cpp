@@ -3,6 +3,8 @@
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/tables.h"
+#include "board/zobrist.h"
 
 namespace kavrin {
 
@@ -65,6 +67,35 @@ MoveEntry* GenerateLegalMoves(Position& pos, MoveEntry* out) {
 Move FirstLegalMove(Position& pos) {
     MoveEntry list[MaxGeneratedMoves];
     return GenerateLegalMoves(pos, list) != list ? list[0].move : 0;
+}
+
+Move LawfulDrawCheck(Position& pos) {
+    if (const Move result = DrawCheck(pos, 2)) return result;
+    // The stretch since the last capture or pawn move starts with a double
+    // push, and its first position has the side to move of now.
+    const int counter = pos.historyTop->fiftyCounter;
+    const int start = pos.HistoryIndex() - counter;
+    if (counter < 4 || counter % 2 != 0 || start < 1) return 0;
+    Board& board = pos.board;
+    const Move push = pos.history[start - 1].move;
+    const int from = MoveFrom(push);
+    const int to = MoveTo(push);
+    if (MoveKindOf(push) != Quiet || (from - to != 16 && to - from != 16) || !IsPawn(board.pieceOn[to])) return 0;
+    const int passed = (from + to) >> 1;
+    if ((pos.history[start].hashKey ^ ZobristKeys[0][passed]) != board.hashKey || board.epSquare != 0) return 0;
+    // The same pieces stood there as now: could a pawn have taken?
+    const int us = pos.sideToMove;
+    Bitboard takers = (us == Black ? WhitePawnAttacks[passed] : BlackPawnAttacks[passed]) & board.pieceBitboard[PawnOf(us)];
+    bool canTake = false;
+    board.epSquare = static_cast<uint8_t>(passed);
+    for (; takers != 0 && !canTake; takers &= takers - 1)
+        canTake = IsLegalMove(pos, MakeMoveWord(LowestSquare(takers), passed, EnPassant));
+    board.epSquare = 0;
+    if (canTake) return 0;
+    // That position counts once; one more between it and now makes three.
+    for (int index = pos.HistoryIndex() - 4; index > start; index -= 2)
+        if (pos.history[index].hashKey == board.hashKey) return ResultRepetition;
+    return 0;
 }
 
 }  // namespace kavrin

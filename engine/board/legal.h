@@ -33,4 +33,12 @@ MoveEntry* GenerateLegalMoves(Position& pos, MoveEntry* out);
 // The first legal move of the position in generation order, or 0.
 Move FirstLegalMove(Position& pos);
 
+// DrawCheck(pos, 2), with repetitions counted as the laws of the game count
+// them: the position right after a double push is the same position as a
+// later one with the same pieces when no pawn could lawfully take en passant
+// there, although its key carries the square passed over. The search and the
+// game's own draw rule keep DrawCheck; this one ends the lines shown to an
+// interface, whose arbiter compares positions this way.
+Move LawfulDrawCheck(Position& pos);
+
 }  // namespace kavrin

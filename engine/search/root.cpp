@@ -86,7 +86,7 @@ int SearchWorker::PvStep(char* out, int n, int ply, Move* moves, bool toGameEnd)
     *next = '\0';
     // A line shown to the interface ends where the game would: at a draw
     // by rule (a mated position has no move to go on with).
-    const int deeper = toGameEnd && DrawCheck(pos, 2) != 0 ? 0 : PvStep(next, n - 1, ply + 1, moves, toGameEnd);
+    const int deeper = toGameEnd && LawfulDrawCheck(pos) != 0 ? 0 : PvStep(next, n - 1, ply + 1, moves, toGameEnd);
     UnmakeMove(pos, m, plyUndo);
     return deeper + 1;
 }
@@ -123,7 +123,7 @@ void SearchWorker::RecordLine(int number, int score) {
     UndoRecord& rootUndo = undo[0];
     SaveForMake(pos, rootUndo);
     MakeMove(pos, m, rootUndo);
-    if (room > 0 && DrawCheck(pos, 2) == 0) {
+    if (room > 0 && LawfulDrawCheck(pos) == 0) {
         char text[LineMovesShown * (MoveTextSize + 1) + 32];
         line.length += PvStep(text, room, 1, line.moves + 1, true);
     }
