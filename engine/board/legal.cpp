@@ -85,7 +85,8 @@ Move LawfulDrawCheck(Position& pos) {
     if ((pos.history[start].hashKey ^ ZobristKeys[0][passed]) != board.hashKey || board.epSquare != 0) return 0;
     // The same pieces stood there as now: could a pawn have taken?
     const int us = pos.sideToMove;
-    Bitboard takers = (us == Black ? WhitePawnAttacks[passed] : BlackPawnAttacks[passed]) & board.pieceBitboard[PawnOf(us)];
+    Bitboard takers =
+        (us == Black ? WhitePawnAttacks[passed] : BlackPawnAttacks[passed]) & board.pieceBitboard[PawnOf(us)];
     bool canTake = false;
     board.epSquare = static_cast<uint8_t>(passed);
     for (; takers != 0 && !canTake; takers &= takers - 1)
