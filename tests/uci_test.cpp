@@ -57,7 +57,7 @@ TEST_F(Uci, IdentifiesItselfAndListsItsOptions) {
         "option name Log File type string default <empty>",
         "option name MultiPV type spin default 1 min 1 max 256",
         "option name UCI_LimitStrength type check default false",
-        "option name UCI_Elo type spin default 1500 min 1330 max 1880",
+        "option name UCI_Elo type spin default 1500 min 1330 max 2300",
         "uciok",
     };
     const std::vector<std::string> lines = Lines(engine.Output());

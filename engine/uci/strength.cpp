@@ -19,6 +19,8 @@ constexpr Level Levels[] = {
     {1330, {1000, 4, 70}},
     {1540, {5477, 3, 25}},
     {1880, {40000, 1, 0}},
+    {2080, {150000, 1, 0}},
+    {2300, {400000, 1, 0}},
 };
 static_assert(Levels[0].elo == MinStrengthElo && Levels[std::size(Levels) - 1].elo == MaxStrengthElo);
 

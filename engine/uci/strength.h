@@ -10,7 +10,7 @@
 namespace kavrin {
 
 constexpr int MinStrengthElo = 1330;
-constexpr int MaxStrengthElo = 1880;
+constexpr int MaxStrengthElo = 2300;
 constexpr int DefaultStrengthElo = 1500;
 
 struct StrengthLimit {
