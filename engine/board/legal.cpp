@@ -87,11 +87,19 @@ Move LawfulDrawCheck(Position& pos) {
     const int us = pos.sideToMove;
     Bitboard takers =
         (us == Black ? WhitePawnAttacks[passed] : BlackPawnAttacks[passed]) & board.pieceBitboard[PawnOf(us)];
+    // The trial puts the square back, with its keys, as it stood then.
+    const uint64_t epKey = ZobristKeys[0][passed];
+    const auto toggleSquare = [&pos, &board, epKey](int square) {
+        board.epSquare = static_cast<uint8_t>(square);
+        board.hashKey ^= epKey;
+        board.pawnKey ^= LowHalf(epKey);
+        pos.historyTop->hashKey = board.hashKey;
+    };
     bool canTake = false;
-    board.epSquare = static_cast<uint8_t>(passed);
+    toggleSquare(passed);
     for (; takers != 0 && !canTake; takers &= takers - 1)
         canTake = IsLegalMove(pos, MakeMoveWord(LowestSquare(takers), passed, EnPassant));
-    board.epSquare = 0;
+    toggleSquare(0);
     if (canTake) return 0;
     // That position counts once; one more between it and now makes three.
     for (int index = pos.HistoryIndex() - 4; index > start; index -= 2)
