@@ -101,10 +101,9 @@ Move LawfulDrawCheck(Position& pos) {
         canTake = IsLegalMove(pos, MakeMoveWord(LowestSquare(takers), passed, EnPassant));
     toggleSquare(0);
     if (canTake) return 0;
-    // That position counts once; one more between it and now makes three.
-    for (int index = pos.HistoryIndex() - 4; index > start; index -= 2)
-        if (pos.history[index].hashKey == board.hashKey) return ResultRepetition;
-    return 0;
+    // That position counts once (its key differs); one more between it and
+    // now makes three.
+    return CountEarlierKeys(pos, pos.HistoryIndex() - 4, board.hashKey, 1) == 1 ? ResultRepetition : 0;
 }
 
 }  // namespace kavrin

@@ -110,9 +110,8 @@ inline void EndEnPassantChance(Board& board, uint64_t& hash, uint32_t& pawnKey) 
     board.epSquare = 0;
 }
 
-// Walks back from history index start in steps of two plies (same side to
-// move) while the fifty counter of start allows, counting entries with key;
-// stops at limit.
+}  // namespace
+
 int CountEarlierKeys(const Position& pos, int start, uint64_t key, int limit) {
     if (start < 0) return 0;
     const HistoryEntry* const history = pos.history;
@@ -121,8 +120,6 @@ int CountEarlierKeys(const Position& pos, int start, uint64_t key, int limit) {
         if (history[index].hashKey == key && ++count == limit) break;
     return count;
 }
-
-}  // namespace
 
 void MakeMove(Position& pos, Move m, UndoRecord& undo) {
     if (RefuseMarker(m, "MakeMove")) return;

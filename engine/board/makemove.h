@@ -25,6 +25,11 @@ void UnmakeNullMove(Position& pos, const UndoRecord& undo);
 // snapshot.
 void SetSideToMove(Position& pos, int side);
 
+// Walks back from history index start in steps of two plies (same side to
+// move) while the fifty counter of start allows, counting entries with key;
+// stops at limit.
+int CountEarlierKeys(const Position& pos, int start, uint64_t key, int limit);
+
 // 0, or the marker of a drawn position: insufficient material, the
 // fifty-move rule, or the n-th earlier occurrence of the current key.
 Move DrawCheck(const Position& pos, int n);
