@@ -10,10 +10,16 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // search, which stands pat when even that has no room.
     if (node.moveListEnd == nullptr && !MoveStackHasRoom(ply)) return Quiesce(0, ply, alpha, beta);
 
+    // The pass of step 3 and the hash move search the next positions first:
+    // their buckets load while this one does.
+    if (nullAllowed && pos.board.nonPawnMaterial[pos.sideToMove] != 0) PrefetchTTAfterNull(pos);
+
     // Step 1. Transposition table. A deep enough entry decides the node unless
     // its move would repeat the position; otherwise it narrows the window,
     // except in the root's children while an aspiration re-search runs.
-    if (LoadTableEntry(node, depth)) {
+    const bool deepEnough = LoadTableEntry(node, depth);
+    if (node.hashMove != 0) PrefetchTTAfter(pos, node.hashMove);
+    if (deepEnough) {
         if (EntryCutsOff(node, alpha, beta)) {
             if (RepetitionAfter(pos, node.hashMove) == 0) return node.ttScore;
         } else if (aspiration == Aspiration::Window || depth != iterationDepth) {
@@ -85,8 +91,15 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     Move bestMove = 0;
     const int nd = depth + extension;
     const ChildSearch child{nd - 1, ply + 1, 1, nd <= 1 || ply >= deepestFullWidthPly};
-    while (MoveEntry* entry = picker.Next()) {
+    // The children of a frontier node are quiescence nodes, which leave the
+    // history counters alone: the order of the moves still to come is fixed,
+    // so the next one is picked ahead and its bucket loads during this search.
+    MoveEntry* entry = picker.Next();
+    if (entry != nullptr) PrefetchTTAfter(pos, entry->move);
+    for (MoveEntry* following; entry != nullptr; entry = following) {
+        following = child.quiesce ? picker.Next() : nullptr;
         const Move move = entry->move;
+        if (following != nullptr) PrefetchTTAfter(pos, following->move);
         ++nodes;
         MakeMove(pos, move, nodeUndo);
         PrefetchTT(pos);
@@ -113,6 +126,10 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             }
             best = v;
             bestMove = move;
+        }
+        if (!child.quiesce) {
+            following = picker.Next();
+            if (following != nullptr) PrefetchTTAfter(pos, following->move);
         }
     }
 

@@ -34,6 +34,11 @@ struct PawnCache {
         return true;
     }
 
+    // Starts loading the entry for pawnKey, for an evaluation soon after.
+    __attribute__((always_inline)) void Prefetch(uint32_t pawnKey) const {
+        __builtin_prefetch(&entries[pawnKey & PawnHashIndexMask]);
+    }
+
     void Store(uint32_t pawnKey, int16_t score) {
         const uint32_t stored = static_cast<uint16_t>(static_cast<uint32_t>(score + PawnScoreBias));
         entries[pawnKey & PawnHashIndexMask] = (pawnKey & PawnHashCheckMask) | stored;

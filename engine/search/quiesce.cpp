@@ -10,8 +10,13 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
     const int side = pos.sideToMove;
     if (ply > selDepth) selDepth = ply;
 
+    // The evaluation's pawn entry loads while the table is probed.
+    pawns.Prefetch(pos.board.pawnKey);
+
     // Step 1. Transposition table: every entry is deep enough here (depth <= 0).
-    if (LoadTableEntry(node, depth)) {
+    const bool found = LoadTableEntry(node, depth);
+    if (node.hashMove != 0) PrefetchTTAfter(pos, node.hashMove);
+    if (found) {
         if (EntryCutsOff(node, alpha, beta)) return node.ttScore;
         NarrowWindow(node, alpha, beta);
     }
@@ -48,6 +53,8 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
         end = GenerateCaptures(pos, start);
     }
     node.moveListEnd = end;
+    // The lists are short: start loading every child's bucket now.
+    for (const MoveEntry* m = start; m < end; ++m) PrefetchTTAfter(pos, m->move);
 
     // Step 5. Save the Board for the moves of this ply.
     UndoRecord& nodeUndo = undo[ply];
@@ -71,6 +78,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
     for (MoveEntry* cursor = start; cursor < end; ++cursor) {
         SelectBest(cursor, end);
         const Move move = cursor->move;
+        PrefetchTTAfter(pos, move);
 
         // The previous move left a king capturable: it was illegal.
         const int to = MoveTo(move);

@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "board/types.h"
+#include "board/zobrist.h"
 
 namespace kavrin {
 
@@ -112,8 +113,41 @@ inline TTBucket& BucketOfPosition(const Position& pos) {
         static_cast<uint32_t>(pos.sideToMove) * (half + 1) + (static_cast<uint32_t>(pos.board.hashKey) & half);
     return transpositionTable.buckets[index];
 }
+// Starts loading the bucket of a position with the given side to move and
+// key, both of its cache lines when it straddles two. These helpers are
+// inlined by force: a call to a function that only prefetches looks free of
+// effects to the compiler, which may drop it before inlining it.
+__attribute__((always_inline)) inline void PrefetchTTKey(int sideToMove, uint64_t key) {
+    const uint32_t half = transpositionTable.halfMask;
+    const uint32_t index = static_cast<uint32_t>(sideToMove) * (half + 1) + (static_cast<uint32_t>(key) & half);
+    const char* const first = reinterpret_cast<const char*>(&transpositionTable.buckets[index]);
+    __builtin_prefetch(first);
+    __builtin_prefetch(first + sizeof(TTBucket) - 1);
+}
 // Starts loading the position's bucket, for a probe soon after.
-inline void PrefetchTT(const Position& pos) { __builtin_prefetch(&BucketOfPosition(pos)); }
+__attribute__((always_inline)) inline void PrefetchTT(const Position& pos) { PrefetchTTKey(pos.sideToMove, pos.board.hashKey); }
+// Starts loading, before the move is made, the bucket of the position an
+// ordinary move or capture leads to: its key without the castling rights
+// the move may take away, which only makes the guess miss. Other moves
+// fetch nothing; PrefetchTT after the move covers them.
+__attribute__((always_inline)) inline void PrefetchTTAfter(const Position& pos, Move m) {
+    const int kind = MoveKindOf(m);
+    if (kind != Quiet && kind != Capture) return;
+    const Board& board = pos.board;
+    const int from = MoveFrom(m);
+    const int to = MoveTo(m);
+    const int piece = board.pieceOn[from];
+    uint64_t key = board.hashKey ^ ZobristKeys[piece][from] ^ ZobristKeys[piece][to];
+    if (board.epSquare != 0) key ^= ZobristKeys[0][board.epSquare];
+    if (kind == Capture) key ^= ZobristKeys[board.pieceOn[to]][to];
+    if (IsPawn(piece) && (from - to == 16 || to - from == 16)) key ^= ZobristKeys[0][(from + to) >> 1];
+    PrefetchTTKey(pos.sideToMove ^ 1, key);
+}
+// The same for the position a pass leads to.
+__attribute__((always_inline)) inline void PrefetchTTAfterNull(const Position& pos) {
+    const Board& board = pos.board;
+    PrefetchTTKey(pos.sideToMove ^ 1, board.epSquare != 0 ? board.hashKey ^ ZobristKeys[0][board.epSquare] : board.hashKey);
+}
 // The first entry of the position's bucket that matches the position, looking
 // at slot 0, 1, 2 in turn, copied to entry; false when none does.
 inline bool ProbeTT(const Position& pos, TTEntry& entry) {
