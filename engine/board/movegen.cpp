@@ -438,7 +438,76 @@ constexpr ListGenerator AllMovesBySide[2] = {GenerateAllFor<Black>, GenerateAllF
 constexpr ListGenerator CapturesBySide[2] = {GenerateCapturesFor<Black>, GenerateCapturesFor<White>};
 constexpr EvasionGenerator EvasionsBySide[2] = {GenerateEvasionsFor<Black>, GenerateEvasionsFor<White>};
 
+template <int Us>
+Bitboard PinnedFor(const Board& board) {
+    using S = Side<Us>;
+    const Bitboard* p = board.pieceBitboard;
+    const int king = board.kingSquare[Us];
+    const Bitboard own = board.colourOccupied[Us];
+    const Bitboard rookLike = p[RookOf(S::Them)] | p[QueenOf(S::Them)];
+    const Bitboard bishopLike = p[BishopOf(S::Them)] | p[QueenOf(S::Them)];
+    Bitboard pinned = 0;
+    // A first blocker of the king's own is pinned when taking it away shows
+    // the king a slider of the line's kind behind it.
+    if (RookRays[king] & rookLike) {
+        const Bitboard seen = RookAttacksFrom(board, king);
+        for (Bitboard b = seen & own; b; b &= b - 1) {
+            const int s = LowestSquare(b);
+            const Bitboard behind = (RankAttacks[king][RankByte(board.occupied ^ SquareMask[s], king)] |
+                                     FileAttacks[king][FileByte(board.occupiedFiles ^ SquareMaskFiles[s], king)]) &
+                                    ~seen;
+            if (behind & rookLike) pinned |= SquareMask[s];
+        }
+    }
+    if (BishopRays[king] & bishopLike) {
+        const Bitboard seen = BishopAttacksFrom(board, king);
+        for (Bitboard b = seen & own; b; b &= b - 1) {
+            const int s = LowestSquare(b);
+            const Bitboard a1h8 = board.occupiedA1H8 ^ SquareMaskA1H8[s];
+            const Bitboard a8h1 = board.occupiedA8H1 ^ SquareMaskA8H1[s];
+            const Bitboard behind = (DiagA1H8Attacks[king][(a1h8 >> ShiftA1H8[king]) & MaskA1H8[king]] |
+                                     DiagA8H1Attacks[king][(a8h1 >> ShiftA8H1[king]) & MaskA8H1[king]]) &
+                                    ~seen;
+            if (behind & bishopLike) pinned |= SquareMask[s];
+        }
+    }
+    return pinned;
+}
+
+// Whether the three squares lie on one rank, file or diagonal.
+bool OnOneLine(int a, int b, int c) {
+    const int ra = RowOf(a), rb = RowOf(b), rc = RowOf(c);
+    const int ca = ColumnOf(a), cb = ColumnOf(b), cc = ColumnOf(c);
+    if (ra == rb) return rb == rc;
+    if (ca == cb) return cb == cc;
+    if (ra - ca == rb - cb) return rb - cb == rc - cc;
+    return ra + ca == rb + cb && rb + cb == rc + cc;
+}
+
+template <int Us>
+MoveVerdict JudgeFor(const Board& board, Move m, Bitboard pinned) {
+    const int kind = MoveKindOf(m);
+    if (kind == EnPassant || IsCastling(m)) return MoveVerdict::NeedsTrial;
+    const int from = MoveFrom(m);
+    const int to = MoveTo(m);
+    const int king = board.kingSquare[Us];
+    // Not in check, no slider's line runs through the king's square, so the
+    // king's destination is attacked after the move exactly when it is now.
+    if (from == king) return AttackedByEnemy<Us>(board, to) ? MoveVerdict::Illegal : MoveVerdict::Legal;
+    // Another piece can only uncover a line to the king, by leaving it.
+    if ((pinned & SquareMask[from]) && !OnOneLine(king, from, to)) return MoveVerdict::Illegal;
+    return MoveVerdict::Legal;
+}
+
 }  // namespace
+
+Bitboard PinnedPieces(const Position& pos) {
+    return pos.sideToMove == White ? PinnedFor<White>(pos.board) : PinnedFor<Black>(pos.board);
+}
+
+MoveVerdict JudgeMoveNotInCheck(const Position& pos, Move m, Bitboard pinned) {
+    return pos.sideToMove == White ? JudgeFor<White>(pos.board, m, pinned) : JudgeFor<Black>(pos.board, m, pinned);
+}
 
 MoveEntry* GenerateAll(const Position& pos, MoveEntry* out) {
     return pos.playable ? AllMovesBySide[pos.sideToMove](pos, out) : out;

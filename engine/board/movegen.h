@@ -32,6 +32,16 @@ void ComputeCheckers(const Position& pos, CheckInfo& check);
 // result means m was illegal.
 bool IsKingAttacked(const Position& pos, Move m, int colour);
 
+// The side to move's pieces that stand alone between its king and an enemy
+// rook, bishop or queen on the same line.
+Bitboard PinnedPieces(const Position& pos);
+
+// What IsKingAttacked would say after MakeMove(m), judged before it, for a
+// move of the position's list when the side to move is not in check (pinned
+// from PinnedPieces). Only en passant and castling need the trial move.
+enum class MoveVerdict : uint8_t { Legal, Illegal, NeedsTrial };
+MoveVerdict JudgeMoveNotInCheck(const Position& pos, Move m, Bitboard pinned);
+
 // Whether play may start from the position: playable, and the side not to
 // move is not in check. A position read from outside, or a side to move
 // changed by hand, can leave that king attacked; its capture is no move, and

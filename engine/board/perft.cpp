@@ -45,8 +45,26 @@ uint64_t PerftNode(Position& pos, PerftLine& line, int ply, int depth) {
     SaveForMake(pos, undo);
     const int mover = pos.sideToMove;
 
-    // 4. Make each move, keep the legal ones, count below them.
+    // 4. Make each move, keep the legal ones, count below them. On the last
+    //    ply, out of check, most moves are judged without being made; they
+    //    count as made all the same.
     uint64_t count = 0;
+    if (depth == 1 && !check.checkers) {
+        const Bitboard pinned = PinnedPieces(pos);
+        for (const MoveEntry* cursor = start; cursor < end; ++cursor) {
+            const Move m = cursor->move;
+            ++perftMoveCount;
+            const MoveVerdict verdict = JudgeMoveNotInCheck(pos, m, pinned);
+            if (verdict == MoveVerdict::NeedsTrial) {
+                MakeMove(pos, m, undo);
+                if (!IsKingAttacked(pos, m, mover)) ++count;
+                UnmakeMove(pos, m, undo);
+            } else if (verdict == MoveVerdict::Legal) {
+                ++count;
+            }
+        }
+        return count;
+    }
     for (const MoveEntry* cursor = start; cursor < end; ++cursor) {
         const Move m = cursor->move;
         ++perftMoveCount;
