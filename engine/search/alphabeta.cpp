@@ -91,18 +91,20 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     Move bestMove = 0;
     const int nd = depth + extension;
     const ChildSearch child{nd - 1, ply + 1, 1, nd <= 1 || ply >= deepestFullWidthPly};
-    // The children of a frontier node are quiescence nodes, which leave the
-    // history counters alone: the order of the moves still to come is fixed,
-    // so the next one is picked ahead and its bucket loads during this search.
+    // The next move is picked ahead, so that its bucket loads during this
+    // move's search, wherever the history counters cannot change its choice:
+    // always below a frontier node (its children, quiescence nodes, leave
+    // the counters alone), elsewhere except where the quiet phase begins.
     MoveEntry* entry = picker.Next();
     if (entry != nullptr) PrefetchTTAfter(pos, entry->move);
     for (MoveEntry* following; entry != nullptr; entry = following) {
-        following = child.quiesce ? picker.Next() : nullptr;
+        following = child.quiesce ? picker.Next() : picker.NextIfFixed();
         const Move move = entry->move;
         if (following != nullptr) PrefetchTTAfter(pos, following->move);
         ++nodes;
         MakeMove(pos, move, nodeUndo);
-        PrefetchTT(pos);
+        // (An ordinary move or capture had its bucket fetched already.)
+        if (MoveKindOf(move) > Capture) PrefetchTT(pos);
         const int v = SearchChild(move, side, child, alpha, beta, bound == Bound::Upper);
         UnmakeMove(pos, move, nodeUndo);
 
@@ -127,7 +129,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             best = v;
             bestMove = move;
         }
-        if (!child.quiesce) {
+        if (following == nullptr && !child.quiesce) {
             following = picker.Next();
             if (following != nullptr) PrefetchTTAfter(pos, following->move);
         }

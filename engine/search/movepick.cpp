@@ -14,6 +14,18 @@ void MarkOrderingMoves(MoveEntry* start, MoveEntry* end, Move hashMove, Move kil
     }
 }
 
+MoveEntry* MovePicker::NextIfFixed() {
+    if (cursor >= end) return nullptr;
+    if (!quietStart) {
+        // The same selection Next() makes first, so the list stands as it
+        // would when Next() runs later.
+        SelectBest(cursor, end);
+        if (cursor->score >= QuietPhaseThreshold || end - cursor > OrderKeysSize) return cursor++;
+        return nullptr;
+    }
+    return Next();
+}
+
 MoveEntry* MovePicker::Next() {
     if (cursor >= end) return nullptr;
     if (!quietStart) {

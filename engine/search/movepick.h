@@ -47,6 +47,10 @@ struct MovePicker {
     uint32_t* keys;
     const uint32_t* history;  // the history counters of the side to move
     MoveEntry* Next();
+    // Next() when its answer cannot depend on the history counters: before
+    // the quiet phase, or inside it; nullptr where the quiet phase would
+    // begin, which the next Next() then begins. The order is Next()'s.
+    MoveEntry* NextIfFixed();
 };
 
 // Ordering pass of a full-width list: hash move, then the two killers.

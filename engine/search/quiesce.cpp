@@ -78,7 +78,6 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
     for (MoveEntry* cursor = start; cursor < end; ++cursor) {
         SelectBest(cursor, end);
         const Move move = cursor->move;
-        PrefetchTTAfter(pos, move);
 
         // The previous move left a king capturable: it was illegal.
         const int to = MoveTo(move);
@@ -88,7 +87,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
         }
 
         MakeMove(pos, move, nodeUndo);
-        PrefetchTT(pos);
+        if (MoveKindOf(move) > Capture) PrefetchTT(pos);
         ++quiesceMoves;
         int l;
         if (depth == QuiesceDepthLimit || ply >= deepestSearchPly) {

@@ -129,7 +129,7 @@ __attribute__((always_inline)) inline void PrefetchTT(const Position& pos) { Pre
 // Starts loading, before the move is made, the bucket of the position an
 // ordinary move or capture leads to: its key without the castling rights
 // the move may take away, which only makes the guess miss. Other moves
-// fetch nothing; PrefetchTT after the move covers them.
+// fetch nothing here; PrefetchTT after the move covers them.
 __attribute__((always_inline)) inline void PrefetchTTAfter(const Position& pos, Move m) {
     const int kind = MoveKindOf(m);
     if (kind != Quiet && kind != Capture) return;
