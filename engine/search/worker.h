@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "board/board.h"
@@ -47,6 +48,12 @@ struct RootLine {
 
 class SearchWorker {
   public:
+    // A worker's records (the pawn cache above all) sit on large pages where
+    // the system grants them, like the table: fewer address-translation
+    // misses in the search.
+    static void* operator new(size_t bytes);
+    static void operator delete(void* record);
+
     // index 0 is the main thread: it alone reads the clock and calls the hooks.
     SearchWorker(SearchShared& sharedState, int threadIndex);
     SearchWorker(const SearchWorker&) = delete;
