@@ -453,8 +453,8 @@ Bitboard PinnedFor(const Board& board) {
         const Bitboard seen = RookAttacksFrom(board, king);
         for (Bitboard b = seen & own; b; b &= b - 1) {
             const int s = LowestSquare(b);
-            const Bitboard behind = (RankAttacks[king][RankByte(board.occupied ^ SquareMask[s], king)] |
-                                     FileAttacks[king][FileByte(board.occupiedFiles ^ SquareMaskFiles[s], king)]) &
+            const Bitboard behind = (RankAttacksOn(king, board.occupied ^ SquareMask[s]) |
+                                     FileAttacksOn(king, board.occupiedFiles ^ SquareMaskFiles[s])) &
                                     ~seen;
             if (behind & rookLike) pinned |= SquareMask[s];
         }
@@ -463,10 +463,8 @@ Bitboard PinnedFor(const Board& board) {
         const Bitboard seen = BishopAttacksFrom(board, king);
         for (Bitboard b = seen & own; b; b &= b - 1) {
             const int s = LowestSquare(b);
-            const Bitboard a1h8 = board.occupiedA1H8 ^ SquareMaskA1H8[s];
-            const Bitboard a8h1 = board.occupiedA8H1 ^ SquareMaskA8H1[s];
-            const Bitboard behind = (DiagA1H8Attacks[king][(a1h8 >> ShiftA1H8[king]) & MaskA1H8[king]] |
-                                     DiagA8H1Attacks[king][(a8h1 >> ShiftA8H1[king]) & MaskA8H1[king]]) &
+            const Bitboard behind = (A1H8AttacksOn(king, board.occupiedA1H8 ^ SquareMaskA1H8[s]) |
+                                     A8H1AttacksOn(king, board.occupiedA8H1 ^ SquareMaskA8H1[s])) &
                                     ~seen;
             if (behind & bishopLike) pinned |= SquareMask[s];
         }

@@ -14,6 +14,10 @@ Bitboard RankAttacks[64][256];
 Bitboard FileAttacks[64][256];
 Bitboard DiagA1H8Attacks[64][256];
 Bitboard DiagA8H1Attacks[64][256];
+Bitboard RankInnerAttacks[64][64];
+Bitboard FileInnerAttacks[64][64];
+Bitboard DiagA1H8InnerAttacks[64][64];
+Bitboard DiagA8H1InnerAttacks[64][64];
 Bitboard RookRays[64];
 Bitboard BishopRays[64];
 Bitboard QueenRays[64];
@@ -213,6 +217,27 @@ void BuildMasksAndRays() {
     }
 }
 
+// A rank or file: six inner squares on every square's line.
+constexpr SquareBytes EveryInnerSquare = [] {
+    SquareBytes all{};
+    all.fill(63);
+    return all;
+}();
+
+void BuildInnerAttacks(Bitboard (&inner)[64][64], const Bitboard (&full)[64][256], const SquareBytes& innerMask) {
+    for (int s = 0; s < 64; ++s)
+        for (unsigned i = 0; i <= innerMask[s]; ++i) inner[s][i] = full[s][i << 1];
+}
+
+// Inner squares of a diagonal: the bits between its two ends.
+constexpr SquareBytes InnerOf(const SquareBytes& values, const SquareBytes& mask, bool shift) {
+    SquareBytes inner{};
+    for (int s = 0; s < 64; ++s) {
+        inner[s] = shift ? static_cast<uint8_t>(values[s] < 63 ? values[s] + 1 : 63) : static_cast<uint8_t>(mask[s] >> 2);
+    }
+    return inner;
+}
+
 void BuildEpRotatedMasks() {
     for (int destination = 0; destination < 64; ++destination) {
         if (!IsEpSquare(destination)) continue;
@@ -230,6 +255,10 @@ constexpr SquareBytes ShiftA1H8 = LineIndex(LayoutA1H8, SameA1H8, true);
 constexpr SquareBytes MaskA1H8 = LineIndex(LayoutA1H8, SameA1H8, false);
 constexpr SquareBytes ShiftA8H1 = LineIndex(LayoutA8H1, SameA8H1, true);
 constexpr SquareBytes MaskA8H1 = LineIndex(LayoutA8H1, SameA8H1, false);
+constexpr SquareBytes InnerShiftA1H8 = InnerOf(ShiftA1H8, MaskA1H8, true);
+constexpr SquareBytes InnerMaskA1H8 = InnerOf(ShiftA1H8, MaskA1H8, false);
+constexpr SquareBytes InnerShiftA8H1 = InnerOf(ShiftA8H1, MaskA8H1, true);
+constexpr SquareBytes InnerMaskA8H1 = InnerOf(ShiftA8H1, MaskA8H1, false);
 
 Bitboard RotateFiles(Bitboard b) { return Rotate(b, FileLayoutBit); }
 Bitboard RotateA1H8(Bitboard b) { return Rotate(b, A1H8LayoutBit); }
@@ -243,6 +272,10 @@ void BuildTables() {
     BuildFileAttacks();
     BuildDiagonalAttacks(DiagA1H8Attacks, LayoutA1H8, ShiftA1H8, MaskA1H8);
     BuildDiagonalAttacks(DiagA8H1Attacks, LayoutA8H1, ShiftA8H1, MaskA8H1);
+    BuildInnerAttacks(RankInnerAttacks, RankAttacks, EveryInnerSquare);
+    BuildInnerAttacks(FileInnerAttacks, FileAttacks, EveryInnerSquare);
+    BuildInnerAttacks(DiagA1H8InnerAttacks, DiagA1H8Attacks, InnerMaskA1H8);
+    BuildInnerAttacks(DiagA8H1InnerAttacks, DiagA8H1Attacks, InnerMaskA8H1);
     BuildMasksAndRays();
     BuildEpRotatedMasks();
 }
