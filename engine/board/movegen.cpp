@@ -446,29 +446,28 @@ Bitboard PinnedFor(const Board& board) {
     const Bitboard own = board.colourOccupied[Us];
     const Bitboard rookLike = p[RookOf(S::Them)] | p[QueenOf(S::Them)];
     const Bitboard bishopLike = p[BishopOf(S::Them)] | p[QueenOf(S::Them)];
-    Bitboard pinned = 0;
     // A first blocker of the king's own is pinned when taking it away shows
-    // the king a slider of the line's kind behind it.
-    if (RookRays[king] & rookLike) {
-        const Bitboard seen = RookAttacksFrom(board, king);
+    // the king a slider of the line's kind behind it; attacksWithout(s) are
+    // the king's attacks along those lines with s taken away.
+    const auto pinnedOn = [&](Bitboard sliders, Bitboard seen, auto attacksWithout) {
+        Bitboard found = 0;
         for (Bitboard b = seen & own; b; b &= b - 1) {
             const int s = LowestSquare(b);
-            const Bitboard behind = (RankAttacksOn(king, board.occupied ^ SquareMask[s]) |
-                                     FileAttacksOn(king, board.occupiedFiles ^ SquareMaskFiles[s])) &
-                                    ~seen;
-            if (behind & rookLike) pinned |= SquareMask[s];
+            if (attacksWithout(s) & ~seen & sliders) found |= SquareMask[s];
         }
-    }
-    if (BishopRays[king] & bishopLike) {
-        const Bitboard seen = BishopAttacksFrom(board, king);
-        for (Bitboard b = seen & own; b; b &= b - 1) {
-            const int s = LowestSquare(b);
-            const Bitboard behind = (A1H8AttacksOn(king, board.occupiedA1H8 ^ SquareMaskA1H8[s]) |
-                                     A8H1AttacksOn(king, board.occupiedA8H1 ^ SquareMaskA8H1[s])) &
-                                    ~seen;
-            if (behind & bishopLike) pinned |= SquareMask[s];
-        }
-    }
+        return found;
+    };
+    Bitboard pinned = 0;
+    if (RookRays[king] & rookLike)
+        pinned |= pinnedOn(rookLike, RookAttacksFrom(board, king), [&](int s) {
+            return RankAttacksOn(king, board.occupied ^ SquareMask[s]) |
+                   FileAttacksOn(king, board.occupiedFiles ^ SquareMaskFiles[s]);
+        });
+    if (BishopRays[king] & bishopLike)
+        pinned |= pinnedOn(bishopLike, BishopAttacksFrom(board, king), [&](int s) {
+            return A1H8AttacksOn(king, board.occupiedA1H8 ^ SquareMaskA1H8[s]) |
+                   A8H1AttacksOn(king, board.occupiedA8H1 ^ SquareMaskA8H1[s]);
+        });
     return pinned;
 }
 
