@@ -229,12 +229,16 @@ void BuildInnerAttacks(Bitboard (&inner)[64][64], const Bitboard (&full)[64][256
         for (unsigned i = 0; i <= innerMask[s]; ++i) inner[s][i] = full[s][i << 1];
 }
 
-// Inner squares of a diagonal: the bits between its two ends.
-constexpr SquareBytes InnerOf(const SquareBytes& values, const SquareBytes& mask, bool shift) {
+// Shift and mask of a diagonal's inner squares: the bits between its two
+// ends (none on a diagonal of one or two squares).
+constexpr SquareBytes InnerShiftOf(const SquareBytes& shift) {
     SquareBytes inner{};
-    for (int s = 0; s < 64; ++s) {
-        inner[s] = shift ? static_cast<uint8_t>(values[s] < 63 ? values[s] + 1 : 63) : static_cast<uint8_t>(mask[s] >> 2);
-    }
+    for (int s = 0; s < 64; ++s) inner[s] = static_cast<uint8_t>(shift[s] < 63 ? shift[s] + 1 : 63);
+    return inner;
+}
+constexpr SquareBytes InnerMaskOf(const SquareBytes& mask) {
+    SquareBytes inner{};
+    for (int s = 0; s < 64; ++s) inner[s] = static_cast<uint8_t>(mask[s] >> 2);
     return inner;
 }
 
@@ -255,10 +259,10 @@ constexpr SquareBytes ShiftA1H8 = LineIndex(LayoutA1H8, SameA1H8, true);
 constexpr SquareBytes MaskA1H8 = LineIndex(LayoutA1H8, SameA1H8, false);
 constexpr SquareBytes ShiftA8H1 = LineIndex(LayoutA8H1, SameA8H1, true);
 constexpr SquareBytes MaskA8H1 = LineIndex(LayoutA8H1, SameA8H1, false);
-constexpr SquareBytes InnerShiftA1H8 = InnerOf(ShiftA1H8, MaskA1H8, true);
-constexpr SquareBytes InnerMaskA1H8 = InnerOf(ShiftA1H8, MaskA1H8, false);
-constexpr SquareBytes InnerShiftA8H1 = InnerOf(ShiftA8H1, MaskA8H1, true);
-constexpr SquareBytes InnerMaskA8H1 = InnerOf(ShiftA8H1, MaskA8H1, false);
+constexpr SquareBytes InnerShiftA1H8 = InnerShiftOf(ShiftA1H8);
+constexpr SquareBytes InnerMaskA1H8 = InnerMaskOf(MaskA1H8);
+constexpr SquareBytes InnerShiftA8H1 = InnerShiftOf(ShiftA8H1);
+constexpr SquareBytes InnerMaskA8H1 = InnerMaskOf(MaskA8H1);
 
 Bitboard RotateFiles(Bitboard b) { return Rotate(b, FileLayoutBit); }
 Bitboard RotateA1H8(Bitboard b) { return Rotate(b, A1H8LayoutBit); }

@@ -106,21 +106,19 @@ inline void StoreWord(uint32_t& word, uint32_t value) { __atomic_store_n(&word, 
 // decoded); a torn slot gives an entry whose key matches no position.
 TTEntry LoadEntry(const TTSlot& slot);
 
-// The bucket of the position (its side to move and hashKey).
-inline TTBucket& BucketOfPosition(const Position& pos) {
+// The bucket of a side to move and key, and that of the position.
+inline TTBucket& BucketOf(int sideToMove, uint64_t key) {
     const uint32_t half = transpositionTable.halfMask;
-    const uint32_t index =
-        static_cast<uint32_t>(pos.sideToMove) * (half + 1) + (static_cast<uint32_t>(pos.board.hashKey) & half);
+    const uint32_t index = static_cast<uint32_t>(sideToMove) * (half + 1) + (static_cast<uint32_t>(key) & half);
     return transpositionTable.buckets[index];
 }
+inline TTBucket& BucketOfPosition(const Position& pos) { return BucketOf(pos.sideToMove, pos.board.hashKey); }
 // Starts loading the bucket of a position with the given side to move and
 // key, both of its cache lines when it straddles two. These helpers are
 // inlined by force: a call to a function that only prefetches looks free of
 // effects to the compiler, which may drop it before inlining it.
 __attribute__((always_inline)) inline void PrefetchTTKey(int sideToMove, uint64_t key) {
-    const uint32_t half = transpositionTable.halfMask;
-    const uint32_t index = static_cast<uint32_t>(sideToMove) * (half + 1) + (static_cast<uint32_t>(key) & half);
-    const char* const first = reinterpret_cast<const char*>(&transpositionTable.buckets[index]);
+    const char* const first = reinterpret_cast<const char*>(&BucketOf(sideToMove, key));
     __builtin_prefetch(first);
     __builtin_prefetch(first + sizeof(TTBucket) - 1);
 }
