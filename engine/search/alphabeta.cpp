@@ -87,20 +87,14 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     MarkOrderingMoves(start, end, node.hashMove, node.killer1, node.killer2);
 
     // Step 8. Move loop.
-    MovePicker picker{start, end, nullptr, node.orderKeys, history[side]};
     Move bestMove = 0;
     const int nd = depth + extension;
     const ChildSearch child{nd - 1, ply + 1, 1, nd <= 1 || ply >= deepestFullWidthPly};
-    // The next move is picked ahead, so that its bucket loads during this
-    // move's search, wherever the history counters cannot change its choice:
-    // always below a frontier node (its children, quiescence nodes, leave
-    // the counters alone), elsewhere except where the quiet phase begins.
-    MoveEntry* entry = picker.Next();
-    if (entry != nullptr) PrefetchTTAfter(pos, entry->move);
-    for (MoveEntry* following; entry != nullptr; entry = following) {
-        following = child.quiesce ? picker.Next() : picker.NextIfFixed();
+    // Below a frontier node the history counters cannot change the order.
+    MovePicker picker{pos,           start, end, node.orderKeys, history[side],
+                      child.quiesce ? LookAhead::Always : LookAhead::WhileFixed};
+    while (MoveEntry* const entry = picker.Next()) {
         const Move move = entry->move;
-        if (following != nullptr) PrefetchTTAfter(pos, following->move);
         ++nodes;
         MakeMove(pos, move, nodeUndo);
         // (An ordinary move or capture had its bucket fetched already.)
@@ -128,10 +122,6 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             }
             best = v;
             bestMove = move;
-        }
-        if (following == nullptr && !child.quiesce) {
-            following = picker.Next();
-            if (following != nullptr) PrefetchTTAfter(pos, following->move);
         }
     }
 

@@ -14,19 +14,19 @@ void MarkOrderingMoves(MoveEntry* start, MoveEntry* end, Move hashMove, Move kil
     }
 }
 
-MoveEntry* MovePicker::NextIfFixed() {
+MoveEntry* MovePicker::SelectIfFixed() {
     if (cursor >= end) return nullptr;
     if (!quietStart) {
-        // The same selection Next() makes first, so the list stands as it
-        // would when Next() runs later.
+        // The same selection Select() makes first, so the list stands as it
+        // would when Select() runs later.
         SelectBest(cursor, end);
         if (cursor->score >= QuietPhaseThreshold || end - cursor > OrderKeysSize) return cursor++;
         return nullptr;
     }
-    return Next();
+    return Select();
 }
 
-MoveEntry* MovePicker::Next() {
+MoveEntry* MovePicker::Select() {
     if (cursor >= end) return nullptr;
     if (!quietStart) {
         SelectBest(cursor, end);

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 
+#include "board/board.h"
 #include "board/types.h"
+#include "search/tt.h"
 
 namespace kavrin {
 
@@ -37,20 +39,54 @@ inline void SelectBest(MoveEntry* cursor, const MoveEntry* end) {
     *cursor = chosen;
 }
 
+// How far a picker looks ahead: not at all (the root), at the move after the
+// current one wherever the history counters cannot change that choice, or
+// always (below a frontier node, whose children, quiescence nodes, leave the
+// counters alone).
+enum class LookAhead : uint8_t { None, WhileFixed, Always };
+
 // Selection of the next move of a full-width list from cursor on: the
 // greatest score until only moves below QuietPhaseThreshold remain, then the
 // greatest history key. Shared by the full-width and the root search.
-struct MovePicker {
+//
+// A picker that looks ahead picks the move after the current one as it hands
+// out the current one, and starts loading that move's table bucket, so that
+// the load runs while the current move is searched. The order is the same
+// either way, and a caller may skip the move it was handed without a search.
+class MovePicker {
+  public:
+    MovePicker(const Position& position, MoveEntry* start, MoveEntry* listEnd, uint32_t* orderKeys,
+               const uint32_t* historyCounters, LookAhead lookAhead)
+        : pos(position), cursor(start), end(listEnd), keys(orderKeys), history(historyCounters), mode(lookAhead) {}
+
+    // The next move, or nullptr at the end of the list.
+    MoveEntry* Next() {
+        MoveEntry* current = ahead;
+        if (current == nullptr) {
+            current = Select();
+            if (current == nullptr) return nullptr;
+            if (mode != LookAhead::None) PrefetchTTAfter(pos, current->move);
+        }
+        ahead = mode == LookAhead::Always ? Select() : mode == LookAhead::WhileFixed ? SelectIfFixed() : nullptr;
+        if (ahead != nullptr) PrefetchTTAfter(pos, ahead->move);
+        return current;
+    }
+
+  private:
+    MoveEntry* Select();
+    // Select() when its answer cannot depend on the history counters: before
+    // the quiet phase, or inside it; nullptr where the quiet phase would
+    // begin, which the next Select() then begins. The order is Select()'s.
+    MoveEntry* SelectIfFixed();
+
+    const Position& pos;
     MoveEntry* cursor;
     MoveEntry* end;
     MoveEntry* quietStart = nullptr;  // set when the quiet phase begins
+    MoveEntry* ahead = nullptr;       // picked ahead, not yet handed out
     uint32_t* keys;
     const uint32_t* history;  // the history counters of the side to move
-    MoveEntry* Next();
-    // Next() when its answer cannot depend on the history counters: before
-    // the quiet phase, or inside it; nullptr where the quiet phase would
-    // begin, which the next Next() then begins. The order is Next()'s.
-    MoveEntry* NextIfFixed();
+    LookAhead mode;
 };
 
 // Ordering pass of a full-width list: hash move, then the two killers.

@@ -227,7 +227,7 @@ int SearchWorker::RootSearch(int alpha, int beta) {
 
     // Step 3. Ordering, as in the full-width search.
     MarkOrderingMoves(first, end, root.hashMove, root.killer1, root.killer2);
-    MovePicker picker{first, end, nullptr, root.orderKeys, history[side]};
+    MovePicker picker{pos, first, end, root.orderKeys, history[side], LookAhead::None};
     MoveEntry* bestEntry = nullptr;
     // Iteration 1, or too little history left for the full-width search: the
     // children get the quiescence search only.
