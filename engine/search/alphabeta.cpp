@@ -88,6 +88,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
 
     // Step 8. Move loop.
     Move bestMove = 0;
+    int legalMoves = 0;
     const int nd = depth + extension;
     const ChildSearch child{nd - 1, ply + 1, 1, nd <= 1 || ply >= deepestFullWidthPly};
     // Below a frontier node the history counters cannot change the order.
@@ -99,7 +100,12 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         MakeMove(pos, move, nodeUndo);
         // (An ordinary move or capture had its bucket fetched already.)
         if (MoveKindOf(move) > Capture) PrefetchTT(pos);
-        const int v = SearchChild(move, side, child, alpha, beta, bound == Bound::Upper);
+        // A move that leaves the king attacked is illegal and scores -ScoreMax.
+        int v = -ScoreMax;
+        if (!IsKingAttacked(pos, move, side)) {
+            ++legalMoves;
+            v = SearchChild(child, alpha, beta, bound == Bound::Upper);
+        }
         UnmakeMove(pos, move, nodeUndo);
 
         // Step 9. Poll. An aborting node leaves nextPollAt behind, so every
@@ -126,7 +132,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     }
 
     // Step 11. End of list: mate, stalemate or the best move found.
-    if (best == -ScoreMax) return NoLegalMoveScore(ply, depth, inCheck);
+    if (legalMoves == 0) return NoLegalMoveScore(ply, depth, inCheck);
     StoreTT(pos, best, bound, depth, bestMove);
     return best;
 }

@@ -43,14 +43,12 @@ inline void NarrowWindow(const SearchPly& node, int& alpha, int& beta) {
     if (node.ttBound == Bound::Upper && node.ttScore < beta) beta = node.ttScore;
 }
 
-// Score, from the mover's side, of move, just made by mover; the child's
-// record is the ply child.ply. An illegal move scores -ScoreMax and a drawn
-// position 0. Until a move has raised alpha (fullWindow) the child gets the
-// whole window; later moves get a null window first and are searched again
-// with the whole window when they land inside it.
-inline int SearchWorker::SearchChild(Move move, int mover, const ChildSearch& child, int alpha, int beta,
-                                     bool fullWindow) {
-    if (IsKingAttacked(pos, move, mover)) return -ScoreMax;
+// Score, from the mover's side, of the legal move just made; the child's
+// record is the ply child.ply. A drawn position scores 0. Until a move has
+// raised alpha (fullWindow) the child gets the whole window; later moves get
+// a null window first and are searched again with the whole window when they
+// land inside it.
+inline int SearchWorker::SearchChild(const ChildSearch& child, int alpha, int beta, bool fullWindow) {
     if (DrawCheck(pos, child.repetitions) != 0) return 0;
     plies[child.ply].moveListEnd = nullptr;
     if (child.quiesce) return -Quiesce(0, child.ply, -beta, -alpha);

@@ -229,6 +229,7 @@ int SearchWorker::RootSearch(int alpha, int beta) {
     MarkOrderingMoves(first, end, root.hashMove, root.killer1, root.killer2);
     MovePicker picker{pos, first, end, root.orderKeys, history[side], LookAhead::None};
     MoveEntry* bestEntry = nullptr;
+    int legalMoves = 0;
     // Iteration 1, or too little history left for the full-width search: the
     // children get the quiescence search only.
     const ChildSearch child{iterationDepth - 1, 1, 2, iterationDepth == 1 || deepestFullWidthPly < 1};
@@ -241,7 +242,11 @@ int SearchWorker::RootSearch(int alpha, int beta) {
             hooks.rootMoveStarted(iterationDepth, move, lineIndex + rootProgress.movesSearched + 1);
         ++nodes;
         MakeMove(pos, move, rootUndo);
-        const int v = SearchChild(move, side, child, alpha, beta, bound == Bound::Upper);
+        int v = -ScoreMax;
+        if (!IsKingAttacked(pos, move, side)) {
+            ++legalMoves;
+            v = SearchChild(child, alpha, beta, bound == Bound::Upper);
+        }
         UnmakeMove(pos, move, rootUndo);
 
         // Step 5. Stop flag and clock after every root move.
@@ -267,8 +272,8 @@ int SearchWorker::RootSearch(int alpha, int beta) {
 
     // Step 7. No legal move: mate or stalemate at the root, its marker first.
     // (A line below the best ranks only legal moves.)
-    if (best == -ScoreMax && !bestLine) return best;
-    if (best == -ScoreMax) {
+    if (legalMoves == 0 && !bestLine) return best;
+    if (legalMoves == 0) {
         root.moveListEnd = nullptr;
         const int score = NoLegalMoveScore(0, iterationDepth, inCheck);
         rootList[0] = MoveEntry{static_cast<int16_t>(score), inCheck ? ResultCheckmated : ResultStalemate};

@@ -124,7 +124,7 @@ class SearchWorker {
 
     // The pieces the three kinds of node share (search/node.h).
     bool LoadTableEntry(SearchPly& node, int depth);
-    int SearchChild(Move move, int mover, const ChildSearch& child, int alpha, int beta, bool fullWindow);
+    int SearchChild(const ChildSearch& child, int alpha, int beta, bool fullWindow);
     void RecordCutoff(SearchPly& node, int side, Move move, int depth, int score);
     int NoLegalMoveScore(int ply, int depth, bool inCheck);
     bool PollDue() const { return nodes > nextPollAt; }
