@@ -90,10 +90,11 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     Move bestMove = 0;
     int legalMoves = 0;
     const int nd = depth + extension;
-    const ChildSearch child{nd - 1, ply + 1, 1, nd <= 1 || ply >= deepestFullWidthPly};
-    // Below a frontier node the history counters cannot change the order.
+    // A frontier node's children get the quiescence search only; below it
+    // the history counters cannot change the order.
+    const bool frontier = nd <= 1 || ply >= deepestFullWidthPly;
     MovePicker picker{pos,           start, end, node.orderKeys, history[side],
-                      child.quiesce ? LookAhead::Always : LookAhead::WhileFixed};
+                      frontier ? LookAhead::Always : LookAhead::WhileFixed};
     while (MoveEntry* const entry = picker.Next()) {
         const Move move = entry->move;
         ++nodes;
@@ -104,7 +105,8 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         int v = -ScoreMax;
         if (!IsKingAttacked(pos, move, side)) {
             ++legalMoves;
-            v = SearchChild(child, alpha, beta, bound == Bound::Upper);
+            // Until a move has raised alpha the child gets the whole window.
+            v = SearchChild(ChildSearch{nd - 1, ply + 1, 1, frontier, alpha, beta, bound == Bound::Upper});
         }
         UnmakeMove(pos, move, nodeUndo);
 

@@ -44,15 +44,14 @@ inline void NarrowWindow(const SearchPly& node, int& alpha, int& beta) {
 }
 
 // Score, from the mover's side, of the legal move just made; the child's
-// record is the ply child.ply. A drawn position scores 0. Until a move has
-// raised alpha (fullWindow) the child gets the whole window; later moves get
-// a null window first and are searched again with the whole window when they
-// land inside it.
-inline int SearchWorker::SearchChild(const ChildSearch& child, int alpha, int beta, bool fullWindow) {
+// record is the ply child.ply. A drawn position scores 0.
+inline int SearchWorker::SearchChild(const ChildSearch& child) {
     if (DrawCheck(pos, child.repetitions) != 0) return 0;
     plies[child.ply].moveListEnd = nullptr;
+    const int alpha = child.alpha;
+    const int beta = child.beta;
     if (child.quiesce) return -Quiesce(0, child.ply, -beta, -alpha);
-    if (fullWindow) return -AlphaBeta(child.depth, child.ply, -beta, -alpha, true);
+    if (child.fullWindow) return -AlphaBeta(child.depth, child.ply, -beta, -alpha, true);
     int v = -AlphaBeta(child.depth, child.ply, -alpha - 1, -alpha, true);
     if (alpha < v && v < beta) v = -AlphaBeta(child.depth, child.ply, -beta, -alpha, true);
     return v;

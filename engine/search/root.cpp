@@ -232,7 +232,7 @@ int SearchWorker::RootSearch(int alpha, int beta) {
     int legalMoves = 0;
     // Iteration 1, or too little history left for the full-width search: the
     // children get the quiescence search only.
-    const ChildSearch child{iterationDepth - 1, 1, 2, iterationDepth == 1 || deepestFullWidthPly < 1};
+    const bool quiesceChildren = iterationDepth == 1 || deepestFullWidthPly < 1;
 
     while (MoveEntry* entry = picker.Next()) {
         // Step 4. Search the move.
@@ -245,7 +245,7 @@ int SearchWorker::RootSearch(int alpha, int beta) {
         int v = -ScoreMax;
         if (!IsKingAttacked(pos, move, side)) {
             ++legalMoves;
-            v = SearchChild(child, alpha, beta, bound == Bound::Upper);
+            v = SearchChild(ChildSearch{iterationDepth - 1, 1, 2, quiesceChildren, alpha, beta, bound == Bound::Upper});
         }
         UnmakeMove(pos, move, rootUndo);
 

@@ -104,12 +104,17 @@ class SearchWorker {
     // The tests look at a worker's insides through this.
     friend struct SearchWorkerTestAccess;
 
-    // How a node searches below its moves.
+    // How a node searches the child of one of its moves, chosen move by move.
     struct ChildSearch {
-        int depth;        // remaining depth of the children
-        int ply;          // ply of the children
+        int depth;        // remaining depth of the child
+        int ply;          // ply of the child
         int repetitions;  // occurrences DrawCheck looks for: 2 at the root, 1 below
-        bool quiesce;     // the children get the quiescence search only
+        bool quiesce;     // the child gets the quiescence search only
+        int alpha;        // the window, from the mover's side
+        int beta;
+        // The whole window at once; otherwise a null window first, then the
+        // whole window when the score lands inside it.
+        bool fullWindow;
     };
 
     Move IterativeDeepening();
@@ -124,7 +129,7 @@ class SearchWorker {
 
     // The pieces the three kinds of node share (search/node.h).
     bool LoadTableEntry(SearchPly& node, int depth);
-    int SearchChild(const ChildSearch& child, int alpha, int beta, bool fullWindow);
+    int SearchChild(const ChildSearch& child);
     void RecordCutoff(SearchPly& node, int side, Move move, int depth, int score);
     int NoLegalMoveScore(int ply, int depth, bool inCheck);
     bool PollDue() const { return nodes > nextPollAt; }
