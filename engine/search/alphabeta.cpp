@@ -15,14 +15,14 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     if (nullAllowed && pos.board.nonPawnMaterial[pos.sideToMove] != 0) PrefetchTTAfterNull(pos);
 
     // Step 1. Transposition table. A deep enough entry decides the node unless
-    // its move would repeat the position; otherwise it narrows the window,
-    // except in the root's children while an aspiration re-search runs.
+    // its move would repeat the position; otherwise it narrows the window.
+    // (Only the root holds its window while an aspiration re-search runs.)
     const bool deepEnough = LoadTableEntry(node, depth);
     if (node.hashMove != 0) PrefetchTTAfter(pos, node.hashMove);
     if (deepEnough) {
         if (EntryCutsOff(node, alpha, beta)) {
             if (RepetitionAfter(pos, node.hashMove) == 0) return node.ttScore;
-        } else if (aspiration == Aspiration::Window || depth != iterationDepth) {
+        } else {
             NarrowWindow(node, alpha, beta);
         }
     }
