@@ -9,12 +9,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "bench.h"
+#include "board/board.h"
 #include "notation/converters.h"
 #include "random_games.h"
-#include "search/game.h"
 #include "system/clock.h"
 
 namespace kavrin::bench {
@@ -65,11 +66,12 @@ void RunConvertBench() {
     const std::string back = (dir / "back.pgn").string();
     const std::string pos = (dir / "games.pos").string();
 
-    // 2. The three conversions of the full file.
+    // 2. The three conversions of the full file, replayed on a board of their own.
+    const auto board = std::make_unique<Position>();
     int total = 0;
-    const long pgnMs = TimeQuietly([&] { Pgn2Game(gamePosition, pgn.c_str(), game.c_str(), total); });
-    const long backMs = TimeQuietly([&] { Game2Pgn(gamePosition, game.c_str(), back.c_str()); });
-    const long posMs = TimeQuietly([&] { Game2Pos(gamePosition, game.c_str(), pos.c_str()); });
+    const long pgnMs = TimeQuietly([&] { Pgn2Game(*board, pgn.c_str(), game.c_str(), total); });
+    const long backMs = TimeQuietly([&] { Game2Pgn(*board, game.c_str(), back.c_str()); });
+    const long posMs = TimeQuietly([&] { Game2Pos(*board, game.c_str(), pos.c_str()); });
     std::printf("convert: %d games in SAN (%ld bytes), %d stored\n", BenchGames, static_cast<long>(all.size()), total);
     std::printf("convert: pgn2game  %6ld ms  %9.0f games/s\n", pgnMs, PerSecond(total, pgnMs));
     std::printf("convert: game2pgn  %6ld ms  %9.0f games/s\n", backMs, PerSecond(total, backMs));
@@ -80,14 +82,14 @@ void RunConvertBench() {
         const std::string prefix = (dir / ("games" + std::to_string(size) + ".pgn")).string();
         const std::string target = (dir / ("prefix" + std::to_string(size) + ".game")).string();
         int written = 0;
-        const long ms = TimeQuietly([&] { Pgn2Game(gamePosition, prefix.c_str(), target.c_str(), written); });
+        const long ms = TimeQuietly([&] { Pgn2Game(*board, prefix.c_str(), target.c_str(), written); });
         std::printf("convert: pgn2game %6d games  %6ld ms  %7.1f us/game\n", written, ms,
                     written > 0 ? ms * 1000.0 / written : 0.0);
     }
 
     // 4. The same file again: every game is found by the duplicate test.
     int again = 0;
-    const long againMs = TimeQuietly([&] { Pgn2Game(gamePosition, pgn.c_str(), game.c_str(), again); });
+    const long againMs = TimeQuietly([&] { Pgn2Game(*board, pgn.c_str(), game.c_str(), again); });
     std::printf("convert: pgn2game again  %6ld ms  %d new games\n", againMs, again);
 
     std::error_code ignored;

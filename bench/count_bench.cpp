@@ -4,6 +4,7 @@
 // figure is instructions per move made by the search.
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
 
 #if __has_include(<valgrind/callgrind.h>)
 #include <valgrind/callgrind.h>
@@ -15,23 +16,22 @@
 #include "bench.h"
 #include "board/fen.h"
 #include "search/benchmark.h"
-#include "search/reset.h"
-#include "search/threads.h"
+#include "search/engine.h"
 
 namespace kavrin::bench {
 
 void RunCountBench() {
-    static Position position;
+    const auto engine = std::make_unique<Engine>();
     uint64_t nodes = 0;
     uint64_t quiesce = 0;
     for (const BenchmarkPosition& p : BenchmarkPositions) {
-        ReadFen(position, p.fen);
-        ResetSearchState();
+        ReadFen(engine->Game(), p.fen);
+        engine->ResetSearchState();
         KAVRIN_COLLECT_TOGGLE();
-        searchThreads.Search(position, FixedDepthLimits(p.depth), SearchHooks{});
+        engine->Search(FixedDepthLimits(p.depth), nullptr);
         KAVRIN_COLLECT_TOGGLE();
-        nodes += searchThreads.TotalNodes();
-        quiesce += searchThreads.Main().QuiesceMoves();
+        nodes += engine->Threads().TotalNodes();
+        quiesce += engine->Threads().Main().QuiesceMoves();
     }
     std::printf("count: nodes %" PRIu64 " + quiescence %" PRIu64 " = %" PRIu64 " moves made\n", nodes, quiesce,
                 nodes + quiesce);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "bench.h"
@@ -49,7 +50,8 @@ double Median(std::vector<double> values) {
 
 void RunPerftBench() {
     std::printf("perft: moves made per second\n");
-    static Position position;
+    const auto board = std::make_unique<Position>();
+    Position& position = *board;
     for (const PerftBenchPosition& p : PerftBenchPositions) {
         if (!ReadFen(position, p.fen)) {
             std::printf("  %s: position not read\n", p.name);
@@ -57,17 +59,17 @@ void RunPerftBench() {
         }
         std::vector<double> rates;
         for (int run = 0; run < PerftBenchRuns; ++run) {
-            perftMoveCount = 0;
+            uint32_t movesMade = 0;
             const auto started = std::chrono::steady_clock::now();
             const double cpuStarted = CpuSeconds();
-            const uint64_t count = Perft(position, p.depth);
+            const uint64_t count = Perft(position, p.depth, &movesMade);
             const double cpu = CpuSeconds() - cpuStarted;
             const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            const double rate = perftMoveCount / cpu;
+            const double rate = movesMade / cpu;
             rates.push_back(rate);
             std::printf("  %s depth %d run %d: %" PRIu64 " positions, %" PRIu32
                         " moves made, %.2f s CPU (%.2f s wall), %.1f M moves/s\n",
-                        p.name, p.depth, run + 1, count, perftMoveCount, cpu, wall, rate / 1e6);
+                        p.name, p.depth, run + 1, count, movesMade, cpu, wall, rate / 1e6);
         }
         std::printf("  %s depth %d: median %.1f M moves/s, minimum %.1f M moves/s\n", p.name, p.depth,
                     Median(rates) / 1e6, *std::min_element(rates.begin(), rates.end()) / 1e6);

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "bench.h"
 #include "board/movetext.h"
 #include "search/benchmark.h"
+#include "search/engine.h"
 
 namespace kavrin::bench {
 
@@ -20,6 +22,7 @@ constexpr int SearchBenchRuns = 3;
 
 void RunSearchBench() {
     std::printf("search: fixed-depth signature\n");
+    const auto engine = std::make_unique<Engine>();
     std::vector<double> rates;
     std::vector<double> cpuRates;
     uint64_t signature = 0;
@@ -30,7 +33,7 @@ void RunSearchBench() {
         double seconds = 0;
         double cpuSeconds = 0;
         for (const BenchmarkPosition& p : BenchmarkPositions) {
-            const SearchCounts c = SearchFixedDepth(p, p.depth);
+            const SearchCounts c = SearchFixedDepth(*engine, p, p.depth);
             nodes += c.nodes;
             quiesce += c.quiesce;
             seconds += c.seconds;
@@ -67,7 +70,7 @@ void RunSearchBench() {
     index = 0;
     for (const BenchmarkPosition& p : BenchmarkPositions) {
         std::printf("test %d %d %" PRIu64 "\n", index++, SignatureTestDepth(p),
-                    SearchFixedDepth(p, SignatureTestDepth(p)).nodes);
+                    SearchFixedDepth(*engine, p, SignatureTestDepth(p)).nodes);
     }
     std::sort(rates.begin(), rates.end());
     std::sort(cpuRates.begin(), cpuRates.end());

@@ -21,6 +21,7 @@
 #include "support/board_setup.h"
 #include "support/engine_process.h"
 #include "support/game_log.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 
 namespace kavrin::test {
@@ -365,13 +366,13 @@ TEST(AbuseEndOfInput, EveryCommandCutShortEndsTheEngine) {
         bool workbench;  // reports in its own words, not in protocol lines
     };
     const Cut cuts[] = {
-        {"time", false},         {"time 100", false},      {"time 100 otim", false},  {"time 100\notim 2", false},
-        {"level", false},        {"level 40", false},      {"level 40 5", false},     {"level 40 0:30", false},
-        {"setboard", false},     {"setboard ", false},     {"setboard 8/8", false},   {"go", false},
-        {"e2e4", false},         {"result", false},        {"result 1-0 {", false},   {"pgn2pos", true},
-        {"pgn2game", true},      {"pgn2game a.pgn", true}, {"pgnlist2game", true},    {"pgnlist2game a", true},
-        {"game2pgn", true},      {"game2pgn a", true},     {"game2pos", true},        {"game2pos a", true},
-        {"dbcreate", true},      {"dbcreate a", true},     {"benchmark", true},       {"perft", true},
+        {"time", false},     {"time 100", false},      {"time 100 otim", false}, {"time 100\notim 2", false},
+        {"level", false},    {"level 40", false},      {"level 40 5", false},    {"level 40 0:30", false},
+        {"setboard", false}, {"setboard ", false},     {"setboard 8/8", false},  {"go", false},
+        {"e2e4", false},     {"result", false},        {"result 1-0 {", false},  {"pgn2pos", true},
+        {"pgn2game", true},  {"pgn2game a.pgn", true}, {"pgnlist2game", true},   {"pgnlist2game a", true},
+        {"game2pgn", true},  {"game2pgn a", true},     {"game2pos", true},       {"game2pos a", true},
+        {"dbcreate", true},  {"dbcreate a", true},     {"benchmark", true},      {"perft", true},
     };
     for (const Cut& cut : cuts) {
         SCOPED_TRACE(cut.text);

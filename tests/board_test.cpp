@@ -18,6 +18,7 @@
 #include "search/game.h"
 #include "support/board_setup.h"
 #include "support/random_positions.h"
+#include "support/test_engine.h"
 
 namespace kavrin {
 namespace {
@@ -32,7 +33,7 @@ Bitboard Squares(std::initializer_list<const char*> names) {
 
 // Attacks by walking every ray square by square, for comparison.
 Bitboard NaiveSlider(int s, Bitboard occ, bool straight, bool diagonal) {
-    static const int dirs[8][3] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0},
+    static const int dirs[8][3] = {{-1, 0, 0},  {1, 0, 0},  {0, -1, 0}, {0, 1, 0},
                                    {-1, -1, 1}, {-1, 1, 1}, {1, -1, 1}, {1, 1, 1}};
     Bitboard attacks = 0;
     for (const auto& d : dirs) {
@@ -90,7 +91,8 @@ TEST_F(TablesTest, EdgeCasesOfTheAttackTables) {
 }
 
 TEST_F(TablesTest, LeaperTablesMatchAWalkOverEverySquare) {
-    const std::vector<std::pair<int, int>> king = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1}, {0, 1}, {1, -1}, {1, 0}, {1, 1}};
+    const std::vector<std::pair<int, int>> king = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1},
+                                                   {0, 1},   {1, -1}, {1, 0},  {1, 1}};
     const std::vector<std::pair<int, int>> knight = {{-2, -1}, {-2, 1}, {-1, -2}, {-1, 2},
                                                      {1, -2},  {1, 2},  {2, -1},  {2, 1}};
     for (int s = 0; s < 64; ++s) {
@@ -493,7 +495,7 @@ TEST_F(PositionCheckTest, HoldsAcrossMakeAndUnmake) {
     const char* fens[] = {
         "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
         "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6",  // read with an en-passant square
-        "r3k2r/1P4P1/8/8/8/8/1p4p1/R3K2R b KQkq -",                    // promotions with and without capture
+        "r3k2r/1P4P1/8/8/8/8/1p4p1/R3K2R b KQkq -",                   // promotions with and without capture
         "4k3/8/8/8/3Pp3/8/8/4K3 b - d3",
     };
     for (const char* fen : fens) {

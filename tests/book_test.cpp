@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "board/movegen.h"
 #include "search/game.h"
 #include "support/files.h"
+#include "support/test_engine.h"
 #include "system/clock.h"
 
 namespace kavrin {
@@ -274,6 +276,8 @@ class ProbePosition : public BookFiles {
         bookSet.Close();
         BookFiles::TearDown();
     }
+    const std::unique_ptr<BookSet> books = std::make_unique<BookSet>();
+    BookSet& bookSet = *books;
     // The legal moves of the Board position in generation order and the key
     // each one leads to.
     static std::vector<std::pair<Move, uint64_t>> Replies() {
@@ -289,15 +293,15 @@ class ProbePosition : public BookFiles {
         }
         return replies;
     }
-    static void LoadBookSet() { ASSERT_TRUE(bookSet.Load()) << bookSet.message; }
+    void LoadBookSet() { ASSERT_TRUE(bookSet.Load()) << bookSet.message; }
 };
 
 TEST_F(ProbePosition, NoBookOrAnEmptyBookGivesNoMove) {
-    EXPECT_EQ(BookProbe(gamePosition), 0);
+    EXPECT_EQ(BookProbe(bookSet, gamePosition), 0);
     WriteEmptyBook("bookbtm");
     WriteEmptyBook("bookwtm");
     LoadBookSet();
-    EXPECT_EQ(BookProbe(gamePosition), 0);
+    EXPECT_EQ(BookProbe(bookSet, gamePosition), 0);
 }
 
 TEST_F(ProbePosition, OneCandidateIsAlwaysChosenAndTheBoardIsUnchanged) {
@@ -311,7 +315,7 @@ TEST_F(ProbePosition, OneCandidateIsAlwaysChosenAndTheBoardIsUnchanged) {
     Board before = gamePosition.board;
     HistoryEntry* top = gamePosition.historyTop;
     uint16_t ply = gamePosition.gamePly;
-    for (int i = 0; i < 5; i++) EXPECT_EQ(BookProbe(gamePosition), chosen.first);
+    for (int i = 0; i < 5; i++) EXPECT_EQ(BookProbe(bookSet, gamePosition), chosen.first);
     EXPECT_EQ(std::memcmp(&before, &gamePosition.board, sizeof gamePosition.board), 0);
     EXPECT_EQ(gamePosition.historyTop, top);
     EXPECT_EQ(gamePosition.gamePly, ply);
@@ -334,7 +338,7 @@ TEST_F(ProbePosition, CandidatesRunFromTheLastGeneratedMoveAndTheClockPicks) {
     std::vector<bool> seen(expected.size(), false);
     for (int attempt = 0; attempt < 2000 && checked < 40; attempt++) {
         int before = ClockMs();
-        Move m = BookProbe(gamePosition);
+        Move m = BookProbe(bookSet, gamePosition);
         int after = ClockMs();
         if (before != after) continue;
         size_t pick = static_cast<unsigned>(before) % expected.size();
@@ -358,7 +362,7 @@ TEST_F(ProbePosition, BlackToMoveLooksInTheWhiteBook) {
     WriteBook("bookbtm", {answers.back().second});
     WriteBook("bookwtm", {answers.front().second});
     LoadBookSet();
-    EXPECT_EQ(BookProbe(gamePosition), answers.front().first);
+    EXPECT_EQ(BookProbe(bookSet, gamePosition), answers.front().first);
     UnmakeMove(gamePosition, replies[3].first, ply);
 }
 
@@ -380,7 +384,7 @@ TEST_F(ProbePosition, InCheckOnlyEvasionsAreCandidates) {
     WriteBook("bookbtm", {pawnKey, replies[0].second});
     WriteEmptyBook("bookwtm");
     LoadBookSet();
-    EXPECT_EQ(BookProbe(gamePosition), replies[0].first);
+    EXPECT_EQ(BookProbe(bookSet, gamePosition), replies[0].first);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "search/game.h"
 #include "support/engine_process.h"
 #include "support/files.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 
 namespace kavrin {

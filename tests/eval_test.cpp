@@ -15,6 +15,7 @@
 #include "search/game.h"
 #include "search/pawnhash.h"
 #include "support/board_setup.h"
+#include "support/test_engine.h"
 
 namespace kavrin {
 namespace {

@@ -10,6 +10,7 @@
 #include "board/pst.h"
 #include "search/game.h"
 #include "support/board_setup.h"
+#include "support/test_engine.h"
 
 namespace kavrin {
 namespace {

@@ -16,6 +16,7 @@
 #include "support/board_setup.h"
 #include "support/fuzz_support.h"
 #include "support/random_positions.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 
 namespace kavrin {
@@ -193,9 +194,9 @@ TEST_F(FenTest, EnPassantSquareOnlyWhereAPawnJustPassed) {
     // Squares off ranks 3 and 6, and texts that are no square at all.
     ASSERT_TRUE(ReadFen(gamePosition, "4k3/8/8/3pP3/8/8/8/4K3 w - d5"));
     EXPECT_EQ(gamePosition.board.epSquare, 0);
-    for (const char* text : {"4k3/8/8/3pP3/8/8/8/4K3 w - z6", "4k3/8/8/3pP3/8/8/8/4K3 w - d9",
-                             "4k3/8/8/3pP3/8/8/8/4K3 w - d0", "4k3/8/8/3pP3/8/8/8/4K3 w - D6",
-                             "4k3/8/8/3pP3/8/8/8/4K3 w - \xff\xff", "4k3/8/8/3pP3/8/8/8/4K3 w - d"}) {
+    for (const char* text :
+         {"4k3/8/8/3pP3/8/8/8/4K3 w - z6", "4k3/8/8/3pP3/8/8/8/4K3 w - d9", "4k3/8/8/3pP3/8/8/8/4K3 w - d0",
+          "4k3/8/8/3pP3/8/8/8/4K3 w - D6", "4k3/8/8/3pP3/8/8/8/4K3 w - \xff\xff", "4k3/8/8/3pP3/8/8/8/4K3 w - d"}) {
         EXPECT_TRUE(ReadExact(text)) << text;
         EXPECT_EQ(gamePosition.board.epSquare, 0) << text;
         EXPECT_TRUE(CheckPosition(gamePosition)) << text;

@@ -24,6 +24,7 @@
 #include "support/files.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
+#include "support/test_engine.h"
 
 namespace kavrin::fuzz {
 namespace {

@@ -1,11 +1,12 @@
 // The engine's side of a game: result-line selection, and (end to end) whole
 // games, pondering and the refusals of moves that cannot be played.
-#include <string>
+#include "driver/game.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "board/types.h"
-#include "driver/game.h"
 
 namespace kavrin {
 namespace {
@@ -43,8 +44,7 @@ TEST(ResultLines, MateScoreNeedsTheTableMarker) {
 }
 
 TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
-    EXPECT_EQ(Line(MoveResultLine(8050, false, ResultRepetition, White)),
-              "1/2-1/2 {Draw by 3 fold repetition (22)}\n");
+    EXPECT_EQ(Line(MoveResultLine(8050, false, ResultRepetition, White)), "1/2-1/2 {Draw by 3 fold repetition (22)}\n");
     EXPECT_EQ(Line(MoveResultLine(0, false, ResultFiftyMoves, Black)), "1/2-1/2 {Draw by 50 moves rule (33)}\n");
     EXPECT_EQ(Line(MoveResultLine(-300, false, ResultInsufficientMaterial, White)),
               "1/2-1/2 {Draw by insufficient material to mate (44)}\n");
@@ -74,6 +74,7 @@ TEST(ResultLines, DrawsFoundAfterTheEnginesMove) {
 #include "support/board_setup.h"
 #include "support/engine_process.h"
 #include "support/game_log.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 
 namespace kavrin {
@@ -325,8 +326,9 @@ TEST_F(Game, DrawMadeByTheEnginesMove) {
 // engine's check from e2 makes the position after it stand a third time
 // while the position before it has stood only twice.
 TEST_F(Game, RepetitionMadeByTheEnginesMove) {
-    engine.Send("setboard 6k1/RR6/8/8/8/6P1/7P/4q2K w - - 0 1\nlevel 40 5 0\nforce\n"
-                "h1g2\ne1e2\ng2g1\ne2e1\ng1g2\ne1e4\ng2g1\ne4e1\ng1g2\ne1e2\ng2g1\n");
+    engine.Send(
+        "setboard 6k1/RR6/8/8/8/6P1/7P/4q2K w - - 0 1\nlevel 40 5 0\nforce\n"
+        "h1g2\ne1e2\ng2g1\ne2e1\ng1g2\ne1e4\ng2g1\ne4e1\ng1g2\ne1e2\ng2g1\n");
     EXPECT_EQ(Reply("go"), "e2e1");
     ASSERT_TRUE(engine.WaitFor("1/2-1/2 {Draw by 3 fold repetition (22)}\n", Timeout)) << engine.Output();
     Quit();

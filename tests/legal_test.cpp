@@ -14,6 +14,7 @@
 #include "board/movetext.h"
 #include "search/game.h"
 #include "support/board_setup.h"
+#include "support/test_engine.h"
 
 namespace kavrin {
 namespace {

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "driver/command_loop.h"
+#include "driver/engine_state.h"
 #include "driver/input.h"
+#include "support/test_engine.h"
 #include "support/word_input.h"
 
 namespace kavrin {
@@ -177,32 +179,32 @@ class PipeInput : public ::testing::Test {
         close(savedStdin);
         close(ends[0]);
         if (ends[1] >= 0) close(ends[1]);
-        commandInput.pushedBack = EOF;
+        test::TestSession().input.source.pushedBack = EOF;
     }
     int ends[2] = {-1, -1};
     int savedStdin = -1;
 };
 
 TEST_F(PipeInput, CountsUnreadBytes) {
-    EXPECT_EQ(InputPending(), 0u);
+    EXPECT_EQ(InputPending(test::TestSession().input), 0u);
     ASSERT_EQ(write(ends[1], "x", 1), 1);
-    EXPECT_EQ(InputPending(), 1u);
+    EXPECT_EQ(InputPending(test::TestSession().input), 1u);
     ASSERT_EQ(write(ends[1], "e2e4\nquit", 9), 9);
-    EXPECT_EQ(InputPending(), 10u);
-    EXPECT_EQ(InputPending(), 10u);
+    EXPECT_EQ(InputPending(test::TestSession().input), 10u);
+    EXPECT_EQ(InputPending(test::TestSession().input), 10u);
 }
 
 TEST_F(PipeInput, APutBackWordStartCountsABlankDoesNot) {
-    commandInput.pushedBack = '\n';
-    EXPECT_EQ(InputPending(), 0u);
-    commandInput.pushedBack = 'g';
-    EXPECT_EQ(InputPending(), 1u);
+    test::TestSession().input.source.pushedBack = '\n';
+    EXPECT_EQ(InputPending(test::TestSession().input), 0u);
+    test::TestSession().input.source.pushedBack = 'g';
+    EXPECT_EQ(InputPending(test::TestSession().input), 1u);
 }
 
 TEST_F(PipeInput, ClosedWriterCountsAsPending) {
     close(ends[1]);
     ends[1] = -1;
-    EXPECT_NE(InputPending(), 0u);
+    EXPECT_NE(InputPending(test::TestSession().input), 0u);
 }
 
 }  // namespace

@@ -14,15 +14,16 @@
 #include "board/zobrist.h"
 #include "search/game.h"
 #include "support/board_setup.h"
+#include "support/test_engine.h"
 
 namespace kavrin {
 namespace {
 
 using test::SetUpPosition;
 
-using test::Sq;
-using test::M;
 using test::ExpectSameBoard;
+using test::M;
+using test::Sq;
 
 void ExpectConsistent() {
     const char* why = nullptr;

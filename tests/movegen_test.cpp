@@ -16,14 +16,15 @@
 #include "board/tables.h"
 #include "search/game.h"
 #include "support/board_setup.h"
+#include "support/test_engine.h"
 
 namespace kavrin {
 namespace {
 
 using test::SetUpPosition;
 
-using test::Sq;
 using test::M;
+using test::Sq;
 
 using List = std::vector<MoveEntry>;
 

@@ -12,6 +12,7 @@
 #include "search/game.h"
 #include "support/board_setup.h"
 #include "support/random_positions.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 
 namespace kavrin {
@@ -126,8 +127,8 @@ TEST_F(MoveTextTest, PieceMovesIgnoreTheFifthCharacter) {
 
 TEST_F(MoveTextTest, TextsThatAreNoMove) {
     ASSERT_TRUE(ReadFen(gamePosition, InitialFen));
-    for (const char* text : {"i2i4", "e9e4", "e2", "e", "", "time", "e2e", "e2e9", "e0e4", "E2E4", "e2-e4", "22e4",
-                             "\xe5\xe2"})
+    for (const char* text :
+         {"i2i4", "e9e4", "e2", "e", "", "time", "e2e", "e2e9", "e0e4", "E2E4", "e2-e4", "22e4", "\xe5\xe2"})
         EXPECT_EQ(Decode(text), 0) << text;
     EXPECT_EQ(TextToMove(gamePosition, nullptr), 0);
     EXPECT_EQ(TextToMoveOnBoard(gamePosition, nullptr), 0);

@@ -12,6 +12,7 @@
 #include "board/fen.h"
 #include "search/game.h"
 #include "support/files.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 
 namespace kavrin {

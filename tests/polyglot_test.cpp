@@ -19,6 +19,7 @@
 #include "search/game.h"
 #include "support/board_setup.h"
 #include "support/files.h"
+#include "support/test_engine.h"
 
 namespace kavrin {
 namespace {

@@ -17,6 +17,7 @@
 #include "book/commands.h"
 #include "search/game.h"
 #include "support/files.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 
 namespace kavrin {

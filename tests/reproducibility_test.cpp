@@ -12,6 +12,7 @@
 #include "driver/game.h"
 #include "search/benchmark.h"
 #include "search/game.h"
+#include "support/test_engine.h"
 
 namespace kavrin {
 namespace {
@@ -31,7 +32,7 @@ struct Outcome {
 };
 
 Outcome Search(const BenchmarkPosition& p) {
-    const SearchCounts c = SearchFixedDepth(p, ReproducibilityDepth(p));
+    const SearchCounts c = SearchFixedDepth(test::TestEngine(), p, ReproducibilityDepth(p));
     return {c.nodes, c.quiesce, c.best, c.score};
 }
 
@@ -42,9 +43,10 @@ void PlayAGame() {
     for (const char* text : {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6"}) {
         const Move m = TextToMoveOnBoard(gamePosition, text);
         ASSERT_TRUE(IsLegalMove(gamePosition, m)) << text;
-        ASSERT_TRUE(GameMove(m)) << text;
+        ASSERT_TRUE(GameMove(test::TestSession(), m)) << text;
     }
-    SearchFixedDepth({"game", "r1bqkbnr/1ppp1ppp/p1n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", 5}, 5);
+    SearchFixedDepth(test::TestEngine(), {"game", "r1bqkbnr/1ppp1ppp/p1n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", 5},
+                     5);
 }
 
 TEST(Reproducibility, SearchesRepeatExactlyAfterOtherSearchesAndANewGame) {
@@ -68,8 +70,7 @@ TEST(Reproducibility, SearchesRepeatExactlyAfterOtherSearchesAndANewGame) {
 }
 
 TEST(Reproducibility, TheSamePositionTwiceInARowSearchesAlike) {
-    for (const BenchmarkPosition& p : {BenchmarkPositions[0], BenchmarkPositions[5],
-                                           BenchmarkPositions[13]}) {
+    for (const BenchmarkPosition& p : {BenchmarkPositions[0], BenchmarkPositions[5], BenchmarkPositions[13]}) {
         const Outcome a = Search(p);
         const Outcome b = Search(p);
         EXPECT_EQ(a.nodes, b.nodes) << p.name;

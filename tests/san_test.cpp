@@ -12,6 +12,7 @@
 #include "notation/epd.h"
 #include "search/game.h"
 #include "support/board_setup.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 
 namespace kavrin {
@@ -175,7 +176,7 @@ TEST_F(SanTest, TrialMovesStillWorkWithTheHistoryFull) {
         gamePosition.historyTop = gamePosition.history + HistorySize - 1;
         *gamePosition.historyTop = current;
         gamePosition.history[HistorySize - 2] = HistoryEntry{0x1234, 0x0567, 7};
-        if (fen[2] == '2') {                // king on e8: the f6 knight is free
+        if (fen[2] == '2') {                              // king on e8: the f6 knight is free
             EXPECT_EQ(ParseSan(gamePosition, "Nd7"), 0);  // both knights may go
             EXPECT_EQ(ParseSan(gamePosition, "Nbd7"), M("b8", "d7", Quiet));
         } else {

@@ -5,6 +5,7 @@
 
 #include "search/benchmark.h"
 #include "support/signature.h"
+#include "support/test_engine.h"
 
 namespace kavrin {
 namespace {
@@ -29,7 +30,7 @@ TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
     ASSERT_EQ(shallow.size(), std::size(BenchmarkPositions));
     int index = 0;
     for (const BenchmarkPosition& p : BenchmarkPositions) {
-        const SearchCounts c = SearchFixedDepth(p, SignatureTestDepth(p));
+        const SearchCounts c = SearchFixedDepth(test::TestEngine(), p, SignatureTestDepth(p));
         EXPECT_EQ(c.nodes, shallow.at(index).nodes) << p.name << " at depth " << SignatureTestDepth(p);
         ++index;
     }
@@ -37,11 +38,11 @@ TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
 
 TEST(SearchSignature, SearchingAgainAfterAPositionReadGivesTheSameCount) {
     const BenchmarkPosition& p = BenchmarkPositions[4];
-    const uint32_t first = SearchFixedDepth(p, 5).nodes;
+    const uint32_t first = SearchFixedDepth(test::TestEngine(), p, 5).nodes;
     // A different game in between leaves table, history and killers behind,
     // which the next position read must discard.
-    SearchFixedDepth(BenchmarkPositions[12], 6);
-    EXPECT_EQ(SearchFixedDepth(p, 5).nodes, first);
+    SearchFixedDepth(test::TestEngine(), BenchmarkPositions[12], 6);
+    EXPECT_EQ(SearchFixedDepth(test::TestEngine(), p, 5).nodes, first);
 }
 
 }  // namespace

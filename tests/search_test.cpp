@@ -17,20 +17,22 @@
 #include "board/fen.h"
 #include "board/movetext.h"
 #include "board/perft.h"
+#include "driver/engine_state.h"
 #include "driver/thinking.h"
 #include "search/alphabeta.h"
 #include "search/control.h"
+#include "search/engine.h"
 #include "search/game.h"
 #include "search/movepick.h"
 #include "search/pawnhash.h"
 #include "search/quiesce.h"
-#include "search/reset.h"
 #include "search/root.h"
 #include "search/threads.h"
 #include "search/tt.h"
 #include "search/worker.h"
 #include "support/board_setup.h"
 #include "support/engine_process.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 #include "system/clock.h"
 
@@ -38,7 +40,7 @@ namespace kavrin {
 
 // What these tests look at inside the main search thread's worker.
 struct SearchWorkerTestAccess {
-    static SearchWorker& Main() { return searchThreads.Main(); }
+    static SearchWorker& Main() { return test::TestEngine().Threads().Main(); }
     // Searches the game position's node one ply below a root at full width.
     static int SearchNode(int depth, int alpha, int beta) {
         SearchWorker& w = Main();
@@ -72,7 +74,7 @@ constexpr const char* Middlegame = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPP
 // Standard input is a pipe the test writes to; the log stream goes into a
 // string, and standard output of a search can be captured.
 class SearchTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
@@ -91,7 +93,7 @@ protected:
     // A fresh position, as "setboard" sets it up: the search forgets the old ones.
     static void SetUpPosition(const char* fen) {
         test::SetUpPosition(fen);
-        ResetSearchState();
+        test::TestEngine().ResetSearchState();
     }
 
     // Plays a game move on the Board as the driver does.
@@ -103,10 +105,10 @@ protected:
     // Runs a search that reports as the xboard front end's do; returns what
     // it printed.
     std::string SearchCapturingOutput(Move* best) {
-        return test::StdoutOf([&] { *best = searchThreads.Search(gamePosition, searchLimits, XboardSearchHooks); });
+        return test::StdoutOf([&] { *best = test::TestEngine().Search(searchLimits, &test::TestSession()); });
     }
-    static const SearchResult& Result() { return searchThreads.Main().Result(); }
-    static int IterationDepth() { return searchThreads.Main().IterationDepth(); }
+    static const SearchResult& Result() { return test::TestEngine().Threads().Main().Result(); }
+    static int IterationDepth() { return test::TestEngine().Threads().Main().IterationDepth(); }
 
     SearchLimits searchLimits;
     static int inputWriter;
@@ -156,7 +158,7 @@ TEST_F(SearchTest, MatedRootGivesTheCheckmateMarker) {
     EXPECT_NE(out.find("    2     -8100     0     "), std::string::npos) << out;
     EXPECT_NE(out.find("  # \n"), std::string::npos) << out;
     TTEntry e;
-    ASSERT_TRUE(ProbeTT(gamePosition, e));
+    ASSERT_TRUE(test::TestEngine().Table().Probe(gamePosition, e));
     EXPECT_EQ(EntryMove(e), ResultCheckmated);
     EXPECT_EQ(EntryScore(e), -MateValue);
 }
@@ -196,7 +198,7 @@ TEST_F(SearchTest, TableCutoffIsRefusedWhenTheHashMoveRepeats) {
         PlayMove("g1f3");
         PlayMove("g8f6");
         PlayMove("f3g1");
-        StoreTT(gamePosition, 777, Bound::Exact, 20, hashMove);
+        test::TestEngine().Table().Store(gamePosition, 777, Bound::Exact, 20, hashMove);
         return SearchWorkerTestAccess::SearchNode(1, -MateValue, MateValue);
     };
     const Move back = MakeMoveWord(21, 6, Quiet);   // f6g8
@@ -217,7 +219,7 @@ TEST_F(SearchTest, ThinkingLineAndLogLinesOfOneSearch) {
     std::string out = SearchCapturingOutput(&best);
     char expected[128];
     std::snprintf(expected, sizeof expected, "    2     8099     0     %d  h5f7 # \n",
-                  static_cast<int>(searchThreads.Main().Nodes()));
+                  static_cast<int>(test::TestEngine().Threads().Main().Nodes()));
     EXPECT_EQ(out, expected);
     EXPECT_EQ(log.Text(),
               "---------- brak hm na poczatku!!!\n"
@@ -268,7 +270,7 @@ TEST_F(SearchTest, PendingInputStopsTheSearchMidway) {
     SearchCapturingOutput(&best);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     writer.join();
-    EXPECT_TRUE(searchThreads.StoppedEarly());
+    EXPECT_TRUE(test::TestEngine().Threads().StoppedEarly());
     EXPECT_LT(seconds, 10.0);
     EXPECT_LT(IterationDepth(), 60);
     EXPECT_NE(best, 0);
@@ -285,7 +287,7 @@ TEST_F(SearchTest, SpentTimeStopsTheSearchOnlyAfterIterationTwo) {
     EXPECT_EQ(out.rfind("    2     ", 0), 0u) << out;
     EXPECT_EQ(out.find("    3     "), std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
-    EXPECT_TRUE(searchThreads.StoppedEarly());
+    EXPECT_TRUE(test::TestEngine().Threads().StoppedEarly());
     EXPECT_EQ(IterationDepth(), 3);
     EXPECT_NE(best, 0);
 
@@ -294,7 +296,7 @@ TEST_F(SearchTest, SpentTimeStopsTheSearchOnlyAfterIterationTwo) {
     searchLimits.untimed = searchLimits.pondering = true;
     searchLimits.maxDepth = 4;
     SearchCapturingOutput(&best);
-    EXPECT_FALSE(searchThreads.StoppedEarly());
+    EXPECT_FALSE(test::TestEngine().Threads().StoppedEarly());
     EXPECT_EQ(IterationDepth(), 5);
 }
 
@@ -305,7 +307,7 @@ TEST_F(SearchTest, FailLowTriplesTheAllotmentUntilTheIterationEnds) {
     searchLimits.timeAllotment = 100000000;
     Move best;
     SearchCapturingOutput(&best);
-    EXPECT_EQ(searchThreads.Main().Limits().timeAllotment, 100000000);
+    EXPECT_EQ(test::TestEngine().Threads().Main().Limits().timeAllotment, 100000000);
 }
 
 TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
@@ -320,13 +322,13 @@ TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
         return false;
     };
     using Access = SearchWorkerTestAccess;
-    ASSERT_TRUE(anyNonZero(transpositionTable.buckets, TTBytes()));
+    ASSERT_TRUE(anyNonZero(&test::TestEngine().Table().BucketOf(Black, 0), test::TestEngine().Table().Bytes()));
     ASSERT_TRUE(anyNonZero(Access::History(), sizeof(HistoryTable)));
     ASSERT_TRUE(anyNonZero(Access::Pawns().entries, sizeof Access::Pawns().entries));
     ASSERT_TRUE(Access::AnyKiller());
 
     SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
-    EXPECT_FALSE(anyNonZero(transpositionTable.buckets, TTBytes()));
+    EXPECT_FALSE(anyNonZero(&test::TestEngine().Table().BucketOf(Black, 0), test::TestEngine().Table().Bytes()));
     EXPECT_FALSE(anyNonZero(Access::History(), sizeof(HistoryTable)));
     EXPECT_FALSE(anyNonZero(Access::Pawns().entries, sizeof Access::Pawns().entries));
     EXPECT_FALSE(Access::AnyKiller());
@@ -362,7 +364,7 @@ TEST_F(SearchTest, NearlyFullHistoryCutsTheLineOrRefuses) {
 
 // The variation text plays only legal table moves: a corrupt entry ends it.
 TEST_F(SearchTest, VariationTextStopsAtAnImpossibleTableMove) {
-    SearchWorker& worker = searchThreads.Main();
+    SearchWorker& worker = test::TestEngine().Threads().Main();
     // The variation of the game position, read by the main thread's worker.
     auto variation = [&](int moves) {
         CopyPositionFrom(worker.pos, gamePosition);
@@ -372,20 +374,21 @@ TEST_F(SearchTest, VariationTextStopsAtAnImpossibleTableMove) {
         return std::string(text);
     };
     SetUpPosition(Middlegame);
-    StoreTT(gamePosition, 10, Bound::Exact, 5, TextToMoveOnBoard(gamePosition, "e5f7"));
+    test::TestEngine().Table().Store(gamePosition, 10, Bound::Exact, 5, TextToMoveOnBoard(gamePosition, "e5f7"));
     EXPECT_EQ(variation(12), "e5f7 NOE ");
-    ClearTranspositionTable();
-    StoreTT(gamePosition, 10, Bound::Exact, 5, MakeMoveWord(56, 0, Quiet));  // a1a8 through its own pieces
+    test::TestEngine().Table().Clear();
+    test::TestEngine().Table().Store(gamePosition, 10, Bound::Exact, 5,
+                                     MakeMoveWord(56, 0, Quiet));  // a1a8 through its own pieces
     EXPECT_EQ(variation(12), "");
     // A pinned knight's move is pseudo-legal but exposes the king.
     SetUpPosition("4k3/8/8/8/4r3/8/4N3/4K3 w - -");
-    StoreTT(gamePosition, 10, Bound::Exact, 5, TextToMoveOnBoard(gamePosition, "e2c3"));
+    test::TestEngine().Table().Store(gamePosition, 10, Bound::Exact, 5, TextToMoveOnBoard(gamePosition, "e2c3"));
     EXPECT_EQ(variation(12), "");
-    ClearTranspositionTable();
-    StoreTT(gamePosition, 10, Bound::Exact, 5, ResultStalemate);
+    test::TestEngine().Table().Clear();
+    test::TestEngine().Table().Store(gamePosition, 10, Bound::Exact, 5, ResultStalemate);
     EXPECT_EQ(variation(12), "1/2 - 1/2 (stalemate)");
-    ClearTranspositionTable();
-    StoreTT(gamePosition, 10, Bound::Exact, 5, 0x3123);
+    test::TestEngine().Table().Clear();
+    test::TestEngine().Table().Store(gamePosition, 10, Bound::Exact, 5, 0x3123);
     EXPECT_EQ(variation(12), "ERROR: 3123");
     EXPECT_EQ(variation(0), "");
 }

@@ -14,9 +14,10 @@
 #include "board/legal.h"
 #include "board/movetext.h"
 #include "search/benchmark.h"
+#include "search/engine.h"
 #include "search/game.h"
-#include "search/reset.h"
 #include "support/engine_process.h"
+#include "support/test_engine.h"
 #include "support/uci_session.h"
 
 namespace kavrin::test {
@@ -28,31 +29,31 @@ constexpr int Timeout = 60000;
 const BenchmarkPosition& Middlegame() { return BenchmarkPositions[5]; }
 
 TEST(SearchThreads, HelpersSearchTheSameRootAndTheirMovesCount) {
-    searchThreads.SetCount(2);
+    test::TestEngine().Threads().SetCount(2);
     ASSERT_TRUE(ReadFen(gamePosition, Middlegame().fen));
-    ResetSearchState();
+    test::TestEngine().ResetSearchState();
     SearchLimits limits;
     limits.maxDepth = 6;
     limits.untimed = true;
-    const Move best = searchThreads.Search(gamePosition, limits, SearchHooks{});
+    const Move best = test::TestEngine().Search(limits, nullptr);
     EXPECT_TRUE(IsLegalMove(gamePosition, best)) << best;
-    const uint64_t mainNodes = searchThreads.Main().Nodes();
+    const uint64_t mainNodes = test::TestEngine().Threads().Main().Nodes();
     EXPECT_GT(mainNodes, 0u);
-    EXPECT_GT(searchThreads.TotalNodes(), mainNodes) << "the helper's moves are not counted";
-    EXPECT_FALSE(searchThreads.StoppedEarly());
-    searchThreads.SetCount(1);
+    EXPECT_GT(test::TestEngine().Threads().TotalNodes(), mainNodes) << "the helper's moves are not counted";
+    EXPECT_FALSE(test::TestEngine().Threads().StoppedEarly());
+    test::TestEngine().Threads().SetCount(1);
 }
 
 // Helpers come and go between searches; the main thread alone then searches
 // exactly as a fresh single-threaded engine does.
 TEST(SearchThreads, OneThreadAfterSeveralSearchesAsBefore) {
-    searchThreads.SetCount(1);
+    test::TestEngine().Threads().SetCount(1);
     const int depth = SignatureTestDepth(Middlegame());
-    const SearchCounts before = SearchFixedDepth(Middlegame(), depth);
-    searchThreads.SetCount(3);
-    SearchFixedDepth(Middlegame(), depth);
-    searchThreads.SetCount(1);
-    const SearchCounts after = SearchFixedDepth(Middlegame(), depth);
+    const SearchCounts before = SearchFixedDepth(test::TestEngine(), Middlegame(), depth);
+    test::TestEngine().Threads().SetCount(3);
+    SearchFixedDepth(test::TestEngine(), Middlegame(), depth);
+    test::TestEngine().Threads().SetCount(1);
+    const SearchCounts after = SearchFixedDepth(test::TestEngine(), Middlegame(), depth);
     EXPECT_EQ(after.nodes, before.nodes);
     EXPECT_EQ(after.best, before.best);
     EXPECT_EQ(after.score, before.score);

@@ -13,7 +13,7 @@
 #include "driver/engine_state.h"
 #include "driver/input.h"
 #include "search/control.h"
-#include "search/game.h"
+#include "search/engine.h"
 #include "search/timeman.h"
 #include "support/word_input.h"
 
@@ -64,36 +64,28 @@ TEST(TimeAllotment, NoTimeLeftGivesAtMostTheIncrement) {
     EXPECT_LE(TimeAllotment(-300, 33, 1000), 1000);
 }
 
-TEST(TimeAllotment, TestBudgetWrapsIn32Bits) {
-    EXPECT_EQ(TimeAllotment(TestRemainingCs, 1, 0), 410064499);
-}
+TEST(TimeAllotment, TestBudgetWrapsIn32Bits) { EXPECT_EQ(TimeAllotment(TestRemainingCs, 1, 0), 410064499); }
 
-// Feeds text to the item readers; the engine state is restored afterwards.
+// Feeds text to the item readers of a session of their own.
 class Items : public test::WordInput {
   protected:
-    void SetUp() override {
-        saved = engineState;
-        savedPly = gamePosition.gamePly;
-    }
-    void TearDown() override {
-        engineState = saved;
-        gamePosition.gamePly = savedPly;
-        WordInput::TearDown();
-    }
     std::string Rest(WordSource& source) {
         char word[CommandBufferSize];
         std::string rest;
         while (ReadWord(source, word)) rest += std::string(word) + " ";
         return rest;
     }
-    EngineState saved;
-    uint16_t savedPly = 1;
+    Engine engine{1};
+    XboardSession session{engine};
+    EngineState& engineState = session.state;
+    SearchLimits& searchLimits = session.limits;
+    Position& gamePosition = engine.Game();
 };
 
 TEST_F(Items, LevelWithoutIncrement) {
     WordSource source = Source("40 5 0 go");
     engineState.incrementMs = 7000;
-    ReadLevelItems(source);
+    ReadLevelItems(session, source);
     EXPECT_EQ(engineState.movesPerControl, 40);
     EXPECT_EQ(engineState.incrementMs, 0);
     EXPECT_EQ(Rest(source), "go ");
@@ -101,17 +93,17 @@ TEST_F(Items, LevelWithoutIncrement) {
 
 TEST_F(Items, LevelWithIncrementAndMinutesSeconds) {
     WordSource source = Source("0 2 12");
-    ReadLevelItems(source);
+    ReadLevelItems(session, source);
     EXPECT_EQ(engineState.movesPerControl, 0);
     EXPECT_EQ(engineState.incrementMs, 12000);
     WordSource again = Source(" 0 0:30 0");
-    ReadLevelItems(again);
+    ReadLevelItems(session, again);
     EXPECT_EQ(engineState.incrementMs, 0);
 }
 
 TEST_F(Items, LevelFractionalIncrementIsZeroAndItsFractionAWord) {
     WordSource source = Source("0 2 0.5\n");
-    ReadLevelItems(source);
+    ReadLevelItems(session, source);
     EXPECT_EQ(engineState.incrementMs, 0);
     EXPECT_EQ(Rest(source), ".5 ");
 }
@@ -120,12 +112,12 @@ TEST_F(Items, LevelNotANumberKeepsPreviousValues) {
     engineState.movesPerControl = 35;
     engineState.incrementMs = 3000;
     WordSource source = Source("abc 5 0");
-    ReadLevelItems(source);
+    ReadLevelItems(session, source);
     EXPECT_EQ(engineState.movesPerControl, 35);
     EXPECT_EQ(engineState.incrementMs, 3000);
     EXPECT_EQ(Rest(source), "abc 5 0 ");
     WordSource partial = Source("40 5 go");
-    ReadLevelItems(partial);
+    ReadLevelItems(session, partial);
     EXPECT_EQ(engineState.movesPerControl, 40);
     EXPECT_EQ(engineState.incrementMs, 3000);
     EXPECT_EQ(Rest(partial), "go ");
@@ -137,7 +129,7 @@ TEST_F(Items, TimeWithOtimOnTheNextLineIsOneCommand) {
     gamePosition.gamePly = 1;
     char next[CommandBufferSize];
     WordSource source = Source("30000\notim 29000\ne2e4");
-    EXPECT_FALSE(ReadTimeItems(source, next));
+    EXPECT_FALSE(ReadTimeItems(session, source, next));
     EXPECT_EQ(searchLimits.movesToGo, 40);
     EXPECT_EQ(searchLimits.timeAllotment, 6500);
     EXPECT_EQ(Rest(source), "e2e4 ");
@@ -148,7 +140,7 @@ TEST_F(Items, TimeLeavesAnotherWordAsTheNextCommand) {
     engineState.incrementMs = 2000;
     char next[CommandBufferSize];
     WordSource source = Source("8000 e2e4 otim 5");
-    EXPECT_TRUE(ReadTimeItems(source, next));
+    EXPECT_TRUE(ReadTimeItems(session, source, next));
     EXPECT_STREQ(next, "e2e4");
     EXPECT_EQ(searchLimits.movesToGo, 33);
     EXPECT_EQ(searchLimits.timeAllotment, 3920);
@@ -160,20 +152,20 @@ TEST_F(Items, TimeNotANumberKeepsTheAllotment) {
     searchLimits.timeAllotment = 777;
     char next[CommandBufferSize];
     WordSource source = Source("soon otim 5");
-    EXPECT_FALSE(ReadTimeItems(source, next));
+    EXPECT_FALSE(ReadTimeItems(session, source, next));
     EXPECT_EQ(searchLimits.movesToGo, 12);
     EXPECT_EQ(searchLimits.timeAllotment, 777);
     EXPECT_EQ(Rest(source), "soon otim 5 ");
 }
 
 TEST_F(Items, AfterTestEveryTimeUsesTheLastMoveRule) {
-    SetMovesPerControl(1);
+    SetMovesPerControl(session, 1);
     engineState.incrementMs = 0;
     gamePosition.gamePly = 40;
-    ApplyRemainingTime(TestRemainingCs);
+    ApplyRemainingTime(session, TestRemainingCs);
     EXPECT_EQ(searchLimits.movesToGo, 1);
     EXPECT_EQ(searchLimits.timeAllotment, 410064499);
-    ApplyRemainingTime(2000);
+    ApplyRemainingTime(session, 2000);
     EXPECT_EQ(searchLimits.movesToGo, 1);
     EXPECT_EQ(searchLimits.timeAllotment, 17100);
 }

@@ -4,32 +4,37 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <memory>
+
 #include "board/board.h"
-#include "search/game.h"
 
 namespace kavrin {
 namespace {
 
 class TranspositionTableTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        ClearTranspositionTable();
         gamePosition.sideToMove = White;
         gamePosition.gamePly = 1;
     }
-    // Whether the table holds the game position, and its entry.
-    static bool Found() {
+    // Whether the table holds the position, and its entry.
+    bool Found() const {
         TTEntry e;
-        return ProbeTT(gamePosition, e);
+        return table.Probe(gamePosition, e);
     }
-    static TTEntry Probe() {
+    TTEntry Probe() const {
         TTEntry e{};
-        EXPECT_TRUE(ProbeTT(gamePosition, e));
+        EXPECT_TRUE(table.Probe(gamePosition, e));
         return e;
     }
-    static void Store(int score, Bound bound, int depth, Move move) {
-        StoreTT(gamePosition, score, bound, depth, move);
-    }
+    void Store(int score, Bound bound, int depth, Move move) { table.Store(gamePosition, score, bound, depth, move); }
+    const TTBucket& BucketOfPosition(const Position& pos) const { return table.BucketOfPosition(pos); }
+    TTBucket& BucketOfPosition(const Position& pos) { return table.BucketOfPosition(pos); }
+
+    TranspositionTable table;
+    const std::unique_ptr<Position> position = std::make_unique<Position>();
+    Position& gamePosition = *position;
     // Keys of one bucket: same low 19 bits, different compared bits.
     static uint64_t KeyInBucket(uint32_t high, uint32_t upperLow) {
         return (static_cast<uint64_t>(high) << 32) | (upperLow << 19) | 0x1234u;
@@ -40,7 +45,8 @@ TEST_F(TranspositionTableTest, EntryWordsArePackedBitByBit) {
     gamePosition.board.hashKey = 0x89ABCDEF12345678ull;
     gamePosition.gamePly = 515;  // age 3
     Store(-8100, Bound::Upper, 9, 0x3000);
-    const TTBucket& b = transpositionTable.buckets[TTDefaultBuckets / 2 + (0x12345678u & (TTDefaultBuckets / 2 - 1))];
+    const TTBucket& b = table.BucketOf(White, 0x89ABCDEF12345678ull);
+    EXPECT_EQ(&b, &table.BucketOf(Black, 0) + TTDefaultBuckets / 2 + (0x12345678u & (TTDefaultBuckets / 2 - 1)));
     EXPECT_EQ(LoadEntry(b.slot[0]).keyAndMove, 0x12343000u);
     EXPECT_EQ(LoadEntry(b.slot[0]).keyHigh, 0x89ABCDEFu);
     EXPECT_EQ(LoadEntry(b.slot[0]).data, 9u | 0x100u | (3u << 9) | (90u << 18));
@@ -167,7 +173,7 @@ TEST_F(TranspositionTableTest, ReplaceableSlotZeroMovesDownToSlotOne) {
 }
 
 TEST_F(TranspositionTableTest, FreshDeepEntriesLeaveOnlySlotTwoForShallowOnes) {
-    const TTBucket& b = transpositionTable.buckets[TTDefaultBuckets / 2 + 0x1234];
+    const TTBucket& b = table.BucketOf(White, KeyInBucket(1, 1));
     for (uint32_t i = 1; i <= 3; ++i) {
         gamePosition.board.hashKey = KeyInBucket(i, 1);
         Store(static_cast<int>(i), Bound::Exact, 10, 0x0100);
@@ -239,35 +245,45 @@ TEST_F(TranspositionTableTest, ClearEmptiesEveryWord) {
     Store(1, Bound::Exact, 1, 0x0101);
     gamePosition.sideToMove = Black;
     Store(1, Bound::Exact, 1, 0x0101);
-    ClearTranspositionTable();
+    table.Clear();
     EXPECT_FALSE(Found());
-    const uint32_t* words = reinterpret_cast<const uint32_t*>(transpositionTable.buckets);
-    for (size_t i = 0; i < TTBytes() / 4; i += 4099) EXPECT_EQ(words[i], 0u);
+    const uint32_t* words = reinterpret_cast<const uint32_t*>(&table.BucketOf(Black, 0));
+    for (size_t i = 0; i < table.Bytes() / 4; i += 4099) EXPECT_EQ(words[i], 0u);
 }
 
-// Other sizes: the largest power of two of buckets that fits, cleared; the
-// default size goes back to the static table; entries in use are counted.
-TEST_F(TranspositionTableTest, ResizeKeepsThePowerOfTwoGeometry) {
-    gamePosition.board.hashKey = KeyInBucket(9, 2);
-    Store(1, Bound::Exact, 1, 0x0101);
-    const TTBucket* const defaultBuckets = transpositionTable.buckets;
-    ASSERT_TRUE(ResizeTranspositionTable(1));
-    EXPECT_EQ(TTBucketCount(), 1u << 14);
-    EXPECT_FALSE(Found());
-    EXPECT_EQ(TTPermillFull(), 0);
-    for (uint32_t i = 0; i < 3 * TTBucketCount(); ++i) {
+// Every size asked for is given whole, less at most one bucket, cleared: the
+// default size in its own geometry, any other scaled. Whatever the key, a
+// bucket lies in its side's part of the table; entries in use are counted.
+TEST_F(TranspositionTableTest, ResizeGivesEveryMegabyteAskedFor) {
+    constexpr size_t Sizes[] = {1, 16, 36, 100, 512, 1000};
+    constexpr uint64_t Keys[] = {0, ~uint64_t{0}, 0x00000000FFFFFFFFull, 0xFFFFFFFF00000000ull, 0x0123456789ABCDEFull};
+    for (const size_t megabytes : Sizes) {
+        gamePosition.board.hashKey = KeyInBucket(9, 2);
+        Store(1, Bound::Exact, 1, 0x0101);
+        ASSERT_TRUE(table.Resize(megabytes));
+        const size_t asked = megabytes << 20;
+        EXPECT_LE(table.Bytes(), asked) << megabytes;
+        EXPECT_LT(asked - table.Bytes(), sizeof(TTBucket)) << megabytes;
+        EXPECT_EQ(table.BucketCount() == TTDefaultBuckets, megabytes == TTDefaultMegabytes);
+        EXPECT_FALSE(Found()) << megabytes;
+        EXPECT_EQ(table.PermillFull(), 0);
+        const TTBucket* const first = &table.BucketOf(Black, 0);
+        const uint32_t blackPart = table.BucketCount() / 2;
+        for (const uint64_t key : Keys) {
+            const ptrdiff_t black = &table.BucketOf(Black, key) - first;
+            const ptrdiff_t white = &table.BucketOf(White, key) - first;
+            EXPECT_TRUE(black >= 0 && black < blackPart) << megabytes << " " << key;
+            EXPECT_TRUE(white >= blackPart && white < table.BucketCount()) << megabytes << " " << key;
+        }
+    }
+    ASSERT_TRUE(table.Resize(1));
+    for (uint32_t i = 0; i < 3 * table.BucketCount(); ++i) {
         gamePosition.board.hashKey = (static_cast<uint64_t>(i + 1) << 32) | (i * 0x9E3779B9u);
         gamePosition.sideToMove = i & 1;
         Store(5, Bound::Exact, 3, 0x0101);
         ASSERT_TRUE(Found()) << i;
     }
-    EXPECT_GT(TTPermillFull(), 300);
-    ASSERT_TRUE(ResizeTranspositionTable(128));
-    EXPECT_EQ(TTBucketCount(), 1u << 21);
-    ASSERT_TRUE(ResizeTranspositionTable(TTDefaultMegabytes));
-    EXPECT_EQ(TTBucketCount(), TTDefaultBuckets);
-    EXPECT_EQ(transpositionTable.buckets, defaultBuckets);
-    EXPECT_EQ(TTPermillFull(), 0);
+    EXPECT_GT(table.PermillFull(), 300);
 }
 
 }  // namespace

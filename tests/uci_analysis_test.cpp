@@ -12,6 +12,7 @@
 #include "board/legal.h"
 #include "board/movetext.h"
 #include "search/game.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 #include "support/uci_session.h"
 

@@ -23,6 +23,7 @@
 #include "support/files.h"
 #include "support/random_positions.h"
 #include "support/signature.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 #include "support/uci_session.h"
 
@@ -93,13 +94,13 @@ TEST_F(Uci, IdentifiesItselfAndListsItsOptions) {
     Quit();
 }
 
-TEST_F(Uci, HashSizesRoundDownToTheTableAndTheDefaultSearchesAsBefore) {
+TEST_F(Uci, HashSizesAreGivenWholeAndTheDefaultSearchesAsBefore) {
     const size_t mark = engine.Output().size();
     engine.Send("setoption name Hash value 1\nsetoption name Hash value 100\nsetoption name Hash value 0\n");
     Sync();
-    // 2^14 and 2^21 buckets of 36 bytes.
+    // As many buckets of 36 bytes as the megabytes hold.
     EXPECT_EQ(Since(mark),
-              "info string Hash table of 576 KB\ninfo string Hash table of 73728 KB\n"
+              "info string Hash table of 1023 KB\ninfo string Hash table of 102399 KB\n"
               "info string Hash: 0 is no value from 1 to 32768\nreadyok\n");
     const BenchmarkPosition& p = BenchmarkPositions[4];
     const std::string search =
@@ -268,7 +269,7 @@ TEST_F(Uci, PositionWithThreeHundredMoves) {
             char text[MoveTextSize];
             MoveToText(text, m);
             moves += std::string(" ") + text;
-            PlayGameMove(gamePosition, m);
+            test::TestEngine().PlayGameMove(m);
         }
         if (plies < 300) continue;
         char text[FenTextSize];

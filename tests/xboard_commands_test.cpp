@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <regex>
 #include <string>
 #include <thread>
@@ -27,6 +28,7 @@
 #include "support/engine_process.h"
 #include "support/files.h"
 #include "support/game_log.h"
+#include "support/test_engine.h"
 #include "support/text.h"
 
 namespace kavrin::test {
@@ -80,11 +82,11 @@ const std::vector<std::string> TakeBackGame = {"e2e4", "d4e3", "e1g1", "e8c8", "
 
 void PlayGameMoves(size_t count) {
     SetUpPosition(TakeBackStart);
-    MarkGameStart();
+    MarkGameStart(test::TestSession());
     for (size_t i = 0; i < count; ++i) {
         const Move m = TextToMove(gamePosition, TakeBackGame[i].c_str());
         ASSERT_TRUE(IsLegalMove(gamePosition, m)) << TakeBackGame[i];
-        GameMove(m);
+        GameMove(test::TestSession(), m);
     }
 }
 
@@ -95,7 +97,7 @@ TEST(TakeBack, EveryDepthEqualsPlayingFewerMoves) {
         const GameState expected = CurrentGame();
         const Move expectedDraw = DrawCheck(gamePosition, 2);
         PlayGameMoves(TakeBackGame.size());
-        ASSERT_TRUE(TakeBackGameMoves(static_cast<int>(back)));
+        ASSERT_TRUE(TakeBackGameMoves(test::TestSession(), static_cast<int>(back)));
         ExpectSameGame(CurrentGame(), expected);
         EXPECT_EQ(DrawCheck(gamePosition, 2), expectedDraw);
     }
@@ -103,22 +105,22 @@ TEST(TakeBack, EveryDepthEqualsPlayingFewerMoves) {
     // it makes it again.
     PlayGameMoves(TakeBackGame.size());
     EXPECT_EQ(DrawCheck(gamePosition, 2), ResultRepetition);
-    ASSERT_TRUE(TakeBackGameMoves(1));
+    ASSERT_TRUE(TakeBackGameMoves(test::TestSession(), 1));
     EXPECT_EQ(DrawCheck(gamePosition, 2), 0);
-    GameMove(TextToMove(gamePosition, "b8c8"));
+    GameMove(test::TestSession(), TextToMove(gamePosition, "b8c8"));
     EXPECT_EQ(DrawCheck(gamePosition, 2), ResultRepetition);
 }
 
 TEST(TakeBack, PastTheStartIsRefusedAndChangesNothing) {
     PlayGameMoves(3);
     const GameState before = CurrentGame();
-    EXPECT_FALSE(TakeBackGameMoves(4));
+    EXPECT_FALSE(TakeBackGameMoves(test::TestSession(), 4));
     ExpectSameGame(CurrentGame(), before);
     // The side changed by hand starts the game again there.
     SetSideToMove(gamePosition, White);
-    MarkGameStart();
-    EXPECT_FALSE(TakeBackGameMoves(1));
-    EXPECT_TRUE(TakeBackGameMoves(0));
+    MarkGameStart(test::TestSession());
+    EXPECT_FALSE(TakeBackGameMoves(test::TestSession(), 1));
+    EXPECT_TRUE(TakeBackGameMoves(test::TestSession(), 0));
 }
 
 // ---------------------------------------------------------------------------
@@ -409,6 +411,8 @@ TEST_F(ShippedBook, BookMovesOfTheStartPositionAndAHint) {
     ASSERT_TRUE(engine.WaitFor("\n\n", Timeout)) << engine.Output();
     // The moves whose position the shipped book for Black to move holds.
     ASSERT_TRUE(PlayInProcess(InitialFen, {}));
+    const auto books = std::make_unique<BookSet>();
+    BookSet& bookSet = *books;
     ASSERT_TRUE(bookSet.LoadBook(Black, (std::string(KAVRIN_SOURCE_DIR) + "/bookbtm").c_str()));
     std::vector<std::string> expected;
     for (const std::string& text : LegalMoveTexts()) {

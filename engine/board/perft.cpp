@@ -11,8 +11,6 @@
 
 namespace kavrin {
 
-uint32_t perftMoveCount = 0;
-
 namespace {
 
 // The records of the walk, one per ply, and the move stack their lists share.
@@ -21,6 +19,7 @@ struct PerftLine {
     CheckInfo check[PlyStackSize];
     MoveEntry* listEnd[PlyStackSize];
     MoveEntry moves[MoveStackSize];
+    uint32_t movesMade;  // legal or not, wrapping
 };
 
 // The walk's first ply record: the one before it holds the empty list at the
@@ -53,7 +52,7 @@ uint64_t PerftNode(Position& pos, PerftLine& line, int ply, int depth) {
         const Bitboard pinned = PinnedPieces(pos);
         for (const MoveEntry* cursor = start; cursor < end; ++cursor) {
             const Move m = cursor->move;
-            ++perftMoveCount;
+            ++line.movesMade;
             const MoveVerdict verdict = JudgeMoveNotInCheck(pos, m, pinned);
             if (verdict == MoveVerdict::NeedsTrial) {
                 MakeMove(pos, m, undo);
@@ -67,7 +66,7 @@ uint64_t PerftNode(Position& pos, PerftLine& line, int ply, int depth) {
     }
     for (const MoveEntry* cursor = start; cursor < end; ++cursor) {
         const Move m = cursor->move;
-        ++perftMoveCount;
+        ++line.movesMade;
         MakeMove(pos, m, undo);
         if (!IsKingAttacked(pos, m, mover)) {
             ++count;
@@ -80,24 +79,27 @@ uint64_t PerftNode(Position& pos, PerftLine& line, int ply, int depth) {
 
 }  // namespace
 
-uint64_t Perft(Position& pos, int depth) {
+uint64_t Perft(Position& pos, int depth, uint32_t* movesMade) {
     if (depth < 1 || !PositionPlayable(pos)) return 0;
     const auto line = std::make_unique<PerftLine>();
     line->listEnd[FirstPerftPly - 1] = line->moves;
-    return PerftNode(pos, *line, FirstPerftPly, depth);
+    line->movesMade = 0;
+    const uint64_t count = PerftNode(pos, *line, FirstPerftPly, depth);
+    if (movesMade != nullptr) *movesMade += line->movesMade;
+    return count;
 }
 
 void RunPerft(Position& pos, int depth) {
     // 1., 2.
     if (depth > MaxDepth) depth = MaxDepth;
-    perftMoveCount = 0;
+    uint32_t movesMade = 0;
 
     // 3., 4.
     std::printf("ply\tduration\tnodes\n");
     uint64_t total = 0;
     for (int i = 1; i <= depth; ++i) {
         const int started = ClockMs();
-        const uint64_t n = Perft(pos, i);
+        const uint64_t n = Perft(pos, i, &movesMade);
         const int elapsed = ClockMs() - started;
         std::printf("%d\t%2.1f\t%" PRIu64 "\n", i, elapsed / 1000.0, n);
         total += n;
@@ -105,7 +107,7 @@ void RunPerft(Position& pos, int depth) {
 
     // 5., 6.
     std::printf("total nodes: %" PRIu64 "\n", total);
-    std::printf("(total moves[32]: %u)\n", static_cast<unsigned>(perftMoveCount));
+    std::printf("(total moves[32]: %u)\n", static_cast<unsigned>(movesMade));
 }
 
 }  // namespace kavrin

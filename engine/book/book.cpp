@@ -12,8 +12,6 @@
 
 namespace kavrin {
 
-BookSet bookSet;
-
 namespace {
 
 void ResetBook(OpeningBook& book) {
@@ -173,10 +171,10 @@ bool BookContains(OpeningBook& book, uint64_t key) {
     return false;
 }
 
-int BookMoves(Position& pos, Move out[BookCandidateLimit]) {
+int BookMoves(BookSet& books, Position& pos, Move out[BookCandidateLimit]) {
     // 1. Only a loaded book of the other side can answer.
     int opp = 1 - pos.sideToMove;
-    OpeningBook& book = bookSet.book[opp];
+    OpeningBook& book = books.book[opp];
     if (book.recordCount == 0) return 0;
     // Every move made here takes one more history entry.
     if (pos.HistoryIndex() + 1 >= HistorySize) return 0;
@@ -202,9 +200,9 @@ int BookMoves(Position& pos, Move out[BookCandidateLimit]) {
     return count;
 }
 
-Move BookProbe(Position& pos) {
+Move BookProbe(BookSet& books, Position& pos) {
     Move candidates[BookCandidateLimit];
-    const int count = BookMoves(pos, candidates);
+    const int count = BookMoves(books, pos, candidates);
     if (count == 0) return 0;
     return candidates[static_cast<unsigned>(ClockMs()) % static_cast<unsigned>(count)];
 }

@@ -77,8 +77,6 @@ class BookSet {
     OpeningBook book[2];
 };
 
-extern BookSet bookSet;
-
 // Whether the position key is in book.
 bool BookContains(OpeningBook& book, uint64_t key);
 
@@ -86,9 +84,9 @@ bool BookContains(OpeningBook& book, uint64_t key);
 // is in the book of the other side to move, last generated first, at most
 // BookCandidateLimit of them. Leaves the Board, the history and the game
 // snapshot as they were.
-int BookMoves(Position& pos, Move out[BookCandidateLimit]);
+int BookMoves(BookSet& books, Position& pos, Move out[BookCandidateLimit]);
 
 // One of the book moves, chosen by the millisecond clock; 0 when none.
-Move BookProbe(Position& pos);
+Move BookProbe(BookSet& books, Position& pos);
 
 }  // namespace kavrin

@@ -18,14 +18,8 @@ constexpr const char* BlackDatabase = "black.db";
 
 }  // namespace
 
-bool LoadBooks() { return bookSet.Load(); }
-
-bool LoadBooksFrom(const char* folder) { return bookSet.Load(folder); }
-
-const char* BookLoadMessage() { return bookSet.message; }
-
-void BookShowCommand(const Position& pos) {
-    std::printf(BookContains(bookSet.book[pos.sideToMove ? 1 : 0], pos.board.hashKey) ? "YES\n" : "NO\n");
+void BookShowCommand(BookSet& books, const Position& pos) {
+    std::printf(BookContains(books.book[pos.sideToMove ? 1 : 0], pos.board.hashKey) ? "YES\n" : "NO\n");
 }
 
 void DbShowCommand(const Position& pos, bool linear) {

@@ -5,16 +5,10 @@
 
 namespace kavrin {
 
-// Loads both books into bookSet at start-up; on false, BookLoadMessage()
-// says why (the text ends with its own line end).
-bool LoadBooks();
-// The same from another folder (a path ending in its name, with or without a
-// final slash).
-bool LoadBooksFrom(const char* folder);
-const char* BookLoadMessage();
+class BookSet;
 
 // "bookshow": whether the position is in the book of its side to move.
-void BookShowCommand(const Position& pos);
+void BookShowCommand(BookSet& books, const Position& pos);
 // "dbshow" (binary search) and "dbshowlin" (linear, with the sort report):
 // the Board diagram and the statistics of the position.
 void DbShowCommand(const Position& pos, bool linear);

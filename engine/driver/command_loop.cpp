@@ -20,12 +20,12 @@
 #include "driver/input.h"
 #include "driver/thinking.h"
 #include "driver/timecontrol.h"
-#include "system/log.h"
 #include "notation/converters.h"
 #include "notation/epd.h"
 #include "notation/pgn.h"
+#include "search/engine.h"
 #include "search/game.h"
-#include "search/reset.h"
+#include "system/log.h"
 
 namespace kavrin {
 
@@ -103,49 +103,49 @@ void ReportError(const char* kind, const char* command) {
 // earlier positions, and an "am"/"bm" operation must name a legal move. False
 // when the text is refused (nothing changes) or the operation's move is not
 // legal (the position is set up all the same).
-bool SetUpPosition(const char* text) {
+bool SetUpPosition(XboardSession& session, const char* text) {
     const char* operations = nullptr;
-    if (!ReadFen(gamePosition, text, &operations)) return false;
-    ResetSearchState();
-    MarkGameStart();
-    return CheckEpdOperation(gamePosition, operations);
+    if (!ReadFen(session.Game(), text, &operations)) return false;
+    session.engine.ResetSearchState();
+    MarkGameStart(session);
+    return CheckEpdOperation(session.Game(), operations);
 }
 
-void SetboardCommand() {
+void SetboardCommand(XboardSession& session) {
     char text[CommandBufferSize];
-    ReadLineRest(commandInput, text);
+    ReadLineRest(session.input.source, text);
     logStream << "setboard " << text << std::endl;
-    if (!SetUpPosition(text)) logStream << "-M: tellusererror Illegal position" << std::endl;
+    if (!SetUpPosition(session, text)) logStream << "-M: tellusererror Illegal position" << std::endl;
 }
 
-void TestCommand() {
-    SetMovesPerControl(1);
-    engineState.incrementMs = 0;
-    SetUpPosition(TestPosition);
-    engineState.mode = Playing;
-    engineState.ponderEnabled = false;
-    PrintBoard(gamePosition.board.pieceOn);
-    ApplyRemainingTime(TestRemainingCs);
+void TestCommand(XboardSession& session) {
+    SetMovesPerControl(session, 1);
+    session.state.incrementMs = 0;
+    SetUpPosition(session, TestPosition);
+    session.state.mode = Playing;
+    session.state.ponderEnabled = false;
+    PrintBoard(session.Game().board.pieceOn);
+    ApplyRemainingTime(session, TestRemainingCs);
 }
 
 // A new game ends the time per move and the depth limit; analysis goes on
 // with the new position.
-void NewGameCommand() {
-    SetUpPosition(InitialFen);
-    if (engineState.mode != Analyzing) engineState.mode = Playing;
-    SetSecondsPerMove(0);
-    engineState.depthLimit = MaxDepth;
+void NewGameCommand(XboardSession& session) {
+    SetUpPosition(session, InitialFen);
+    if (session.state.mode != Analyzing) session.state.mode = Playing;
+    SetSecondsPerMove(session, 0);
+    session.state.depthLimit = MaxDepth;
 }
 
-void TakeBackCommand(const char* word, int plies) {
-    if (!TakeBackGameMoves(plies)) ReportError("no move to take back", word);
+void TakeBackCommand(XboardSession& session, const char* word, int plies) {
+    if (!TakeBackGameMoves(session, plies)) ReportError("no move to take back", word);
 }
 
 // "bk": the book moves of the game position, one a line, each line starting
 // with a blank; an empty line ends the list.
-void BookMovesCommand() {
+void BookMovesCommand(XboardSession& session) {
     Move moves[BookCandidateLimit];
-    const int count = BookMoves(gamePosition, moves);
+    const int count = BookMoves(*session.books, session.Game(), moves);
     if (count == 0) std::printf(" no book moves\n");
     for (int i = 0; i < count; ++i) {
         char text[MoveTextSize];
@@ -155,81 +155,87 @@ void BookMovesCommand() {
     std::printf("\n");
 }
 
-void HintCommand() {
-    const Move m = HintMove();
+void HintCommand(XboardSession& session) {
+    const Move m = HintMove(session);
     if (m == 0) return;
     char text[MoveTextSize];
     MoveToText(text, m);
     std::printf("Hint: %s\n", text);
 }
 
-void PingCommand() {
+void PingCommand(XboardSession& session) {
     int n = 0;
-    if (ReadNumber(commandInput, n)) std::printf("pong %d\n", n);
+    if (ReadNumber(session.input.source, n)) std::printf("pong %d\n", n);
 }
 
-void SecondsPerMoveCommand() {
+void SecondsPerMoveCommand(XboardSession& session) {
     int seconds = 0;
-    if (ReadNumber(commandInput, seconds)) SetSecondsPerMove(seconds);
+    if (ReadNumber(session.input.source, seconds)) SetSecondsPerMove(session, seconds);
 }
 
-void DepthLimitCommand() {
+void DepthLimitCommand(XboardSession& session) {
     int depth = 0;
-    if (ReadNumber(commandInput, depth)) engineState.depthLimit = std::clamp(depth, 0, static_cast<int>(MaxDepth));
+    if (ReadNumber(session.input.source, depth))
+        session.state.depthLimit = std::clamp(depth, 0, static_cast<int>(MaxDepth));
 }
 
-void SkipLineRest() {
+void SkipLineRest(WordSource& input) {
     char rest[CommandBufferSize];
-    ReadLineRest(commandInput, rest);
+    ReadLineRest(input, rest);
 }
 
 // Reads the n file-name words of a workbench command; false when the input
 // ended before all of them.
-bool ReadNames(char first[CommandBufferSize], char second[CommandBufferSize], int n) {
-    if (!ReadWord(commandInput, first)) return false;
-    return n < 2 || ReadWord(commandInput, second);
+bool ReadNames(WordSource& input, char first[CommandBufferSize], char second[CommandBufferSize], int n) {
+    if (!ReadWord(input, first)) return false;
+    return n < 2 || ReadWord(input, second);
 }
 
-// The converters: how many file names each reads, and the conversion.
+// The converters: how many file names each reads, and the conversion, which
+// says whether it set the Board up afresh.
 struct Converter {
     CommandWord command;
     int names;
-    void (*convert)(const char* first, const char* second);
+    bool (*convert)(Position& board, const char* first, const char* second);
 };
 constexpr Converter Converters[] = {
-    {CommandWord::Pgn2Pos, 1, [](const char* pgn, const char*) { Pgn2Pos(gamePosition, pgn); }},
+    {CommandWord::Pgn2Pos, 1, [](Position& board, const char* pgn, const char*) { return Pgn2Pos(board, pgn); }},
     {CommandWord::Pgn2Game, 2,
-     [](const char* pgn, const char* game) {
+     [](Position& board, const char* pgn, const char* game) {
          int total = 0;
-         Pgn2Game(gamePosition, pgn, game, total);
+         return Pgn2Game(board, pgn, game, total);
      }},
-    {CommandWord::PgnList2Game, 2, [](const char* list, const char* game) { PgnList2Game(gamePosition, list, game); }},
-    {CommandWord::Game2Pgn, 2, [](const char* game, const char* pgn) { Game2Pgn(gamePosition, game, pgn); }},
-    {CommandWord::Game2Pos, 2, [](const char* game, const char* pos) { Game2Pos(gamePosition, game, pos); }},
+    {CommandWord::PgnList2Game, 2,
+     [](Position& board, const char* list, const char* game) { return PgnList2Game(board, list, game); }},
+    {CommandWord::Game2Pgn, 2,
+     [](Position& board, const char* game, const char* pgn) { return Game2Pgn(board, game, pgn); }},
+    {CommandWord::Game2Pos, 2,
+     [](Position& board, const char* game, const char* pos) { return Game2Pos(board, game, pos); }},
 };
 
 // The converters replay their games on the Board: the game starts again from
-// the position they leave.
-void ConverterCommand(CommandWord c) {
+// the position they leave, and a search meets it without knowledge of
+// earlier positions.
+void ConverterCommand(XboardSession& session, CommandWord c) {
     char first[CommandBufferSize];
     char second[CommandBufferSize];
     for (const Converter& converter : Converters) {
-        if (converter.command != c || !ReadNames(first, second, converter.names)) continue;
-        converter.convert(first, second);
-        MarkGameStart();
+        if (converter.command != c || !ReadNames(session.input.source, first, second, converter.names)) continue;
+        if (converter.convert(session.Game(), first, second)) session.engine.ResetSearchState();
+        MarkGameStart(session);
     }
 }
 
-void GoCommand(const char* word) {
-    if (!PositionPlayable(gamePosition)) {
+void GoCommand(XboardSession& session, const char* word) {
+    if (!PositionPlayable(session.Game())) {
         ReportError("position not playable", word);
         return;
     }
-    if (!GameHasRoom(gamePosition, 1)) {
+    if (!GameHasRoom(session.Game(), 1)) {
         ReportError("game too long", word);
         return;
     }
-    ThinkAndMove();
+    ThinkAndMove(session);
 }
 
 // What a command does to the game and to a ponder or analysis search.
@@ -272,125 +278,127 @@ CommandEffect EffectOf(CommandWord c) {
     }
 }
 
-void Execute(const char* word) {
+void Execute(XboardSession& session, const char* word) {
+    Position& game = session.Game();
+    WordSource& input = session.input.source;
     CommandWord c = MatchCommandWord(word);
     const CommandEffect effect = EffectOf(c);
     const bool leavesGameAlone = effect.leavesGameAlone;
-    const Move pondered = engineState.mode == Pondering ? engineState.ponderMove : 0;
-    if (effect.actsOnPosition) TakeBackPonderMove();
-    if (!leavesGameAlone) engineState.searchUnfinished = true;
+    const Move pondered = session.state.mode == Pondering ? session.state.ponderMove : 0;
+    if (effect.actsOnPosition) TakeBackPonderMove(session);
+    if (!leavesGameAlone) session.state.searchUnfinished = true;
     char first[CommandBufferSize];
     char second[CommandBufferSize];
     switch (c) {
         case CommandWord::Go:
-            GoCommand(word);
+            GoCommand(session, word);
             break;
         case CommandWord::NewGame:
-            NewGameCommand();
+            NewGameCommand(session);
             break;
         case CommandWord::Level:
-            SetSecondsPerMove(0);
-            ReadLevelItems(commandInput);
+            SetSecondsPerMove(session, 0);
+            ReadLevelItems(session, input);
             break;
         case CommandWord::Force:
-            StopEngine();
+            StopEngine(session);
             break;
         case CommandWord::Setboard:
-            SetboardCommand();
+            SetboardCommand(session);
             break;
         case CommandWord::Easy:
-            engineState.ponderEnabled = false;
+            session.state.ponderEnabled = false;
             break;
         case CommandWord::Hard:
-            engineState.ponderEnabled = true;
+            session.state.ponderEnabled = true;
             break;
         case CommandWord::Quit:
-            engineState.mode = Quit;
+            session.state.mode = Quit;
             break;
         case CommandWord::White:
-            SetSideToMove(gamePosition, White);
-            MarkGameStart();
+            SetSideToMove(game, White);
+            MarkGameStart(session);
             break;
         case CommandWord::Black:
-            SetSideToMove(gamePosition, Black);
-            MarkGameStart();
+            SetSideToMove(game, Black);
+            MarkGameStart(session);
             break;
         case CommandWord::Pgn2Pos:
         case CommandWord::Pgn2Game:
         case CommandWord::PgnList2Game:
         case CommandWord::Game2Pgn:
         case CommandWord::Game2Pos:
-            ConverterCommand(c);
+            ConverterCommand(session, c);
             break;
         case CommandWord::BookShow:
-            BookShowCommand(gamePosition);
+            BookShowCommand(*session.books, game);
             break;
         case CommandWord::DbShow:
-            DbShowCommand(gamePosition, false);
+            DbShowCommand(game, false);
             break;
         case CommandWord::DbShowLin:
-            DbShowCommand(gamePosition, true);
+            DbShowCommand(game, true);
             break;
         case CommandWord::BookCreate:
             BookCreateCommand();
             break;
         case CommandWord::DbCreate:
-            if (ReadNames(first, second, 2)) {
+            if (ReadNames(input, first, second, 2)) {
                 DbCreateCommand(first, second);
             }
             break;
         case CommandWord::Benchmark:
-            ReadWord(commandInput, first);
+            ReadWord(input, first);
             std::printf("Define __STAT\n");
             break;
         case CommandWord::Perft: {
             int depth = 0;
-            if (!ReadNumber(commandInput, depth)) depth = 0;
+            if (!ReadNumber(input, depth)) depth = 0;
             // On a Board that is not playable the report shows 0 in every row.
-            RunPerft(gamePosition, depth);
+            RunPerft(game, depth);
             break;
         }
         case CommandWord::Test:
-            TestCommand();
+            TestCommand(session);
             break;
         case CommandWord::Analyze:
-            engineState.mode = Analyzing;
+            session.state.mode = Analyzing;
             break;
         case CommandWord::Exit:
-            if (engineState.mode == Analyzing) engineState.mode = Force;
+            if (session.state.mode == Analyzing) session.state.mode = Force;
             break;
         case CommandWord::Undo:
-            TakeBackCommand(word, 1);
+            TakeBackCommand(session, word, 1);
             break;
         case CommandWord::Remove:
-            TakeBackCommand(word, 2);
+            TakeBackCommand(session, word, 2);
             break;
         case CommandWord::Status:
-            if (engineState.mode == Analyzing) PrintSearchStatus();
+            if (session.state.mode == Analyzing) PrintSearchStatus(session);
             break;
         case CommandWord::Ping:
-            PingCommand();
+            PingCommand(session);
             break;
         case CommandWord::SecondsPerMove:
-            SecondsPerMoveCommand();
+            SecondsPerMoveCommand(session);
             break;
         case CommandWord::DepthLimit:
-            DepthLimitCommand();
+            DepthLimitCommand(session);
             break;
         case CommandWord::BookMoves:
-            BookMovesCommand();
+            BookMovesCommand(session);
             break;
         case CommandWord::Hint:
-            HintCommand();
+            HintCommand(session);
             break;
         case CommandWord::Post:
-            engineState.postThinking = true;
+            session.state.postThinking = true;
             break;
         case CommandWord::NoPost:
-            engineState.postThinking = false;
+            session.state.postThinking = false;
             break;
         case CommandWord::NoticeLine:
-            SkipLineRest();
+            SkipLineRest(input);
             break;
         // "?" stops the engine's own search in the search's poll (which
         // consumes it); here it comes at no search and means nothing.
@@ -401,63 +409,64 @@ void Execute(const char* word) {
     }
     // A query that needed the game position: the assumed reply goes back on
     // the Board, and pondering goes on.
-    if (pondered != 0 && leavesGameAlone && engineState.mode == Playing) ReplayPonderMove(pondered);
+    if (pondered != 0 && leavesGameAlone && session.state.mode == Playing) ReplayPonderMove(session, pondered);
 }
 
-void ReceiveMove(const char* word, Move m) {
-    engineState.searchUnfinished = true;
-    if (!PositionPlayable(gamePosition)) {
+void ReceiveMove(XboardSession& session, const char* word, Move m) {
+    Position& game = session.Game();
+    session.state.searchUnfinished = true;
+    if (!PositionPlayable(game)) {
         ReportError("position not playable", word);
         return;
     }
-    if (engineState.mode == Pondering && m == engineState.ponderMove) {
-        PonderHit();
+    if (session.state.mode == Pondering && m == session.state.ponderMove) {
+        PonderHit(session);
         return;
     }
-    bool wasPondering = engineState.mode == Pondering;
+    bool wasPondering = session.state.mode == Pondering;
     // The move is judged in the game position, without the assumed reply.
-    TakeBackPonderMove();
-    if (!IsLegalMove(gamePosition, m)) {
+    TakeBackPonderMove(session);
+    if (!IsLegalMove(game, m)) {
         std::printf("Illegal move: %s\n", word);
         logStream << "Illegal move: " << word << std::endl;
         return;
     }
-    bool answers = engineState.mode == Playing;
-    if (!GameHasRoom(gamePosition, answers ? 2 : 1)) {
+    bool answers = session.state.mode == Playing;
+    if (!GameHasRoom(game, answers ? 2 : 1)) {
         ReportError("game too long", word);
         return;
     }
     if (wasPondering) {
-        PonderMiss(m);
+        PonderMiss(session, m);
         return;
     }
-    GameMove(m);
-    if (answers) ThinkAndMove();
+    GameMove(session, m);
+    if (answers) ThinkAndMove(session);
 }
 
-void Dispatch(const char* word) {
+void Dispatch(XboardSession& session, const char* word) {
     if (IsTimeWord(word)) {
         char next[CommandBufferSize];
-        if (ReadTimeItems(commandInput, next)) KeepCommandWord(next);
+        if (ReadTimeItems(session, session.input.source, next)) KeepCommandWord(session.input, next);
         return;
     }
-    EngineMode mode = engineState.mode;
-    Move m = TextToMove(gamePosition, word);
+    EngineMode mode = session.state.mode;
+    Move m = TextToMove(session.Game(), word);
     if (m != 0 && (mode == Pondering || mode == Playing || mode == Force || mode == Analyzing)) {
-        ReceiveMove(word, m);
+        ReceiveMove(session, word, m);
         return;
     }
-    Execute(word);
+    Execute(session, word);
 }
 
 // Once the input is handled: a ponder or analysis search that has more to
 // do goes on, unless the next command is already waiting.
-void GoOnSearching() {
-    if (!engineState.searchUnfinished || InputPending() != 0) return;
-    if (engineState.mode == Analyzing) {
-        AnalyzePosition();
-    } else if (engineState.mode == Pondering && engineState.ponderEnabled) {
-        ResumePondering();
+void GoOnSearching(XboardSession& session) {
+    if (!session.state.searchUnfinished || InputPending(session.input) != 0) return;
+    if (session.state.mode == Analyzing) {
+        AnalyzePosition(session);
+    } else if (session.state.mode == Pondering && session.state.ponderEnabled) {
+        ResumePondering(session);
     }
 }
 
@@ -472,33 +481,34 @@ CommandWord MatchCommandWord(const char* word) {
     return CommandWord::Unknown;
 }
 
-void CommandLoop() {
-    engineState.ponderEnabled = true;
+void CommandLoop(XboardSession& session) {
+    session.state.ponderEnabled = true;
     char word[CommandBufferSize] = {};
-    engineState.mode = Force;
+    session.state.mode = Force;
     // Interfaces signal their engines (SIGINT before relaying a move unless
     // told otherwise, SIGTERM after "quit"); the engine listens only to its
     // input, where "quit" ends it promptly.
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
-    Handshake();
-    while (engineState.mode != Quit) {
+    Handshake(session);
+    while (session.state.mode != Quit) {
         // The end of input ends the engine as "quit" would.
-        if (!NextCommandWord(word)) {
-            TakeBackPonderMove();
-            engineState.mode = Quit;
+        if (!NextCommandWord(session.input, word)) {
+            TakeBackPonderMove(session);
+            session.state.mode = Quit;
             break;
         }
         logStream << "::cmd:: " << word << std::endl;
         try {
-            Dispatch(word);
+            Dispatch(session, word);
         } catch (const GameFileError&) {
             // The converter has reported the failure on standard output and
             // in the log; the loop goes on with the next command, and the
-            // game from the position the converter left.
-            MarkGameStart();
+            // game from the position the converter set up and left.
+            session.engine.ResetSearchState();
+            MarkGameStart(session);
         }
-        GoOnSearching();
+        GoOnSearching(session);
     }
 }
 

@@ -59,8 +59,10 @@ bool IsTimeWord(const char* word);
 // only as whole words. A word that names nothing gives Unknown.
 CommandWord MatchCommandWord(const char* word);
 
-// Runs the handshake, then reads and executes commands until "quit" or the
-// end of input.
-void CommandLoop();
+class XboardSession;
+
+// Runs the handshake, then reads and executes the session's commands until
+// "quit" or the end of input.
+void CommandLoop(XboardSession& session);
 
 }  // namespace kavrin

@@ -2,8 +2,7 @@
 
 namespace kavrin {
 
-EngineState engineState;
-SearchLimits searchLimits;
-UndoRecord ponderUndo;
+XboardSession::XboardSession(Engine& driven, std::FILE* inputFile)
+    : engine(driven), input{WordSource{inputFile}}, books(std::make_unique<BookSet>()) {}
 
 }  // namespace kavrin

@@ -14,11 +14,10 @@
 #include "driver/thinking.h"
 #include "driver/timecontrol.h"
 #include "search/control.h"
+#include "search/engine.h"
 #include "search/game.h"
 #include "search/movepick.h"
 #include "search/root.h"
-#include "search/threads.h"
-#include "search/tt.h"
 #include "system/clock.h"
 #include "system/log.h"
 
@@ -27,15 +26,15 @@ namespace kavrin {
 namespace {
 
 // The key of the game position, after each change by a game move.
-void LogGameKey() {
-    const uint64_t key = gamePosition.board.hashKey;
+void LogGameKey(const Position& game) {
+    const uint64_t key = game.board.hashKey;
     logStream << std::hex << static_cast<uint32_t>(key >> 32) << ' ' << static_cast<uint32_t>(key) << std::dec
               << std::endl;
 }
 
-bool TableShowsMate() {
+bool TableShowsMate(XboardSession& session) {
     TTEntry entry;
-    return ProbeTT(gamePosition, entry) && EntryMove(entry) == ResultCheckmated;
+    return session.engine.Table().Probe(session.Game(), entry) && EntryMove(entry) == ResultCheckmated;
 }
 
 void PrintMove(Move m) {
@@ -44,34 +43,22 @@ void PrintMove(Move m) {
     std::printf("move %s\n", text);
 }
 
-void StartPondering(Move p) {
-    ReplayPonderMove(p);
-    StartEngine(false, GameSearchDepthLimit);
-    engineState.searchUnfinished = searchThreads.StoppedEarly();
+void StartPondering(XboardSession& session, Move p) {
+    ReplayPonderMove(session, p);
+    StartEngine(session, false, GameSearchDepthLimit);
+    session.state.searchUnfinished = session.engine.Threads().StoppedEarly();
     char text[MoveTextSize];
     MoveToText(text, p);
     logStream << "-ponder move: " << text << std::endl;
 }
 
-// Where the game's moves are taken back to: the position at its start, and
-// that position's entry and place in the position history.
-struct GameStart {
-    Board board;
-    HistoryEntry entry;
-    int historyIndex;
-    int side;
-    uint16_t ply;
-};
-
-GameStart gameStart{};
-
 // Pondering needs room for the assumed reply as a game move and the answer.
-bool MayPonder() { return engineState.ponderEnabled && GameHasRoom(gamePosition, 2); }
+bool MayPonder(XboardSession& session) { return session.state.ponderEnabled && GameHasRoom(session.Game(), 2); }
 
 // The mated or stalemate marker of a Board position with no legal move.
-Move NoMoveMarker() {
+Move NoMoveMarker(Position& game) {
     CheckInfo check;
-    ComputeCheckers(gamePosition, check);
+    ComputeCheckers(game, check);
     return check.checkers ? ResultCheckmated : ResultStalemate;
 }
 
@@ -112,48 +99,49 @@ const char* MoveResultLine(int16_t score, bool tableShowsMate, Move drawMarker, 
     }
 }
 
-void StartEngine(bool goodPonder, uint8_t depthLimit) {
+void StartEngine(XboardSession& session, bool goodPonder, uint8_t depthLimit) {
     logStream << "-M: entered StartEngine, goodPonder: " << (goodPonder ? 1 : 0) << std::endl;
-    searchLimits.maxDepth = std::min({static_cast<int>(depthLimit), MaxDepth, engineState.depthLimit});
-    searchLimits.untimed = engineState.mode == Pondering || engineState.mode == Analyzing;
-    searchLimits.pondering = engineState.mode == Pondering;
-    if (!goodPonder) searchLimits.searchStart = ClockMs();
+    session.limits.maxDepth = std::min({static_cast<int>(depthLimit), MaxDepth, session.state.depthLimit});
+    session.limits.untimed = session.state.mode == Pondering || session.state.mode == Analyzing;
+    session.limits.pondering = session.state.mode == Pondering;
+    if (!goodPonder) session.limits.searchStart = ClockMs();
     // "Time used:" what the search starts with already spent.
-    logStream << "*** xxx czas uzyty: " << ClockMs() - searchLimits.searchStart << std::endl;
-    searchThreads.Search(gamePosition, searchLimits, XboardSearchHooks);
+    logStream << "*** xxx czas uzyty: " << ClockMs() - session.limits.searchStart << std::endl;
+    session.engine.Search(session.limits, &session);
     logStream << "-M: exited StartEngine" << std::endl;
 }
 
-void StopEngine() {
+void StopEngine(XboardSession& session) {
     logStream << "-M: entered StopEngine" << std::endl;
-    engineState.mode = Force;
-    searchThreads.Stop();
-    searchLimits.searchStart = 0;
+    session.state.mode = Force;
+    session.engine.Threads().Stop();
+    session.limits.searchStart = 0;
     logStream << "-M: exited StopEngine" << std::endl;
 }
 
-bool GameMove(Move m) {
-    if (!PlayGameMove(gamePosition, m)) return false;
-    LogGameKey();
+bool GameMove(XboardSession& session, Move m) {
+    if (!session.engine.PlayGameMove(m)) return false;
+    LogGameKey(session.Game());
     return true;
 }
 
-void ThinkAndMove() {
-    bool goodPonder = engineState.mode == Pondering;
+void ThinkAndMove(XboardSession& session) {
+    Position& game = session.Game();
+    bool goodPonder = session.state.mode == Pondering;
 
     // 1. A book move, while the game is young.
-    Move b = gamePosition.gamePly < BookPlyLimit ? BookProbe(gamePosition) : 0;
-    if (b != 0 && IsLegalMove(gamePosition, b)) {
-        GameMove(b);
+    Move b = game.gamePly < BookPlyLimit ? BookProbe(*session.books, game) : 0;
+    if (b != 0 && IsLegalMove(game, b)) {
+        GameMove(session, b);
         PrintMove(b);
         char text[MoveTextSize];
         MoveToText(text, b);
         logStream << "move (book) " << text << std::endl;
-        engineState.mode = Playing;
-        if (MayPonder()) {
-            Move p = TablePonderMove(gamePosition);
+        session.state.mode = Playing;
+        if (MayPonder(session)) {
+            Move p = session.engine.TablePonderMove(game);
             if (p != 0) {
-                StartPondering(p);
+                StartPondering(session, p);
                 return;
             }
         }
@@ -162,122 +150,129 @@ void ThinkAndMove() {
     }
 
     // 2. Search.
-    engineState.mode = Thinking;
-    ApplyMoveTime();
-    StartEngine(goodPonder, GameSearchDepthLimit);
-    const SearchResult& searchResult = searchThreads.Main().Result();
+    session.state.mode = Thinking;
+    ApplyMoveTime(session);
+    StartEngine(session, goodPonder, GameSearchDepthLimit);
+    const SearchResult& searchResult = session.engine.Threads().Main().Result();
     Move r = searchResult.bestMove;
-    const char* resultLine = MarkerResultLine(r, gamePosition.sideToMove);
+    const char* resultLine = MarkerResultLine(r, game.sideToMove);
 
     // 3. Play the move, or claim the result the search found.
     if (resultLine == nullptr) {
         // Input may stop a search before any iteration finished, and a table
         // move is not to be trusted blindly: play the first legal move then.
-        if (!IsLegalMove(gamePosition, r)) r = FirstLegalMove(gamePosition);
+        if (!IsLegalMove(game, r)) r = FirstLegalMove(game);
         if (r == 0) {
-            resultLine = MarkerResultLine(NoMoveMarker(), gamePosition.sideToMove);
+            resultLine = MarkerResultLine(NoMoveMarker(game), game.sideToMove);
         } else {
-            GameMove(r);
+            GameMove(session, r);
             PrintMove(r);
             char text[MoveTextSize];
             MoveToText(text, r);
             logStream << "move " << text << "\tscore: " << searchResult.bestScore << std::endl;
-            bool tableShowsMate = searchResult.bestScore > MateScoreThreshold && TableShowsMate();
-            Move drawMarker = searchResult.bestScore <= MateScoreThreshold ? DrawCheck(gamePosition, 2) : 0;
-            resultLine = MoveResultLine(searchResult.bestScore, tableShowsMate, drawMarker, gamePosition.sideToMove);
+            bool tableShowsMate = searchResult.bestScore > MateScoreThreshold && TableShowsMate(session);
+            Move drawMarker = searchResult.bestScore <= MateScoreThreshold ? DrawCheck(game, 2) : 0;
+            resultLine = MoveResultLine(searchResult.bestScore, tableShowsMate, drawMarker, game.sideToMove);
         }
     }
-    engineState.mode = Playing;
+    session.state.mode = Playing;
 
     // 4. The claim, or a search on the opponent's time.
     if (resultLine != nullptr) {
         std::printf("%s", resultLine);
-    } else if (MayPonder() && InputPending() == 0) {
-        Move p = TablePonderMove(gamePosition);
-        if (p != 0) StartPondering(p);
+    } else if (MayPonder(session) && InputPending(session.input) == 0) {
+        Move p = session.engine.TablePonderMove(game);
+        if (p != 0) StartPondering(session, p);
     }
-    if (engineState.mode == Playing) logStream << "- NO ponder move" << std::endl;
+    if (session.state.mode == Playing) logStream << "- NO ponder move" << std::endl;
 }
 
-void PonderHit() {
-    ++gamePosition.gamePly;
-    engineState.ponderMove = 0;
+void PonderHit(XboardSession& session) {
+    Position& game = session.Game();
+    ++game.gamePly;
+    session.state.ponderMove = 0;
     // The assumed reply is now a game move: incoming moves are read against it.
-    SyncGameSnapshot(gamePosition);
+    SyncGameSnapshot(game);
     logStream << "-GOOD PONDER" << std::endl;
-    ThinkAndMove();
+    ThinkAndMove(session);
 }
 
-void PonderMiss(Move received) {
+void PonderMiss(XboardSession& session, Move received) {
     logStream << "-BAD PONDER" << std::endl;
-    TakeBackPonderMove();
-    GameMove(received);
-    engineState.mode = Playing;
-    ThinkAndMove();
+    TakeBackPonderMove(session);
+    GameMove(session, received);
+    session.state.mode = Playing;
+    ThinkAndMove(session);
 }
 
-void TakeBackPonderMove() {
-    if (engineState.mode != Pondering) return;
-    if (engineState.ponderMove != 0) {
-        UnmakeMove(gamePosition, engineState.ponderMove, ponderUndo);
-        engineState.ponderMove = 0;
+void TakeBackPonderMove(XboardSession& session) {
+    Position& game = session.Game();
+    if (session.state.mode != Pondering) return;
+    if (session.state.ponderMove != 0) {
+        UnmakeMove(game, session.state.ponderMove, session.ponderUndo);
+        session.state.ponderMove = 0;
     }
-    engineState.mode = Playing;
+    session.state.mode = Playing;
 }
 
-void ReplayPonderMove(Move ponder) {
-    SaveForMake(gamePosition, ponderUndo);
-    engineState.mode = Pondering;
-    engineState.ponderMove = ponder;
-    MakeMove(gamePosition, ponder, ponderUndo);
+void ReplayPonderMove(XboardSession& session, Move ponder) {
+    Position& game = session.Game();
+    SaveForMake(game, session.ponderUndo);
+    session.state.mode = Pondering;
+    session.state.ponderMove = ponder;
+    MakeMove(game, ponder, session.ponderUndo);
 }
 
-void ResumePondering() {
-    const int ponderStart = searchLimits.searchStart;
-    StartEngine(false, GameSearchDepthLimit);
-    searchLimits.searchStart = ponderStart;
-    engineState.searchUnfinished = searchThreads.StoppedEarly();
+void ResumePondering(XboardSession& session) {
+    const int ponderStart = session.limits.searchStart;
+    StartEngine(session, false, GameSearchDepthLimit);
+    session.limits.searchStart = ponderStart;
+    session.state.searchUnfinished = session.engine.Threads().StoppedEarly();
 }
 
-void AnalyzePosition() {
-    StartEngine(false, GameSearchDepthLimit);
-    engineState.searchUnfinished = searchThreads.StoppedEarly();
+void AnalyzePosition(XboardSession& session) {
+    StartEngine(session, false, GameSearchDepthLimit);
+    session.state.searchUnfinished = session.engine.Threads().StoppedEarly();
 }
 
-Move HintMove() { return engineState.mode == Pondering ? engineState.ponderMove : TablePonderMove(gamePosition); }
-
-void MarkGameStart() {
-    gameStart.board = gamePosition.board;
-    gameStart.entry = *gamePosition.historyTop;
-    gameStart.historyIndex = gamePosition.HistoryIndex();
-    gameStart.side = gamePosition.sideToMove;
-    gameStart.ply = gamePosition.gamePly;
+Move HintMove(XboardSession& session) {
+    return session.state.mode == Pondering ? session.state.ponderMove : session.engine.TablePonderMove(session.Game());
 }
 
-bool TakeBackGameMoves(int plies) {
-    const int played = gamePosition.HistoryIndex() - gameStart.historyIndex;
+void MarkGameStart(XboardSession& session) {
+    Position& game = session.Game();
+    session.gameStart.board = game.board;
+    session.gameStart.entry = *game.historyTop;
+    session.gameStart.historyIndex = game.HistoryIndex();
+    session.gameStart.side = game.sideToMove;
+    session.gameStart.ply = game.gamePly;
+}
+
+bool TakeBackGameMoves(XboardSession& session, int plies) {
+    Position& game = session.Game();
+    const int played = game.HistoryIndex() - session.gameStart.historyIndex;
     if (plies < 0 || plies > played) return false;
     // The moves stay in the history entries until the replay overwrites them.
     Move kept[HistorySize];
     const int keep = played - plies;
-    for (int i = 0; i < keep; ++i) kept[i] = gamePosition.history[gameStart.historyIndex + i].move;
+    for (int i = 0; i < keep; ++i) kept[i] = game.history[session.gameStart.historyIndex + i].move;
 
     // Back to the start, then the moves that stay, as game moves are played.
-    gamePosition.board = gameStart.board;
-    gamePosition.sideToMove = gameStart.side;
-    gamePosition.gamePly = gameStart.ply;
-    gamePosition.historyTop = gamePosition.history + gameStart.historyIndex;
-    *gamePosition.historyTop = gameStart.entry;
+    game.board = session.gameStart.board;
+    game.sideToMove = session.gameStart.side;
+    game.gamePly = session.gameStart.ply;
+    game.historyTop = game.history + session.gameStart.historyIndex;
+    *game.historyTop = session.gameStart.entry;
     for (int i = 0; i < keep; ++i) {
         UndoRecord undo;
-        SaveForMake(gamePosition, undo);
-        MakeMove(gamePosition, kept[i], undo);
-        ++gamePosition.gamePly;
+        SaveForMake(game, undo);
+        MakeMove(game, kept[i], undo);
+        ++game.gamePly;
     }
-    SyncGameSnapshot(gamePosition);
-    searchThreads.ClearHistories();
+    SyncGameSnapshot(game);
+    session.engine.Threads().ClearHistories();
     logStream << "-M: took back " << plies << std::endl;
-    LogGameKey();
+    LogGameKey(game);
     return true;
 }
 

@@ -5,6 +5,8 @@ namespace kavrin {
 
 // Greets the interface, announces the protocol features, builds the tables,
 // clears the transposition table and loads the opening books.
-void Handshake();
+class XboardSession;
+
+void Handshake(XboardSession& session);
 
 }  // namespace kavrin

@@ -7,8 +7,6 @@
 
 namespace kavrin {
 
-WordSource commandInput{stdin};
-
 namespace {
 
 bool IsWhiteSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
@@ -30,32 +28,28 @@ int SkipWhiteSpace(WordSource& source) {
     return c;
 }
 
-char keptWord[CommandBufferSize];
-bool wordKept = false;
-
 }  // namespace
 
-unsigned InputPending() {
+unsigned InputPending(const CommandInput& input) {
     // A put-back character that starts a word is unread input too; a blank
     // left after a word is not worth stopping a search for.
-    const unsigned own = (commandInput.pushedBack != EOF && !IsWhiteSpace(commandInput.pushedBack)) ? 1 : 0;
-    return (wordKept ? 1 : 0) + own + StdinBytesPending();
+    const int pushedBack = input.source.pushedBack;
+    const unsigned own = (pushedBack != EOF && !IsWhiteSpace(pushedBack)) ? 1 : 0;
+    return (input.wordKept ? 1 : 0) + own + StdinBytesPending();
 }
 
-void KeepCommandWord(const char word[CommandBufferSize]) {
-    std::memcpy(keptWord, word, CommandBufferSize);
-    wordKept = true;
+void KeepCommandWord(CommandInput& input, const char word[CommandBufferSize]) {
+    std::memcpy(input.keptWord, word, CommandBufferSize);
+    input.wordKept = true;
 }
 
-bool CommandWordKept() { return wordKept; }
-
-bool NextCommandWord(char out[CommandBufferSize]) {
-    if (wordKept) {
-        wordKept = false;
-        std::memcpy(out, keptWord, CommandBufferSize);
+bool NextCommandWord(CommandInput& input, char out[CommandBufferSize]) {
+    if (input.wordKept) {
+        input.wordKept = false;
+        std::memcpy(out, input.keptWord, CommandBufferSize);
         return true;
     }
-    return ReadWord(commandInput, out);
+    return ReadWord(input.source, out);
 }
 
 WaitingInput SkipWaitingWhiteSpace(WordSource& source) {

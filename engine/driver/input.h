@@ -21,22 +21,25 @@ struct WordSource {
     int pushedBack = EOF;  // EOF: nothing put back
 };
 
-// The engine's standard input.
-extern WordSource commandInput;
+// The command input of a session: its words, and one command word read ahead
+// of the loop (by "time", looking for "otim", and by the search, looking at
+// what the interface sent), which the loop takes before it reads on.
+struct CommandInput {
+    WordSource source;
+    char keptWord[CommandBufferSize] = {};
+    bool wordKept = false;
+};
 
 // Number of unread bytes waiting on standard input (nonzero: input pending),
 // a command word read ahead included. Never blocks; a failed query and the
 // end of input count as pending input.
-unsigned InputPending();
+unsigned InputPending(const CommandInput& input);
 
-// One command word read ahead of the loop: by "time", looking for "otim",
-// and by the search, looking at what the interface sent. The loop takes it
-// before it reads on.
-void KeepCommandWord(const char word[CommandBufferSize]);
-bool CommandWordKept();
-// The kept word, or else the next word of commandInput; false at the end of
+void KeepCommandWord(CommandInput& input, const char word[CommandBufferSize]);
+inline bool CommandWordKept(const CommandInput& input) { return input.wordKept; }
+// The kept word, or else the next word of the input; false at the end of
 // input.
-bool NextCommandWord(char out[CommandBufferSize]);
+bool NextCommandWord(CommandInput& input, char out[CommandBufferSize]);
 
 // What waits on the command input, looked at without blocking.
 enum class WaitingInput { Nothing, Word, End };

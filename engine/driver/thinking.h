@@ -1,18 +1,16 @@
-// What the xboard front end makes of a running search: the thinking line of
-// each finished iteration, the search's notes in the log, and input from the
-// interface, which stops the search unless the search can answer it itself.
+// What the xboard front end makes of a running search (the session's
+// reports, driver/thinking.cpp): the thinking line of each finished
+// iteration, the search's notes in the log, and input from the interface,
+// which stops the search unless the search can answer it itself.
 #pragma once
-
-#include "search/control.h"
 
 namespace kavrin {
 
-// The hooks every search of this front end runs with.
-extern const SearchHooks XboardSearchHooks;
+class XboardSession;
 
 // The answer to "." in analyze mode: "stat01: time nodes ply mvleft mvtot
 // [mvname]", time in centiseconds since the search began, the iteration
 // under way and its root moves left to search.
-void PrintSearchStatus();
+void PrintSearchStatus(XboardSession& session);
 
 }  // namespace kavrin

@@ -6,7 +6,6 @@
 #include "board/board.h"
 #include "driver/engine_state.h"
 #include "search/control.h"
-#include "search/game.h"
 #include "search/timeman.h"
 
 namespace kavrin {
@@ -23,43 +22,45 @@ int WholeSecondsToMs(int seconds) {
 
 }  // namespace
 
-void ApplyRemainingTime(int remainingCs) {
-    int m = MovesToGo(engineState.movesPerControl, gamePosition.gamePly);
-    searchLimits.movesToGo = m;
-    searchLimits.timeAllotment = TimeAllotment(remainingCs, m, engineState.incrementMs);
+void ApplyRemainingTime(XboardSession& session, int remainingCs) {
+    const int m = MovesToGo(session.state.movesPerControl, session.Game().gamePly);
+    session.limits.movesToGo = m;
+    session.limits.timeAllotment = TimeAllotment(remainingCs, m, session.state.incrementMs);
 }
 
-void SetMovesPerControl(int moves) { engineState.movesPerControl = moves; }
+void SetMovesPerControl(XboardSession& session, int moves) { session.state.movesPerControl = moves; }
 
-void SetIncrementSeconds(int seconds) { engineState.incrementMs = WholeSecondsToMs(seconds); }
+void SetIncrementSeconds(XboardSession& session, int seconds) { session.state.incrementMs = WholeSecondsToMs(seconds); }
 
-void SetSecondsPerMove(int seconds) { engineState.moveTimeMs = WholeSecondsToMs(seconds); }
+void SetSecondsPerMove(XboardSession& session, int seconds) { session.state.moveTimeMs = WholeSecondsToMs(seconds); }
 
-void ApplyMoveTime() {
-    if (engineState.moveTimeMs == 0) {
-        searchLimits.timeCeiling = SearchLimits{}.timeCeiling;
+void ApplyMoveTime(XboardSession& session) {
+    const int moveTimeMs = session.state.moveTimeMs;
+    SearchLimits& limits = session.limits;
+    if (moveTimeMs == 0) {
+        limits.timeCeiling = SearchLimits{}.timeCeiling;
         return;
     }
-    const int reserve = std::min(engineState.moveTimeMs / MoveTimeReserveDivisor, MoveTimeReserveMs);
-    searchLimits.timeAllotment = engineState.moveTimeMs - reserve;
-    searchLimits.timeCeiling = searchLimits.timeAllotment;
+    const int reserve = std::min(moveTimeMs / MoveTimeReserveDivisor, MoveTimeReserveMs);
+    limits.timeAllotment = moveTimeMs - reserve;
+    limits.timeCeiling = limits.timeAllotment;
 }
 
-void ReadLevelItems(WordSource& source) {
+void ReadLevelItems(XboardSession& session, WordSource& source) {
     int moves = 0;
     if (!ReadNumber(source, moves)) return;
-    SetMovesPerControl(moves);
+    SetMovesPerControl(session, moves);
     // The base time in any form ("5", "0:30"): "time" gives the real clock.
     char base[CommandBufferSize];
     if (!ReadWord(source, base)) return;
     int incrementSeconds = 0;
-    if (ReadNumber(source, incrementSeconds)) SetIncrementSeconds(incrementSeconds);
+    if (ReadNumber(source, incrementSeconds)) SetIncrementSeconds(session, incrementSeconds);
 }
 
-bool ReadTimeItems(WordSource& source, char nextWord[CommandBufferSize]) {
+bool ReadTimeItems(XboardSession& session, WordSource& source, char nextWord[CommandBufferSize]) {
     int ownCs = 0;
     if (!ReadNumber(source, ownCs)) return false;
-    ApplyRemainingTime(ownCs);
+    ApplyRemainingTime(session, ownCs);
     if (!ReadWord(source, nextWord)) return false;
     if (std::strcmp(nextWord, "otim") != 0) return true;
     // The opponent's time is read and not used.

@@ -10,7 +10,6 @@
 #include "notation/gamefile.h"
 #include "notation/pgn.h"
 #include "notation/posfile.h"
-#include "search/reset.h"
 #include "system/log.h"
 
 namespace kavrin {
@@ -20,12 +19,8 @@ namespace {
 // One game record reused by every converter.
 GameRecord convertedGame;
 
-// The games are replayed from the initial position, which the search then
-// meets without knowledge of earlier positions.
-void StartFromInitialPosition(Position& pos) {
-    ReadFen(pos, InitialFen);
-    ResetSearchState();
-}
+// The games are replayed from the initial position.
+void StartFromInitialPosition(Position& pos) { ReadFen(pos, InitialFen); }
 
 bool MoreInput(std::istream& in) { return in.good() && in.peek() != std::char_traits<char>::eof(); }
 
@@ -63,12 +58,12 @@ struct Progress {
 
 // Shared body of game2pgn and game2pos: count, reopen, convert every record.
 template <typename WriteGame>
-void ConvertGameFile(Position& pos, std::ifstream& in, const char* gameName, bool setUpBoard, const char* okText,
+bool ConvertGameFile(Position& pos, std::ifstream& in, const char* gameName, bool setUpBoard, const char* okText,
                      WriteGame write) {
     const int count = CountGameRecords(in);
     if (count < 0) {
         std::printf("Game file corrupted! (error on game: %d)", -count);
-        return;
+        return false;
     }
     in.close();
     in.clear();
@@ -87,10 +82,11 @@ void ConvertGameFile(Position& pos, std::ifstream& in, const char* gameName, boo
     } catch (const GameFileError& error) {
         std::printf("ERROR: %s\n", error.text);
         std::printf("converted: %d games.\n", done);
-        return;
+        return setUpBoard;
     }
     std::printf("%s", okText);
     std::printf("converted: %d games.\n", done);
+    return setUpBoard;
 }
 
 }  // namespace
@@ -118,11 +114,11 @@ void ConvertPgnGames(Position& pos, std::ifstream& in, const char* pgnName,
     ReportFinished(pgnName, converted, skipped);
 }
 
-void Pgn2Pos(Position& pos, const char* pgnName) {
+bool Pgn2Pos(Position& pos, const char* pgnName) {
     std::ifstream in(pgnName);
     if (!in.is_open()) {
         std::printf("Cannot open PGN input file: '%s'\n", pgnName);
-        return;
+        return false;
     }
     std::ofstream files[PosFileCount];
     std::ostream* outs[PosFileCount];
@@ -132,7 +128,7 @@ void Pgn2Pos(Position& pos, const char* pgnName) {
         files[i].open(name, std::ios::out | std::ios::trunc);
         if (!files[i].is_open()) {
             std::printf("Cannot create POS output file: '%s'\n", name);
-            return;  // the streams opened so far close with the array
+            return false;  // the streams opened so far close with the array
         }
         outs[i] = &files[i];
     }
@@ -141,18 +137,19 @@ void Pgn2Pos(Position& pos, const char* pgnName) {
         WriteGamePositions(pos, game, outs, PosPlyLimit);
         return true;
     });
+    return true;
 }
 
-void Pgn2Game(Position& pos, const char* pgnName, const char* gameName, int& runningTotal) {
+bool Pgn2Game(Position& pos, const char* pgnName, const char* gameName, int& runningTotal) {
     std::ifstream in(pgnName);
     if (!in.is_open()) {
         std::printf("Cannot open PGN input file: '%s'\n", pgnName);
-        return;
+        return false;
     }
     std::fstream games(gameName, std::ios::in | std::ios::out | std::ios::app | std::ios::binary);
     if (!games.is_open()) {
         std::printf("Cannot create GAME output file: '%s'\n", gameName);
-        return;
+        return false;
     }
 
     GameIndex index;
@@ -164,15 +161,17 @@ void Pgn2Game(Position& pos, const char* pgnName, const char* gameName, int& run
         ++runningTotal;
         return true;
     });
+    return true;
 }
 
-void PgnList2Game(Position& pos, const char* listName, const char* gameName) {
+bool PgnList2Game(Position& pos, const char* listName, const char* gameName) {
     std::ifstream list(listName);
     if (!list.is_open()) {
         std::printf("Cannot open PGN input file: '%s'\n", listName);
-        return;
+        return false;
     }
     int total = 0;
+    bool positionsRead = false;
     char line[ListLineSize];
     while (list.good()) {
         // A line too long for the buffer is used cut, and ends the list.
@@ -180,38 +179,40 @@ void PgnList2Game(Position& pos, const char* listName, const char* gameName) {
         // A list written with CRLF line ends names the same files.
         const size_t length = std::strlen(line);
         if (length > 0 && line[length - 1] == '\r') line[length - 1] = '\0';
-        Pgn2Game(pos, line, gameName, total);
+        positionsRead |= Pgn2Game(pos, line, gameName, total);
     }
     std::printf("\nCONVERTED GAMES: %d\n", total);
+    return positionsRead;
 }
 
-void Game2Pgn(Position& pos, const char* gameName, const char* pgnName) {
+bool Game2Pgn(Position& pos, const char* gameName, const char* pgnName) {
     std::ifstream in(gameName, std::ios::binary);
     if (!in.is_open()) {
         std::printf("Cannot open GAME input file: '%s'\n", gameName);
-        return;
+        return false;
     }
     std::ofstream out(pgnName, std::ios::app);
     if (!out.is_open()) {
         std::printf("Cannot create PGN output file: '%s'\n", pgnName);
-        return;
+        return false;
     }
-    ConvertGameFile(pos, in, gameName, false, "OK\n", [&out](const GameRecord& game) { WritePgnGame(game, out); });
+    return ConvertGameFile(pos, in, gameName, false, "OK\n",
+                           [&out](const GameRecord& game) { WritePgnGame(game, out); });
 }
 
-void Game2Pos(Position& pos, const char* gameName, const char* posName) {
+bool Game2Pos(Position& pos, const char* gameName, const char* posName) {
     std::ifstream in(gameName, std::ios::binary);
     if (!in.is_open()) {
         std::printf("Cannot open GAME input file: '%s'\n", gameName);
-        return;
+        return false;
     }
     std::ofstream out(posName, std::ios::app);
     if (!out.is_open()) {
         std::printf("Cannot create DB output file: '%s'\n", posName);
-        return;
+        return false;
     }
-    ConvertGameFile(pos, in, gameName, true, "\tOK\n",
-                    [&](const GameRecord& game) { WriteGamePositions(pos, game, out, PosPlyLimit); });
+    return ConvertGameFile(pos, in, gameName, true, "\tOK\n",
+                           [&](const GameRecord& game) { WriteGamePositions(pos, game, out, PosPlyLimit); });
 }
 
 }  // namespace kavrin

@@ -1,7 +1,10 @@
 // The workbench converters between PGN, GAME and POS files. Results and
 // progress are printed on standard output; a few lines go to the log.
 // Pgn2Pos, Pgn2Game and PgnList2Game report a reading error and then raise
-// it again as GameFileError for the command loop.
+// it again as GameFileError for the command loop, with the Board already set
+// up afresh. Each converter returns whether it set the Board up afresh to
+// replay the games on it (the caller's search should then forget what it
+// learned about earlier positions).
 #pragma once
 
 #include <fstream>
@@ -25,15 +28,15 @@ void ConvertPgnGames(Position& pos, std::ifstream& in, const char* pgnName,
 
 // Positions of the first 64 plies of every game into 0.pos .. F.pos (emptied
 // first), each line in the file of its hash's first hex digit.
-void Pgn2Pos(Position& pos, const char* pgnName);
+bool Pgn2Pos(Position& pos, const char* pgnName);
 // Appends every new game of the PGN file to the GAME file; games already
 // stored there are skipped. runningTotal grows by the games written.
-void Pgn2Game(Position& pos, const char* pgnName, const char* gameName, int& runningTotal);
+bool Pgn2Game(Position& pos, const char* pgnName, const char* gameName, int& runningTotal);
 // Pgn2Game for every line of the list file, then the total written.
-void PgnList2Game(Position& pos, const char* listName, const char* gameName);
+bool PgnList2Game(Position& pos, const char* listName, const char* gameName);
 // Appends every game of the GAME file to the PGN file in coordinate notation.
-void Game2Pgn(Position& pos, const char* gameName, const char* pgnName);
+bool Game2Pgn(Position& pos, const char* gameName, const char* pgnName);
 // Appends the positions of the first 64 plies of every game to one POS file.
-void Game2Pos(Position& pos, const char* gameName, const char* posName);
+bool Game2Pos(Position& pos, const char* gameName, const char* posName);
 
 }  // namespace kavrin

@@ -12,13 +12,13 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
 
     // The pass of step 3 and the hash move search the next positions first:
     // their buckets load while this one does.
-    if (nullAllowed && pos.board.nonPawnMaterial[pos.sideToMove] != 0) PrefetchTTAfterNull(pos);
+    if (nullAllowed && pos.board.nonPawnMaterial[pos.sideToMove] != 0) table.PrefetchAfterNull(pos);
 
     // Step 1. Transposition table. A deep enough entry decides the node unless
     // its move would repeat the position; otherwise it narrows the window.
     // (Only the root holds its window while an aspiration re-search runs.)
     const bool deepEnough = LoadTableEntry(node, depth);
-    if (node.hashMove != 0) PrefetchTTAfter(pos, node.hashMove);
+    if (node.hashMove != 0) table.PrefetchAfter(pos, node.hashMove);
     if (deepEnough) {
         if (EntryCutsOff(node, alpha, beta)) {
             if (RepetitionAfter(pos, node.hashMove) == 0) return node.ttScore;
@@ -64,7 +64,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // generated and scored, and a hash move in the table.
     if (node.ttDepth < depth - 2) {
         AlphaBeta(depth - 2, ply, alpha, beta, nullAllowed);
-        if (TTEntry e; ProbeTT(pos, e)) node.hashMove = EntryMove(e);
+        if (TTEntry e; table.Probe(pos, e)) node.hashMove = EntryMove(e);
     }
 
     // Step 5. Check extension, from the second check of this side on the path.
@@ -93,14 +93,14 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // A frontier node's children get the quiescence search only; below it
     // the history counters cannot change the order.
     const bool frontier = nd <= 1 || ply >= deepestFullWidthPly;
-    MovePicker picker{pos,           start, end, node.orderKeys, history[side],
-                      frontier ? LookAhead::Always : LookAhead::WhileFixed};
+    MovePicker picker{
+        pos, table, start, end, node.orderKeys, history[side], frontier ? LookAhead::Always : LookAhead::WhileFixed};
     while (MoveEntry* const entry = picker.Next()) {
         const Move move = entry->move;
         ++nodes;
         MakeMove(pos, move, nodeUndo);
         // (An ordinary move or capture had its bucket fetched already.)
-        if (MoveKindOf(move) > Capture) PrefetchTT(pos);
+        if (MoveKindOf(move) > Capture) table.Prefetch(pos);
         // A move that leaves the king attacked is illegal and scores -ScoreMax.
         int v = -ScoreMax;
         if (!IsKingAttacked(pos, move, side)) {
@@ -135,7 +135,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
 
     // Step 11. End of list: mate, stalemate or the best move found.
     if (legalMoves == 0) return NoLegalMoveScore(ply, depth, inCheck);
-    StoreTT(pos, best, bound, depth, bestMove);
+    table.Store(pos, best, bound, depth, bestMove);
     return best;
 }
 

@@ -6,7 +6,7 @@
 
 #include "board/fen.h"
 #include "search/control.h"
-#include "search/reset.h"
+#include "search/engine.h"
 #include "search/root.h"
 #include "search/threads.h"
 
@@ -26,20 +26,18 @@ SearchLimits FixedDepthLimits(int depth) {
     return limits;
 }
 
-SearchCounts SearchFixedDepth(const BenchmarkPosition& p, int depth) {
-    // The position read by the benchmark, kept for the run.
-    static Position benchmarkPosition;
-    ReadFen(benchmarkPosition, p.fen);
-    ResetSearchState();
+SearchCounts SearchFixedDepth(Engine& engine, const BenchmarkPosition& p, int depth) {
+    ReadFen(engine.Game(), p.fen);
+    engine.ResetSearchState();
     const SearchLimits limits = FixedDepthLimits(depth);
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = ProcessSeconds();
-    const Move best = searchThreads.Search(benchmarkPosition, limits, SearchHooks{});
+    const Move best = engine.Search(limits, nullptr);
     const double cpuSeconds = ProcessSeconds() - cpuStart;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const SearchWorker& main = searchThreads.Main();
+    const SearchWorker& main = engine.Threads().Main();
     return SearchCounts{
-        searchThreads.TotalNodes(), main.QuiesceMoves(), best, main.Result().bestScore, seconds, cpuSeconds};
+        engine.Threads().TotalNodes(), main.QuiesceMoves(), best, main.Result().bestScore, seconds, cpuSeconds};
 }
 
 }  // namespace kavrin

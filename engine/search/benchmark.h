@@ -66,11 +66,13 @@ struct SearchCounts {
 // own speed better than the wall clock.
 double ProcessSeconds();
 
-// Reads the position fresh (empty tables) and searches it to depth with no
-// time limit, on the search threads as they are set. The search runs without
-// a front end: it prints nothing, writes no log and nothing but depth ends
-// it.
-SearchCounts SearchFixedDepth(const BenchmarkPosition& p, int depth);
+class Engine;
+
+// Reads the position into the engine's game position fresh (empty tables)
+// and searches it to depth with no time limit, on the engine's search
+// threads as they are set. The search runs without a front end: it prints
+// nothing, writes no log and nothing but depth ends it.
+SearchCounts SearchFixedDepth(Engine& engine, const BenchmarkPosition& p, int depth);
 
 // The limits of a fixed-depth, untimed benchmark search.
 SearchLimits FixedDepthLimits(int depth);

@@ -1,7 +1,7 @@
 // The search's front door: the limits a front end sets before a search, the
 // result the search leaves, what the threads of a search share, and the
-// hooks through which it reports to whichever front end runs it. The search
-// never knows which protocol is talking.
+// reporter through which it reports to whichever front end runs it. The
+// search never knows which protocol is talking.
 #pragma once
 
 #include <atomic>
@@ -13,13 +13,13 @@ namespace kavrin {
 
 // Limits of a search, set by the front end before it starts.
 struct SearchLimits {
-    int maxDepth = 0;        // deepest iteration the search may start (at most MaxDepth)
-    int timeAllotment = 0;   // milliseconds from searchStart
+    int maxDepth = 0;              // deepest iteration the search may start (at most MaxDepth)
+    int timeAllotment = 0;         // milliseconds from searchStart
     int timeCeiling = 0x7FFFFFFF;  // milliseconds from searchStart that no extension of the allotment passes
-    int searchStart = 0;     // ClockMs() reading at which the allotment began
-    int movesToGo = 35;      // moves to the next time control; a fail low buys time only while more than 4 remain
-    bool untimed = false;    // no time limit: only the front end or maxDepth ends the search
-    bool pondering = false;  // searching on the opponent's time; the iterations are marked so in the log
+    int searchStart = 0;           // ClockMs() reading at which the allotment began
+    int movesToGo = 35;            // moves to the next time control; a fail low buys time only while more than 4 remain
+    bool untimed = false;          // no time limit: only the front end or maxDepth ends the search
+    bool pondering = false;        // searching on the opponent's time; the iterations are marked so in the log
     // When rootMoveCount is not 0, the root searches only these moves.
     const Move* rootMoves = nullptr;
     int rootMoveCount = 0;
@@ -44,42 +44,50 @@ struct SearchResult {
 // order, best first.
 struct IterationReport {
     int depth;
-    int score;            // of this line
-    uint64_t nodes;       // moves made by the main thread's root and full-width searches so far
-    int elapsedMs;        // since searchStart
-    const char* pvText;   // the variation read back from the table for the root, each move followed by a blank
-    const Move* pv;       // the line: its root move, then the variation after it as far as the game goes on
+    int score;           // of this line
+    uint64_t nodes;      // moves made by the main thread's root and full-width searches so far
+    int elapsedMs;       // since searchStart
+    const char* pvText;  // the variation read back from the table for the root, each move followed by a blank
+    const Move* pv;      // the line: its root move, then the variation after it as far as the game goes on
     int pvLength;
-    int selDepth;         // deepest ply reached so far
+    int selDepth;  // deepest ply reached so far
     bool pondering;
     int line;       // 1 for the best line
     int lineCount;  // lines of the iteration
 };
 
-// Hears of the root moves as the main thread starts them: the iteration's
-// depth, the move and its number in the list (from 1).
-using RootMoveHook = void (*)(int depth, Move move, int number);
-
-// Calls from the search's main thread to its front end. Any of them may be
-// left empty.
-struct SearchHooks {
-    // After every finished iteration.
-    void (*iterationDone)(const IterationReport& report) = nullptr;
+// What the search's main thread tells its front end, and asks it. A front
+// end implements the calls it needs; the others do nothing. Every call comes
+// from the thread that runs the main worker.
+class SearchReporter {
+  public:
+    // After every finished iteration, once for each of its lines.
+    virtual void IterationDone(const IterationReport& /*report*/) {}
     // One line of the search's own notes, without its line end.
-    void (*logLine)(const char* line) = nullptr;
+    virtual void LogLine(const char* /*line*/) {}
     // Asked at each periodic poll of the full-width search: true ends the
     // search (the engine's interface has sent something).
-    bool (*stopRequested)() = nullptr;
-    // When each root move's search begins.
-    RootMoveHook rootMoveStarted = nullptr;
+    virtual bool StopRequested() { return false; }
+    // When each root move's search begins: the iteration's depth, the move
+    // and its number in the list (from 1).
+    virtual void RootMoveStarted(int /*depth*/, Move /*move*/, int /*number*/) {}
+    // A search started to run on its own thread has ended on every thread.
+    virtual void SearchFinished() {}
+
+  protected:
+    ~SearchReporter() = default;
 };
 
-// What every thread of one search shares: the limits, frozen while it runs
-// (each thread keeps a copy of them), the main thread's hooks, and the flag
-// that ends the search on every thread.
+class TranspositionTable;
+
+// What every thread of one search shares: the table, the limits, frozen
+// while it runs (each thread keeps a copy of them), the main thread's
+// reporter, and the flag that ends the search on every thread.
 struct SearchShared {
+    explicit SearchShared(TranspositionTable& searchTable) : table(searchTable) {}
+    TranspositionTable& table;
     SearchLimits limits;
-    SearchHooks hooks;
+    SearchReporter* reporter = nullptr;
     std::atomic<bool> stop{false};
 };
 

@@ -55,9 +55,15 @@ enum class LookAhead : uint8_t { None, WhileFixed, Always };
 // either way, and a caller may skip the move it was handed without a search.
 class MovePicker {
   public:
-    MovePicker(const Position& position, MoveEntry* start, MoveEntry* listEnd, uint32_t* orderKeys,
-               const uint32_t* historyCounters, LookAhead lookAhead)
-        : pos(position), cursor(start), end(listEnd), keys(orderKeys), history(historyCounters), mode(lookAhead) {}
+    MovePicker(const Position& position, const TranspositionTable& searchTable, MoveEntry* start, MoveEntry* listEnd,
+               uint32_t* orderKeys, const uint32_t* historyCounters, LookAhead lookAhead)
+        : pos(position),
+          table(searchTable),
+          cursor(start),
+          end(listEnd),
+          keys(orderKeys),
+          history(historyCounters),
+          mode(lookAhead) {}
 
     // The next move, or nullptr at the end of the list.
     MoveEntry* Next() {
@@ -65,10 +71,10 @@ class MovePicker {
         if (current == nullptr) {
             current = Select();
             if (current == nullptr) return nullptr;
-            if (mode != LookAhead::None) PrefetchTTAfter(pos, current->move);
+            if (mode != LookAhead::None) table.PrefetchAfter(pos, current->move);
         }
         ahead = mode == LookAhead::Always ? Select() : mode == LookAhead::WhileFixed ? SelectIfFixed() : nullptr;
-        if (ahead != nullptr) PrefetchTTAfter(pos, ahead->move);
+        if (ahead != nullptr) table.PrefetchAfter(pos, ahead->move);
         return current;
     }
 
@@ -80,6 +86,7 @@ class MovePicker {
     MoveEntry* SelectIfFixed();
 
     const Position& pos;
+    const TranspositionTable& table;
     MoveEntry* cursor;
     MoveEntry* end;
     MoveEntry* quietStart = nullptr;  // set when the quiet phase begins

@@ -18,7 +18,7 @@ namespace kavrin {
 // score may then decide the node or narrow its window.
 inline bool SearchWorker::LoadTableEntry(SearchPly& node, int depth) {
     TTEntry e;
-    if (!ProbeTT(pos, e)) {
+    if (!table.Probe(pos, e)) {
         node.hashMove = 0;
         node.ttDepth = 0;
         return false;
@@ -72,7 +72,7 @@ inline void RecordKiller(SearchPly& node, Move move) {
 inline void SearchWorker::RecordCutoff(SearchPly& node, int side, Move move, int depth, int score) {
     if (MoveKindOf(move) == Quiet || IsCastling(move)) RecordKiller(node, move);
     history[side][move & HistoryMoveMask] += static_cast<uint32_t>(depth * depth);
-    StoreTT(pos, score, Bound::Lower, depth, move);
+    table.Store(pos, score, Bound::Lower, depth, move);
 }
 
 // Score of a node whose every move proved illegal: mated at ply when in
@@ -80,10 +80,10 @@ inline void SearchWorker::RecordCutoff(SearchPly& node, int side, Move move, int
 inline int SearchWorker::NoLegalMoveScore(int ply, int depth, bool inCheck) {
     if (inCheck) {
         const int mated = ply - MateValue;
-        StoreTT(pos, mated, Bound::Exact, depth, ResultCheckmated);
+        table.Store(pos, mated, Bound::Exact, depth, ResultCheckmated);
         return mated;
     }
-    StoreTT(pos, 0, Bound::Exact, depth, ResultStalemate);
+    table.Store(pos, 0, Bound::Exact, depth, ResultStalemate);
     return 0;
 }
 
@@ -108,7 +108,7 @@ struct CheckCountScope {
 inline bool SearchWorker::SearchMustStop(bool askFrontEnd) {
     if (!IsMain()) publishedNodes.store(nodes, std::memory_order_relaxed);
     if (shared.stop.load(std::memory_order_relaxed) || (RemainingMs() <= 0 && iterationDepth > 2) ||
-        (askFrontEnd && hooks.stopRequested != nullptr && hooks.stopRequested())) {
+        (askFrontEnd && reporter != nullptr && reporter->StopRequested())) {
         shared.stop.store(true, std::memory_order_relaxed);
         return true;
     }

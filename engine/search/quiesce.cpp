@@ -15,7 +15,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
 
     // Step 1. Transposition table: every entry is deep enough here (depth <= 0).
     const bool found = LoadTableEntry(node, depth);
-    if (node.hashMove != 0) PrefetchTTAfter(pos, node.hashMove);
+    if (node.hashMove != 0) table.PrefetchAfter(pos, node.hashMove);
     if (found) {
         if (EntryCutsOff(node, alpha, beta)) return node.ttScore;
         NarrowWindow(node, alpha, beta);
@@ -45,7 +45,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
         best = stand;
         if (stand > alpha) {
             if (stand >= beta) {
-                StoreTT(pos, stand, Bound::Lower, 0, 0);
+                table.Store(pos, stand, Bound::Lower, 0, 0);
                 return stand;
             }
             alpha = stand;
@@ -54,7 +54,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
     }
     node.moveListEnd = end;
     // The lists are short: start loading every child's bucket now.
-    for (const MoveEntry* m = start; m < end; ++m) PrefetchTTAfter(pos, m->move);
+    for (const MoveEntry* m = start; m < end; ++m) table.PrefetchAfter(pos, m->move);
 
     // Step 5. Save the Board for the moves of this ply.
     UndoRecord& nodeUndo = undo[ply];
@@ -82,12 +82,12 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
         // The previous move left a king capturable: it was illegal.
         const int to = MoveTo(move);
         if (to == pos.board.kingSquare[Black] || to == pos.board.kingSquare[White]) {
-            StoreTT(pos, ScoreMax, Bound::Exact, 0, move);
+            table.Store(pos, ScoreMax, Bound::Exact, 0, move);
             return ScoreMax;
         }
 
         MakeMove(pos, move, nodeUndo);
-        if (MoveKindOf(move) > Capture) PrefetchTT(pos);
+        if (MoveKindOf(move) > Capture) table.Prefetch(pos);
         ++quiesceMoves;
         int l;
         if (depth == QuiesceDepthLimit || ply >= deepestSearchPly) {
@@ -105,7 +105,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
             if (l > alpha) {
                 if (l >= beta) {
                     RecordKiller(node, move);
-                    StoreTT(pos, l, Bound::Lower, 0, move);
+                    table.Store(pos, l, Bound::Lower, 0, move);
                     return l;
                 }
                 alpha = l;
@@ -119,15 +119,15 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
     // Step 8. Results by the kind of node: only a check-aware node can find
     // itself mated, and one that was not in check stores only a real move.
     if (!checkAware) {
-        StoreTT(pos, best, bound, 0, bestMove);
+        table.Store(pos, best, bound, 0, bestMove);
         return best;
     }
     if (node.check.checkers) {
         if (best == -ScoreMax) return NoLegalMoveScore(ply, 0, true);
-        StoreTT(pos, best, bound, 1, bestMove);
+        table.Store(pos, best, bound, 1, bestMove);
         return best;
     }
-    if (bestMove != 0) StoreTT(pos, best, bound, 0, bestMove);
+    if (bestMove != 0) table.Store(pos, best, bound, 0, bestMove);
     return best;
 }
 

@@ -40,13 +40,13 @@ int64_t SearchWorker::RemainingMs() const {
 }
 
 void SearchWorker::Log(const char* format, ...) {
-    if (hooks.logLine == nullptr) return;
+    if (reporter == nullptr) return;
     char line[LogLineSize];
     va_list args;
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    hooks.logLine(line);
+    reporter->LogLine(line);
 }
 
 // Fits the deepest line into the position history left by the game: the
@@ -60,18 +60,28 @@ int SearchWorker::PvStep(char* out, int n, int ply, Move* moves, bool toGameEnd)
     *out = '\0';
     if (n == 0) return 0;
     TTEntry e;
-    if (!ProbeTT(pos, e)) {
+    if (!table.Probe(pos, e)) {
         WriteText(out, "NOE ");
         return 0;
     }
     const Move m = EntryMove(e);
     if (m == 0 || MoveKindOf(m) == MarkerKind) {
         switch (m) {
-            case ResultCheckmated: WriteText(out, "# "); break;
-            case ResultStalemate: WriteText(out, "1/2 - 1/2 (stalemate)"); break;
-            case ResultRepetition: WriteText(out, "1/2 - 1/2 (repetition)"); break;
-            case NullMoveMarker: WriteText(out, "NULL"); break;
-            default: std::snprintf(out, 16, "ERROR: %x", static_cast<unsigned>(m)); break;
+            case ResultCheckmated:
+                WriteText(out, "# ");
+                break;
+            case ResultStalemate:
+                WriteText(out, "1/2 - 1/2 (stalemate)");
+                break;
+            case ResultRepetition:
+                WriteText(out, "1/2 - 1/2 (repetition)");
+                break;
+            case NullMoveMarker:
+                WriteText(out, "NULL");
+                break;
+            default:
+                std::snprintf(out, 16, "ERROR: %x", static_cast<unsigned>(m));
+                break;
         }
         return 0;
     }
@@ -175,20 +185,20 @@ MoveEntry* SearchWorker::KeepChosenRootMoves(MoveEntry* end) {
 }
 
 void SearchWorker::LogFen() {
-    if (hooks.logLine == nullptr) return;
+    if (reporter == nullptr) return;
     char fen[FenTextSize];
     WriteFen(pos, fen);
     Log("-FEN:\t%s", fen);
 }
 
 void SearchWorker::ReportIteration() {
-    if (hooks.iterationDone == nullptr) return;
+    if (reporter == nullptr) return;
     const int elapsed = ClockMs() - limits.searchStart;
     for (int i = 0; i < lineCount; ++i) {
         const RootLine& line = lines[i];
         const IterationReport report{iterationDepth, line.score,       nodes, elapsed,  pvText, line.moves, line.length,
                                      line.selDepth,  limits.pondering, i + 1, lineCount};
-        hooks.iterationDone(report);
+        reporter->IterationDone(report);
     }
 }
 
@@ -227,7 +237,7 @@ int SearchWorker::RootSearch(int alpha, int beta) {
 
     // Step 3. Ordering, as in the full-width search.
     MarkOrderingMoves(first, end, root.hashMove, root.killer1, root.killer2);
-    MovePicker picker{pos, first, end, root.orderKeys, history[side], LookAhead::None};
+    MovePicker picker{pos, table, first, end, root.orderKeys, history[side], LookAhead::None};
     MoveEntry* bestEntry = nullptr;
     int legalMoves = 0;
     // Iteration 1, or too little history left for the full-width search: the
@@ -238,8 +248,8 @@ int SearchWorker::RootSearch(int alpha, int beta) {
         // Step 4. Search the move.
         const Move move = entry->move;
         rootProgress.current = move;
-        if (hooks.rootMoveStarted != nullptr)
-            hooks.rootMoveStarted(iterationDepth, move, lineIndex + rootProgress.movesSearched + 1);
+        if (reporter != nullptr)
+            reporter->RootMoveStarted(iterationDepth, move, lineIndex + rootProgress.movesSearched + 1);
         ++nodes;
         MakeMove(pos, move, rootUndo);
         int v = -ScoreMax;
@@ -280,7 +290,7 @@ int SearchWorker::RootSearch(int alpha, int beta) {
         return score;
     }
     // Step 8. The best move goes first, also after a fail low.
-    if (bestLine) StoreTT(pos, best, bound, iterationDepth, bestEntry->move);
+    if (bestLine) table.Store(pos, best, bound, iterationDepth, bestEntry->move);
     std::swap(*bestEntry, *first);
     return best;
 }
@@ -289,10 +299,10 @@ Move SearchWorker::Search(const Position& root) {
     CopyPositionFrom(pos, root);
     limits = shared.limits;
     if (IsMain()) {
-        hooks = shared.hooks;
+        reporter = shared.reporter;
     } else {
         // Helpers keep no clock and tell nobody: the main thread ends them.
-        hooks = SearchHooks{};
+        reporter = nullptr;
         limits.untimed = true;
     }
     return IterativeDeepening();
@@ -340,7 +350,7 @@ Move SearchWorker::IterativeDeepening() {
     const int maxDepth = std::min(limits.maxDepth, MaxDepth);
 
     // Step 3. Resume from the root's table entry.
-    if (TTEntry e; ProbeTT(pos, e)) {
+    if (TTEntry e; table.Probe(pos, e)) {
         result.bestMove = EntryMove(e);
         result.bestScore = EntryScore(e);
         const int score = EntryScore(e);
@@ -448,7 +458,7 @@ Move SearchWorker::IterativeDeepening() {
     }
 
     // Steps 7 and 8. A root without a table entry after the search is worth a note.
-    if (TTEntry e; !ProbeTT(pos, e)) {
+    if (TTEntry e; !table.Probe(pos, e)) {
         Log("**************************************************** WARNING "
             "*****************************************************************");
     }

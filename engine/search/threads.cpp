@@ -2,9 +2,9 @@
 
 namespace kavrin {
 
-SearchThreads searchThreads;
-
-SearchThreads::SearchThreads() { workers.push_back(std::make_unique<SearchWorker>(shared, 0)); }
+SearchThreads::SearchThreads(TranspositionTable& table) : shared(table) {
+    workers.push_back(std::make_unique<SearchWorker>(shared, 0));
+}
 
 SearchThreads::~SearchThreads() {
     StopHelperThreads();
@@ -80,21 +80,20 @@ Move SearchThreads::RunSearch() {
     return best;
 }
 
-Move SearchThreads::Search(const Position& rootPosition, const SearchLimits& limits, const SearchHooks& hooks) {
+void SearchThreads::Prepare(const Position& rootPosition, const SearchLimits& limits, SearchReporter* reporter) {
     CopyPositionFrom(root, rootPosition);
     shared.limits = limits;
-    shared.hooks = hooks;
+    shared.reporter = reporter;
     shared.stop.store(false, std::memory_order_relaxed);
+}
+
+Move SearchThreads::Search(const Position& rootPosition, const SearchLimits& limits, SearchReporter* reporter) {
+    Prepare(rootPosition, limits, reporter);
     return RunSearch();
 }
 
-void SearchThreads::StartSearch(const Position& rootPosition, const SearchLimits& limits, const SearchHooks& hooks,
-                                void (*finishedHook)()) {
-    CopyPositionFrom(root, rootPosition);
-    shared.limits = limits;
-    shared.hooks = hooks;
-    shared.stop.store(false, std::memory_order_relaxed);
-    onFinished = finishedHook;
+void SearchThreads::StartSearch(const Position& rootPosition, const SearchLimits& limits, SearchReporter* reporter) {
+    Prepare(rootPosition, limits, reporter);
     if (!searchThread.joinable()) searchThread = std::thread(&SearchThreads::SearchLoop, this);
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -112,13 +111,13 @@ void SearchThreads::SearchLoop() {
         searchRequested = false;
         lock.unlock();
         RunSearch();
-        void (*const hook)() = onFinished;
+        SearchReporter* const reporter = shared.reporter;
         lock.lock();
         searching = false;
         finished.notify_all();
-        if (hook != nullptr) {
+        if (reporter != nullptr) {
             lock.unlock();
-            hook();
+            reporter->SearchFinished();
             lock.lock();
         }
     }

@@ -22,7 +22,8 @@ constexpr int MaxSearchThreads = 256;
 
 class SearchThreads {
   public:
-    SearchThreads();
+    // The threads of the searches that use table.
+    explicit SearchThreads(TranspositionTable& table);
     ~SearchThreads();
     SearchThreads(const SearchThreads&) = delete;
     SearchThreads& operator=(const SearchThreads&) = delete;
@@ -42,14 +43,15 @@ class SearchThreads {
     void ClearHistories();
 
     // Searches root within limits on the calling thread as the main thread,
-    // the helpers on their own threads; returns when all have ended, with
-    // the main thread's move (or result marker, or 0).
-    Move Search(const Position& root, const SearchLimits& limits, const SearchHooks& hooks);
+    // the helpers on their own threads, reporting to reporter (none when
+    // nullptr); returns when all have ended, with the main thread's move (or
+    // result marker, or 0).
+    Move Search(const Position& root, const SearchLimits& limits, SearchReporter* reporter);
 
-    // The same on a thread of its own: returns at once; finished, when given,
-    // is called on that thread once every thread of the search has ended.
-    void StartSearch(const Position& root, const SearchLimits& limits, const SearchHooks& hooks,
-                     void (*finished)() = nullptr);
+    // The same on a thread of its own: returns at once; the reporter hears
+    // SearchFinished on that thread once every thread of the search has
+    // ended.
+    void StartSearch(const Position& root, const SearchLimits& limits, SearchReporter* reporter);
     // Ends the running search on every thread (from any thread).
     void Stop() { shared.stop.store(true, std::memory_order_relaxed); }
     // Whether the last search ended early: stopped by the front end or the
@@ -70,6 +72,7 @@ class SearchThreads {
     void HelperLoop(int index, uint64_t seen);
     void SearchLoop();
     Move RunSearch();
+    void Prepare(const Position& rootPosition, const SearchLimits& limits, SearchReporter* reporter);
     void StopHelperThreads();
 
     SearchShared shared;
@@ -89,10 +92,6 @@ class SearchThreads {
     bool helpersQuit = false;  // the helper threads leave
     bool quitting = false;     // the search thread leaves
     bool stoppedEarly = false;
-    void (*onFinished)() = nullptr;
 };
-
-// The engine's search threads.
-extern SearchThreads searchThreads;
 
 }  // namespace kavrin

@@ -6,27 +6,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "board/board.h"
 
 namespace kavrin {
 
 namespace {
-
-// The default table lives in static storage, aligned by hand inside room for
-// it: a segment aligned to 2 MB would keep profilers from reading the
-// program's symbols.
-alignas(64) unsigned char defaultTableSpace[TTDefaultBytes + TTAlignment];
-TTBucket* const defaultBuckets = [] {
-    const uintptr_t start = reinterpret_cast<uintptr_t>(defaultTableSpace);
-    return reinterpret_cast<TTBucket*>((start + TTAlignment - 1) & ~(uintptr_t{TTAlignment} - 1));
-}();
-// The allocated table, when another size than the default was asked for.
-TTBucket* allocatedTable = nullptr;
-
-// Asks for large pages before the first clear touches the table; without
-// them nearly every probe also misses the address translation cache.
-void AskForLargePages(TTBucket* buckets, size_t bytes) { madvise(buckets, bytes, MADV_HUGEPAGE); }
 
 void StoreEntry(TTSlot& slot, uint32_t keyAndMove, uint32_t keyHigh, uint32_t data) {
     StoreWord(slot.keyAndMove, keyAndMove);
@@ -40,12 +26,6 @@ void CopySlot(TTSlot& to, const TTSlot& from) {
     StoreWord(to.keyCheck, LoadWord(from.keyCheck));
     StoreWord(to.data, LoadWord(from.data));
 }
-
-}  // namespace
-
-TranspositionTable transpositionTable{defaultBuckets, TTDefaultBuckets / 2 - 1};
-
-namespace {
 
 uint32_t LowKey(const Position& pos) { return static_cast<uint32_t>(pos.board.hashKey); }
 uint32_t HighKey(const Position& pos) { return static_cast<uint32_t>(pos.board.hashKey >> 32); }
@@ -72,7 +52,7 @@ TTEntry LoadEntry(const TTSlot& slot) {
     return TTEntry{keyAndMove, keyCheck ^ keyAndMove ^ data, data};
 }
 
-void StoreTT(const Position& pos, int score, Bound bound, int depth, Move move) {
+void TranspositionTable::Store(const Position& pos, int score, Bound bound, int depth, Move move) {
     TTBucket& bucket = BucketOfPosition(pos);
     const uint32_t low = LowKey(pos);
     const uint32_t high = HighKey(pos);
@@ -103,46 +83,58 @@ void StoreTT(const Position& pos, int score, Bound bound, int depth, Move move) 
     StoreEntry(*target, word0, high, word2);
 }
 
-uint32_t TTBucketCount() { return 2 * (transpositionTable.halfMask + 1); }
-
-size_t TTBytes() { return static_cast<size_t>(TTBucketCount()) * sizeof(TTBucket); }
-
-void ClearTranspositionTable() {
-    static bool largePagesAsked = false;
-    if (!largePagesAsked) {
-        largePagesAsked = true;
-        AskForLargePages(transpositionTable.buckets, TTBytes());
-    }
-    std::memset(transpositionTable.buckets, 0, TTBytes());
+TranspositionTable::TranspositionTable(size_t megabytes) {
+    if (!Resize(megabytes)) throw std::bad_alloc();
 }
 
-bool ResizeTranspositionTable(size_t megabytes) {
-    int bits = 2;
-    while (bits < TTMaxBucketBits && (size_t{1} << (bits + 1)) * sizeof(TTBucket) <= (megabytes << 20)) ++bits;
-    const uint32_t count = 1u << bits;
-    TTBucket* buckets = defaultBuckets;
-    if (count != TTDefaultBuckets) {
-        const size_t bytes = static_cast<size_t>(count) * sizeof(TTBucket);
-        // aligned_alloc wants a multiple of the alignment.
-        const size_t rounded = (bytes + TTAlignment - 1) / TTAlignment * TTAlignment;
-        buckets = static_cast<TTBucket*>(std::aligned_alloc(TTAlignment, rounded));
-        if (buckets == nullptr) return false;
-        AskForLargePages(buckets, bytes);
-    }
-    std::free(allocatedTable);
-    allocatedTable = buckets == defaultBuckets ? nullptr : buckets;
-    transpositionTable = TranspositionTable{buckets, count / 2 - 1};
-    ClearTranspositionTable();
+TranspositionTable::~TranspositionTable() { std::free(buckets); }
+
+TTBucket* TranspositionTable::Allocate(uint32_t n) {
+    const size_t bytes = static_cast<size_t>(n) * sizeof(TTBucket);
+    // aligned_alloc wants a multiple of the alignment.
+    const size_t rounded = (bytes + TTAlignment - 1) / TTAlignment * TTAlignment;
+    auto* const table = static_cast<TTBucket*>(std::aligned_alloc(TTAlignment, rounded));
+    // Large pages are asked for before the first clear touches the table;
+    // without them nearly every probe also misses the address translation
+    // cache.
+    if (table != nullptr) madvise(table, rounded, MADV_HUGEPAGE);
+    return table;
+}
+
+void TranspositionTable::Adopt(TTBucket* table, uint32_t n) {
+    std::free(buckets);
+    buckets = table;
+    count = n;
+    scaled = n != TTDefaultBuckets;
+    // Black to move takes the first half (the smaller one of an odd count).
+    partStart[Black] = 0;
+    partSize[Black] = n / 2;
+    partStart[White] = n / 2;
+    partSize[White] = n - n / 2;
+    mask = scaled ? 0 : n / 2 - 1;
+    Clear();
+}
+
+void TranspositionTable::Clear() { std::memset(buckets, 0, Bytes()); }
+
+bool TranspositionTable::Resize(size_t megabytes) {
+    // The largest request fits 64 bits: its bucket count is capped anyway.
+    const uint64_t bytes = std::min<uint64_t>(megabytes, uint64_t{1} << 40) << 20;
+    const uint64_t fit = bytes / sizeof(TTBucket);
+    const auto n = static_cast<uint32_t>(std::clamp<uint64_t>(fit, TTMinBuckets, TTMaxBuckets));
+    TTBucket* const table = Allocate(n);
+    if (table == nullptr) return false;
+    Adopt(table, n);
     return true;
 }
 
-int TTPermillFull() {
-    // 333 buckets spread over both halves of the table, or all of a smaller one.
-    const uint32_t sampled = std::min<uint32_t>(333, TTBucketCount());
-    const uint32_t step = TTBucketCount() / sampled;
+int TranspositionTable::PermillFull() const {
+    // 333 buckets spread over both parts of the table, or all of a smaller one.
+    const uint32_t sampled = std::min<uint32_t>(333, count);
+    const uint32_t step = count / sampled;
     int used = 0;
     for (uint32_t b = 0; b < sampled; ++b) {
-        for (const TTSlot& slot : transpositionTable.buckets[b * step].slot) {
+        for (const TTSlot& slot : buckets[b * step].slot) {
             const TTEntry e = LoadEntry(slot);
             used += (e.keyHigh | e.data) != 0;
         }

@@ -22,7 +22,8 @@ void* SearchWorker::operator new(size_t bytes) {
 
 void SearchWorker::operator delete(void* record) { std::free(record); }
 
-SearchWorker::SearchWorker(SearchShared& sharedState, int threadIndex) : shared(sharedState), index(threadIndex) {
+SearchWorker::SearchWorker(SearchShared& sharedState, int threadIndex)
+    : shared(sharedState), table(sharedState.table), index(threadIndex) {
     std::memset(pvText, 0, sizeof pvText);
     std::memset(undo, 0, sizeof undo);
     std::memset(plies, 0, sizeof plies);

@@ -54,7 +54,7 @@ class SearchWorker {
     static void* operator new(size_t bytes);
     static void operator delete(void* record);
 
-    // index 0 is the main thread: it alone reads the clock and calls the hooks.
+    // index 0 is the main thread: it alone reads the clock and reports.
     SearchWorker(SearchShared& sharedState, int threadIndex);
     SearchWorker(const SearchWorker&) = delete;
     SearchWorker& operator=(const SearchWorker&) = delete;
@@ -65,8 +65,8 @@ class SearchWorker {
     // A game move was played: the history counters start afresh.
     void ClearHistory();
 
-    // Searches root within the shared limits, reporting through the shared
-    // hooks when this is the main thread; returns the move to play or a
+    // Searches root within the shared limits, reporting to the shared
+    // reporter when this is the main thread; returns the move to play or a
     // result marker (also left in result), or 0 when there is nothing to
     // search or no room for a search line.
     Move Search(const Position& root);
@@ -84,7 +84,7 @@ class SearchWorker {
     int LineCount() const { return lineCount; }
     const RootLine& Line(int i) const { return lines[i]; }
     // The limits of this thread's search; the main thread may change the
-    // time ones while it runs (from the stop hook, for a ponder hit).
+    // time ones while it runs (from StopRequested, for a ponder hit).
     SearchLimits& Limits() { return limits; }
     // Milliseconds left of the allotment, at most up to the ceiling (1 when
     // the search is untimed).
@@ -146,9 +146,10 @@ class SearchWorker {
     void ReportIteration();
 
     SearchShared& shared;
+    TranspositionTable& table;
     const int index;
-    // The main thread's hooks; empty for the others.
-    SearchHooks hooks;
+    // The main thread's reporter; none for the others.
+    SearchReporter* reporter = nullptr;
     SearchLimits limits;
     SearchResult result;
 

@@ -5,17 +5,18 @@
 
 #include "board/tables.h"
 #include "search/benchmark.h"
+#include "search/engine.h"
 
 namespace kavrin {
 
-void RunUciBench(int depthReduction) {
+void RunUciBench(Engine& engine, int depthReduction) {
     BuildTables();
     uint64_t nodes = 0;
     double seconds = 0;
     int index = 0;
     for (const BenchmarkPosition& p : BenchmarkPositions) {
         const int depth = BenchmarkDepth(p, depthReduction);
-        const SearchCounts c = SearchFixedDepth(p, depth);
+        const SearchCounts c = SearchFixedDepth(engine, p, depth);
         nodes += c.nodes;
         seconds += c.seconds;
         std::printf("position %2d/%d %-18s depth %2d nodes %10" PRIu64 "\n", ++index, BenchmarkPositionCount, p.name,

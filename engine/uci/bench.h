@@ -4,8 +4,10 @@
 
 namespace kavrin {
 
+class Engine;
+
 // Searches every benchmark position at its depth less depthReduction; the
 // last line is "<nodes> nodes <nps> nps".
-void RunUciBench(int depthReduction);
+void RunUciBench(Engine& engine, int depthReduction);
 
 }  // namespace kavrin

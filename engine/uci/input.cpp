@@ -12,23 +12,11 @@ namespace kavrin {
 
 namespace {
 
-struct InputBuffer {
-    char bytes[UciInputCapacity];
-    size_t used = 0;
-    // Bytes at the start already offered to a handler: whole lines only.
-    size_t offered = 0;
-    bool ended = false;
-    // A line too long for the buffer is being dropped up to its line end.
-    bool dropping = false;
-};
-
-InputBuffer input;
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
 // Appends n bytes just read at the end of the buffer, or drops them while a
 // too long line is skipped.
-void Received(size_t n) {
+void Received(UciInput& input, size_t n) {
     if (!input.dropping) {
         input.used += n;
         return;
@@ -44,7 +32,7 @@ void Received(size_t n) {
 
 // A full buffer without a line end holds the start of a line that cannot
 // fit: it is dropped, and the rest of that line with it.
-void DropOverlongLine() {
+void DropOverlongLine(UciInput& input) {
     if (input.used < UciInputCapacity || std::memchr(input.bytes, '\n', input.used) != nullptr) return;
     input.used = 0;
     input.offered = 0;
@@ -52,33 +40,33 @@ void DropOverlongLine() {
 }
 
 // Removes n bytes at offset from the buffer.
-void Remove(size_t offset, size_t n) {
+void Remove(UciInput& input, size_t offset, size_t n) {
     std::memmove(input.bytes + offset, input.bytes + offset + n, input.used - offset - n);
     input.used -= n;
 }
 
 }  // namespace
 
-void ReadWaitingInput() {
+void ReadWaitingInput(UciInput& input) {
     if (input.ended) return;
-    DropOverlongLine();
+    DropOverlongLine(input);
     const size_t waiting = StdinBytesPending();
     const size_t room = UciInputCapacity - input.used;
     if (waiting == 0 || room == 0) return;
     const ssize_t n = read(STDIN_FILENO, input.bytes + input.used, waiting < room ? waiting : room);
     if (n > 0) {
-        Received(static_cast<size_t>(n));
+        Received(input, static_cast<size_t>(n));
     } else if (n == 0 || errno != EINTR) {
         input.ended = true;
     }
 }
 
-bool ReadMoreInput() {
-    DropOverlongLine();
+bool ReadMoreInput(UciInput& input) {
+    DropOverlongLine(input);
     while (!input.ended) {
         const ssize_t n = read(STDIN_FILENO, input.bytes + input.used, UciInputCapacity - input.used);
         if (n > 0) {
-            Received(static_cast<size_t>(n));
+            Received(input, static_cast<size_t>(n));
             return true;
         }
         if (n == 0 || errno != EINTR) input.ended = true;
@@ -86,7 +74,7 @@ bool ReadMoreInput() {
     return false;
 }
 
-void WaitForInputOrWake(int wakeFd) {
+void WaitForInputOrWake(UciInput& input, int wakeFd) {
     if (input.ended) {
         pollfd wake{wakeFd, POLLIN, 0};
         while (poll(&wake, 1, -1) < 0 && errno == EINTR) {
@@ -99,12 +87,12 @@ void WaitForInputOrWake(int wakeFd) {
     char drained[64];
     while (read(wakeFd, drained, sizeof drained) > 0) {
     }
-    ReadWaitingInput();
+    ReadWaitingInput(input);
 }
 
-bool InputEnded() { return input.ended; }
+bool InputEnded(const UciInput& input) { return input.ended; }
 
-bool NextLine(std::string& line) {
+bool NextLine(UciInput& input, std::string& line) {
     for (;;) {
         const char* end = static_cast<const char*>(std::memchr(input.bytes, '\n', input.used));
         if (end != nullptr || (input.ended && input.used > 0)) {
@@ -112,15 +100,15 @@ bool NextLine(std::string& line) {
             line.assign(input.bytes, length);
             if (!line.empty() && line.back() == '\r') line.pop_back();
             const size_t taken = end != nullptr ? length + 1 : length;
-            Remove(0, taken);
+            Remove(input, 0, taken);
             input.offered = input.offered > taken ? input.offered - taken : 0;
             return true;
         }
-        if (!ReadMoreInput() && input.used == 0) return false;
+        if (!ReadMoreInput(input) && input.used == 0) return false;
     }
 }
 
-void OfferNewLines(LineVerdict (*handle)(const char* word)) {
+void OfferNewLines(UciInput& input, const std::function<LineVerdict(const char* word)>& handle) {
     size_t start = input.offered;
     while (start < input.used) {
         const char* end = static_cast<const char*>(std::memchr(input.bytes + start, '\n', input.used - start));
@@ -137,7 +125,7 @@ void OfferNewLines(LineVerdict (*handle)(const char* word)) {
         const LineVerdict verdict = handle(word);
         if (verdict == LineVerdict::StopHere) return;
         if (verdict == LineVerdict::Taken) {
-            Remove(start, length);
+            Remove(input, start, length);
         } else {
             start += length;
             input.offered = start;

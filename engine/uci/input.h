@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace kavrin {
@@ -17,20 +18,32 @@ constexpr size_t UciInputCapacity = size_t{1} << 20;
 // any command that must be answered during a search.
 constexpr int UciWordSize = 16;
 
+// Standard input as read so far: complete lines waiting to run and the start
+// of the next one.
+struct UciInput {
+    char bytes[UciInputCapacity];
+    size_t used = 0;
+    // Bytes at the start already offered to a handler: whole lines only.
+    size_t offered = 0;
+    bool ended = false;
+    // A line too long for the buffer is being dropped up to its line end.
+    bool dropping = false;
+};
+
 // Reads the bytes waiting on standard input without blocking, as many as fit.
-void ReadWaitingInput();
+void ReadWaitingInput(UciInput& input);
 // Blocks until more input arrives; false once the input has ended.
-bool ReadMoreInput();
+bool ReadMoreInput(UciInput& input);
 // Blocks until input waits on standard input or wakeFd (the read end of a
 // pipe) has bytes; drains wakeFd and reads what waits on the input.
-void WaitForInputOrWake(int wakeFd);
+void WaitForInputOrWake(UciInput& input, int wakeFd);
 // True once the end of the input has been read.
-bool InputEnded();
+bool InputEnded(const UciInput& input);
 
 // The next line, without its line end, blocking until one is complete; at
 // the end of the input an unterminated rest counts as a line. False when
 // the input has ended and nothing is left.
-bool NextLine(std::string& line);
+bool NextLine(UciInput& input, std::string& line);
 
 // What becomes of a line offered while a search runs.
 enum class LineVerdict {
@@ -41,6 +54,6 @@ enum class LineVerdict {
 
 // Offers the first word of every complete line not offered before (empty
 // for a blank line) to handle, in order, until it answers StopHere.
-void OfferNewLines(LineVerdict (*handle)(const char* word));
+void OfferNewLines(UciInput& input, const std::function<LineVerdict(const char* word)>& handle);
 
 }  // namespace kavrin

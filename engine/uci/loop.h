@@ -3,7 +3,9 @@
 
 namespace kavrin {
 
-// Reads and runs commands until "quit" or the end of input.
-void UciLoop();
+class UciSession;
+
+// Reads and runs the session's commands until "quit" or the end of input.
+void UciLoop(UciSession& session);
 
 }  // namespace kavrin

@@ -8,30 +8,21 @@
 #include <sstream>
 
 #include "book/book.h"
-#include "book/commands.h"
 #include "book/polyglot_book.h"
-#include "search/reset.h"
-#include "search/threads.h"
+#include "search/engine.h"
 #include "search/tt.h"
 #include "system/log.h"
 #include "uci/reply.h"
+#include "uci/session.h"
 #include "uci/strength.h"
 
 namespace kavrin {
-
-UciOptions uciOptions;
 
 namespace {
 
 // Where the folder search looks beside the program, after the working
 // directory.
 constexpr const char* BookFoldersBesideProgram[] = {"", "/..", "/../share/kavrin"};
-
-bool booksStale = true;
-bool booksLoaded = false;
-std::string bookDefault;
-bool bookFileStale = false;
-PolyglotBook polyglotBook;
 
 bool HoldsBooks(const std::string& folder) {
     for (const char* base : BookBaseNames) {
@@ -58,43 +49,45 @@ std::string StringValue(const std::string& value) { return value == EmptyOptionT
 
 // A whole number within [min, max]; otherwise the value is refused with a
 // message.
-bool SpinValue(const std::string& name, const std::string& value, int min, int max, int& out) {
+bool SpinValue(UciOutput& out, const std::string& name, const std::string& value, int min, int max, int& result) {
     char* end = nullptr;
     const long long v = std::strtoll(value.c_str(), &end, 10);
     if (value.empty() || *end != '\0' || v < min || v > max) {
-        InfoString("%s: %s is no value from %d to %d", name.c_str(), value.c_str(), min, max);
+        out.InfoString("%s: %s is no value from %d to %d", name.c_str(), value.c_str(), min, max);
         return false;
     }
-    out = static_cast<int>(v);
+    result = static_cast<int>(v);
     return true;
 }
 
-bool CheckValue(const std::string& name, const std::string& value, bool& out) {
+bool CheckValue(UciOutput& out, const std::string& name, const std::string& value, bool& result) {
     const std::string v = Lower(value);
     if (v != "true" && v != "false") {
-        InfoString("%s: %s is neither true nor false", name.c_str(), value.c_str());
+        out.InfoString("%s: %s is neither true nor false", name.c_str(), value.c_str());
         return false;
     }
-    out = v == "true";
+    result = v == "true";
     return true;
 }
 
-void SetHash(const std::string& name, const std::string& value) {
+void SetHash(UciSession& session, const std::string& name, const std::string& value) {
     int megabytes = 0;
-    if (!SpinValue(name, value, MinHashMegabytes, MaxHashMegabytes, megabytes)) return;
-    if (!ResizeTranspositionTable(static_cast<size_t>(megabytes))) {
-        InfoString("Hash: no memory for %d MB, the table keeps %zu KB", megabytes, TTBytes() >> 10);
+    if (!SpinValue(session.out, name, value, MinHashMegabytes, MaxHashMegabytes, megabytes)) return;
+    TranspositionTable& table = session.engine.Table();
+    if (!table.Resize(static_cast<size_t>(megabytes))) {
+        session.out.InfoString("Hash: no memory for %d MB, the table keeps %zu KB", megabytes, table.Bytes() >> 10);
         return;
     }
-    InfoString("Hash table of %zu KB", TTBytes() >> 10);
+    session.out.InfoString("Hash table of %zu KB", table.Bytes() >> 10);
 }
 
-void SetLogFile(const std::string& value) {
-    uciOptions.logFile = StringValue(value);
+void SetLogFile(UciSession& session, const std::string& value) {
+    std::string& logFile = session.options.logFile;
+    logFile = StringValue(value);
     logStream.close();
-    if (uciOptions.logFile.empty()) return;
-    OpenLog(uciOptions.logFile.c_str());
-    if (!logStream.is_open()) InfoString("Log File: cannot write %s", uciOptions.logFile.c_str());
+    if (logFile.empty()) return;
+    OpenLog(logFile.c_str());
+    if (!logStream.is_open()) session.out.InfoString("Log File: cannot write %s", logFile.c_str());
 }
 
 }  // namespace
@@ -117,36 +110,40 @@ std::string FindBookFolder(const std::string& executableFolder) {
     return "";
 }
 
-void InitUciOptions() {
-    bookDefault = FindBookFolder(ExecutableFolder());
-    uciOptions.bookFolder = bookDefault;
-    booksStale = true;
+void InitUciOptions(UciSession& session) {
+    session.books.defaultFolder = FindBookFolder(ExecutableFolder());
+    session.options.bookFolder = session.books.defaultFolder;
+    session.books.folderStale = true;
 }
 
-void PrintOptionLines() {
-    Reply("option name Threads type spin default 1 min 1 max %d", MaxSearchThreads);
-    Reply("option name Hash type spin default %zu min %d max %d", TTDefaultMegabytes, MinHashMegabytes,
-          MaxHashMegabytes);
-    Reply("option name Clear Hash type button");
-    Reply("option name Ponder type check default false");
-    Reply("option name OwnBook type check default true");
-    Reply("option name Book Folder type string default %s", ShownText(bookDefault));
-    Reply("option name Book File type string default %s", EmptyOptionText);
-    Reply("option name Move Overhead type spin default %d min 0 max %d", DefaultMoveOverheadMs, MaxMoveOverheadMs);
-    Reply("option name Log File type string default %s", EmptyOptionText);
-    Reply("option name MultiPV type spin default 1 min 1 max %d", MaxSearchLines);
-    Reply("option name UCI_LimitStrength type check default false");
-    Reply("option name UCI_Elo type spin default %d min %d max %d", DefaultStrengthElo, MinStrengthElo, MaxStrengthElo);
+void PrintOptionLines(UciSession& session) {
+    UciOutput& out = session.out;
+    out.Reply("option name Threads type spin default 1 min 1 max %d", MaxSearchThreads);
+    out.Reply("option name Hash type spin default %zu min %d max %d", TTDefaultMegabytes, MinHashMegabytes,
+              MaxHashMegabytes);
+    out.Reply("option name Clear Hash type button");
+    out.Reply("option name Ponder type check default false");
+    out.Reply("option name OwnBook type check default true");
+    out.Reply("option name Book Folder type string default %s", ShownText(session.books.defaultFolder));
+    out.Reply("option name Book File type string default %s", EmptyOptionText);
+    out.Reply("option name Move Overhead type spin default %d min 0 max %d", DefaultMoveOverheadMs, MaxMoveOverheadMs);
+    out.Reply("option name Log File type string default %s", EmptyOptionText);
+    out.Reply("option name MultiPV type spin default 1 min 1 max %d", MaxSearchLines);
+    out.Reply("option name UCI_LimitStrength type check default false");
+    out.Reply("option name UCI_Elo type spin default %d min %d max %d", DefaultStrengthElo, MinStrengthElo,
+              MaxStrengthElo);
 }
 
-void SetOptionCommand(const std::string& words) {
+void SetOptionCommand(UciSession& session, const std::string& words) {
+    UciOutput& out = session.out;
+    UciOptions& options = session.options;
     // The name runs from "name" to "value"; the value is the rest of the line
     // as it was sent, so that a path keeps its blanks.
     std::istringstream in(words);
     std::string word;
     std::string name;
     if (!(in >> word) || word != "name") {
-        InfoString("setoption: expected \"name\"");
+        out.InfoString("setoption: expected \"name\"");
         return;
     }
     while (in >> word && word != "value") name += (name.empty() ? "" : " ") + word;
@@ -161,64 +158,70 @@ void SetOptionCommand(const std::string& words) {
     const std::string key = Lower(name);
     if (key == "threads") {
         int threads = 1;
-        if (SpinValue(name, value, 1, MaxSearchThreads, threads)) searchThreads.SetCount(threads);
+        if (SpinValue(out, name, value, 1, MaxSearchThreads, threads)) session.engine.Threads().SetCount(threads);
     } else if (key == "hash") {
-        SetHash(name, value);
+        SetHash(session, name, value);
     } else if (key == "clear hash") {
-        ResetSearchState();
+        session.engine.ResetSearchState();
     } else if (key == "ponder") {
-        CheckValue(name, value, uciOptions.ponder);
+        CheckValue(out, name, value, options.ponder);
     } else if (key == "ownbook") {
-        CheckValue(name, value, uciOptions.ownBook);
+        CheckValue(out, name, value, options.ownBook);
     } else if (key == "book folder") {
-        uciOptions.bookFolder = StringValue(value);
-        booksStale = true;
+        options.bookFolder = StringValue(value);
+        session.books.folderStale = true;
     } else if (key == "book file") {
-        uciOptions.bookFile = StringValue(value);
-        bookFileStale = true;
+        options.bookFile = StringValue(value);
+        session.books.fileStale = true;
     } else if (key == "move overhead") {
-        SpinValue(name, value, 0, MaxMoveOverheadMs, uciOptions.moveOverheadMs);
+        SpinValue(out, name, value, 0, MaxMoveOverheadMs, options.moveOverheadMs);
     } else if (key == "log file") {
-        SetLogFile(value);
+        SetLogFile(session, value);
     } else if (key == "multipv") {
-        SpinValue(name, value, 1, MaxSearchLines, uciOptions.lines);
+        SpinValue(out, name, value, 1, MaxSearchLines, options.lines);
     } else if (key == "uci_limitstrength") {
-        CheckValue(name, value, uciOptions.limitStrength);
+        CheckValue(out, name, value, options.limitStrength);
     } else if (key == "uci_elo") {
-        SpinValue(name, value, MinStrengthElo, MaxStrengthElo, uciOptions.elo);
+        SpinValue(out, name, value, MinStrengthElo, MaxStrengthElo, options.elo);
     } else {
-        InfoString("No such option: %s", name.c_str());
+        out.InfoString("No such option: %s", name.c_str());
     }
 }
 
-void PrepareBooks() {
-    if (bookFileStale) {
-        bookFileStale = false;
-        polyglotBook.Close();
-        if (!uciOptions.bookFile.empty() && !polyglotBook.Open(uciOptions.bookFile)) {
-            InfoString("BOOK ERROR: %s", polyglotBook.Message().c_str());
-            LogLine("BOOK ERROR: " + polyglotBook.Message());
+void PrepareBooks(UciSession& session) {
+    UciBooks& books = session.books;
+    const UciOptions& options = session.options;
+    if (books.fileStale) {
+        books.fileStale = false;
+        books.file.Close();
+        if (!options.bookFile.empty() && !books.file.Open(options.bookFile)) {
+            session.out.InfoString("BOOK ERROR: %s", books.file.Message().c_str());
+            session.out.LogLine("BOOK ERROR: " + books.file.Message());
         }
     }
-    if (!booksStale) return;
-    booksStale = false;
-    booksLoaded = false;
-    bookSet.Close();
-    if (uciOptions.bookFolder.empty()) return;
-    booksLoaded = LoadBooksFrom(uciOptions.bookFolder.c_str());
-    if (booksLoaded) return;
+    if (!books.folderStale) return;
+    books.folderStale = false;
+    books.folderLoaded = false;
+    books.folder->Close();
+    if (options.bookFolder.empty()) return;
+    books.folderLoaded = books.folder->Load(options.bookFolder);
+    if (books.folderLoaded) return;
     // The message ends with its own line end.
-    std::string message = BookLoadMessage();
+    std::string message = books.folder->message;
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-    InfoString("BOOK ERROR: %s", message.c_str());
-    LogLine("BOOK ERROR: " + message);
-    bookSet.Close();
+    session.out.InfoString("BOOK ERROR: %s", message.c_str());
+    session.out.LogLine("BOOK ERROR: " + message);
+    books.folder->Close();
 }
 
-bool BookInUse() { return uciOptions.ownBook && (uciOptions.bookFile.empty() ? booksLoaded : polyglotBook.IsOpen()); }
+bool BookInUse(const UciSession& session) {
+    const UciOptions& options = session.options;
+    return options.ownBook && (options.bookFile.empty() ? session.books.folderLoaded : session.books.file.IsOpen());
+}
 
-Move BookInUseMove(Position& pos) {
-    return uciOptions.bookFile.empty() ? BookProbe(pos) : PolyglotBookMove(pos, polyglotBook);
+Move BookInUseMove(UciSession& session, Position& pos) {
+    return session.options.bookFile.empty() ? BookProbe(*session.books.folder, pos)
+                                            : PolyglotBookMove(pos, session.books.file);
 }
 
 }  // namespace kavrin

@@ -37,7 +37,7 @@ struct UciOptions {
     std::string logFile;
 };
 
-extern UciOptions uciOptions;
+class UciSession;
 
 // The first folder holding all four book files: the working directory, then
 // executableFolder, its parent, and ../share/kavrin beside it (where an
@@ -47,20 +47,20 @@ std::string FindBookFolder(const std::string& executableFolder);
 std::string ExecutableFolder();
 
 // Sets the defaults that depend on where the program runs.
-void InitUciOptions();
+void InitUciOptions(UciSession& session);
 // The "option" lines of the "uci" answer.
-void PrintOptionLines();
+void PrintOptionLines(UciSession& session);
 // "setoption name <id> [value <x>]": words is the text after "setoption".
-void SetOptionCommand(const std::string& words);
+void SetOptionCommand(UciSession& session, const std::string& words);
 // Loads the books of the book folder, and opens the Polyglot book of Book
 // File, when the option changed since the last load; a failure is reported,
 // and the engine plays without that book.
-void PrepareBooks();
+void PrepareBooks(UciSession& session);
 // Whether a book move may be asked for: OwnBook on and the book in use
 // loaded. With Book File set, that is its Polyglot book, and the books of the
 // folder are not asked, even when the file cannot be played from.
-bool BookInUse();
+bool BookInUse(const UciSession& session);
 // A legal move for pos from the book in use; 0 when it has none.
-Move BookInUseMove(Position& pos);
+Move BookInUseMove(UciSession& session, Position& pos);
 
 }  // namespace kavrin

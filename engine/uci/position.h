@@ -7,18 +7,21 @@
 
 namespace kavrin {
 
+class UciSession;
+struct Position;
+
 // The starting position, no moves played.
-void SetStartPosition();
+void SetStartPosition(UciSession& session);
 // "position startpos|fen <FEN> [moves ...]": words is the text after
 // "position". Every move must match a legal move of its position. A bad FEN
 // leaves the previous position; a move that is not legal, and every word
 // after it, are reported and left out, so that the position is the one
 // before that move.
-void PositionCommand(const std::string& words);
+void PositionCommand(UciSession& session, const std::string& words);
 // "d": the board diagram, the FEN with its counters and the position key.
-void ShowPosition();
-// The legal move of the Board position whose coordinate text is text
+void ShowPosition(UciSession& session);
+// The legal move of the game position whose coordinate text is text
 // (promotion letter in either case); 0 when none is.
-Move LegalMoveOfText(const std::string& text);
+Move LegalMoveOfText(Position& game, const std::string& text);
 
 }  // namespace kavrin

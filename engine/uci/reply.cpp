@@ -8,39 +8,32 @@
 
 namespace kavrin {
 
-namespace {
-
-// Held while a line is written, to standard output or to the log.
-std::mutex outputMutex;
-
 // One whole line on standard output, flushed at once: the interface waits
 // for it.
-void PrintLine(const char* prefix, const char* format, va_list args) {
-    const std::lock_guard<std::mutex> lock(outputMutex);
+void UciOutput::PrintLine(const char* prefix, const char* format, va_list args) {
+    const std::lock_guard<std::mutex> lock(mutex);
     std::fputs(prefix, stdout);
     std::vprintf(format, args);
     std::putchar('\n');
     std::fflush(stdout);
 }
 
-}  // namespace
-
-void Reply(const char* format, ...) {
+void UciOutput::Reply(const char* format, ...) {
     va_list args;
     va_start(args, format);
     PrintLine("", format, args);
     va_end(args);
 }
 
-void InfoString(const char* format, ...) {
+void UciOutput::InfoString(const char* format, ...) {
     va_list args;
     va_start(args, format);
     PrintLine("info string ", format, args);
     va_end(args);
 }
 
-void LogLine(const std::string& line) {
-    const std::lock_guard<std::mutex> lock(outputMutex);
+void UciOutput::LogLine(const std::string& line) {
+    const std::lock_guard<std::mutex> lock(mutex);
     if (logStream.is_open()) logStream << line << std::endl;
 }
 

@@ -7,6 +7,7 @@
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "search/game.h"
+#include "support/test_engine.h"
 
 namespace kavrin::test {
 

@@ -12,6 +12,7 @@
 #include "search/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
+#include "support/test_engine.h"
 
 namespace kavrin::fuzz {
 
@@ -35,7 +36,7 @@ int FuzzFen(const uint8_t* data, size_t size) {
     const char* operations = nullptr;
     const bool read = ReadFen(gamePosition, text.c_str(), &operations) && CheckEpdOperation(gamePosition, operations);
     if (read) {
-        RequirePositionSound("ReadFen accepted a position that fails the position check:");
+        RequirePositionSound(gamePosition, "ReadFen accepted a position that fails the position check:");
         Require(gamePosition.gamePly == 1 && gamePosition.HistoryIndex() == 0, "ReadFen did not restart the history");
         Require(gamePosition.history[0].hashKey == gamePosition.board.hashKey,
                 "first history entry does not hold the position key");
@@ -46,7 +47,7 @@ int FuzzFen(const uint8_t* data, size_t size) {
     } else if (!(PositionState::Capture() == before)) {
         // A refused text either leaves the previous position or, when only its
         // "am"/"bm" move failed, a completely read one.
-        RequirePositionSound("ReadFen refused a text and left a half-built Board:");
+        RequirePositionSound(gamePosition, "ReadFen refused a text and left a half-built Board:");
     }
     return 0;
 }
@@ -80,7 +81,7 @@ int FuzzSan(const uint8_t* data, size_t size) {
     const PositionState before = PositionState::Capture();
     ParseSan(gamePosition, text.c_str());
     Require(PositionState::Capture() == before, "ParseSan left the Board changed", text.c_str());
-    RequirePositionSound("position check fails after ParseSan:");
+    RequirePositionSound(gamePosition, "position check fails after ParseSan:");
     return 0;
 }
 

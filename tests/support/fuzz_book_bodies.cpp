@@ -3,6 +3,7 @@
 // Polyglot book reader.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "search/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
+#include "support/test_engine.h"
 #include "system/binary_io.h"
 
 namespace kavrin::fuzz {
@@ -140,6 +142,8 @@ int FuzzBook(const uint8_t* data, size_t size) {
     if ((mode & 2) == 0) WriteScratchFile("book.mbk", records.data(), records.size());
     const std::string base = ScratchDirectory() + "/book";
 
+    const auto books = std::make_unique<BookSet>();
+    BookSet& bookSet = *books;
     const bool loaded = bookSet.LoadBook(side, base.c_str());
     Require(std::memchr(bookSet.message, '\0', FileMessageSize) != nullptr, "book message without its end");
     OpeningBook& book = bookSet.book[side];
@@ -171,7 +175,7 @@ int FuzzBook(const uint8_t* data, size_t size) {
         // A book move is a legal move and leaves the position as it was.
         SetUpPosition(side == 0 ? InitialFen : "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
         const Board before = gamePosition.board;
-        const Move m = BookProbe(gamePosition);
+        const Move m = BookProbe(bookSet, gamePosition);
         Require(std::memcmp(&before, &gamePosition.board, sizeof(Board)) == 0, "the book probe changed the Board");
         Require(m == 0 || IsLegalMove(gamePosition, m), "the book offered an illegal move");
     } else {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "board/board.h"
@@ -16,7 +17,7 @@
 #include "driver/command_loop.h"
 #include "driver/engine_state.h"
 #include "driver/input.h"
-#include "search/game.h"
+#include "search/engine.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 
@@ -29,20 +30,8 @@ constexpr const char* InterfaceGreeting = "xboard\naccepted done\naccepted setbo
 // nothing more about reading commands.
 constexpr int PerftDepthLimit = 3;
 
-// Puts the globals a run of the loop changes back to their state at program
-// start, so that every input meets the engine as a fresh process would.
-void RestoreProgramStart() {
-    gamePosition.board = Board{};
-    gamePosition.snapshot = GameSnapshot{};
-    gamePosition.sideToMove = White;
-    gamePosition.gamePly = 1;
-    std::fill(std::begin(gamePosition.history), std::end(gamePosition.history), HistoryEntry{});
-    gamePosition.historyTop = gamePosition.history;
-    gamePosition.playable = false;
-    gamePosition.readEpSquare = 0;
-    engineState = EngineState{};
-    searchLimits = SearchLimits{};
-}
+// The table of each input's engine: a small one clears and fills at once.
+constexpr size_t FuzzTableMegabytes = 1;
 
 bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
@@ -77,12 +66,12 @@ int FuzzCommandLoop(const uint8_t* data, size_t size) {
     PrepareEngine();
     const std::string input = InterfaceGreeting + AsText(data, size);
     if (!Acceptable(input)) return 0;
-    RestoreProgramStart();
 
     std::FILE* words = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
     Require(words != nullptr, "cannot open the input as a stream");
-    const WordSource savedInput = commandInput;
-    commandInput = WordSource{words};
+    // Every input meets an engine of its own, as a fresh process would.
+    const auto engine = std::make_unique<Engine>(FuzzTableMegabytes);
+    const auto session = std::make_unique<XboardSession>(*engine, words);
 
     char here[4096];
     Require(getcwd(here, sizeof here) != nullptr, "cannot read the working folder");
@@ -98,16 +87,15 @@ int FuzzCommandLoop(const uint8_t* data, size_t size) {
         Require(sink >= 0, "cannot open /dev/null");
         Redirect toEmpty(STDIN_FILENO, empty);
         Redirect toSink(STDOUT_FILENO, sink);
-        CommandLoop();
+        CommandLoop(*session);
     }
     Require(chdir(here) == 0, "cannot return to the working folder");
-    commandInput = savedInput;
     std::fclose(words);
 
-    Require(engineState.mode == Quit, "the command loop returned before quit or the end of input");
-    if (gamePosition.playable) {
+    Require(session->state.mode == Quit, "the command loop returned before quit or the end of input");
+    if (engine->Game().playable) {
         const char* why = nullptr;
-        if (!CheckPosition(gamePosition, &why))
+        if (!CheckPosition(engine->Game(), &why))
             InvariantFailed("position check fails after the command loop:", why ? why : "");
     }
     ClearScratchDirectory();

@@ -14,6 +14,7 @@
 #include "search/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
+#include "support/test_engine.h"
 
 namespace kavrin::fuzz {
 
@@ -67,7 +68,7 @@ int FuzzPgn(const uint8_t* data, size_t size) {
         }
     } catch (const GameFileError& error) {
         Require(std::memchr(error.text, '\0', GameFileError::TextSize) != nullptr, "error text without its end");
-        RequirePositionSound("position check fails after a PGN error:");
+        RequirePositionSound(gamePosition, "position check fails after a PGN error:");
     }
     return 0;
 }
@@ -84,8 +85,7 @@ int FuzzGameFile(const uint8_t* data, size_t size) {
     try {
         while (ReadGameRecord(storedGame, in)) {
             Require(storedGame.PlyCount() <= MaxGamePlies, "a record came back with too many plies");
-            Require(storedGame.result.code == 'W' || storedGame.result.code == 'B' ||
-                        storedGame.result.code == 'D',
+            Require(storedGame.result.code == 'W' || storedGame.result.code == 'B' || storedGame.result.code == 'D',
                     "a record came back without a result");
             ++read;
             Require(read <= static_cast<int>(size / GameWordBytes), "more records than words in the file");

@@ -12,6 +12,7 @@
 #include "board/poscheck.h"
 #include "board/tables.h"
 #include "search/game.h"
+#include "support/test_engine.h"
 #include "system/log.h"
 
 namespace kavrin::fuzz {
@@ -73,9 +74,9 @@ void SetUpPosition(const std::string& fen) {
     positionsRead.emplace(fen, PositionState::Capture());
 }
 
-void RequirePositionSound(const char* after) {
+void RequirePositionSound(const Position& pos, const char* after) {
     const char* why = nullptr;
-    if (!CheckPosition(gamePosition, &why)) InvariantFailed(after, why != nullptr ? why : "");
+    if (!CheckPosition(pos, &why)) InvariantFailed(after, why != nullptr ? why : "");
 }
 
 namespace {

@@ -50,7 +50,7 @@ struct PositionState {
 void SetUpPosition(const std::string& fen);
 
 // Aborts when the Board fails the position check.
-void RequirePositionSound(const char* after);
+void RequirePositionSound(const Position& pos, const char* after);
 
 // A private scratch folder of this process, created on first use.
 const std::string& ScratchDirectory();

@@ -5,26 +5,29 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "board/board.h"
 #include "board/legal.h"
 #include "board/movegen.h"
+#include "search/engine.h"
 #include "search/game.h"
 #include "support/fuzz_bodies.h"
 #include "support/fuzz_support.h"
 #include "uci/go.h"
 #include "uci/position.h"
+#include "uci/session.h"
 
 namespace kavrin::fuzz {
 
 namespace {
 
-void RequireChosenMovesLegal(const GoRequest& r) {
+void RequireChosenMovesLegal(Position& game, const GoRequest& r) {
     Require(r.searchMoveCount >= 0 && r.searchMoveCount <= MaxGeneratedMoves, "searchmoves count out of range");
     for (int i = 0; i < r.searchMoveCount; ++i) {
-        Require(IsLegalMove(gamePosition, r.searchMoves[i]), "go chose a root move that is not legal");
+        Require(IsLegalMove(game, r.searchMoves[i]), "go chose a root move that is not legal");
         Require(std::count(r.searchMoves, r.searchMoves + r.searchMoveCount, r.searchMoves[i]) == 1,
                 "go chose a root move twice");
     }
@@ -39,7 +42,11 @@ int FuzzUciPosition(const uint8_t* data, size_t size) {
     const int sink = open("/dev/null", O_WRONLY);
     Require(sink >= 0, "cannot open /dev/null");
     Redirect toSink(STDOUT_FILENO, sink);
-    SetStartPosition();
+    // Every input meets an engine of its own, with a small table.
+    const auto engine = std::make_unique<Engine>(1);
+    const auto session = std::make_unique<UciSession>(*engine);
+    Position& gamePosition = engine->Game();
+    SetStartPosition(*session);
     std::string line;
     GoRequest request;
     while (std::getline(lines, line)) {
@@ -49,13 +56,13 @@ int FuzzUciPosition(const uint8_t* data, size_t size) {
         std::string rest;
         std::getline(words, rest);
         if (command == "go") {
-            ReadGoRequest(rest, request);
-            RequireChosenMovesLegal(request);
+            ReadGoRequest(*session, rest, request);
+            RequireChosenMovesLegal(gamePosition, request);
         } else {
-            PositionCommand(command == "position" ? rest : line);
+            PositionCommand(*session, command == "position" ? rest : line);
             Require(PositionPlayable(gamePosition), "the game position is not playable");
             Require(gamePosition.HistoryIndex() <= GameHistoryLimit, "the game is longer than the history allows");
-            RequirePositionSound("a position command");
+            RequirePositionSound(gamePosition, "a position command");
         }
     }
     return 0;

@@ -1,0 +1,28 @@
+#include "search/engine.h"
+
+#include "board/legal.h"
+#include "search/game.h"
+
+namespace kavrin {
+
+Engine::Engine(size_t tableMegabytes) : table(tableMegabytes), threads(table) {}
+
+void Engine::ResetSearchState() {
+    table.Clear();
+    threads.ClearTables();
+}
+
+bool Engine::PlayGameMove(Move m) {
+    if (!PlayMoveOnGame(game, m)) return false;
+    threads.ClearHistories();
+    return true;
+}
+
+Move Engine::TablePonderMove(Position& pos) const {
+    TTEntry entry;
+    if (!table.Probe(pos, entry)) return 0;
+    const Move m = EntryMove(entry);
+    return IsLegalMove(pos, m) ? m : 0;
+}
+
+}  // namespace kavrin

@@ -1,0 +1,59 @@
+// One engine: the transposition table, the search threads that share it, the
+// game position its front end plays, and the options of its searches. Each
+// front end holds one; nothing of it is shared with another engine in the
+// same process.
+#pragma once
+
+#include <cstddef>
+
+#include "board/board.h"
+#include "board/types.h"
+#include "search/control.h"
+#include "search/threads.h"
+#include "search/tt.h"
+
+namespace kavrin {
+
+class Engine {
+  public:
+    // An engine with one search thread and a table of tableMegabytes MB.
+    explicit Engine(size_t tableMegabytes = TTDefaultMegabytes);
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // The game position: the Board every command and game move works on. A
+    // search copies it and leaves it as it was.
+    Position& Game() { return game; }
+    const Position& Game() const { return game; }
+    TranspositionTable& Table() { return table; }
+    const TranspositionTable& Table() const { return table; }
+    SearchThreads& Threads() { return threads; }
+    const SearchThreads& Threads() const { return threads; }
+
+    // Discards everything the search learned about earlier positions: the
+    // table, and every search thread's history counters, killers and pawn
+    // cache. No search may run meanwhile.
+    void ResetSearchState();
+
+    // Plays m into the game (it must be legal): the Board, the game ply and
+    // snapshot move on, and the search threads' history counters start
+    // afresh. False when m is 0.
+    bool PlayGameMove(Move m);
+    // The table's move for pos, when it is a legal move; else 0.
+    Move TablePonderMove(Position& pos) const;
+
+    // Searches the game position on the calling thread as the main thread
+    // (see SearchThreads::Search), or on a thread of its own.
+    Move Search(const SearchLimits& limits, SearchReporter* reporter) { return threads.Search(game, limits, reporter); }
+    void StartSearch(const SearchLimits& limits, SearchReporter* reporter) {
+        threads.StartSearch(game, limits, reporter);
+    }
+
+  private:
+    // The table comes first: the threads are built over it.
+    TranspositionTable table;
+    SearchThreads threads;
+    Position game;
+};
+
+}  // namespace kavrin
