@@ -6,6 +6,7 @@
 #include <string>
 
 #include "board/types.h"
+#include "search/timeman.h"
 #include "support/board_setup.h"
 #include "support/files.h"
 #include "uci/limits.h"
@@ -48,7 +49,7 @@ TEST(UciTime, TargetAndLimitFromTheClock) {
         {1000, 5000, 0, 970, 970},
     };
     for (const Case& c : cases) {
-        const TimeBudget b = PlanTime(Clock(White, c.remaining, c.increment, c.movesToGo), White, Overhead);
+        const TimeBudget b = PlanTime(ClockOf(Clock(White, c.remaining, c.increment, c.movesToGo), White, Overhead));
         SCOPED_TRACE(std::to_string(c.remaining) + "+" + std::to_string(c.increment) + "/" +
                      std::to_string(c.movesToGo));
         EXPECT_TRUE(b.timed);
@@ -59,18 +60,18 @@ TEST(UciTime, TargetAndLimitFromTheClock) {
     // The clock of the side to move only.
     GoRequest r = Clock(Black, 30000, 0);
     r.remainingMs[White] = 1;
-    EXPECT_EQ(PlanTime(r, Black, Overhead).targetMs, (30000 - Overhead) / PlannedMovesToGo);
-    EXPECT_FALSE(PlanTime(Clock(Black, 5000, 0), White, Overhead).timed);
+    EXPECT_EQ(PlanTime(ClockOf(r, Black, Overhead)).targetMs, (30000 - Overhead) / PlannedMovesToGo);
+    EXPECT_FALSE(PlanTime(ClockOf(Clock(Black, 5000, 0), White, Overhead)).timed);
     // "movetime" alone is a fixed time; beside a clock it caps both.
     r = GoRequest{};
     r.moveTimeMs = 500;
-    TimeBudget b = PlanTime(r, White, Overhead);
+    TimeBudget b = PlanTime(ClockOf(r, White, Overhead));
     EXPECT_TRUE(b.fixed);
     EXPECT_EQ(b.targetMs, 500 - Overhead);
     EXPECT_EQ(b.limitMs, 500 - Overhead);
     r = Clock(White, 600000, 0);
     r.moveTimeMs = 500;
-    b = PlanTime(r, White, Overhead);
+    b = PlanTime(ClockOf(r, White, Overhead));
     EXPECT_FALSE(b.fixed);
     EXPECT_EQ(b.limitMs, 500 - Overhead);
 }

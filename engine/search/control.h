@@ -11,6 +11,16 @@
 
 namespace kavrin {
 
+// The clock of the side to move, as a front end gives it that leaves the
+// time of each move to the search (kavrin-uci).
+struct MoveClock {
+    int remainingMs = -1;  // -1: not given
+    int incrementMs = 0;
+    int movesToGo = 0;    // 0: not given (the rest of the game is one period)
+    int moveTimeMs = -1;  // a fixed time for the move; -1: not given
+    int overheadMs = 0;   // what every move loses on its way to the interface
+};
+
 // Limits of a search, set by the front end before it starts.
 struct SearchLimits {
     int maxDepth = 0;              // deepest iteration the search may start (at most MaxDepth)
@@ -29,6 +39,17 @@ struct SearchLimits {
     // A search resumed from the root's table entry starts no deeper than
     // maxDepth, so that a depth-limited search always finishes an iteration.
     bool resumeWithinMaxDepth = false;
+    // The main thread plans the move's time from moveClock when the search
+    // starts (or a ponder search learns that its move was played), and
+    // decides after each iteration whether another may start
+    // (search/timeman.h); the time fields above are then the plan's.
+    bool plansTime = false;
+    MoveClock moveClock;
+    // Moves the search may make, all threads together; 0: no limit.
+    uint64_t nodes = 0;
+    // An iteration that shows a mate in this many moves ends the search; 0:
+    // no mate search.
+    int mate = 0;
 };
 
 // Most lines an iteration may rank.
@@ -79,16 +100,25 @@ class SearchReporter {
 };
 
 class TranspositionTable;
+class SearchThreads;
 
 // What every thread of one search shares: the table, the limits, frozen
 // while it runs (each thread keeps a copy of them), the main thread's
-// reporter, and the flag that ends the search on every thread.
+// reporter, and the flags that end the search on every thread and that turn
+// a ponder search into the search of the engine's move.
 struct SearchShared {
-    explicit SearchShared(TranspositionTable& searchTable) : table(searchTable) {}
+    SearchShared(TranspositionTable& searchTable, const SearchThreads& searchThreads)
+        : table(searchTable), threads(searchThreads) {}
     TranspositionTable& table;
+    // The threads, whose moves the main thread counts for a node limit.
+    const SearchThreads& threads;
     SearchLimits limits;
     SearchReporter* reporter = nullptr;
     std::atomic<bool> stop{false};
+    // The move a ponder search assumed was played, at ponderHitMs: the main
+    // thread plans the move's time from then on.
+    std::atomic<bool> ponderHit{false};
+    std::atomic<int> ponderHitMs{0};
 };
 
 // Where the current iteration stands at the root.

@@ -102,13 +102,19 @@ struct CheckCountScope {
 // True when the search must end now, and then the shared stop flag is set:
 // the flag is already set, or the allotment is spent from the third
 // iteration on, or, when askFrontEnd, the front end asks for it (input is
-// waiting). The root and the null move look at the clock only; the move loop
-// asks the front end too. Only the main thread has a clock and a front end;
-// the others publish their node count here.
+// waiting) or the node limit is reached. The root and the null move look at
+// the clock only; the move loop asks the front end too, after taking a
+// ponder hit. Only the main thread has a clock and a front end; the others
+// publish their node count here.
 inline bool SearchWorker::SearchMustStop(bool askFrontEnd) {
-    if (!IsMain()) publishedNodes.store(nodes, std::memory_order_relaxed);
+    if (!IsMain()) {
+        publishedNodes.store(nodes, std::memory_order_relaxed);
+    } else if (askFrontEnd && limits.plansTime) {
+        TakePonderHit();
+    }
     if (shared.stop.load(std::memory_order_relaxed) || (RemainingMs() <= 0 && iterationDepth > 2) ||
-        (askFrontEnd && reporter != nullptr && reporter->StopRequested())) {
+        (askFrontEnd && reporter != nullptr && reporter->StopRequested()) ||
+        (askFrontEnd && limits.nodes != 0 && IsMain() && NodeLimitReached())) {
         shared.stop.store(true, std::memory_order_relaxed);
         return true;
     }

@@ -8,6 +8,7 @@
 #include "board/legal.h"
 #include "board/movetext.h"
 #include "search/node.h"
+#include "search/threads.h"
 #include "system/clock.h"
 
 namespace kavrin {
@@ -202,6 +203,23 @@ void SearchWorker::ReportIteration() {
     }
 }
 
+void SearchWorker::TakePonderHit() {
+    if (!shared.ponderHit.exchange(false, std::memory_order_acquire)) return;
+    limits.pondering = false;
+    timeManagement.Start(limits, shared.ponderHitMs.load(std::memory_order_relaxed));
+}
+
+bool SearchWorker::NodeLimitReached() const { return shared.threads.TotalNodes() >= limits.nodes; }
+
+bool SearchWorker::IterationEndsSearch() {
+    const int score = result.bestScore;
+    const bool mateFound = limits.mate > 0 && score > MateScoreThreshold && (MateValue - score + 1) / 2 <= limits.mate;
+    const bool nodesSpent = limits.nodes != 0 && NodeLimitReached();
+    const bool timeSpent =
+        limits.plansTime && !limits.pondering && !timeManagement.StartsAnother(ClockMs(), result.bestMove, score);
+    return mateFound || nodesSpent || timeSpent;
+}
+
 int SearchWorker::RootSearch(int alpha, int beta) {
     SearchPly& root = plies[0];
     MoveEntry* const rootList = moveStack;
@@ -300,6 +318,7 @@ Move SearchWorker::Search(const Position& root) {
     limits = shared.limits;
     if (IsMain()) {
         reporter = shared.reporter;
+        if (limits.plansTime && !limits.pondering) timeManagement.Start(limits, limits.searchStart);
     } else {
         // Helpers keep no clock and tell nobody: the main thread ends them.
         reporter = nullptr;
@@ -450,6 +469,11 @@ Move SearchWorker::IterativeDeepening() {
         if (s <= iterationDepth - MateValue || s >= MateValue - iterationDepth) {
             Log("--- MATE: %d", s);
             if (++mateIterations > 3) break;
+        }
+        // A search that keeps its own clock or limits may want no more.
+        if (IsMain() && IterationEndsSearch()) {
+            shared.stop.store(true, std::memory_order_relaxed);
+            break;
         }
         // Step 6m. The next window.
         alpha = std::max(s - AspirationHalfWidth, -WideWindow);

@@ -2,7 +2,7 @@
 
 namespace kavrin {
 
-SearchThreads::SearchThreads(TranspositionTable& table) : shared(table) {
+SearchThreads::SearchThreads(TranspositionTable& table) : shared(table, *this) {
     workers.push_back(std::make_unique<SearchWorker>(shared, 0));
 }
 
@@ -85,6 +85,7 @@ void SearchThreads::Prepare(const Position& rootPosition, const SearchLimits& li
     shared.limits = limits;
     shared.reporter = reporter;
     shared.stop.store(false, std::memory_order_relaxed);
+    shared.ponderHit.store(false, std::memory_order_relaxed);
 }
 
 Move SearchThreads::Search(const Position& rootPosition, const SearchLimits& limits, SearchReporter* reporter) {
@@ -131,6 +132,11 @@ bool SearchThreads::Searching() {
 void SearchThreads::WaitForSearch() {
     std::unique_lock<std::mutex> lock(mutex);
     finished.wait(lock, [&] { return !searching; });
+}
+
+void SearchThreads::PonderHit(int clockMs) {
+    shared.ponderHitMs.store(clockMs, std::memory_order_relaxed);
+    shared.ponderHit.store(true, std::memory_order_release);
 }
 
 uint64_t SearchThreads::TotalNodes() const {

@@ -54,6 +54,9 @@ class SearchThreads {
     void StartSearch(const Position& root, const SearchLimits& limits, SearchReporter* reporter);
     // Ends the running search on every thread (from any thread).
     void Stop() { shared.stop.store(true, std::memory_order_relaxed); }
+    // The move the running ponder search assumed was played at clockMs: its
+    // main thread plans the move's time from then on (from any thread).
+    void PonderHit(int clockMs);
     // Whether the last search ended early: stopped by the front end or the
     // clock, not by its depth or a mate.
     bool StoppedEarly() const { return stoppedEarly; }

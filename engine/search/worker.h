@@ -16,6 +16,7 @@
 #include "search/pawnhash.h"
 #include "search/quiesce.h"
 #include "search/root.h"
+#include "search/timeman.h"
 #include "search/tt.h"
 
 namespace kavrin {
@@ -134,6 +135,12 @@ class SearchWorker {
     int NoLegalMoveScore(int ply, int depth, bool inCheck);
     bool PollDue() const { return nodes > nextPollAt; }
     bool SearchMustStop(bool askFrontEnd);
+    // The main thread's checks of a search that keeps its own clock or a
+    // node limit: a ponder hit switches the search to the clock; the node
+    // limit, the mate asked for and the time plan may end it.
+    void TakePonderHit();
+    bool NodeLimitReached() const;
+    bool IterationEndsSearch();
     bool MoveStackHasRoom(int ply) const;
 
     void SetLineLimits();
@@ -152,6 +159,8 @@ class SearchWorker {
     SearchReporter* reporter = nullptr;
     SearchLimits limits;
     SearchResult result;
+    // The main thread's plan of the move's time, when the search keeps it.
+    TimeManagement timeManagement;
 
     // Counters of the search in progress.
     uint64_t nodes = 0;

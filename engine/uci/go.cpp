@@ -66,8 +66,6 @@ void WriteScore(char* out, size_t size, int score) {
     }
 }
 
-bool IsMateWithin(int score, int moves) { return score > MateScoreThreshold && (MateValue - score + 1) / 2 <= moves; }
-
 bool Lists(const GoRequest& r, Move m) {
     return std::find(r.searchMoves, r.searchMoves + r.searchMoveCount, m) != r.searchMoves + r.searchMoveCount;
 }
@@ -75,20 +73,6 @@ bool Lists(const GoRequest& r, Move m) {
 // Whether the search may play m: every move, or one of "searchmoves".
 bool IsChosen(UciSession& session, Move m) {
     return session.go.request.searchMoveCount == 0 || Lists(session.go.request, m);
-}
-
-// The clock of the side to move takes over from startMs: the search stops
-// at the limit, and each finished iteration asks the clock whether another
-// may start. A fail low buys no time of its own.
-void StartClock(UciSession& session, SearchLimits& limits, int startMs) {
-    const TimeBudget budget = PlanTime(session.go.request, session.go.side, session.options.moveOverheadMs);
-    limits.searchStart = startMs;
-    limits.untimed = !budget.timed;
-    limits.timeAllotment = budget.limitMs;
-    limits.timeCeiling = budget.timed ? budget.limitMs : INT_MAX;
-    limits.movesToGo = 0;
-    session.go.clockStartMs = startMs;
-    session.go.clock = IterationClock(budget);
 }
 
 // The commands a running "go" answers at once; the others wait.
@@ -106,10 +90,8 @@ LineVerdict HandleDuringGo(UciSession& session, const char* word) {
     if (isready) {
         session.out.Reply("readyok");
     } else if (ponderhit) {
-        if (session.go.request.ponder && !session.go.released && session.go.searching) {
-            session.go.hitMs.store(ClockMs(), std::memory_order_relaxed);
-            session.go.ponderHit.store(true, std::memory_order_release);
-        }
+        if (session.go.request.ponder && !session.go.released && session.go.searching)
+            session.engine.Threads().PonderHit(ClockMs());
         session.go.released = true;
     } else {
         session.go.stopReceived = stop;
@@ -198,24 +180,25 @@ void StartSearch(UciSession& session, const Move* rootMoves, int rootMoveCount, 
     limits.rootMoveCount = rootMoveCount;
     limits.lines = session.options.lines;
     limits.resumeWithinMaxDepth = true;
-    session.go.nodeLimit = r.nodes;
+    limits.nodes = r.nodes;
+    limits.mate = r.mate;
     session.go.choiceSpreadCp = 0;
     if (PlaysAtTheLimit(session, r)) {
         const StrengthLimit strength = StrengthFor(session.options.elo);
-        session.go.nodeLimit = strength.nodes;
+        limits.nodes = strength.nodes;
         session.go.choiceSpreadCp = strength.lines > 1 ? strength.spreadCp : 0;
         limits.lines = std::max(limits.lines, strength.lines);
     }
     session.go.lastProgressMs = session.go.startMs;
+    // The search plans the move's time from the clock of the side to move;
+    // a ponder search keeps no clock until "ponderhit".
+    limits.plansTime = true;
+    limits.moveClock = ClockOf(r, session.go.side, session.options.moveOverheadMs);
+    limits.searchStart = session.go.startMs;
     if (r.ponder) {
-        limits.searchStart = session.go.startMs;
         limits.untimed = true;
         limits.pondering = true;
         limits.movesToGo = 0;
-        session.go.clockStartMs = session.go.startMs;
-        session.go.clock = IterationClock();
-    } else {
-        StartClock(session, limits, session.go.startMs);
     }
     session.go.searching = true;
     session.engine.StartSearch(limits, &session);
@@ -338,7 +321,6 @@ void GoCommand(UciSession& session, const std::string& words) {
     session.go.stopReceived = false;
     session.go.quit = false;
     session.go.reported = false;
-    session.go.ponderHit.store(false, std::memory_order_relaxed);
     ReadGoRequest(session, words, session.go.request);
     const GoRequest& r = session.go.request;
     session.go.holdsBestMove = r.infinite || r.ponder;
@@ -419,18 +401,12 @@ void UciSession::SearchFinished() {
     [[maybe_unused]] const ssize_t n = write(wakeWrite, &byte, 1);
 }
 
-// Asked by the search's main thread at its polls: a ponder hit switches the
-// search to the clock; a node limit reached ends it; from a second into the
+// Asked by the search's main thread at its polls: from a second into the
 // search its progress is shown once a second.
 bool UciSession::StopRequested() {
-    if (go.ponderHit.exchange(false, std::memory_order_acquire)) {
-        SearchLimits& limits = engine.Threads().Main().Limits();
-        limits.pondering = false;
-        StartClock(*this, limits, go.hitMs.load(std::memory_order_relaxed));
-    }
     const int now = ClockMs();
     if (now - go.startMs >= ProgressAfterMs && now - go.lastProgressMs >= ProgressAfterMs) PrintProgress(*this, now);
-    return go.nodeLimit != 0 && engine.Threads().TotalNodes() >= go.nodeLimit;
+    return false;
 }
 
 // Each root move of the search, once it has run a second.
@@ -441,21 +417,11 @@ void UciSession::RootMoveStarted(int depth, Move move, int number) {
     out.Reply("info depth %d currmove %s currmovenumber %d", depth, text, number);
 }
 
+// Each line of an iteration; the search itself decides whether another
+// iteration follows.
 void UciSession::IterationDone(const IterationReport& report) {
     PrintLine(*this, report.depth, report.selDepth, report.line, report.score, report.pv, report.pvLength);
     go.reported = true;
-    if (report.line != report.lineCount) return;
-    // After the iteration's last line: "go mate" and the node limits are
-    // satisfied once an iteration shows it; the clock may want no more.
-    const GoRequest& r = go.request;
-    const SearchResult& result = engine.Threads().Main().Result();
-    const uint64_t nodes = engine.Threads().TotalNodes();
-    const int now = ClockMs();
-    const bool mateFound = r.mate > 0 && IsMateWithin(result.bestScore, r.mate);
-    const bool nodesSpent = go.nodeLimit != 0 && nodes >= go.nodeLimit;
-    const bool timeSpent = !engine.Threads().Main().Limits().pondering &&
-                           !go.clock.StartsAnother(now - go.clockStartMs, result.bestMove, result.bestScore);
-    if (mateFound || nodesSpent || timeSpent) engine.Threads().Stop();
 }
 
 void UciSession::LogLine(const char* line) { out.LogLine(line); }

@@ -3,7 +3,6 @@
 // the output. The search's main thread reports to it (uci/go.cpp).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -43,8 +42,8 @@ struct UciBooks {
 };
 
 // The "go" in force and what has happened to it so far. The command loop
-// owns it; the search thread reads the request and the start, keeps the
-// clock and the progress lines, and meets the loop in the atomic fields.
+// owns it; the search thread reads the request and the start, and keeps the
+// progress lines.
 struct GoState {
     GoRequest request;
     int startMs = 0;             // when "go" arrived
@@ -56,19 +55,11 @@ struct GoState {
     bool released = false;       // "stop" or "ponderhit" (or "quit") came
     bool stopReceived = false;   // "stop": the lines after it belong to the next commands
     bool quit = false;
-    // The moves the search may make: "go nodes", or the strength limit's.
-    uint64_t nodeLimit = 0;
     // Lines to choose the move from at random, and how far (the strength limit).
     int choiceSpreadCp = 0;
     // Written by the search thread, read by the loop once the search ended.
-    bool reported = false;  // an "info" line went out
-    int clockStartMs = 0;   // when the clock of the move started (the hit of a ponder search)
-    IterationClock clock;
+    bool reported = false;   // an "info" line went out
     int lastProgressMs = 0;  // the last line of search progress
-    // "ponderhit" while the search ponders: the search thread switches to the
-    // clock at its next poll, counting from hitMs.
-    std::atomic<bool> ponderHit{false};
-    std::atomic<int> hitMs{0};
 };
 
 class UciSession final : public SearchReporter {
