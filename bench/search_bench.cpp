@@ -60,7 +60,8 @@ void RunSearchBench() {
                     static_cast<double>(nodes) / cpuSeconds, cpuRates.back());
     }
     // The lines of bench/search_signature.txt: index, depth, nodes, for the
-    // benchmark depths and the signature test's depths.
+    // benchmark depths and the signature test's depths, of kavrin's search
+    // and of kavrin-uci's.
     std::printf("  signature file lines:\n");
     int index = 0;
     for (const BenchmarkPosition& p : BenchmarkPositions) {
@@ -72,6 +73,22 @@ void RunSearchBench() {
         std::printf("test %d %d %" PRIu64 "\n", index++, SignatureTestDepth(p),
                     SearchFixedDepth(*engine, p, SignatureTestDepth(p)).nodes);
     }
+    // The same for kavrin-uci's own search.
+    engine->Options().profile = SearchProfile::Modern;
+    uint64_t modernTotal = 0;
+    index = 0;
+    for (const BenchmarkPosition& p : BenchmarkPositions) {
+        const uint64_t nodes = SearchFixedDepth(*engine, p, p.depth).nodes;
+        modernTotal += nodes;
+        std::printf("modern-bench %d %d %" PRIu64 "\n", index++, p.depth, nodes);
+    }
+    index = 0;
+    for (const BenchmarkPosition& p : BenchmarkPositions) {
+        std::printf("modern-test %d %d %" PRIu64 "\n", index++, SignatureTestDepth(p),
+                    SearchFixedDepth(*engine, p, SignatureTestDepth(p)).nodes);
+    }
+    std::printf("bench-total %" PRIu64 "\nmodern-bench-total %" PRIu64 "\n", signature, modernTotal);
+    engine->Options().profile = SearchProfile::Classic;
     std::sort(rates.begin(), rates.end());
     std::sort(cpuRates.begin(), cpuRates.end());
     std::printf("  median %.0f moves/s, minimum %.0f moves/s (processor time: median %.0f, minimum %.0f)\n",

@@ -56,7 +56,7 @@ elseif(KAVRIN_PGO)
                  HINTS ${compiler_dir} /usr/lib/llvm-${clang_major}/bin)
     if(KAVRIN_LLVM_PROFDATA)
       set(pgo_merge_commands COMMAND ${KAVRIN_LLVM_PROFDATA} merge -o ${pgo_profile_dir}/kavrin.profdata
-                             ${pgo_profile_dir}/kavrin.profraw)
+                             ${pgo_profile_dir}/kavrin.profraw ${pgo_profile_dir}/kavrin-classic.profraw)
       set(pgo_use_options -fprofile-instr-use=${pgo_profile_dir}/kavrin.profdata
                           -Wno-profile-instr-unprofiled -Wno-profile-instr-out-of-date)
     else()
@@ -94,8 +94,11 @@ elseif(KAVRIN_PGO)
               -DKAVRIN_PGO_TRAINING=${pgo_profile_dir}
       # (a make of its own, as parallel as the machine)
       COMMAND ${CMAKE_COMMAND} --build ${pgo_training_dir} --target kavrin-uci --parallel ${pgo_jobs}
+      # Both searches: kavrin-uci's own, and kavrin's (classic).
       COMMAND ${CMAKE_COMMAND} -E env LLVM_PROFILE_FILE=${pgo_profile_dir}/kavrin.profraw
               ${pgo_training_dir}/kavrin-uci bench
+      COMMAND ${CMAKE_COMMAND} -E env LLVM_PROFILE_FILE=${pgo_profile_dir}/kavrin-classic.profraw
+              ${pgo_training_dir}/kavrin-uci bench classic
       ${pgo_merge_commands}
       COMMAND ${CMAKE_COMMAND} -E touch ${pgo_stamp}
       DEPENDS ${pgo_sources} ${CMAKE_SOURCE_DIR}/CMakeLists.txt ${CMAKE_CURRENT_LIST_FILE}

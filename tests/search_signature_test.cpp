@@ -10,30 +10,50 @@
 namespace kavrin {
 namespace {
 
+// Each profile's sections, and the profile that searches them.
+struct ProfileSections {
+    SearchProfile profile;
+    const char* full;
+    const char* shallow;
+};
+constexpr ProfileSections Profiles[] = {
+    {SearchProfile::Classic, "bench", "test"},
+    {SearchProfile::Modern, "modern-bench", "modern-test"},
+};
+
 TEST(SearchSignature, FileRecordsEveryPositionAtBothDepths) {
-    const auto full = test::RecordedSignature("bench");
-    const auto shallow = test::RecordedSignature("test");
-    const int count = static_cast<int>(std::size(BenchmarkPositions));
-    ASSERT_EQ(static_cast<int>(full.size()), count);
-    ASSERT_EQ(static_cast<int>(shallow.size()), count);
-    uint64_t total = 0;
-    for (int i = 0; i < count; ++i) {
-        EXPECT_EQ(full.at(i).depth, BenchmarkPositions[i].depth) << "position " << i;
-        EXPECT_EQ(shallow.at(i).depth, SignatureTestDepth(BenchmarkPositions[i])) << "position " << i;
-        total += full.at(i).nodes;
+    for (const ProfileSections& sections : Profiles) {
+        SCOPED_TRACE(sections.full);
+        const auto full = test::RecordedSignature(sections.full);
+        const auto shallow = test::RecordedSignature(sections.shallow);
+        const int count = static_cast<int>(std::size(BenchmarkPositions));
+        ASSERT_EQ(static_cast<int>(full.size()), count);
+        ASSERT_EQ(static_cast<int>(shallow.size()), count);
+        uint64_t total = 0;
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(full.at(i).depth, BenchmarkPositions[i].depth) << "position " << i;
+            EXPECT_EQ(shallow.at(i).depth, SignatureTestDepth(BenchmarkPositions[i])) << "position " << i;
+            total += full.at(i).nodes;
+        }
+        EXPECT_EQ(total, test::RecordedBenchTotal(sections.full));
     }
-    EXPECT_EQ(total, test::RecordedBenchTotal());
 }
 
 TEST(SearchSignature, ShallowSearchesMatchTheRecordedCounts) {
-    const auto shallow = test::RecordedSignature("test");
-    ASSERT_EQ(shallow.size(), std::size(BenchmarkPositions));
-    int index = 0;
-    for (const BenchmarkPosition& p : BenchmarkPositions) {
-        const SearchCounts c = SearchFixedDepth(test::TestEngine(), p, SignatureTestDepth(p));
-        EXPECT_EQ(c.nodes, shallow.at(index).nodes) << p.name << " at depth " << SignatureTestDepth(p);
-        ++index;
+    Engine& engine = test::TestEngine();
+    for (const ProfileSections& sections : Profiles) {
+        const auto shallow = test::RecordedSignature(sections.shallow);
+        ASSERT_EQ(shallow.size(), std::size(BenchmarkPositions));
+        engine.Options().profile = sections.profile;
+        int index = 0;
+        for (const BenchmarkPosition& p : BenchmarkPositions) {
+            const SearchCounts c = SearchFixedDepth(engine, p, SignatureTestDepth(p));
+            EXPECT_EQ(c.nodes, shallow.at(index).nodes)
+                << sections.shallow << " " << p.name << " at depth " << SignatureTestDepth(p);
+            ++index;
+        }
     }
+    engine.Options().profile = SearchProfile::Classic;
 }
 
 TEST(SearchSignature, SearchingAgainAfterAPositionReadGivesTheSameCount) {

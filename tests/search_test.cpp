@@ -20,12 +20,14 @@
 #include "driver/engine_state.h"
 #include "driver/thinking.h"
 #include "search/alphabeta.h"
+#include "search/alphabeta_node.h"
 #include "search/control.h"
 #include "search/engine.h"
 #include "search/game.h"
 #include "search/movepick.h"
 #include "search/pawnhash.h"
 #include "search/quiesce.h"
+#include "search/quiesce_node.h"
 #include "search/root.h"
 #include "search/threads.h"
 #include "search/tt.h"
@@ -41,7 +43,9 @@ namespace kavrin {
 // What these tests look at inside the main search thread's worker.
 struct SearchWorkerTestAccess {
     static SearchWorker& Main() { return test::TestEngine().Threads().Main(); }
-    // Searches the game position's node one ply below a root at full width.
+    // Searches the game position's node one ply below a root at full width,
+    // in the search of profile P.
+    template <class P = ClassicProfile>
     static int SearchNode(int depth, int alpha, int beta) {
         SearchWorker& w = Main();
         CopyPositionFrom(w.pos, gamePosition);
@@ -51,7 +55,7 @@ struct SearchWorkerTestAccess {
         w.plies[1].moveListEnd = nullptr;
         w.checkCount[0] = w.checkCount[1] = 0;
         w.nextPollAt = w.nodes + PollInterval;
-        return w.AlphaBeta(depth, 1, alpha, beta, false);
+        return w.AlphaBeta<P>(depth, 1, alpha, beta, false);
     }
     static int DeepestSearchPly() { return Main().deepestSearchPly; }
     // Whether any killer, history counter or pawn cache entry is set.
@@ -424,6 +428,59 @@ TEST(SearchGame, EngineThinksAndPlaysLegalMovesUnderATimeControl) {
     }
     EXPECT_GE(thinkingLines, 3) << engine.Output();
     EXPECT_NE(engine.Log().find("-E: 2:\t"), std::string::npos);
+}
+
+// Profiles whose move loop skips moves: every quiet move, or every move.
+struct SkipsQuietMoves : ClassicProfile {
+    static constexpr bool SkipsMoves = true;
+    static constexpr bool SkipMove(const MoveChoice& c) { return MoveKindOf(c.move) == Quiet || IsCastling(c.move); }
+};
+struct SkipsEveryMove : ClassicProfile {
+    static constexpr bool SkipsMoves = true;
+    static constexpr bool SkipMove(const MoveChoice&) { return true; }
+};
+
+// A node that skips moves: what it scores, and what the table then holds for
+// it (the move of its entry, or 0 when it has none).
+struct SkippingCase {
+    const char* fen;
+    int depth;
+    bool skipsEveryMove;
+    int score;       // alpha is -100, beta 100
+    Move tableMove;  // ResultCheckmated, ResultStalemate, or 0 for no entry
+};
+
+TEST_F(SearchTest, SkippedMovesNeverMakeAMateOrAStalemate) {
+    const SkippingCase cases[] = {
+        // Only quiet king moves, all skipped: a fail low, nothing kept.
+        {"7k/8/8/8/8/8/8/K7 b - -", 1, false, -100, 0},
+        {"7k/8/8/8/8/8/8/K7 b - -", 4, false, -100, 0},
+        // Every move skipped in a middlegame: the same.
+        {Middlegame, 3, true, -100, 0},
+        // No legal move: mated and stalemate all the same.
+        {"R5k1/5ppp/8/8/8/8/8/6K1 b - -", 3, true, 1 - MateValue, ResultCheckmated},
+        {"7k/5Q2/6K1/8/8/8/8/8 b - -", 3, true, 0, ResultStalemate},
+    };
+    for (const SkippingCase& c : cases) {
+        SCOPED_TRACE(c.fen);
+        SetUpPosition(c.fen);
+        const int score = c.skipsEveryMove ? SearchWorkerTestAccess::SearchNode<SkipsEveryMove>(c.depth, -100, 100)
+                                           : SearchWorkerTestAccess::SearchNode<SkipsQuietMoves>(c.depth, -100, 100);
+        EXPECT_EQ(score, c.score);
+        TTEntry e;
+        const bool found = test::TestEngine().Table().Probe(gamePosition, e);
+        EXPECT_EQ(found ? EntryMove(e) : Move{0}, c.tableMove);
+    }
+}
+
+// Quiet moves skipped, the captures searched: a frontier node scores its
+// best capture as a node that skips nothing does when that capture is best.
+TEST_F(SearchTest, SkippedQuietMovesLeaveTheBestCaptureItsScore) {
+    SetUpPosition("4k3/8/8/3q4/8/8/8/3QK3 w - -");
+    const int full = SearchWorkerTestAccess::SearchNode(1, -WideWindow, WideWindow);
+    SetUpPosition("4k3/8/8/3q4/8/8/8/3QK3 w - -");
+    EXPECT_EQ(SearchWorkerTestAccess::SearchNode<SkipsQuietMoves>(1, -WideWindow, WideWindow), full);
+    EXPECT_GT(full, 500);
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ TEST_F(Uci, IdentifiesItselfAndListsItsOptions) {
         "option name MultiPV type spin default 1 min 1 max 256",
         "option name UCI_LimitStrength type check default false",
         "option name UCI_Elo type spin default 1500 min 1330 max 2300",
+        "option name Classic Search type check default false",
         "uciok",
     };
     const std::vector<std::string> lines = Lines(engine.Output());
@@ -112,43 +113,53 @@ TEST_F(Uci, HashSizesAreGivenWholeAndTheDefaultSearchesAsBefore) {
     const std::vector<std::string> lines = Lines(Since(before));
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "info string Hash table of 36864 KB");
-    EXPECT_EQ(Field(lines[lines.size() - 2], "nodes"), RecordedSignature("test").at(4).nodes);
+    EXPECT_EQ(Field(lines[lines.size() - 2], "nodes"), RecordedSignature("modern-test").at(4).nodes);
     Quit();
 }
 
 // The same engine: from a fresh game, "go depth" on each benchmark position
-// makes the recorded number of moves.
+// makes the recorded number of moves, with kavrin-uci's own search and with
+// kavrin's (Classic Search).
 TEST_F(Uci, FixedDepthSearchesGiveTheRecordedSignature) {
-    const auto recorded = RecordedSignature("test");
-    ASSERT_EQ(recorded.size(), std::size(BenchmarkPositions));
-    int index = 0;
-    for (const BenchmarkPosition& p : BenchmarkPositions) {
-        const size_t mark = engine.Output().size();
-        const std::string best = Go(std::string("ucinewgame\nposition fen ") + p.fen + "\ngo depth " +
-                                    std::to_string(SignatureTestDepth(p)) + "\n");
-        ASSERT_NE(best, "") << p.name;
-        const std::vector<std::string> lines = Lines(Since(mark));
-        ASSERT_GE(lines.size(), 2u) << p.name;
-        const std::string& last = lines[lines.size() - 2];
-        EXPECT_EQ(Field(last, "nodes"), recorded.at(index).nodes) << p.name << ": " << last;
-        EXPECT_LE(Field(last, "depth"), SignatureTestDepth(p)) << p.name;
-        ++index;
+    for (const char* classic : {"false", "true"}) {
+        const auto recorded = RecordedSignature(classic == std::string("true") ? "test" : "modern-test");
+        ASSERT_EQ(recorded.size(), std::size(BenchmarkPositions));
+        engine.Send(std::string("setoption name Classic Search value ") + classic + "\n");
+        int index = 0;
+        for (const BenchmarkPosition& p : BenchmarkPositions) {
+            const size_t mark = engine.Output().size();
+            const std::string best = Go(std::string("ucinewgame\nposition fen ") + p.fen + "\ngo depth " +
+                                        std::to_string(SignatureTestDepth(p)) + "\n");
+            ASSERT_NE(best, "") << p.name;
+            const std::vector<std::string> lines = Lines(Since(mark));
+            ASSERT_GE(lines.size(), 2u) << p.name;
+            const std::string& last = lines[lines.size() - 2];
+            EXPECT_EQ(Field(last, "nodes"), recorded.at(index).nodes) << classic << " " << p.name << ": " << last;
+            EXPECT_LE(Field(last, "depth"), SignatureTestDepth(p)) << p.name;
+            ++index;
+        }
     }
     Quit();
 }
 
+// "bench" searches with kavrin-uci's own search, "bench classic" with kavrin's.
 TEST(UciBench, PrintsTheFixedDepthSearchesAndTheirTotal) {
-    EngineProcess engine{KAVRIN_UCI_BINARY};
-    ASSERT_TRUE(engine.Start({"bench", std::to_string(SignatureTestDepthReduction)}));
-    int status = -1;
-    ASSERT_TRUE(engine.WaitExit(Timeout, &status));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    uint64_t total = 0;
-    for (const auto& [index, search] : RecordedSignature("test")) total += search.nodes;
-    const std::vector<std::string> lines = Lines(engine.Output());
-    ASSERT_EQ(lines.size(), std::size(BenchmarkPositions) + 2);
-    EXPECT_TRUE(std::regex_match(lines.back(), std::regex(std::to_string(total) + " nodes [0-9]+ nps")))
-        << lines.back();
+    for (const bool classic : {false, true}) {
+        EngineProcess engine{KAVRIN_UCI_BINARY};
+        std::vector<std::string> arguments{"bench"};
+        if (classic) arguments.push_back("classic");
+        arguments.push_back(std::to_string(SignatureTestDepthReduction));
+        ASSERT_TRUE(engine.Start(arguments));
+        int status = -1;
+        ASSERT_TRUE(engine.WaitExit(Timeout, &status));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        uint64_t total = 0;
+        for (const auto& [index, search] : RecordedSignature(classic ? "test" : "modern-test")) total += search.nodes;
+        const std::vector<std::string> lines = Lines(engine.Output());
+        ASSERT_EQ(lines.size(), std::size(BenchmarkPositions) + 2);
+        EXPECT_TRUE(std::regex_match(lines.back(), std::regex(std::to_string(total) + " nodes [0-9]+ nps")))
+            << classic << ": " << lines.back();
+    }
 }
 
 TEST_F(Uci, IsreadyIsAnsweredWhileAnInfiniteSearchGoesOn) {

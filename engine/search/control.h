@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "board/types.h"
+#include "search/profile.h"
 
 namespace kavrin {
 
@@ -23,6 +24,7 @@ struct MoveClock {
 
 // Limits of a search, set by the front end before it starts.
 struct SearchLimits {
+    SearchProfile profile = SearchProfile::Classic;
     int maxDepth = 0;              // deepest iteration the search may start (at most MaxDepth)
     int timeAllotment = 0;         // milliseconds from searchStart
     int timeCeiling = 0x7FFFFFFF;  // milliseconds from searchStart that no extension of the allotment passes

@@ -14,6 +14,16 @@
 
 namespace kavrin {
 
+// The options of an engine's searches, which its front end lets the user set
+// (the number of threads and the table's size are the threads' and the
+// table's own).
+struct EngineOptions {
+    // Root moves each iteration ranks and shows, the best first.
+    int lines = 1;
+    // The search every search of the engine runs.
+    SearchProfile profile = SearchProfile::Classic;
+};
+
 class Engine {
   public:
     // An engine with one search thread and a table of tableMegabytes MB.
@@ -29,6 +39,8 @@ class Engine {
     const TranspositionTable& Table() const { return table; }
     SearchThreads& Threads() { return threads; }
     const SearchThreads& Threads() const { return threads; }
+    EngineOptions& Options() { return options; }
+    const EngineOptions& Options() const { return options; }
 
     // Discards everything the search learned about earlier positions: the
     // table, and every search thread's history counters, killers and pawn
@@ -54,6 +66,7 @@ class Engine {
     TranspositionTable table;
     SearchThreads threads;
     Position game;
+    EngineOptions options;
 };
 
 }  // namespace kavrin

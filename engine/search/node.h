@@ -45,15 +45,16 @@ inline void NarrowWindow(const SearchPly& node, int& alpha, int& beta) {
 
 // Score, from the mover's side, of the legal move just made; the child's
 // record is the ply child.ply. A drawn position scores 0.
+template <class P>
 inline int SearchWorker::SearchChild(const ChildSearch& child) {
     if (DrawCheck(pos, child.repetitions) != 0) return 0;
     plies[child.ply].moveListEnd = nullptr;
     const int alpha = child.alpha;
     const int beta = child.beta;
-    if (child.quiesce) return -Quiesce(0, child.ply, -beta, -alpha);
-    if (child.fullWindow) return -AlphaBeta(child.depth, child.ply, -beta, -alpha, true);
-    int v = -AlphaBeta(child.depth, child.ply, -alpha - 1, -alpha, true);
-    if (alpha < v && v < beta) v = -AlphaBeta(child.depth, child.ply, -beta, -alpha, true);
+    if (child.quiesce) return -Quiesce<P>(0, child.ply, -beta, -alpha);
+    if (child.fullWindow) return -AlphaBeta<P>(child.depth, child.ply, -beta, -alpha, true);
+    int v = -AlphaBeta<P>(child.depth, child.ply, -alpha - 1, -alpha, true);
+    if (alpha < v && v < beta) v = -AlphaBeta<P>(child.depth, child.ply, -beta, -alpha, true);
     return v;
 }
 

@@ -14,6 +14,7 @@
 #include "search/control.h"
 #include "search/movepick.h"
 #include "search/pawnhash.h"
+#include "search/profile.h"
 #include "search/quiesce.h"
 #include "search/root.h"
 #include "search/timeman.h"
@@ -118,18 +119,24 @@ class SearchWorker {
         bool fullWindow;
     };
 
+    template <class P>
     Move IterativeDeepening();
+    template <class P>
     int RootSearch(int alpha, int beta);
     // Ranks lines 2 and up of the iteration after its best move; false when
     // the search was stopped meanwhile.
+    template <class P>
     bool RankOtherLines();
     void RecordLine(int number, int score);
     int CountLegalRootMoves();
+    template <class P>
     int AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAllowed);
+    template <class P>
     int Quiesce(int depth, int ply, int alpha, int beta);
 
     // The pieces the three kinds of node share (search/node.h).
     bool LoadTableEntry(SearchPly& node, int depth);
+    template <class P>
     int SearchChild(const ChildSearch& child);
     void RecordCutoff(SearchPly& node, int side, Move move, int depth, int score);
     int NoLegalMoveScore(int ply, int depth, bool inCheck);

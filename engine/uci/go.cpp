@@ -178,7 +178,7 @@ void StartSearch(UciSession& session, const Move* rootMoves, int rootMoveCount, 
     limits.maxDepth = maxDepth;
     limits.rootMoves = rootMoves;
     limits.rootMoveCount = rootMoveCount;
-    limits.lines = session.options.lines;
+    limits.lines = session.engine.Options().lines;
     limits.resumeWithinMaxDepth = true;
     limits.nodes = r.nodes;
     limits.mate = r.mate;

@@ -111,6 +111,7 @@ std::string FindBookFolder(const std::string& executableFolder) {
 }
 
 void InitUciOptions(UciSession& session) {
+    session.engine.Options().profile = SearchProfile::Modern;
     session.books.defaultFolder = FindBookFolder(ExecutableFolder());
     session.options.bookFolder = session.books.defaultFolder;
     session.books.folderStale = true;
@@ -132,6 +133,8 @@ void PrintOptionLines(UciSession& session) {
     out.Reply("option name UCI_LimitStrength type check default false");
     out.Reply("option name UCI_Elo type spin default %d min %d max %d", DefaultStrengthElo, MinStrengthElo,
               MaxStrengthElo);
+    // The search kavrin runs, in place of kavrin-uci's own, to compare them.
+    out.Reply("option name Classic Search type check default false");
 }
 
 void SetOptionCommand(UciSession& session, const std::string& words) {
@@ -178,9 +181,13 @@ void SetOptionCommand(UciSession& session, const std::string& words) {
     } else if (key == "log file") {
         SetLogFile(session, value);
     } else if (key == "multipv") {
-        SpinValue(out, name, value, 1, MaxSearchLines, options.lines);
+        SpinValue(out, name, value, 1, MaxSearchLines, session.engine.Options().lines);
     } else if (key == "uci_limitstrength") {
         CheckValue(out, name, value, options.limitStrength);
+    } else if (key == "classic search") {
+        bool classic = false;
+        if (CheckValue(out, name, value, classic))
+            session.engine.Options().profile = classic ? SearchProfile::Classic : SearchProfile::Modern;
     } else if (key == "uci_elo") {
         SpinValue(out, name, value, MinStrengthElo, MaxStrengthElo, options.elo);
     } else {

@@ -20,8 +20,6 @@ constexpr int MaxMoveOverheadMs = 5000;
 constexpr const char* EmptyOptionText = "<empty>";
 
 struct UciOptions {
-    // Root moves each iteration ranks and shows ("MultiPV").
-    int lines = 1;
     // Play at the level of a player rated elo ("UCI_LimitStrength", "UCI_Elo").
     bool limitStrength = false;
     int elo = DefaultStrengthElo;

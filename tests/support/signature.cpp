@@ -25,12 +25,13 @@ std::map<int, RecordedSearch> RecordedSignature(const std::string& section) {
     return lines;
 }
 
-uint64_t RecordedBenchTotal() {
+uint64_t RecordedBenchTotal(const std::string& section) {
     std::ifstream in(SignatureFile);
     std::string line;
+    const std::string prefix = section + "-total ";
     uint64_t total = 0;
     while (std::getline(in, line)) {
-        if (line.rfind("bench-total ", 0) == 0) total = std::stoull(line.substr(12));
+        if (line.rfind(prefix, 0) == 0) total = std::stoull(line.substr(prefix.size()));
     }
     return total;
 }

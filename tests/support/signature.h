@@ -14,9 +14,11 @@ struct RecordedSearch {
 };
 
 // The lines of one section ("bench": the benchmark depths, "test": the
-// signature test's), by position index.
+// signature test's, of kavrin's search; "modern-bench" and "modern-test" the
+// same for kavrin-uci's own), by position index.
 std::map<int, RecordedSearch> RecordedSignature(const std::string& section);
-// The recorded total of the "bench" section; 0 when it is missing.
-uint64_t RecordedBenchTotal();
+// The recorded total of a benchmark section ("bench" or "modern-bench"); 0
+// when it is missing.
+uint64_t RecordedBenchTotal(const std::string& section);
 
 }  // namespace kavrin::test

@@ -1,10 +1,13 @@
-#include "search/quiesce.h"
+// The quiescence node, for every profile.
+#pragma once
 
 #include "search/eval.h"
 #include "search/node.h"
+#include "search/quiesce.h"
 
 namespace kavrin {
 
+template <class P>
 int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
     SearchPly& node = plies[ply];
     const int side = pos.sideToMove;
@@ -95,7 +98,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
         } else if (pos.board.totalMaterial < 4 && pos.board.pawnCount[Black] + pos.board.pawnCount[White] == 0) {
             l = 0;
         } else {
-            l = -Quiesce(depth - 1, ply + 1, -beta, -alpha);
+            l = -Quiesce<P>(depth - 1, ply + 1, -beta, -alpha);
         }
         UnmakeMove(pos, move, nodeUndo);
         cursor->score = static_cast<int16_t>(l);

@@ -1,14 +1,17 @@
-#include "search/alphabeta.h"
+// The full-width node of the search below the root, for every profile.
+#pragma once
 
+#include "search/alphabeta.h"
 #include "search/node.h"
 
 namespace kavrin {
 
+template <class P>
 int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAllowed) {
     SearchPly& node = plies[ply];
     // A line that has used up the move stack goes on in the quiescence
     // search, which stands pat when even that has no room.
-    if (node.moveListEnd == nullptr && !MoveStackHasRoom(ply)) return Quiesce(0, ply, alpha, beta);
+    if (node.moveListEnd == nullptr && !MoveStackHasRoom(ply)) return Quiesce<P>(0, ply, alpha, beta);
 
     // The pass of step 3 and the hash move search the next positions first:
     // their buckets load while this one does.
@@ -48,9 +51,9 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             plies[ply + 1].moveListEnd = nullptr;
             int v;
             if (depth > r + 1) {
-                v = -AlphaBeta(depth - r - 1, ply + 1, -beta, -beta + 1, false);
+                v = -AlphaBeta<P>(depth - r - 1, ply + 1, -beta, -beta + 1, false);
             } else {
-                v = -Quiesce(0, ply + 1, -beta, -beta + 1);
+                v = -Quiesce<P>(0, ply + 1, -beta, -beta + 1);
             }
             UnmakeNullMove(pos, nodeUndo);
             node.moveListEnd = nullptr;
@@ -63,7 +66,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // Step 4. Internal iterative deepening on this ply: leaves the list
     // generated and scored, and a hash move in the table.
     if (node.ttDepth < depth - 2) {
-        AlphaBeta(depth - 2, ply, alpha, beta, nullAllowed);
+        AlphaBeta<P>(depth - 2, ply, alpha, beta, nullAllowed);
         if (TTEntry e; table.Probe(pos, e)) node.hashMove = EntryMove(e);
     }
 
@@ -95,8 +98,24 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     const bool frontier = nd <= 1 || ply >= deepestFullWidthPly;
     MovePicker picker{
         pos, table, start, end, node.orderKeys, history[side], frontier ? LookAhead::Always : LookAhead::WhileFixed};
+    // A legal move was skipped without a search (see step 8a).
+    bool skippedLegal = false;
     while (MoveEntry* const entry = picker.Next()) {
         const Move move = entry->move;
+
+        // Step 8a. A profile may skip a move without searching it; the node
+        // only notes whether it skipped a legal one while it knows of none.
+        if constexpr (P::SkipsMoves) {
+            if (P::SkipMove(MoveChoice{pos, move, depth, ply, legalMoves, inCheck})) {
+                if (legalMoves == 0 && !skippedLegal) {
+                    MakeMove(pos, move, nodeUndo);
+                    skippedLegal = !IsKingAttacked(pos, move, side);
+                    UnmakeMove(pos, move, nodeUndo);
+                }
+                continue;
+            }
+        }
+
         ++nodes;
         MakeMove(pos, move, nodeUndo);
         // (An ordinary move or capture had its bucket fetched already.)
@@ -106,7 +125,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         if (!IsKingAttacked(pos, move, side)) {
             ++legalMoves;
             // Until a move has raised alpha the child gets the whole window.
-            v = SearchChild(ChildSearch{nd - 1, ply + 1, 1, frontier, alpha, beta, bound == Bound::Upper});
+            v = SearchChild<P>(ChildSearch{nd - 1, ply + 1, 1, frontier, alpha, beta, bound == Bound::Upper});
         }
         UnmakeMove(pos, move, nodeUndo);
 
@@ -133,8 +152,10 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         }
     }
 
-    // Step 11. End of list: mate, stalemate or the best move found.
-    if (legalMoves == 0) return NoLegalMoveScore(ply, depth, inCheck);
+    // Step 11. End of list: mate, stalemate or the best move found. A node
+    // that skipped every legal move knows nothing above alpha and keeps
+    // nothing in the table.
+    if (legalMoves == 0) return skippedLegal ? alpha : NoLegalMoveScore(ply, depth, inCheck);
     table.Store(pos, best, bound, depth, bestMove);
     return best;
 }
