@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <iterator>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "board/fen.h"
 #include "board/legal.h"
@@ -17,6 +20,7 @@
 #include "search/engine.h"
 #include "search/game.h"
 #include "support/engine_process.h"
+#include "support/signature.h"
 #include "support/test_engine.h"
 #include "support/uci_session.h"
 
@@ -57,6 +61,32 @@ TEST(SearchThreads, OneThreadAfterSeveralSearchesAsBefore) {
     EXPECT_EQ(after.nodes, before.nodes);
     EXPECT_EQ(after.best, before.best);
     EXPECT_EQ(after.score, before.score);
+}
+
+// Two engines in one process, each with its own table, threads and game:
+// searching side by side, each makes the recorded moves of a search alone,
+// and neither table learns of the other's positions.
+TEST(SearchThreads, TwoEnginesSearchSideBySideAsEachAlone) {
+    const auto recorded = RecordedSignature("test");
+    std::unique_ptr<Engine> engines[2] = {std::make_unique<Engine>(), std::make_unique<Engine>()};
+    uint64_t nodes[std::size(BenchmarkPositions)] = {};
+    auto searchEveryOther = [&](int side) {
+        for (int i = side; i < BenchmarkPositionCount; i += 2) {
+            const BenchmarkPosition& p = BenchmarkPositions[i];
+            nodes[i] = SearchFixedDepth(*engines[side], p, SignatureTestDepth(p)).nodes;
+        }
+    };
+    std::thread second(searchEveryOther, 1);
+    searchEveryOther(0);
+    second.join();
+    for (int i = 0; i < BenchmarkPositionCount; ++i) EXPECT_EQ(nodes[i], recorded.at(i).nodes) << i;
+    // Each game position is the last one its engine searched.
+    for (int side = 0; side < 2; ++side) {
+        TTEntry e;
+        Position& own = engines[side]->Game();
+        EXPECT_TRUE(engines[side]->Table().Probe(own, e)) << side;
+        EXPECT_FALSE(engines[1 - side]->Table().Probe(own, e)) << side;
+    }
 }
 
 class UciThreads : public ::testing::Test {
