@@ -125,6 +125,10 @@ TEST_F(BookFolder, WorkingDirectoryThenBesideTheProgramThenItsDataFolder) {
     const std::string root = std::filesystem::current_path().string();
     std::filesystem::create_directories("prefix/bin");
     EXPECT_EQ(FindBookFolder(root + "/prefix/bin"), "");
+    // The Debian package: games/ and share/games/kavrin/.
+    std::filesystem::create_directories("prefix/games");
+    WriteBooks("prefix/share/games/kavrin");
+    EXPECT_EQ(FindBookFolder(root + "/prefix/games"), root + "/prefix/share/games/kavrin");
     // An installation: bin/ and share/kavrin/.
     WriteBooks("prefix/share/kavrin");
     EXPECT_EQ(FindBookFolder(root + "/prefix/bin"), root + "/prefix/share/kavrin");

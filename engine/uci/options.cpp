@@ -21,8 +21,10 @@ namespace kavrin {
 namespace {
 
 // Where the folder search looks beside the program, after the working
-// directory.
-constexpr const char* BookFoldersBesideProgram[] = {"", "/..", "/../share/kavrin"};
+// directory: the program's folder, its parent (a build folder in the
+// repository), an installation's data folder (bin/ and share/kavrin/), and
+// Debian's for games (/usr/games and /usr/share/games/kavrin).
+constexpr const char* BookFoldersBesideProgram[] = {"", "/..", "/../share/kavrin", "/../share/games/kavrin"};
 
 bool HoldsBooks(const std::string& folder) {
     for (const char* base : BookBaseNames) {

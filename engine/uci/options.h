@@ -38,8 +38,9 @@ struct UciOptions {
 class UciSession;
 
 // The first folder holding all four book files: the working directory, then
-// executableFolder, its parent, and ../share/kavrin beside it (where an
-// installation puts them). Empty when none does.
+// executableFolder, its parent, and ../share/kavrin or ../share/games/kavrin
+// beside it (where an installation or the Debian package puts them). Empty
+// when none does.
 std::string FindBookFolder(const std::string& executableFolder);
 // The folder of the running program.
 std::string ExecutableFolder();
