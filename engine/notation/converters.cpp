@@ -16,9 +16,6 @@ namespace kavrin {
 
 namespace {
 
-// One game record reused by every converter.
-GameRecord convertedGame;
-
 // The games are replayed from the initial position.
 void StartFromInitialPosition(Position& pos) { ReadFen(pos, InitialFen); }
 
@@ -73,6 +70,7 @@ bool ConvertGameFile(Position& pos, std::ifstream& in, const char* gameName, boo
 
     int done = 0;
     Progress progress{count};
+    GameRecord convertedGame;
     try {
         while (ReadGameRecord(convertedGame, in)) {
             write(convertedGame);
@@ -96,6 +94,7 @@ void ConvertPgnGames(Position& pos, std::ifstream& in, const char* pgnName,
     StartFromInitialPosition(pos);
     int converted = 0;
     int skipped = 0;
+    GameRecord convertedGame;
     try {
         while (MoreInput(in)) {
             if (ReadPgnGame(pos, convertedGame, in) != 0 && convert(convertedGame)) {

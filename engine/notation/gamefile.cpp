@@ -37,9 +37,6 @@ bool SameRecord(const GameRecord& a, const GameRecord& b) {
     return true;
 }
 
-// Scratch record for reading back stored games.
-GameRecord storedGame;
-
 }  // namespace
 
 bool ReadGameRecord(GameRecord& game, std::istream& in) {
@@ -94,6 +91,7 @@ bool GameAlreadyStored(const GameRecord& game, std::iostream& file) {
     });
     file.seekg(0);
     bool found = false;
+    GameRecord storedGame;
     while (!found && ReadGameRecord(storedGame, file)) found = SameRecord(storedGame, game);
     return found;
 }
@@ -103,6 +101,7 @@ void BuildGameIndex(GameIndex& index, std::iostream& file) {
     file.clear();
     file.seekg(0);
     uint64_t offset = 0;
+    GameRecord storedGame;
     try {
         while (ReadGameRecord(storedGame, file)) {
             index.offsets.emplace(RecordKey(storedGame), offset);
@@ -124,6 +123,7 @@ void BuildGameIndex(GameIndex& index, std::iostream& file) {
 bool IndexedGameStored(GameIndex& index, const GameRecord& game, std::iostream& file) {
     const auto [first, last] = index.offsets.equal_range(RecordKey(game));
     bool found = false;
+    GameRecord storedGame;
     for (auto it = first; it != last && !found; ++it) {
         file.clear();
         file.seekg(static_cast<std::streamoff>(it->second));
