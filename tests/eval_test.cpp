@@ -454,11 +454,10 @@ TEST_F(EvalTest, TurnedBoardWithColoursExchangedScoresTheSame) {
 TEST_F(EvalTest, PawnHashStoresAndReusesTheStructure) {
     const char* fen = "4k3/8/2p1p3/3p4/2P1P3/8/8/4K3 b - -";
     Setup(fen);
-    const uint32_t index = gamePosition.board.pawnKey & PawnHashIndexMask;
-    EXPECT_EQ(pawns.entries[index], 0u);
+    EXPECT_EQ(pawns.EntryOf(gamePosition.board.pawnKey), 0u);
     const int first = Evaluate();
     // The entry holds the key's high bits and the pawn score (-115) + 8190.
-    EXPECT_EQ(pawns.entries[index],
+    EXPECT_EQ(pawns.EntryOf(gamePosition.board.pawnKey),
               (gamePosition.board.pawnKey & PawnHashCheckMask) | static_cast<uint32_t>(-115 + 8190));
     EXPECT_EQ(Evaluate(), first);
     EXPECT_EQ(Evaluate(), 115);
@@ -477,30 +476,30 @@ TEST_F(EvalTest, PawnHashHitIsReusedAtAnyPhase) {
     Setup(heavy);
     ASSERT_EQ(gamePosition.board.pawnKey, key);
     Evaluate();  // stores e4 at phase 63 (P2: 14 + 100 + 48 - 22 = 140)
-    const uint32_t heavyEntry = pawns.entries[key & PawnHashIndexMask];
+    const uint32_t heavyEntry = pawns.EntryOf(key);
     EXPECT_EQ(heavyEntry & PawnHashScoreMask, static_cast<uint32_t>(140 + 8190));
 
     Setup(light);
-    pawns.entries[key & PawnHashIndexMask] = heavyEntry;
+    pawns.EntryOf(key) = heavyEntry;
     EXPECT_EQ(Evaluate(), lightFresh - 4);
 }
 
 TEST_F(EvalTest, PawnHashMissOnOtherKeyBitsOrEmptyScore) {
     const char* fen = "4k3/8/8/8/4P3/8/8/4K3 w - -";
     Setup(fen);
-    const uint32_t index = gamePosition.board.pawnKey & PawnHashIndexMask;
     // Same index, other check bits: recomputed and overwritten.
-    pawns.entries[index] = ((gamePosition.board.pawnKey & PawnHashCheckMask) ^ (1u << 31)) | 1000u;
+    pawns.EntryOf(gamePosition.board.pawnKey) = ((gamePosition.board.pawnKey & PawnHashCheckMask) ^ (1u << 31)) | 1000u;
     EXPECT_EQ(Evaluate(), 144);
-    EXPECT_EQ(pawns.entries[index], (gamePosition.board.pawnKey & PawnHashCheckMask) | (144u + 8190u));
+    EXPECT_EQ(pawns.EntryOf(gamePosition.board.pawnKey),
+              (gamePosition.board.pawnKey & PawnHashCheckMask) | (144u + 8190u));
     // Matching check bits but a zero score field marks an empty entry.
-    pawns.entries[index] = gamePosition.board.pawnKey & PawnHashCheckMask;
+    pawns.EntryOf(gamePosition.board.pawnKey) = gamePosition.board.pawnKey & PawnHashCheckMask;
     EXPECT_EQ(Evaluate(), 144);
     // A planted hit is taken as it stands.
-    pawns.entries[index] = (gamePosition.board.pawnKey & PawnHashCheckMask) | (8190u + 500u);
+    pawns.EntryOf(gamePosition.board.pawnKey) = (gamePosition.board.pawnKey & PawnHashCheckMask) | (8190u + 500u);
     EXPECT_EQ(Evaluate(), 500);
     pawns.Clear();
-    EXPECT_EQ(pawns.entries[index], 0u);
+    EXPECT_EQ(pawns.EntryOf(gamePosition.board.pawnKey), 0u);
     EXPECT_EQ(Evaluate(), 144);
 }
 
@@ -509,8 +508,7 @@ TEST_F(EvalTest, PawnHashCarriesNegativeScores) {
     Setup("4k3/8/8/8/8/1p6/8/4K3 w - -");
     EXPECT_EQ(Evaluate(), -212);
     EXPECT_EQ(Evaluate(), -212);
-    EXPECT_EQ(pawns.entries[gamePosition.board.pawnKey & PawnHashIndexMask] & PawnHashScoreMask,
-              static_cast<uint32_t>(8190 - 212));
+    EXPECT_EQ(pawns.EntryOf(gamePosition.board.pawnKey) & PawnHashScoreMask, static_cast<uint32_t>(8190 - 212));
 }
 
 TEST_F(EvalTest, InitialPositionIsLevel) {

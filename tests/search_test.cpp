@@ -65,7 +65,7 @@ struct SearchWorkerTestAccess {
         return false;
     }
     static const HistoryTable& History() { return Main().history; }
-    static const PawnCache& Pawns() { return Main().pawns; }
+    static PawnCache& Pawns() { return Main().pawns; }
 };
 
 namespace {
@@ -328,13 +328,13 @@ TEST_F(SearchTest, SearchStateResetEmptiesTableHistoryKillersAndPawnHash) {
     using Access = SearchWorkerTestAccess;
     ASSERT_TRUE(anyNonZero(&test::TestEngine().Table().BucketOf(Black, 0), test::TestEngine().Table().Bytes()));
     ASSERT_TRUE(anyNonZero(Access::History(), sizeof(HistoryTable)));
-    ASSERT_TRUE(anyNonZero(Access::Pawns().entries, sizeof Access::Pawns().entries));
+    ASSERT_TRUE(anyNonZero(&Access::Pawns().EntryOf(0), Access::Pawns().Bytes()));
     ASSERT_TRUE(Access::AnyKiller());
 
     SetUpPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
     EXPECT_FALSE(anyNonZero(&test::TestEngine().Table().BucketOf(Black, 0), test::TestEngine().Table().Bytes()));
     EXPECT_FALSE(anyNonZero(Access::History(), sizeof(HistoryTable)));
-    EXPECT_FALSE(anyNonZero(Access::Pawns().entries, sizeof Access::Pawns().entries));
+    EXPECT_FALSE(anyNonZero(&Access::Pawns().EntryOf(0), Access::Pawns().Bytes()));
     EXPECT_FALSE(Access::AnyKiller());
     SearchCapturingOutput(&best);
     EXPECT_NE(log.Text().find("---------- brak hm na poczatku!!!\n"), std::string::npos);

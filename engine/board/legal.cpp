@@ -65,8 +65,14 @@ MoveEntry* GenerateLegalMoves(Position& pos, MoveEntry* out) {
 }
 
 Move FirstLegalMove(Position& pos) {
+    if (!PositionPlayable(pos)) return 0;
     MoveEntry list[MaxGeneratedMoves];
-    return GenerateLegalMoves(pos, list) != list ? list[0].move : 0;
+    UndoRecord undo;
+    const MoveEntry* const end = GenerateForGate(pos, list, undo);
+    for (const MoveEntry* e = list; e != end; ++e) {
+        if (!LeavesKingAttacked(pos, e->move, undo)) return e->move;
+    }
+    return 0;
 }
 
 Move LawfulDrawCheck(Position& pos) {

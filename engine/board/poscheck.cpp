@@ -30,16 +30,22 @@ bool HashKeyExplained(const Position& pos, uint64_t pieceKeys, uint32_t pawnKeys
     if (board.epSquare != 0) epKeys[0] = ZobristKeys[0][board.epSquare];
     if (readEpSquare != 0 && readEpSquare != board.epSquare) epKeys[1] = ZobristKeys[0][readEpSquare];
 
+    // The keys of every set of castling rights, each computed once.
+    uint64_t castlingKeys[32];
+    int sets = 0;
+    for (unsigned rights = 0; rights < 32; ++rights) {
+        if ((rights & ~static_cast<unsigned>(CastleAllFlags)) == 0)
+            castlingKeys[sets++] = CastlingKeys(static_cast<uint16_t>(rights));
+    }
     bool pawnOk = false;
     bool hashOk = false;
-    for (int epChoice = 0; epChoice < 4; ++epChoice) {
+    for (int epChoice = 0; epChoice < 4 && !(pawnOk && hashOk); ++epChoice) {
         uint64_t ep = 0;
         if (epChoice & 1) ep ^= epKeys[0];
         if (epChoice & 2) ep ^= epKeys[1];
         if ((pawnKeys ^ LowHalf(ep)) == board.pawnKey) pawnOk = true;
-        for (unsigned rights = 0; rights < 32; ++rights) {
-            if (rights & ~static_cast<unsigned>(CastleAllFlags)) continue;
-            if ((pieceKeys ^ ep ^ CastlingKeys(static_cast<uint16_t>(rights))) == board.hashKey) hashOk = true;
+        for (int set = 0; set < sets && !hashOk; ++set) {
+            if ((pieceKeys ^ ep ^ castlingKeys[set]) == board.hashKey) hashOk = true;
         }
     }
     if (!pawnOk) return Fail(why, "pawnKey differs from the pawns on the board");
@@ -101,7 +107,8 @@ bool CheckPosition(const Position& pos, const char** why) {
     if (board.colourOccupied[Black] != colour[Black]) return Fail(why, "black occupancy differs from the pieces");
     if (board.colourOccupied[White] != colour[White]) return Fail(why, "white occupancy differs from the pieces");
     if (board.occupied != (colour[Black] | colour[White])) return Fail(why, "occupied differs from both colours");
-    if (board.occupiedFiles != RotateFiles(board.occupied)) return Fail(why, "occupiedFiles is no rotation of occupied");
+    if (board.occupiedFiles != RotateFiles(board.occupied))
+        return Fail(why, "occupiedFiles is no rotation of occupied");
     if (board.occupiedA1H8 != RotateA1H8(board.occupied)) return Fail(why, "occupiedA1H8 is no rotation of occupied");
     if (board.occupiedA8H1 != RotateA8H1(board.occupied)) return Fail(why, "occupiedA8H1 is no rotation of occupied");
 

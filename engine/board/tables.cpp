@@ -1,5 +1,7 @@
 #include "board/tables.h"
 
+#include <mutex>
+
 namespace kavrin {
 
 Bitboard SquareMask[64];
@@ -269,19 +271,24 @@ Bitboard RotateA1H8(Bitboard b) { return Rotate(b, A1H8LayoutBit); }
 Bitboard RotateA8H1(Bitboard b) { return Rotate(b, A8H1LayoutBit); }
 
 void BuildTables() {
-    BuildKingAttacks();
-    BuildPawnAttacks();
-    BuildKnightAttacks();
-    BuildRankAttacks();
-    BuildFileAttacks();
-    BuildDiagonalAttacks(DiagA1H8Attacks, LayoutA1H8, ShiftA1H8, MaskA1H8);
-    BuildDiagonalAttacks(DiagA8H1Attacks, LayoutA8H1, ShiftA8H1, MaskA8H1);
-    BuildInnerAttacks(RankInnerAttacks, RankAttacks, EveryInnerSquare);
-    BuildInnerAttacks(FileInnerAttacks, FileAttacks, EveryInnerSquare);
-    BuildInnerAttacks(DiagA1H8InnerAttacks, DiagA1H8Attacks, InnerMaskA1H8);
-    BuildInnerAttacks(DiagA8H1InnerAttacks, DiagA8H1Attacks, InnerMaskA8H1);
-    BuildMasksAndRays();
-    BuildEpRotatedMasks();
+    // Once per process: every engine of the process reads the same tables,
+    // and one may be searching when another starts.
+    static std::once_flag built;
+    std::call_once(built, [] {
+        BuildKingAttacks();
+        BuildPawnAttacks();
+        BuildKnightAttacks();
+        BuildRankAttacks();
+        BuildFileAttacks();
+        BuildDiagonalAttacks(DiagA1H8Attacks, LayoutA1H8, ShiftA1H8, MaskA1H8);
+        BuildDiagonalAttacks(DiagA8H1Attacks, LayoutA8H1, ShiftA8H1, MaskA8H1);
+        BuildInnerAttacks(RankInnerAttacks, RankAttacks, EveryInnerSquare);
+        BuildInnerAttacks(FileInnerAttacks, FileAttacks, EveryInnerSquare);
+        BuildInnerAttacks(DiagA1H8InnerAttacks, DiagA1H8Attacks, InnerMaskA1H8);
+        BuildInnerAttacks(DiagA8H1InnerAttacks, DiagA8H1Attacks, InnerMaskA8H1);
+        BuildMasksAndRays();
+        BuildEpRotatedMasks();
+    });
 }
 
 }  // namespace kavrin

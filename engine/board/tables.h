@@ -58,7 +58,8 @@ extern const SquareBytes InnerMaskA1H8;
 extern const SquareBytes InnerShiftA8H1;
 extern const SquareBytes InnerMaskA8H1;
 
-// Fills every table above, in dependency order.
+// Fills every table above, in dependency order, once per process (later
+// calls find them built).
 void BuildTables();
 
 Bitboard RotateFiles(Bitboard b);

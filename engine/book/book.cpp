@@ -14,9 +14,10 @@ namespace kavrin {
 
 namespace {
 
+// Empties a book. Its index is read only while the book is loaded (a record
+// file open, records counted), so it is left as it is: a load fills it whole.
 void ResetBook(OpeningBook& book) {
     if (book.recordFile != nullptr) std::fclose(book.recordFile);
-    std::memset(book.index, 0, sizeof book.index);
     book.recordFile = nullptr;
     book.cached = BookRecord{};
     book.cachedBucket = 0;

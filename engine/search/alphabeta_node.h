@@ -1,17 +1,24 @@
 // The full-width node of the search below the root, for every profile.
 #pragma once
 
+#include <algorithm>
+
 #include "search/alphabeta.h"
+#include "search/eval.h"
 #include "search/node.h"
+#include "search/reductions.h"
 
 namespace kavrin {
 
 template <class P>
 int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAllowed) {
+    constexpr const SearchParameters& Params = P::Parameters;
     SearchPly& node = plies[ply];
     // A line that has used up the move stack goes on in the quiescence
     // search, which stands pat when even that has no room.
     if (node.moveListEnd == nullptr && !MoveStackHasRoom(ply)) return Quiesce<P>(0, ply, alpha, beta);
+    // A window of more than one point: a node on the principal variation.
+    [[maybe_unused]] const bool pvNode = beta - alpha > 1;
 
     // The pass of step 3 and the hash move search the next positions first:
     // their buckets load while this one does.
@@ -20,7 +27,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // Step 1. Transposition table. A deep enough entry decides the node unless
     // its move would repeat the position; otherwise it narrows the window.
     // (Only the root holds its window while an aspiration re-search runs.)
-    const bool deepEnough = LoadTableEntry(node, depth);
+    const bool deepEnough = LoadTableEntry<P>(node, depth, ply);
     if (node.hashMove != 0) table.PrefetchAfter(pos, node.hashMove);
     if (deepEnough) {
         if (EntryCutsOff(node, alpha, beta)) {
@@ -38,10 +45,38 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     const bool inCheck = node.check.checkers != 0;
     UndoRecord& nodeUndo = undo[ply];
 
+    // Step 2a. The static score, and whether it improves on the one of the
+    // side's previous node.
+    [[maybe_unused]] int staticScore = NoStaticScore;
+    [[maybe_unused]] bool improving = false;
+    if constexpr (P::StaticScore) {
+        if (!inCheck) {
+            pawns.Prefetch(pos.board.pawnKey);
+            staticScore = Evaluate(pos, pawns);
+        }
+        node.staticScore = staticScore;
+        const int earlier = ply >= 2 ? plies[ply - 2].staticScore : NoStaticScore;
+        improving = !inCheck && (earlier == NoStaticScore || staticScore > earlier);
+    }
+
+    // Step 2b. Reverse futility: a static score far enough above beta holds
+    // at this depth.
+    if constexpr (P::ReverseFutility) {
+        if (!pvNode && !inCheck && depth <= Params.reverseFutilityDepth && beta > -MateScoreThreshold &&
+            staticScore - Params.reverseFutilityMargin * (depth - (improving ? 1 : 0)) >= beta &&
+            staticScore < MateScoreThreshold)
+            return staticScore;
+    }
+
     // Step 3. Null move: pass, and if even that holds beta, so will a move.
     // Not in check, not without pieces, not twice in a row.
-    if (nullAllowed && !inCheck && pos.board.nonPawnMaterial[side] != 0) {
-        const int r = (depth > 6 && pos.board.nonPawnMaterial[side] >= 9) ? 3 : 2;
+    bool passAllowed = nullAllowed && !inCheck && pos.board.nonPawnMaterial[side] != 0;
+    if constexpr (P::AdaptiveNullMove) passAllowed = passAllowed && !pvNode && staticScore >= beta;
+    if (passAllowed) {
+        int r = (depth > 6 && pos.board.nonPawnMaterial[side] >= 9) ? 3 : 2;
+        if constexpr (P::AdaptiveNullMove)
+            r = Params.nullBase + depth / Params.nullDepthDivisor +
+                std::min((staticScore - beta) / Params.nullEvalDivisor, Params.nullEvalPlies);
         // An entry that promises a fail low makes the pass pointless.
         const bool promisesFailLow = node.ttDepth > 0 && node.ttDepth >= depth - r - 1 && node.ttScore < beta &&
                                      (node.ttBound == Bound::Upper || node.ttBound == Bound::Exact);
@@ -59,22 +94,30 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             node.moveListEnd = nullptr;
             // The clock only; input waits for the next poll of the move loop.
             if (PollDue() && SearchMustStop(false)) return -ScoreMax;
-            if (v >= beta) return v;
+            if (v >= beta) {
+                // A pass proves no mate.
+                if constexpr (P::AdaptiveNullMove) return v > MateScoreThreshold ? beta : v;
+                return v;
+            }
         }
     }
 
-    // Step 4. Internal iterative deepening on this ply: leaves the list
+    // Step 4. Without a hash move: a ply less (iterative reduction), or
+    // internal iterative deepening on this ply, which leaves the list
     // generated and scored, and a hash move in the table.
-    if (node.ttDepth < depth - 2) {
+    if constexpr (P::IterativeReduction) {
+        if (depth >= Params.iterativeReductionDepth && node.hashMove == 0) --depth;
+    } else if (node.ttDepth < depth - 2) {
         AlphaBeta<P>(depth - 2, ply, alpha, beta, nullAllowed);
         if (TTEntry e; table.Probe(pos, e)) node.hashMove = EntryMove(e);
     }
 
-    // Step 5. Check extension, from the second check of this side on the path.
+    // Step 5. Check extension: every check, or from the second check of this
+    // side on the path.
     CheckCountScope checkScope;
     int extension = 0;
     if (inCheck) {
-        if (checkCount[side] > 0) extension = 1;
+        if (P::CheckExtension || checkCount[side] > 0) extension = 1;
         checkScope.Enter(checkCount[side]);
     }
 
@@ -102,18 +145,32 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     bool skippedLegal = false;
     while (MoveEntry* const entry = picker.Next()) {
         const Move move = entry->move;
+        [[maybe_unused]] const bool quiet =
+            !IsCaptureKind(MoveKindOf(move)) && !IsPromotion(move) && move != node.hashMove;
 
-        // Step 8a. A profile may skip a move without searching it; the node
-        // only notes whether it skipped a legal one while it knows of none.
-        if constexpr (P::SkipsMoves) {
-            if (P::SkipMove(MoveChoice{pos, move, depth, ply, legalMoves, inCheck})) {
-                if (legalMoves == 0 && !skippedLegal) {
-                    MakeMove(pos, move, nodeUndo);
-                    skippedLegal = !IsKingAttacked(pos, move, side);
-                    UnmakeMove(pos, move, nodeUndo);
-                }
-                continue;
+        // Step 8a. Moves not worth a search are skipped; the node only notes
+        // whether it skipped a legal one while it knows of none.
+        bool skip = false;
+        if constexpr (P::SkipsMoves) skip = P::SkipMove(MoveChoice{pos, move, depth, ply, legalMoves, inCheck});
+        // Late move pruning and futility: only quiet moves, only once a move
+        // has kept the node from a mate.
+        if constexpr (P::LateMovePruning || P::FutilityPruning) {
+            if (quiet && !inCheck && legalMoves > 0 && best > -MateScoreThreshold) {
+                if constexpr (P::LateMovePruning)
+                    skip = skip || (depth <= Params.lateMovePruningDepth &&
+                                    legalMoves >= (Params.lateMovePruningBase + depth * depth) / (improving ? 1 : 2));
+                if constexpr (P::FutilityPruning)
+                    skip = skip || (depth <= Params.futilityDepth &&
+                                    staticScore + Params.futilityBase + Params.futilityPerDepth * depth <= alpha);
             }
+        }
+        if (skip) {
+            if (legalMoves == 0 && !skippedLegal) {
+                MakeMove(pos, move, nodeUndo);
+                skippedLegal = !IsKingAttacked(pos, move, side);
+                UnmakeMove(pos, move, nodeUndo);
+            }
+            continue;
         }
 
         ++nodes;
@@ -124,8 +181,21 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         int v = -ScoreMax;
         if (!IsKingAttacked(pos, move, side)) {
             ++legalMoves;
-            // Until a move has raised alpha the child gets the whole window.
-            v = SearchChild<P>(ChildSearch{nd - 1, ply + 1, 1, frontier, alpha, beta, bound == Bound::Upper});
+            // Until a move has raised alpha the child gets the whole window
+            // (the first move only, in the profiles that search the others
+            // with a null window first).
+            ChildSearch child{nd - 1, ply + 1, 1, frontier, alpha, beta, bound == Bound::Upper};
+            if constexpr (P::FirstMoveWindow) child.fullWindow = legalMoves == 1;
+            // Step 8b. Late quiet moves are searched shallower first.
+            if constexpr (P::LateMoveReductions) {
+                if (quiet && !inCheck && !frontier && depth >= Params.reductionDepth &&
+                    legalMoves >= Params.reductionFromMove && move != node.killer1 && move != node.killer2) {
+                    int r = LateMoveReduction<P>(depth, legalMoves);
+                    r += (pvNode ? 0 : 1) - (improving ? 1 : 0);
+                    child.reduction = std::clamp(r, 0, child.depth - 1);
+                }
+            }
+            v = SearchChild<P>(child);
         }
         UnmakeMove(pos, move, nodeUndo);
 
@@ -133,7 +203,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         // node above it polls at once and unwinds too; the score is not used.
         if (PollDue()) {
             if (SearchMustStop(true)) return best;
-            nextPollAt += PollInterval;
+            nextPollAt += limits.pollInterval;
         }
 
         // Step 10. Score, window and cutoff.
@@ -141,7 +211,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         if (v > best) {
             if (v > alpha) {
                 if (v >= beta) {
-                    RecordCutoff(node, side, move, depth, v);
+                    RecordCutoff<P>(node, ply, side, move, depth, v);
                     return v;
                 }
                 alpha = v;
@@ -155,8 +225,8 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // Step 11. End of list: mate, stalemate or the best move found. A node
     // that skipped every legal move knows nothing above alpha and keeps
     // nothing in the table.
-    if (legalMoves == 0) return skippedLegal ? alpha : NoLegalMoveScore(ply, depth, inCheck);
-    table.Store(pos, best, bound, depth, bestMove);
+    if (legalMoves == 0) return skippedLegal ? alpha : NoLegalMoveScore<P>(ply, depth, inCheck);
+    StoreNode<P>(ply, best, bound, depth, bestMove);
     return best;
 }
 

@@ -22,6 +22,9 @@ struct MoveClock {
     int overheadMs = 0;   // what every move loses on its way to the interface
 };
 
+// Moves made between two periodic polls.
+constexpr uint64_t PollInterval = 16384;
+
 // Limits of a search, set by the front end before it starts.
 struct SearchLimits {
     SearchProfile profile = SearchProfile::Classic;
@@ -49,6 +52,9 @@ struct SearchLimits {
     MoveClock moveClock;
     // Moves the search may make, all threads together; 0: no limit.
     uint64_t nodes = 0;
+    // Moves made between two looks at the clock and the front end
+    // (PollInterval; tests and fuzzing look more often).
+    uint64_t pollInterval = PollInterval;
     // An iteration that shows a mate in this many moves ends the search; 0:
     // no mate search.
     int mate = 0;
@@ -129,9 +135,6 @@ struct RootProgress {
     int moveCount;      // moves of the root list
     Move current;       // the move being searched
 };
-
-// Moves made between two periodic polls.
-constexpr uint64_t PollInterval = 16384;
 
 // Which window the root search is in: the aspiration window, or the
 // re-search that follows it failing low or high.

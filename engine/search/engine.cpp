@@ -5,11 +5,18 @@
 
 namespace kavrin {
 
-Engine::Engine(size_t tableMegabytes) : table(tableMegabytes), threads(table) {}
+Engine::Engine(size_t tableMegabytes, int pawnCacheBits) : table(tableMegabytes), threads(table, pawnCacheBits) {}
 
 void Engine::ResetSearchState() {
     table.Clear();
     threads.ClearTables();
+}
+
+void Engine::Reset() {
+    ResetSearchState();
+    const Position empty;
+    CopyPositionFrom(game, empty);
+    options = EngineOptions{};
 }
 
 bool Engine::PlayGameMove(Move m) {

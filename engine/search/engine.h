@@ -9,6 +9,7 @@
 #include "board/board.h"
 #include "board/types.h"
 #include "search/control.h"
+#include "search/pawnhash.h"
 #include "search/threads.h"
 #include "search/tt.h"
 
@@ -26,8 +27,10 @@ struct EngineOptions {
 
 class Engine {
   public:
-    // An engine with one search thread and a table of tableMegabytes MB.
-    explicit Engine(size_t tableMegabytes = TTDefaultMegabytes);
+    // An engine with one search thread and a table of tableMegabytes MB; its
+    // threads' pawn caches have 2^pawnCacheBits entries. (The defaults are
+    // the programs'; tests and fuzzing make small engines.)
+    explicit Engine(size_t tableMegabytes = TTDefaultMegabytes, int pawnCacheBits = PawnHashBits);
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
@@ -46,6 +49,10 @@ class Engine {
     // table, and every search thread's history counters, killers and pawn
     // cache. No search may run meanwhile.
     void ResetSearchState();
+    // Puts the engine back as it was made, but for its sizes: an empty
+    // table, fresh thread tables, an empty game position, the default
+    // options. No search may run meanwhile.
+    void Reset();
 
     // Plays m into the game (it must be legal): the Board, the game ply and
     // snapshot move on, and the search threads' history counters start

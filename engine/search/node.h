@@ -13,10 +13,38 @@
 
 namespace kavrin {
 
+// A score as the table keeps it for a node at ply, and back. Profiles that
+// keep mate distances from the node store a mate as seen from the node, so
+// that it reads right at any ply; the classic profile stores scores as they
+// are. (ScoreMax, the capture of a king, is no mate and stays as it is.)
+template <class P>
+constexpr int ScoreToTable(int score, int ply) {
+    if constexpr (P::MateDistanceInTable) {
+        if (score > MateScoreThreshold && score <= MateValue) return score + ply;
+        if (score < -MateScoreThreshold && score >= -MateValue) return score - ply;
+    }
+    return score;
+}
+template <class P>
+constexpr int ScoreFromTable(int score, int ply) {
+    if constexpr (P::MateDistanceInTable) {
+        if (score > MateScoreThreshold && score <= MateValue) return score - ply;
+        if (score < -MateScoreThreshold && score >= -MateValue) return score + ply;
+    }
+    return score;
+}
+
+// Stores the node's result in the table.
+template <class P>
+inline void SearchWorker::StoreNode(int ply, int score, Bound bound, int depth, Move move) {
+    table.Store(pos, ScoreToTable<P>(score, ply), bound, depth, move);
+}
+
 // Copies the position's table entry into the node's record (hashMove and
 // ttDepth 0 on a miss). True when an entry at least depth deep was found: its
 // score may then decide the node or narrow its window.
-inline bool SearchWorker::LoadTableEntry(SearchPly& node, int depth) {
+template <class P>
+inline bool SearchWorker::LoadTableEntry(SearchPly& node, int depth, int ply) {
     TTEntry e;
     if (!table.Probe(pos, e)) {
         node.hashMove = 0;
@@ -25,7 +53,7 @@ inline bool SearchWorker::LoadTableEntry(SearchPly& node, int depth) {
     }
     node.hashMove = EntryMove(e);
     node.ttDepth = static_cast<uint8_t>(EntryDepth(e));
-    node.ttScore = EntryScore(e);
+    node.ttScore = ScoreFromTable<P>(EntryScore(e), ply);
     node.ttBound = EntryBound(e);
     return node.ttDepth >= depth;
 }
@@ -53,6 +81,12 @@ inline int SearchWorker::SearchChild(const ChildSearch& child) {
     const int beta = child.beta;
     if (child.quiesce) return -Quiesce<P>(0, child.ply, -beta, -alpha);
     if (child.fullWindow) return -AlphaBeta<P>(child.depth, child.ply, -beta, -alpha, true);
+    // A reduced search first; a move that beats alpha even so is searched
+    // again at full depth.
+    if (child.reduction > 0) {
+        const int v = -AlphaBeta<P>(child.depth - child.reduction, child.ply, -alpha - 1, -alpha, true);
+        if (v <= alpha) return v;
+    }
     int v = -AlphaBeta<P>(child.depth, child.ply, -alpha - 1, -alpha, true);
     if (alpha < v && v < beta) v = -AlphaBeta<P>(child.depth, child.ply, -beta, -alpha, true);
     return v;
@@ -70,21 +104,23 @@ inline void RecordKiller(SearchPly& node, Move move) {
 // Bookkeeping of a root or full-width cutoff: quiet moves and castlings
 // become killers, the move's history counter grows by depth squared, and the
 // table keeps the lower bound.
-inline void SearchWorker::RecordCutoff(SearchPly& node, int side, Move move, int depth, int score) {
+template <class P>
+inline void SearchWorker::RecordCutoff(SearchPly& node, int ply, int side, Move move, int depth, int score) {
     if (MoveKindOf(move) == Quiet || IsCastling(move)) RecordKiller(node, move);
     history[side][move & HistoryMoveMask] += static_cast<uint32_t>(depth * depth);
-    table.Store(pos, score, Bound::Lower, depth, move);
+    StoreNode<P>(ply, score, Bound::Lower, depth, move);
 }
 
 // Score of a node whose every move proved illegal: mated at ply when in
 // check, stalemate otherwise; the table keeps it with its marker.
+template <class P>
 inline int SearchWorker::NoLegalMoveScore(int ply, int depth, bool inCheck) {
     if (inCheck) {
         const int mated = ply - MateValue;
-        table.Store(pos, mated, Bound::Exact, depth, ResultCheckmated);
+        StoreNode<P>(ply, mated, Bound::Exact, depth, ResultCheckmated);
         return mated;
     }
-    table.Store(pos, 0, Bound::Exact, depth, ResultStalemate);
+    StoreNode<P>(ply, 0, Bound::Exact, depth, ResultStalemate);
     return 0;
 }
 

@@ -6,7 +6,7 @@
 //
 // The classic profile is the search kavrin has always run; every later step
 // is off in it. The modern profile is kavrin-uci's own: it gains a step only
-// when a match shows that the step makes it stronger.
+// when a match shows that the step makes it stronger (bench/sprt-history.md).
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,9 @@
 #include "board/types.h"
 
 namespace kavrin {
+
+// The static score of a node in check, which has none.
+constexpr int NoStaticScore = -32000;
 
 // Which profile a search runs (SearchLimits::profile).
 enum class SearchProfile : uint8_t { Classic, Modern };
@@ -31,7 +34,38 @@ struct MoveChoice {
 };
 
 // The numbers a profile's steps read.
-struct SearchParameters {};
+struct SearchParameters {
+    // Reverse futility: a node at most this deep whose static score beats
+    // beta by this much per ply of depth fails high at once.
+    int reverseFutilityDepth = 0;
+    int reverseFutilityMargin = 0;
+    // The pass searches depth - 1 - (base + depth / divisor + a ply for each
+    // evalDivisor the static score stands above beta, at most evalPlies).
+    int nullBase = 0;
+    int nullDepthDivisor = 1;
+    int nullEvalDivisor = 1;
+    int nullEvalPlies = 0;
+    // A node this deep without a hash move searches a ply less.
+    int iterativeReductionDepth = 0;
+    // Late move reductions: base + ln(depth) ln(move number) / divisor plies
+    // for quiet moves from this move number on, at this depth or more.
+    double reductionBase = 0;
+    double reductionDivisor = 1;
+    int reductionDepth = 0;
+    int reductionFromMove = 0;
+    // Futility: a quiet move at most this deep is skipped when the static
+    // score plus base plus perDepth per ply stays at or below alpha.
+    int futilityDepth = 0;
+    int futilityBase = 0;
+    int futilityPerDepth = 0;
+    // Late move pruning: at most this deep, quiet moves after
+    // (base + depth^2) / (2 - improving) moves are skipped.
+    int lateMovePruningDepth = 0;
+    int lateMovePruningBase = 0;
+    // Aspiration: the first window's half width around the last score, grown
+    // by half after each failure.
+    int aspirationDelta = 0;
+};
 
 struct ClassicProfile {
     static constexpr SearchProfile Id = SearchProfile::Classic;
@@ -39,13 +73,34 @@ struct ClassicProfile {
     // The move loop may skip moves (SkipMove decides).
     static constexpr bool SkipsMoves = false;
     static constexpr bool SkipMove(const MoveChoice&) { return false; }
+    // Mate scores are kept in the table from the node that stores them, so
+    // that they stay exact wherever they are read.
+    static constexpr bool MateDistanceInTable = false;
+    // Every full-width node out of check knows its static score, and whether
+    // it improves on the one two plies up.
+    static constexpr bool StaticScore = false;
+    static constexpr bool ReverseFutility = false;
+    // The pass needs a static score at or above beta, and its reduction grows
+    // with depth and with that margin.
+    static constexpr bool AdaptiveNullMove = false;
+    // A node without a hash move searches a ply less, instead of deepening
+    // itself first.
+    static constexpr bool IterativeReduction = false;
+    // Only the first move gets the whole window at once; the others a null
+    // window first.
+    static constexpr bool FirstMoveWindow = false;
+    static constexpr bool LateMoveReductions = false;
+    static constexpr bool FutilityPruning = false;
+    static constexpr bool LateMovePruning = false;
+    // Every check extends the search a ply.
+    static constexpr bool CheckExtension = false;
+    // The root window grows step by step around the last score.
+    static constexpr bool GrowingAspiration = false;
 };
 
-struct ModernProfile {
+struct ModernProfile : ClassicProfile {
     static constexpr SearchProfile Id = SearchProfile::Modern;
     static constexpr SearchParameters Parameters{};
-    static constexpr bool SkipsMoves = false;
-    static constexpr bool SkipMove(const MoveChoice&) { return false; }
 };
 
 }  // namespace kavrin

@@ -17,7 +17,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
     pawns.Prefetch(pos.board.pawnKey);
 
     // Step 1. Transposition table: every entry is deep enough here (depth <= 0).
-    const bool found = LoadTableEntry(node, depth);
+    const bool found = LoadTableEntry<P>(node, depth, ply);
     if (node.hashMove != 0) table.PrefetchAfter(pos, node.hashMove);
     if (found) {
         if (EntryCutsOff(node, alpha, beta)) return node.ttScore;
@@ -48,7 +48,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
         best = stand;
         if (stand > alpha) {
             if (stand >= beta) {
-                table.Store(pos, stand, Bound::Lower, 0, 0);
+                StoreNode<P>(ply, stand, Bound::Lower, 0, 0);
                 return stand;
             }
             alpha = stand;
@@ -85,7 +85,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
         // The previous move left a king capturable: it was illegal.
         const int to = MoveTo(move);
         if (to == pos.board.kingSquare[Black] || to == pos.board.kingSquare[White]) {
-            table.Store(pos, ScoreMax, Bound::Exact, 0, move);
+            StoreNode<P>(ply, ScoreMax, Bound::Exact, 0, move);
             return ScoreMax;
         }
 
@@ -108,7 +108,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
             if (l > alpha) {
                 if (l >= beta) {
                     RecordKiller(node, move);
-                    table.Store(pos, l, Bound::Lower, 0, move);
+                    StoreNode<P>(ply, l, Bound::Lower, 0, move);
                     return l;
                 }
                 alpha = l;
@@ -122,15 +122,15 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
     // Step 8. Results by the kind of node: only a check-aware node can find
     // itself mated, and one that was not in check stores only a real move.
     if (!checkAware) {
-        table.Store(pos, best, bound, 0, bestMove);
+        StoreNode<P>(ply, best, bound, 0, bestMove);
         return best;
     }
     if (node.check.checkers) {
-        if (best == -ScoreMax) return NoLegalMoveScore(ply, 0, true);
-        table.Store(pos, best, bound, 1, bestMove);
+        if (best == -ScoreMax) return NoLegalMoveScore<P>(ply, 0, true);
+        StoreNode<P>(ply, best, bound, 1, bestMove);
         return best;
     }
-    if (bestMove != 0) table.Store(pos, best, bound, 0, bestMove);
+    if (bestMove != 0) StoreNode<P>(ply, best, bound, 0, bestMove);
     return best;
 }
 

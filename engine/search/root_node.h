@@ -54,7 +54,7 @@ int SearchWorker::RootSearch(int alpha, int beta) {
     // Step 1. Transposition table: a cutoff only for the move already first in
     // the list; no narrowing while an aspiration re-search runs. The table
     // speaks of the best move only.
-    if (LoadTableEntry(root, iterationDepth) && bestLine) {
+    if (LoadTableEntry<P>(root, iterationDepth, 0) && bestLine) {
         if (EntryCutsOff(root, alpha, beta)) {
             if (root.hashMove == rootList[0].move) return root.ttScore;
         } else if (aspiration == Aspiration::Window) {
@@ -96,8 +96,9 @@ int SearchWorker::RootSearch(int alpha, int beta) {
         int v = -ScoreMax;
         if (!IsKingAttacked(pos, move, side)) {
             ++legalMoves;
-            v = SearchChild<P>(
-                ChildSearch{iterationDepth - 1, 1, 2, quiesceChildren, alpha, beta, bound == Bound::Upper});
+            ChildSearch child{iterationDepth - 1, 1, 2, quiesceChildren, alpha, beta, bound == Bound::Upper};
+            if constexpr (P::FirstMoveWindow) child.fullWindow = legalMoves == 1;
+            v = SearchChild<P>(child);
         }
         UnmakeMove(pos, move, rootUndo);
 
@@ -112,7 +113,7 @@ int SearchWorker::RootSearch(int alpha, int beta) {
             bestEntry = entry;
             if (v > alpha) {
                 if (v >= beta) {
-                    if (bestLine) RecordCutoff(root, side, move, iterationDepth, v);
+                    if (bestLine) RecordCutoff<P>(root, 0, side, move, iterationDepth, v);
                     std::swap(*entry, *first);
                     return v;
                 }
@@ -127,12 +128,12 @@ int SearchWorker::RootSearch(int alpha, int beta) {
     if (legalMoves == 0 && !bestLine) return best;
     if (legalMoves == 0) {
         root.moveListEnd = nullptr;
-        const int score = NoLegalMoveScore(0, iterationDepth, inCheck);
+        const int score = NoLegalMoveScore<P>(0, iterationDepth, inCheck);
         rootList[0] = MoveEntry{static_cast<int16_t>(score), inCheck ? ResultCheckmated : ResultStalemate};
         return score;
     }
     // Step 8. The best move goes first, also after a fail low.
-    if (bestLine) table.Store(pos, best, bound, iterationDepth, bestEntry->move);
+    if (bestLine) StoreNode<P>(0, best, bound, iterationDepth, bestEntry->move);
     std::swap(*bestEntry, *first);
     return best;
 }
@@ -165,8 +166,9 @@ Move SearchWorker::IterativeDeepening() {
     rootProgress = RootProgress{};
     checkCount[Black] = checkCount[White] = 0;
     moveStack[0].move = 0;
-    nextPollAt = PollInterval;
+    nextPollAt = limits.pollInterval;
     plies[0].moveListEnd = nullptr;
+    plies[0].staticScore = NoStaticScore;
     lineIndex = 0;
     lineCount = 0;
     linesWanted = limits.lines > 1 ? std::max(1, std::min({limits.lines, MaxSearchLines, CountLegalRootMoves()})) : 1;
@@ -228,9 +230,27 @@ Move SearchWorker::IterativeDeepening() {
     while (iterationDepth <= maxDepth) {
         // Step 6a. Search inside the aspiration window.
         int s = RootSearch<P>(alpha, beta);
-        // Step 6b. A fail low re-searches downwards (with more time while the
-        // time control is far), a fail high upwards, then the whole window.
-        if (s <= alpha) {
+        if constexpr (P::GrowingAspiration) {
+            // Step 6b. A window that fails widens on its failing side, by
+            // more each time, until the score lands inside it.
+            int delta = P::Parameters.aspirationDelta;
+            while ((s <= alpha || s >= beta) && !shared.stop.load(std::memory_order_relaxed)) {
+                if (s <= alpha) {
+                    aspiration = Aspiration::FailLow;
+                    beta = (alpha + beta) / 2;
+                    alpha = std::max(s - delta, -WideWindow);
+                } else {
+                    aspiration = Aspiration::FailHigh;
+                    beta = std::min(s + delta, WideWindow);
+                }
+                delta += delta / 2;
+                s = RootSearch<P>(alpha, beta);
+            }
+            aspiration = Aspiration::Window;
+        } else if (s <= alpha) {
+            // Step 6b. A fail low re-searches downwards (with more time while
+            // the time control is far), a fail high upwards, then the whole
+            // window.
             aspiration = Aspiration::FailLow;
             if (limits.movesToGo > 4 && !extraTime) {
                 entryAllotment = limits.timeAllotment;
@@ -287,8 +307,9 @@ Move SearchWorker::IterativeDeepening() {
             break;
         }
         // Step 6m. The next window.
-        alpha = std::max(s - AspirationHalfWidth, -WideWindow);
-        beta = std::min(s + AspirationHalfWidth, WideWindow);
+        const int halfWidth = P::GrowingAspiration ? P::Parameters.aspirationDelta : AspirationHalfWidth;
+        alpha = std::max(s - halfWidth, -WideWindow);
+        beta = std::min(s + halfWidth, WideWindow);
         ++iterationDepth;
     }
 

@@ -2,8 +2,8 @@
 
 namespace kavrin {
 
-SearchThreads::SearchThreads(TranspositionTable& table) : shared(table, *this) {
-    workers.push_back(std::make_unique<SearchWorker>(shared, 0));
+SearchThreads::SearchThreads(TranspositionTable& table, int pawnBits) : shared(table, *this), pawnCacheBits(pawnBits) {
+    workers.push_back(std::make_unique<SearchWorker>(shared, 0, pawnCacheBits));
 }
 
 SearchThreads::~SearchThreads() {
@@ -33,7 +33,7 @@ void SearchThreads::SetCount(int count) {
     if (count == Count() && static_cast<int>(helpers.size()) == count - 1) return;
     StopHelperThreads();
     while (Count() > count) workers.pop_back();
-    while (Count() < count) workers.push_back(std::make_unique<SearchWorker>(shared, Count()));
+    while (Count() < count) workers.push_back(std::make_unique<SearchWorker>(shared, Count(), pawnCacheBits));
     // A helper waits for the first search after this one: it must not take
     // a search it did not start with for a new one.
     uint64_t round;

@@ -22,8 +22,9 @@ constexpr int MaxSearchThreads = 256;
 
 class SearchThreads {
   public:
-    // The threads of the searches that use table.
-    explicit SearchThreads(TranspositionTable& table);
+    // The threads of the searches that use table, each with a pawn cache of
+    // 2^pawnCacheBits entries.
+    explicit SearchThreads(TranspositionTable& table, int pawnCacheBits = PawnHashBits);
     ~SearchThreads();
     SearchThreads(const SearchThreads&) = delete;
     SearchThreads& operator=(const SearchThreads&) = delete;
@@ -79,6 +80,7 @@ class SearchThreads {
     void StopHelperThreads();
 
     SearchShared shared;
+    const int pawnCacheBits;
     std::vector<std::unique_ptr<SearchWorker>> workers;
     // The root every thread copies at its start.
     Position root;

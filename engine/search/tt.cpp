@@ -91,13 +91,15 @@ TranspositionTable::~TranspositionTable() { std::free(buckets); }
 
 TTBucket* TranspositionTable::Allocate(uint32_t n) {
     const size_t bytes = static_cast<size_t>(n) * sizeof(TTBucket);
-    // aligned_alloc wants a multiple of the alignment.
-    const size_t rounded = (bytes + TTAlignment - 1) / TTAlignment * TTAlignment;
-    auto* const table = static_cast<TTBucket*>(std::aligned_alloc(TTAlignment, rounded));
+    // A table of a large page or more starts on a large page boundary (and
+    // aligned_alloc wants a multiple of the alignment).
+    const size_t alignment = bytes >= TTAlignment ? TTAlignment : 64;
+    const size_t rounded = (bytes + alignment - 1) / alignment * alignment;
+    auto* const table = static_cast<TTBucket*>(std::aligned_alloc(alignment, rounded));
     // Large pages are asked for before the first clear touches the table;
     // without them nearly every probe also misses the address translation
     // cache.
-    if (table != nullptr) madvise(table, rounded, MADV_HUGEPAGE);
+    if (table != nullptr && alignment == TTAlignment) madvise(table, rounded, MADV_HUGEPAGE);
     return table;
 }
 

@@ -35,6 +35,9 @@ struct SearchPly {
     Bound ttBound;
     Move killer1;
     Move killer2;
+    // The static score of the node (NoStaticScore in check), for the
+    // profiles that compute it.
+    int staticScore;
     // Ordering keys of the quiet moves of the ply.
     uint32_t orderKeys[OrderKeysSize];
 };
@@ -50,14 +53,9 @@ struct RootLine {
 
 class SearchWorker {
   public:
-    // A worker's records (the pawn cache above all) sit on large pages where
-    // the system grants them, like the table: fewer address-translation
-    // misses in the search.
-    static void* operator new(size_t bytes);
-    static void operator delete(void* record);
-
-    // index 0 is the main thread: it alone reads the clock and reports.
-    SearchWorker(SearchShared& sharedState, int threadIndex);
+    // index 0 is the main thread: it alone reads the clock and reports. Its
+    // pawn cache has 2^pawnCacheBits entries.
+    SearchWorker(SearchShared& sharedState, int threadIndex, int pawnCacheBits = PawnHashBits);
     SearchWorker(const SearchWorker&) = delete;
     SearchWorker& operator=(const SearchWorker&) = delete;
 
@@ -117,6 +115,8 @@ class SearchWorker {
         // The whole window at once; otherwise a null window first, then the
         // whole window when the score lands inside it.
         bool fullWindow;
+        // Plies the first null-window search leaves out.
+        int reduction = 0;
     };
 
     template <class P>
@@ -135,10 +135,15 @@ class SearchWorker {
     int Quiesce(int depth, int ply, int alpha, int beta);
 
     // The pieces the three kinds of node share (search/node.h).
-    bool LoadTableEntry(SearchPly& node, int depth);
+    template <class P>
+    void StoreNode(int ply, int score, Bound bound, int depth, Move move);
+    template <class P>
+    bool LoadTableEntry(SearchPly& node, int depth, int ply);
     template <class P>
     int SearchChild(const ChildSearch& child);
-    void RecordCutoff(SearchPly& node, int side, Move move, int depth, int score);
+    template <class P>
+    void RecordCutoff(SearchPly& node, int ply, int side, Move move, int depth, int score);
+    template <class P>
     int NoLegalMoveScore(int ply, int depth, bool inCheck);
     bool PollDue() const { return nodes > nextPollAt; }
     bool SearchMustStop(bool askFrontEnd);

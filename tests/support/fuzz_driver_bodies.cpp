@@ -30,8 +30,19 @@ constexpr const char* InterfaceGreeting = "xboard\naccepted done\naccepted setbo
 // nothing more about reading commands.
 constexpr int PerftDepthLimit = 3;
 
-// The table of each input's engine: a small one clears and fills at once.
-constexpr size_t FuzzTableMegabytes = 1;
+// The engine the inputs meet: a small one, the least table and a pawn cache
+// of a thousand entries, made once and put back as it was made before each
+// input. Its searches look at the input (where something always waits)
+// after every move rather than after thousands: what is fuzzed here is the
+// reading of commands.
+constexpr size_t FuzzTableMegabytes = 0;
+constexpr int FuzzPawnCacheBits = 10;
+constexpr uint64_t FuzzPollInterval = 1;
+
+Engine& FuzzEngine() {
+    static const auto engine = std::make_unique<Engine>(FuzzTableMegabytes, FuzzPawnCacheBits);
+    return *engine;
+}
 
 bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
@@ -69,9 +80,12 @@ int FuzzCommandLoop(const uint8_t* data, size_t size) {
 
     std::FILE* words = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
     Require(words != nullptr, "cannot open the input as a stream");
-    // Every input meets an engine of its own, as a fresh process would.
-    const auto engine = std::make_unique<Engine>(FuzzTableMegabytes);
-    const auto session = std::make_unique<XboardSession>(*engine, words);
+    // Every input meets the engine as a fresh process would, with a session
+    // of its own.
+    Engine& engine = FuzzEngine();
+    engine.Reset();
+    const auto session = std::make_unique<XboardSession>(engine, words);
+    session->limits.pollInterval = FuzzPollInterval;
 
     char here[4096];
     Require(getcwd(here, sizeof here) != nullptr, "cannot read the working folder");
@@ -93,9 +107,9 @@ int FuzzCommandLoop(const uint8_t* data, size_t size) {
     std::fclose(words);
 
     Require(session->state.mode == Quit, "the command loop returned before quit or the end of input");
-    if (engine->Game().playable) {
+    if (engine.Game().playable) {
         const char* why = nullptr;
-        if (!CheckPosition(engine->Game(), &why))
+        if (!CheckPosition(engine.Game(), &why))
             InvariantFailed("position check fails after the command loop:", why ? why : "");
     }
     ClearScratchDirectory();

@@ -42,8 +42,8 @@ int FuzzUciPosition(const uint8_t* data, size_t size) {
     const int sink = open("/dev/null", O_WRONLY);
     Require(sink >= 0, "cannot open /dev/null");
     Redirect toSink(STDOUT_FILENO, sink);
-    // Every input meets an engine of its own, with a small table.
-    const auto engine = std::make_unique<Engine>(1);
+    // Every input meets an engine of its own, a small one.
+    const auto engine = std::make_unique<Engine>(0, 10);
     const auto session = std::make_unique<UciSession>(*engine);
     Position& gamePosition = engine->Game();
     SetStartPosition(*session);
