@@ -1,24 +1,30 @@
-// kavrin-book GAMES.pgn OUTDIR: Kavrin's opening book from a PGN collection
-// in one pass and in memory. Writes bookwtm.mbx, bookwtm.mbk, bookbtm.mbx and
+// kavrin-book: Kavrin's opening book from a game collection of any size.
+//
+//   kavrin-book [OPTIONS] GAMES OUTDIR            the books from the games
+//   kavrin-book runs [OPTIONS] GAMES OUTDIR       a shard's sorted runs only
+//   kavrin-book merge [OPTIONS] RUNDIR... OUTDIR  the books from shards' runs
+//
+// GAMES is a PGN file, plain or compressed with zstd or gzip, or "-" for
+// standard input. Writes bookwtm.mbx, bookwtm.mbk, bookbtm.mbx and
 // bookbtm.mbk, byte for byte what pgn2pos, sorting, dbcreate and bookcreate
-// make of the same games, and kavrin.bin, the same book as a Polyglot book.
-// Standard output carries the reader's report and the summary, standard
-// error the progress. Exit status: 0 done, 1 failure, 2 usage, 3 two
-// positions share a key (tools/build-book then takes the workbench road).
-#include <unistd.h>
-
+// make of the same games, and kavrin.bin, the same book as a Polyglot book;
+// the same bytes whatever the memory, the threads and the shards. Standard
+// output carries the reader's report and the summary, standard error the
+// progress. Exit status: 0 done, 1 failure, 2 usage, 3 two positions share a
+// key (tools/build-book then takes the workbench road).
+#include <csignal>
 #include <cstdio>
-#include <fstream>
-#include <memory>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
 #include <vector>
 
-#include "board/board.h"
 #include "board/tables.h"
 #include "book/book.h"
-#include "book/bookmaker.h"
+#include "book/book_builder.h"
 #include "book/posdb.h"
-#include "notation/converters.h"
-#include "system/binary_io.h"
+#include "notation/posfile.h"
 #include "system/clock.h"
 
 namespace {
@@ -28,109 +34,155 @@ using namespace kavrin;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 constexpr int ExitKeyCollision = 3;
-// The reader's input buffer.
-constexpr size_t InputBufferBytes = 1 << 20;
-// Games between two looks at the progress.
-constexpr int ProgressEveryGames = 4096;
 
-// The share of the input read, on one line that counts up on a terminal, or
-// a line every tenth elsewhere.
-class Progress {
-  public:
-    explicit Progress(uint64_t size) : size_(size), terminal_(isatty(2) != 0) {}
-    void Show(std::ifstream& in, uint64_t games) {
-        const std::streamoff at = in.tellg();
-        if (at < 0 || size_ == 0) return;
-        const int percent = static_cast<int>(static_cast<uint64_t>(at) * 100 / size_);
-        if (percent <= shown_ || (!terminal_ && percent / 10 == shown_ / 10)) return;
-        shown_ = percent;
-        std::fprintf(stderr,
-                     terminal_ ? "\rkavrin-book: reading the games %3d%% (%llu games)"
-                               : "kavrin-book: reading the games %3d%% (%llu games)\n",
-                     percent, static_cast<unsigned long long>(games));
+constexpr const char* Usage =
+    "usage: kavrin-book [OPTIONS] GAMES OUTDIR\n"
+    "       kavrin-book runs [OPTIONS] GAMES OUTDIR\n"
+    "       kavrin-book merge [OPTIONS] RUNDIR... OUTDIR\n"
+    "GAMES: a PGN file (.pgn, .pgn.zst, .pgn.gz) or - for standard input\n"
+    "  --memory SIZE   memory for the positions, 1M at least (default 1G; 512M, 4G)\n"
+    "  --temp DIR      where the runs are written (default OUTDIR)\n"
+    "  --threads N     threads reading the games (default: the machine's cores)\n"
+    "  --min-elo N     only games whose players are both rated N or more\n"
+    "  --min-games N   a position enters the books when seen in N games or more (default 1)\n"
+    "  --max-ply N     the positions before moves 1 to N of every game (default 64, at most 255)\n"
+    "  --in-memory     every position in memory, however many (no runs)\n";
+
+int UsageError(const std::string& why) {
+    if (!why.empty()) std::fprintf(stderr, "kavrin-book: %s\n", why.c_str());
+    std::fprintf(stderr, "%s", Usage);
+    return ExitUsage;
+}
+
+// A whole number within [least, most].
+bool ParseNumber(const char* text, uint64_t least, uint64_t most, uint64_t& value) {
+    if (*text < '0' || *text > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0' || v < least || v > most) return false;
+    value = v;
+    return true;
+}
+
+// A size in bytes: a number with K, M or G (powers of 1024) or none.
+bool ParseSize(const char* text, uint64_t& bytes) {
+    std::string digits = text;
+    int shift = 0;
+    if (!digits.empty()) {
+        const char unit = digits.back();
+        shift = unit == 'K' || unit == 'k' ? 10 : unit == 'M' || unit == 'm' ? 20 : unit == 'G' || unit == 'g' ? 30 : 0;
+        if (shift != 0) digits.pop_back();
     }
-    void Done() {
-        if (terminal_ && shown_ >= 0) std::fprintf(stderr, "\n");
+    uint64_t n;
+    if (!ParseNumber(digits.c_str(), 1, uint64_t{1} << 40, n)) return false;
+    bytes = n << shift;
+    return true;
+}
+
+void OnSignal(int) { bookBuildInterrupted.store(true); }
+
+void PrintSummary(const BuildResult& r) {
+    for (int side = 0; side < 2; side++) {
+        const double* s = r.report.sums[side];
+        std::printf("%s: %f\n", BookBaseNames[side], WhiteScore(s[0], s[1], s[2]));
     }
-
-  private:
-    uint64_t size_;
-    bool terminal_;
-    int shown_ = -1;
-};
-
-uint64_t FileSize(const char* name) {
-    std::FILE* f = std::fopen(name, "rb");
-    const FileFacts facts = StatOpenFile(f);
-    if (f != nullptr) std::fclose(f);
-    return facts.regular ? facts.size : 0;
+    std::printf("positions: %llu with black to move, %llu with white to move\n",
+                static_cast<unsigned long long>(r.report.positions[0]),
+                static_cast<unsigned long long>(r.report.positions[1]));
+    std::printf("book records: %llu in bookbtm, %llu in bookwtm; %llu entries in %s\n",
+                static_cast<unsigned long long>(r.report.bookRecords[0]),
+                static_cast<unsigned long long>(r.report.bookRecords[1]),
+                static_cast<unsigned long long>(r.report.polyglotEntries), PolyglotBookName);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: kavrin-book GAMES.pgn OUTDIR\n");
-        return ExitUsage;
+    // 1. The command, its options and its files.
+    enum class Command { Build, Runs, Merge } command = Command::Build;
+    int first = 1;
+    if (argc > 1 && std::strcmp(argv[1], "runs") == 0) command = Command::Runs, first = 2;
+    if (argc > 1 && std::strcmp(argv[1], "merge") == 0) command = Command::Merge, first = 2;
+    BookBuildSettings settings;
+    settings.reading.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    settings.reading.maxPly = PosPlyLimit;
+    std::vector<std::string> files;
+    for (int i = first; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            files.push_back(arg);
+            continue;
+        }
+        if (arg == "--in-memory") {
+            settings.inMemory = true;
+            continue;
+        }
+        if (i + 1 == argc) return UsageError(arg + " needs a value");
+        const char* value = argv[++i];
+        uint64_t n = 0;
+        if (arg == "--memory") {
+            if (!ParseSize(value, n) || n < SmallestMemoryBytes)
+                return UsageError(std::string("--memory takes a size of 1M or more, like 512M or 4G, not '") + value +
+                                  "'");
+            settings.memoryBytes = n;
+        } else if (arg == "--temp") {
+            settings.tempParent = value;
+        } else if (arg == "--threads") {
+            if (!ParseNumber(value, 1, 256, n)) return UsageError(std::string("--threads takes 1 to 256, not '") + value + "'");
+            settings.reading.threads = static_cast<int>(n);
+        } else if (arg == "--min-elo") {
+            if (!ParseNumber(value, 0, 10000, n)) return UsageError(std::string("--min-elo takes 0 to 10000, not '") + value + "'");
+            settings.reading.minElo = static_cast<uint32_t>(n);
+        } else if (arg == "--min-games") {
+            if (!ParseNumber(value, 1, UINT32_MAX, n))
+                return UsageError(std::string("--min-games takes a number from 1, not '") + value + "'");
+            settings.minGames = static_cast<uint32_t>(n);
+        } else if (arg == "--max-ply") {
+            if (!ParseNumber(value, 1, SamplePlyLimit, n))
+                return UsageError(std::string("--max-ply takes 1 to 255, not '") + value + "'");
+            settings.reading.maxPly = static_cast<int>(n);
+        } else {
+            return UsageError("unknown option " + arg);
+        }
     }
-    const char* pgnName = argv[1];
-    const std::string folder = argv[2];
+    if (command == Command::Merge ? files.size() < 2 : files.size() != 2) return UsageError("");
+    if (command == Command::Merge && settings.inMemory) return UsageError("merge reads runs: --in-memory has no place");
+
+    // 2. A signal stops the work at its next look, and the runs are removed;
+    // a write beyond the file size limit fails like a full disk.
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGXFSZ, SIG_IGN);
     BuildTables();
     const int started = ClockMs();
 
-    // 1. Every game the reader accepts, its positions gathered.
-    std::vector<char> buffer(InputBufferBytes);
-    std::ifstream in;
-    in.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    in.open(pgnName);
-    if (!in.is_open()) {
-        std::printf("Cannot open PGN input file: '%s'\n", pgnName);
-        return ExitFailure;
-    }
-    auto samples = std::make_unique<PositionSamples>();
-    // The games are replayed on a position of the builder's own.
-    auto replay = std::make_unique<Position>();
-    Progress progress(FileSize(pgnName));
-    uint64_t games = 0;
-    try {
-        ConvertPgnGames(*replay, in, pgnName, [&](const GameRecord& game) {
-            CollectGamePositions(*replay, game, *samples);
-            if (++games % ProgressEveryGames == 0) progress.Show(in, games);
-            return true;
-        });
-    } catch (const GameFileError& error) {
-        progress.Done();
-        std::fprintf(stderr, "kavrin-book: the games cannot be read: %s\n", error.text);
-        return ExitFailure;
+    // 3. The work.
+    BuildProgress progress;
+    const std::string out = files.back();
+    BuildResult r;
+    if (command == Command::Build) {
+        r = BuildBooks(files[0], out, settings, progress);
+    } else if (command == Command::Runs) {
+        r = WriteRuns(files[0], out, settings, progress);
+    } else {
+        files.pop_back();
+        r = MergeRuns(files, out, settings, progress);
     }
     progress.Done();
-    if (samples->Size() == 0) {
-        std::fprintf(stderr, "kavrin-book: the games gave no positions\n");
-        return ExitFailure;
-    }
-    std::fprintf(stderr, "kavrin-book: %llu positions read in %d ms; sorting and writing the books\n",
-                 static_cast<unsigned long long>(samples->Size()), ClockMs() - started);
-
-    // 2. The databases' records, the books and kavrin.bin.
-    BookBuildReport report;
-    if (!WriteBooksFromSamples(*samples, folder, report)) {
-        std::fprintf(stderr, "kavrin-book: %s\n", report.message.c_str());
-        return report.keyCollision ? ExitKeyCollision : ExitFailure;
+    if (r.outcome != BuildOutcome::Done) {
+        std::fprintf(stderr, "kavrin-book: %s\n", r.message.c_str());
+        return r.outcome == BuildOutcome::KeyCollision ? ExitKeyCollision : ExitFailure;
     }
 
-    // 3. What was made, with White's score over each database as bookcreate
+    // 4. What was made, with White's score over each database as bookcreate
     // prints it.
-    for (int side = 0; side < 2; side++) {
-        const double* s = report.sums[side];
-        std::printf("%s: %f\n", BookBaseNames[side], WhiteScore(s[0], s[1], s[2]));
-    }
-    std::printf("positions: %llu with black to move, %llu with white to move\n",
-                static_cast<unsigned long long>(report.positions[0]),
-                static_cast<unsigned long long>(report.positions[1]));
-    std::printf("book records: %llu in bookbtm, %llu in bookwtm; %llu entries in %s\n",
-                static_cast<unsigned long long>(report.bookRecords[0]),
-                static_cast<unsigned long long>(report.bookRecords[1]),
-                static_cast<unsigned long long>(report.polyglotEntries), PolyglotBookName);
-    std::fprintf(stderr, "kavrin-book: done in %d ms\n", ClockMs() - started);
+    if (command != Command::Runs) PrintSummary(r);
+    if (r.counts.leftOut > 0)
+        std::printf("left out: %llu games below the rating %u\n", static_cast<unsigned long long>(r.counts.leftOut),
+                    settings.reading.minElo);
+    std::fprintf(stderr, "kavrin-book: done in %d ms (%llu games, %llu positions, %llu runs)\n", ClockMs() - started,
+                 static_cast<unsigned long long>(r.counts.converted), static_cast<unsigned long long>(r.counts.positions),
+                 static_cast<unsigned long long>(r.runs));
     return 0;
 }

@@ -47,12 +47,6 @@ uint8_t ResultFlag(char code) { return code == 'W' ? SampleWhiteWon : code == 'B
 
 int SideOf(const PositionSample& s) { return s.flags & SampleWhiteToMove; }
 
-// Whether the side that moved into a sample's position scored in its game.
-bool MoverScored(int mover, uint8_t flags) {
-    const uint8_t result = flags & SampleResultMask;
-    return result == SampleDraw || result == (mover == White ? SampleWhiteWon : SampleBlackWon);
-}
-
 bool SampleBefore(const PositionSample& a, const PositionSample& b) {
     return a.key != b.key ? a.key < b.key : SideOf(a) < SideOf(b);
 }
@@ -145,6 +139,19 @@ bool WritePolyglotFile(const std::string& name, std::vector<PendingEntry> (&runs
 
 }  // namespace
 
+bool MoverScored(int mover, uint8_t flags) {
+    const uint8_t result = flags & SampleResultMask;
+    return result == SampleDraw || result == (mover == White ? SampleWhiteWon : SampleBlackWon);
+}
+
+bool KeepPosition(int side, uint32_t whiteWins, uint32_t blackWins, uint32_t draws, int ply, uint32_t minGames) {
+    return uint64_t{whiteWins} + blackWins + draws >= minGames && KeepInBook(side, whiteWins, blackWins, draws, ply);
+}
+
+void PositionSamples::Add(const std::vector<PositionSample>& samples) {
+    for (const PositionSample& s : samples) Add(s);
+}
+
 uint64_t PositionSamples::Size() const {
     uint64_t n = 0;
     for (const std::vector<PositionSample>& run : runs_) n += run.size();
@@ -152,10 +159,16 @@ uint64_t PositionSamples::Size() const {
 }
 
 void CollectGamePositions(Position& pos, const GameRecord& game, PositionSamples& samples) {
-    const int last = std::min(game.PlyCount(), PosPlyLimit);
+    std::vector<PositionSample> collected;
+    CollectGamePositions(pos, game, PosPlyLimit, collected);
+    samples.Add(collected);
+}
+
+void CollectGamePositions(Position& pos, const GameRecord& game, int plyLimit, std::vector<PositionSample>& samples) {
+    const int last = std::min({game.PlyCount(), plyLimit, SamplePlyLimit});
     const uint8_t result = ResultFlag(game.result.code);
     const Board& board = pos.board;
-    UndoRecord undo[PosPlyLimit + 1];
+    UndoRecord undo[SamplePlyLimit + 1];
     PositionSample sample{};
     // 1. The position before each move looked at, and the move's Polyglot
     // form for the sample after it.
@@ -165,7 +178,7 @@ void CollectGamePositions(Position& pos, const GameRecord& game, PositionSamples
         sample.ply = static_cast<uint8_t>(ply);
         sample.flags = static_cast<uint8_t>((pos.sideToMove == White ? SampleWhiteToMove : 0) | result | SampleCounted |
                                             (sample.flags & SampleHasParent));
-        samples.Add(sample);
+        samples.push_back(sample);
         const Move m = game.moves[ply];
         sample.parentKey = PolyglotKey(board, pos.sideToMove);
         sample.parentMove = PolyglotMove(m);
@@ -181,7 +194,7 @@ void CollectGamePositions(Position& pos, const GameRecord& game, PositionSamples
         sample.ply = 0;
         sample.flags =
             static_cast<uint8_t>((pos.sideToMove == White ? SampleWhiteToMove : 0) | result | SampleHasParent);
-        samples.Add(sample);
+        samples.push_back(sample);
     }
     // 3. Back to the initial position.
     for (int ply = last; ply >= 1; --ply) UnmakeMove(pos, game.moves[ply], undo[ply]);
@@ -197,7 +210,8 @@ uint16_t ScaledWeight(uint32_t w, uint32_t largest) {
     return static_cast<uint16_t>(std::max<uint64_t>(scaled, 1));
 }
 
-bool WriteBooksFromSamples(PositionSamples& samples, const std::string& folder, BookBuildReport& report) {
+bool WriteBooksFromSamples(PositionSamples& samples, const std::string& folder, BookBuildReport& report,
+                           uint32_t minGames) {
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
 
     // 1. Both books open for writing; the indexes are built in a book set of
@@ -235,7 +249,7 @@ bool WriteBooksFromSamples(PositionSamples& samples, const std::string& folder, 
                 report.sums[side][0] += m.whiteWins;
                 report.sums[side][1] += m.blackWins;
                 report.sums[side][2] += m.draws;
-                if (KeepInBook(side, m.whiteWins, m.blackWins, m.draws, m.ply)) {
+                if (KeepPosition(side, m.whiteWins, m.blackWins, m.draws, m.ply, minGames)) {
                     if (!writers[side]->Add(run[i].key)) {
                         writers[side]->Finish();  // says why
                         report.message = messages[side];

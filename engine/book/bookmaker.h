@@ -51,6 +51,7 @@ class PositionSamples {
   public:
     static constexpr int RunCount = 256;
     void Add(const PositionSample& sample) { runs_[sample.key >> 56].push_back(sample); }
+    void Add(const std::vector<PositionSample>& samples);
     std::vector<PositionSample>& Run(int i) { return runs_[i]; }
     uint64_t Size() const;
 
@@ -59,8 +60,11 @@ class PositionSamples {
 };
 
 // The samples of one game read by the PGN reader: the positions before moves
-// 1 .. min(n, 64), replayed on pos from the initial position, which is where
-// pos is left.
+// 1 .. min(n, plyLimit), replayed on pos from the initial position, which is
+// where pos is left.
+constexpr int SamplePlyLimit = 255;  // the largest plyLimit: a sample's ply is a byte
+void CollectGamePositions(Position& pos, const GameRecord& game, int plyLimit, std::vector<PositionSample>& samples);
+// The same with the workbench's 64 plies, into the runs by key.
 void CollectGamePositions(Position& pos, const GameRecord& game, PositionSamples& samples);
 
 // What the selection made of the samples.
@@ -77,7 +81,16 @@ struct BookBuildReport {
 // samples, which it consumes. False on a failure to write, or when two
 // positions share a key (report.keyCollision): the selection then depends on
 // the text of the positions, which only the workbench commands keep.
-bool WriteBooksFromSamples(PositionSamples& samples, const std::string& folder, BookBuildReport& report);
+// minGames: the fewest games a position is seen in for it to enter a book.
+bool WriteBooksFromSamples(PositionSamples& samples, const std::string& folder, BookBuildReport& report,
+                           uint32_t minGames = 1);
+
+// Whether a position of side to move side with these statistics enters its
+// book, seen in at least minGames games.
+bool KeepPosition(int side, uint32_t whiteWins, uint32_t blackWins, uint32_t draws, int ply, uint32_t minGames);
+
+// Whether the side that moved into a sample's position scored in its game.
+bool MoverScored(int mover, uint8_t flags);
 
 // Polyglot weight of a move into a position with these statistics, for the
 // side that made it: its half points, 2 * wins + draws.

@@ -16,8 +16,9 @@ namespace kavrin {
 
 namespace {
 
-// The reader's own undo records, one per ply (index = ply number).
-UndoRecord readerUndo[MaxGamePlies + 1];
+// The reader's own undo records, one per ply (index = ply number); one set
+// per thread, so that threads may read games at the same time.
+thread_local UndoRecord readerUndo[MaxGamePlies + 1];
 
 struct ResultForm {
     const char* text;
