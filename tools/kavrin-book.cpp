@@ -40,7 +40,7 @@ constexpr const char* Usage =
     "       kavrin-book runs [OPTIONS] GAMES OUTDIR\n"
     "       kavrin-book merge [OPTIONS] RUNDIR... OUTDIR\n"
     "GAMES: a PGN file (.pgn, .pgn.zst, .pgn.gz) or - for standard input\n"
-    "  --memory SIZE   memory for the positions, 1M at least (default 1G; 512M, 4G)\n"
+    "  --memory SIZE   memory for the positions, 256K at least (default 1G; 512M, 4G)\n"
     "  --temp DIR      where the runs are written (default OUTDIR)\n"
     "  --threads N     threads reading the games (default: the machine's cores)\n"
     "  --min-elo N     only games whose players are both rated N or more\n"
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         uint64_t n = 0;
         if (arg == "--memory") {
             if (!ParseSize(value, n) || n < SmallestMemoryBytes)
-                return UsageError(std::string("--memory takes a size of 1M or more, like 512M or 4G, not '") + value +
+                return UsageError(std::string("--memory takes a size of 256K or more, like 512M or 4G, not '") + value +
                                   "'");
             settings.memoryBytes = n;
         } else if (arg == "--temp") {

@@ -45,8 +45,15 @@ class SampleGatherer {
 
     bool Add(std::vector<PositionSample>& batch) {
         if (Interrupted()) return Fail(InterruptedMessage);
-        if (samples_.size() + batch.size() > capacity_ && !samples_.empty() && !Spill()) return false;
-        samples_.insert(samples_.end(), batch.begin(), batch.end());
+        // The batch in as many parts as it takes to fill the samples up to
+        // their number, each time written as a run.
+        for (size_t at = 0; at < batch.size();) {
+            if (samples_.size() == capacity_ && !Spill()) return false;
+            const size_t take = std::min<size_t>(batch.size() - at, capacity_ - samples_.size());
+            samples_.insert(samples_.end(), batch.begin() + static_cast<std::ptrdiff_t>(at),
+                            batch.begin() + static_cast<std::ptrdiff_t>(at + take));
+            at += take;
+        }
         return true;
     }
 

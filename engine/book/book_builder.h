@@ -29,7 +29,7 @@ struct BookBuildSettings {
 };
 
 // The smallest memory limit the builder takes.
-constexpr uint64_t SmallestMemoryBytes = uint64_t{1} << 20;
+constexpr uint64_t SmallestMemoryBytes = uint64_t{256} << 10;
 
 enum class BuildOutcome { Done, Failed, KeyCollision };
 

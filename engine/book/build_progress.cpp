@@ -18,15 +18,16 @@ constexpr int LogEveryMs = 10000;
 
 BuildProgress::BuildProgress() : terminal_(isatty(2) != 0), started_(ClockMs()) {}
 
-bool BuildProgress::Due(bool) {
+bool BuildProgress::Due() {
     const int now = ClockMs();
-    if (shownAt_ >= 0 && now - shownAt_ < (terminal_ ? TerminalEveryMs : LogEveryMs)) return false;
+    if (shownAt_ < 0) shownAt_ = now;  // the first line after a first interval
+    if (now - shownAt_ < (terminal_ ? TerminalEveryMs : LogEveryMs)) return false;
     shownAt_ = now;
     return true;
 }
 
 void BuildProgress::Reading(const GameReadCounts& counts, uint64_t fileBytes, uint64_t fileSize) {
-    if (!Due(terminal_)) return;
+    if (!Due()) return;
     const int elapsed = ClockMs() - started_;
     const unsigned long long games = counts.converted + counts.skipped + counts.leftOut;
     const unsigned long long perSecond = elapsed > 0 ? games * 1000 / static_cast<unsigned>(elapsed) : 0;
@@ -39,7 +40,7 @@ void BuildProgress::Reading(const GameReadCounts& counts, uint64_t fileBytes, ui
 }
 
 void BuildProgress::Merging(uint64_t done, uint64_t total) {
-    if (total == 0 || !Due(terminal_)) return;
+    if (total == 0 || !Due()) return;
     std::fprintf(stderr, "%skavrin-book: merging %llu runs %3d%%%s", terminal_ ? "\r" : "",
                  static_cast<unsigned long long>(runs_), static_cast<int>(done * 100 / total),
                  terminal_ ? "  " : "\n");

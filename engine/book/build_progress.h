@@ -20,7 +20,7 @@ class BuildProgress {
     uint64_t Runs() const { return runs_; }
 
   private:
-    bool Due(bool terminal);
+    bool Due();
 
     bool terminal_;
     int started_;

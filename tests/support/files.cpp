@@ -1,5 +1,12 @@
 #include "support/files.h"
 
+#ifdef KAVRIN_HAVE_ZSTD
+#include <zstd.h>
+#endif
+#ifdef KAVRIN_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -40,6 +47,38 @@ void InScratchFolderWithBooks::SetUp() {
 void InScratchFolderWithBooks::TearDown() {
     books.reset();
     InScratchFolder::TearDown();
+}
+
+std::string ZstdBytes(const std::string& bytes) {
+#ifdef KAVRIN_HAVE_ZSTD
+    std::string out(ZSTD_compressBound(bytes.size()), '\0');
+    const size_t n = ZSTD_compress(out.data(), out.size(), bytes.data(), bytes.size(), 3);
+    out.resize(ZSTD_isError(n) ? 0 : n);
+    return out;
+#else
+    (void)bytes;
+    return "";
+#endif
+}
+
+std::string GzipBytes(const std::string& bytes) {
+#ifdef KAVRIN_HAVE_ZLIB
+    z_stream z{};
+    // 15 + 16: the largest window with a gzip header.
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return "";
+    std::string out(deflateBound(&z, bytes.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
+    out.resize(done ? z.total_out : 0);
+    deflateEnd(&z);
+    return out;
+#else
+    (void)bytes;
+    return "";
+#endif
 }
 
 std::string ReadFileBytes(const std::string& name) {

@@ -44,6 +44,10 @@ class InScratchFolderWithBooks : public InScratchFolder {
 std::string ReadFileBytes(const std::string& name);
 // Replaces the file with bytes.
 void WriteFileBytes(const std::string& name, const std::string& bytes);
+// The bytes compressed as a zstd frame or a gzip member; empty when this
+// build lacks the library.
+std::string ZstdBytes(const std::string& bytes);
+std::string GzipBytes(const std::string& bytes);
 // A position database holding records in this order, then tail.
 void WriteDatabase(const std::string& name, const std::vector<PositionRecord>& records, const std::string& tail = "");
 // A POS line without its line end: the key in sixteen hex digits, the
