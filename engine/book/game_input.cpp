@@ -162,7 +162,7 @@ size_t GameInput::Read(char* out, size_t n) {
     while (done == 0 && !failed_) {
         refill();
         if (failed_) return 0;
-        const bool atEnd = rawAt_ == rawEnd_ && rawEnded_;
+        [[maybe_unused]] const bool atEnd = rawAt_ == rawEnd_ && rawEnded_;
 #ifdef KAVRIN_HAVE_ZSTD
         if (form_ == Form::Zstd) {
             if (atEnd && decoder_->zstdLeft == 0) return 0;
