@@ -80,7 +80,12 @@ bool ParseSize(const char* text, uint64_t& bytes) {
     return true;
 }
 
-void OnSignal(int) { bookBuildInterrupted.store(true); }
+// The first signal asks the work to stop and clean up; a second one ends
+// the program at once.
+void OnSignal(int signal) {
+    bookBuildInterrupted.store(true);
+    std::signal(signal, SIG_DFL);
+}
 
 void PrintSummary(const BuildResult& r) {
     for (int side = 0; side < 2; side++) {
@@ -149,7 +154,8 @@ int main(int argc, char** argv) {
     if (command == Command::Merge ? files.size() < 2 : files.size() != 2) return UsageError("");
     if (command == Command::Merge && settings.inMemory) return UsageError("merge reads runs: --in-memory has no place");
 
-    // 2. A signal stops the work at its next look, and the runs are removed;
+    // 2. A signal stops the work at its next look, and the runs are removed
+    // (a second one at once);
     // a write beyond the file size limit fails like a full disk.
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);

@@ -286,10 +286,15 @@ BuildResult BuildBooks(const std::string& games, const std::string& outFolder, c
         if (!Gather(games, settings, progress, sink, r))
             return Failure(r, gatherer.Message(), gatherer.KeyCollision());
         if (gatherer.Runs().empty()) {
-            // 3. Everything fitted: the books straight from memory.
+            // 3. Everything fitted: the books straight from memory, kavrin.bin's
+            // moves in what the samples leave of the memory.
             SortSamples(gatherer.Samples(), settings.reading.threads);
             SampleSource source(gatherer.Samples());
-            if (!Assemble({&source}, stage.Path(), settings, runFolder, progress, [] {}, r)) return r;
+            BookBuildSettings rest = settings;
+            const uint64_t held = gatherer.Samples().size() * sizeof(PositionSample);
+            rest.memoryBytes = std::max(settings.memoryBytes > held ? settings.memoryBytes - held : 0,
+                                        settings.memoryBytes / 8);
+            if (!Assemble({&source}, stage.Path(), rest, runFolder, progress, [] {}, r)) return r;
         } else {
             // 3. The last run, then all of them merged.
             if (!gatherer.Samples().empty() && !gatherer.Spill())

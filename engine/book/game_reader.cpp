@@ -14,7 +14,6 @@
 #include "board/fen.h"
 #include "book/game_chunks.h"
 #include "notation/pgn.h"
-#include "system/log.h"
 
 namespace kavrin {
 
