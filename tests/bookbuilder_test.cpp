@@ -31,8 +31,7 @@ class BookBuilder : public InScratchFolder {
     // Runs kavrin-book with the arguments after the shell words before;
     // its exit status, its output in Output().
     int Run(const std::string& args, const std::string& before = "") {
-        const std::string command =
-            before + " '" KAVRIN_BOOK_BINARY "' " + args + " >'" + Folder() + "/run.out' 2>&1";
+        const std::string command = before + " '" KAVRIN_BOOK_BINARY "' " + args + " >'" + Folder() + "/run.out' 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -51,8 +50,8 @@ class BookBuilder : public InScratchFolder {
     }
     void ExpectEveryRoadWritesTheBytesOfTheInMemoryRoad(const std::string& pgn);
     static std::string Generate(int count, int seed, const std::string& name) {
-        const std::string command = "'" KAVRIN_GAMES_BINARY "' " + std::to_string(count) + " " +
-                                    std::to_string(seed) + " >'" + name + "'";
+        const std::string command =
+            "'" KAVRIN_GAMES_BINARY "' " + std::to_string(count) + " " + std::to_string(seed) + " >'" + name + "'";
         EXPECT_EQ(std::system(command.c_str()), 0);
         return name;
     }

@@ -134,10 +134,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--temp") {
             settings.tempParent = value;
         } else if (arg == "--threads") {
-            if (!ParseNumber(value, 1, 256, n)) return UsageError(std::string("--threads takes 1 to 256, not '") + value + "'");
+            if (!ParseNumber(value, 1, 256, n))
+                return UsageError(std::string("--threads takes 1 to 256, not '") + value + "'");
             settings.reading.threads = static_cast<int>(n);
         } else if (arg == "--min-elo") {
-            if (!ParseNumber(value, 0, 10000, n)) return UsageError(std::string("--min-elo takes 0 to 10000, not '") + value + "'");
+            if (!ParseNumber(value, 0, 10000, n))
+                return UsageError(std::string("--min-elo takes 0 to 10000, not '") + value + "'");
             settings.reading.minElo = static_cast<uint32_t>(n);
         } else if (arg == "--min-games") {
             if (!ParseNumber(value, 1, UINT32_MAX, n))
@@ -188,7 +190,7 @@ int main(int argc, char** argv) {
         std::printf("left out: %llu games below the rating %u\n", static_cast<unsigned long long>(r.counts.leftOut),
                     settings.reading.minElo);
     std::fprintf(stderr, "kavrin-book: done in %d ms (%llu games, %llu positions, %llu runs)\n", ClockMs() - started,
-                 static_cast<unsigned long long>(r.counts.converted), static_cast<unsigned long long>(r.counts.positions),
-                 static_cast<unsigned long long>(r.runs));
+                 static_cast<unsigned long long>(r.counts.converted),
+                 static_cast<unsigned long long>(r.counts.positions), static_cast<unsigned long long>(r.runs));
     return 0;
 }

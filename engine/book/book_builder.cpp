@@ -283,8 +283,7 @@ BuildResult BuildBooks(const std::string& games, const std::string& outFolder, c
         const RunSelection selection = SelectionOf(settings);
         SampleGatherer gatherer(SampleCapacity(settings), settings.reading.threads, runFolder, selection, progress);
         const SampleSink sink = [&](std::vector<PositionSample>& batch) { return gatherer.Add(batch); };
-        if (!Gather(games, settings, progress, sink, r))
-            return Failure(r, gatherer.Message(), gatherer.KeyCollision());
+        if (!Gather(games, settings, progress, sink, r)) return Failure(r, gatherer.Message(), gatherer.KeyCollision());
         if (gatherer.Runs().empty()) {
             // 3. Everything fitted: the books straight from memory, kavrin.bin's
             // moves in what the samples leave of the memory.
@@ -292,9 +291,11 @@ BuildResult BuildBooks(const std::string& games, const std::string& outFolder, c
             SampleSource source(gatherer.Samples());
             BookBuildSettings rest = settings;
             const uint64_t held = gatherer.Samples().size() * sizeof(PositionSample);
-            rest.memoryBytes = std::max(settings.memoryBytes > held ? settings.memoryBytes - held : 0,
-                                        settings.memoryBytes / 8);
-            if (!Assemble({&source}, stage.Path(), rest, runFolder, progress, [] {}, r)) return r;
+            rest.memoryBytes =
+                std::max(settings.memoryBytes > held ? settings.memoryBytes - held : 0, settings.memoryBytes / 8);
+            if (!Assemble(
+                    {&source}, stage.Path(), rest, runFolder, progress, [] {}, r))
+                return r;
         } else {
             // 3. The last run, then all of them merged.
             if (!gatherer.Samples().empty() && !gatherer.Spill())
@@ -352,8 +353,8 @@ BuildResult MergeRuns(const std::vector<std::string>& runFolders, const std::str
             const RunSelection s = reader.Selection();
             if (runs.empty()) selection = s;
             if (s.maxPly != selection.maxPly || s.minElo != selection.minElo)
-                return Failure(r, "'" + run + "' was made with other --max-ply or --min-elo settings than '" +
-                                      runs.front() + "'");
+                return Failure(
+                    r, "'" + run + "' was made with other --max-ply or --min-elo settings than '" + runs.front() + "'");
             runs.push_back(run);
         }
     }

@@ -136,7 +136,8 @@ void SortAndMergeEntries(std::vector<Entry>& entries) {
     size_t kept = 0;
     for (size_t i = 0; i < entries.size();) {
         Entry pair = entries[i];
-        for (i++; i < entries.size() && SameEntry(entries[i], pair); i++) pair.scored = pair.scored || entries[i].scored;
+        for (i++; i < entries.size() && SameEntry(entries[i], pair); i++)
+            pair.scored = pair.scored || entries[i].scored;
         entries[kept++] = pair;
     }
     entries.resize(kept);

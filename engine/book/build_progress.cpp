@@ -42,8 +42,7 @@ void BuildProgress::Reading(const GameReadCounts& counts, uint64_t fileBytes, ui
 void BuildProgress::Merging(uint64_t done, uint64_t total) {
     if (total == 0 || !Due()) return;
     std::fprintf(stderr, "%skavrin-book: merging %llu runs %3d%%%s", terminal_ ? "\r" : "",
-                 static_cast<unsigned long long>(runs_), static_cast<int>(done * 100 / total),
-                 terminal_ ? "  " : "\n");
+                 static_cast<unsigned long long>(runs_), static_cast<int>(done * 100 / total), terminal_ ? "  " : "\n");
     lineOpen_ = terminal_;
 }
 

@@ -103,7 +103,8 @@ bool GameInput::Open(const std::string& name) {
     else if (rawEnd_ >= sizeof GzipMagic && std::memcmp(raw_.data(), GzipMagic, sizeof GzipMagic) == 0)
         form_ = Form::Gzip;
     if (!Reads(form_))
-        return Fail("'" + name_ + "' is " + FormName(form_) + "-compressed, which this build of kavrin-book cannot read (" +
+        return Fail("'" + name_ + "' is " + FormName(form_) +
+                    "-compressed, which this build of kavrin-book cannot read (" +
                     (form_ == Form::Zstd ? "libzstd-dev" : "zlib1g-dev") + " was missing when it was built)");
     decoder_ = std::make_unique<Decoder>();
 #ifdef KAVRIN_HAVE_ZSTD

@@ -239,9 +239,8 @@ bool RatedAtLeast(const char* text, size_t size, uint32_t minElo) {
     return white && black;
 }
 
-bool ReadCollection(GameInput& input, const std::string& name, const GameReadSettings& settings,
-                    const SampleSink& sink, const ReadProgress& progress, GameReadCounts& counts,
-                    std::string& message) {
+bool ReadCollection(GameInput& input, const std::string& name, const GameReadSettings& settings, const SampleSink& sink,
+                    const ReadProgress& progress, GameReadCounts& counts, std::string& message) {
     GameChunkReader chunks(input);
     Report report(name, counts);
     std::string chunk;

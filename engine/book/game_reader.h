@@ -40,9 +40,8 @@ using ReadProgress = std::function<void(const GameReadCounts& counts, uint64_t f
 // workbench converters print it; false on a failure, with message: the
 // input (damaged, cut short), a game file error (the report says which), or
 // a sink that said stop (its own message is kept, message left empty).
-bool ReadCollection(GameInput& input, const std::string& name, const GameReadSettings& settings,
-                    const SampleSink& sink, const ReadProgress& progress, GameReadCounts& counts,
-                    std::string& message);
+bool ReadCollection(GameInput& input, const std::string& name, const GameReadSettings& settings, const SampleSink& sink,
+                    const ReadProgress& progress, GameReadCounts& counts, std::string& message);
 
 // Whether the tag section at the start of text names both players' ratings
 // (WhiteElo and BlackElo), each at least minElo.

@@ -31,7 +31,7 @@ struct RunPosition {
     bool counted = false;  // a database record (seen before a move looked at)
     uint32_t fingerprint = 0;
     uint32_t whiteWins = 0, blackWins = 0, draws = 0;
-    int ply = 0;                  // the earliest, when counted
+    int ply = 0;                 // the earliest, when counted
     std::vector<RunEdge> edges;  // by parent key, then move; no pair twice
 };
 
