@@ -90,7 +90,7 @@ elseif(KAVRIN_PGO)
       COMMAND ${CMAKE_COMMAND} -E make_directory ${pgo_profile_dir}
       COMMAND ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${pgo_training_dir} -G ${CMAKE_GENERATOR}
               -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER} -DCMAKE_BUILD_TYPE=Release
-              -DKAVRIN_TESTS=OFF -DKAVRIN_PGO=OFF -DKAVRIN_POPCNT=${KAVRIN_POPCNT}
+              -DKAVRIN_TESTS=OFF -DKAVRIN_PGO=OFF -DKAVRIN_POPCNT=${KAVRIN_POPCNT} -DKAVRIN_SYZYGY=${KAVRIN_SYZYGY}
               -DKAVRIN_PGO_TRAINING=${pgo_profile_dir}
       # (a make of its own, as parallel as the machine)
       COMMAND ${CMAKE_COMMAND} --build ${pgo_training_dir} --target kavrin-uci --parallel ${pgo_jobs}

@@ -194,14 +194,14 @@ struct PairSizes {
 // positions; advances `at` past it. Empty when it is sound, else why not.
 std::string ReadPairs(FileBytes& file, uint64_t& at, uint64_t positions, TbFileKind kind, PairSizes& sizes,
                       uint8_t& flags) {
-    if (!file.Have(at + 2)) return "header runs past the end";
+    if (!file.Have(at + 2)) return "truncated (the header runs past the end)";
     flags = file.U8(at);
     if (flags & PairsConstant) {
         if (kind == TbFileKind::Wdl && file.U8(at + 1) > 4) return "bad constant value";
         at += 2;
         return "";
     }
-    if (!file.Have(at + 12)) return "header runs past the end";
+    if (!file.Have(at + 12)) return "truncated (the header runs past the end)";
     const int blockBits = file.U8(at + 1);
     const int indexBits = file.U8(at + 2);
     const uint64_t realBlocks = file.U32(at + 4);
@@ -212,11 +212,11 @@ std::string ReadPairs(FileBytes& file, uint64_t& at, uint64_t positions, TbFileK
         return "bad compression parameters";
     const int lengths = maxLength - minLength + 1;
     const uint64_t symbolsAt = at + 10 + 2 * static_cast<uint64_t>(lengths);
-    if (!file.Have(symbolsAt + 2)) return "header runs past the end";
+    if (!file.Have(symbolsAt + 2)) return "truncated (the header runs past the end)";
     const uint32_t symbols = file.U16(symbolsAt);
     if (symbols >= MaxSymbols) return "too many symbols";
     const uint64_t patterns = symbolsAt + 2;
-    if (!file.Have(patterns + 3 * static_cast<uint64_t>(symbols))) return "header runs past the end";
+    if (!file.Have(patterns + 3 * static_cast<uint64_t>(symbols))) return "truncated (the header runs past the end)";
     // A symbol is a value or a pair of symbols: the library expands pairs
     // recursively, so the pairs must name symbols of the table and never lead
     // back to themselves.
@@ -256,7 +256,7 @@ std::string CheckLayout(FileBytes& file, const TbMaterial& material, TbFileKind 
 
     uint64_t at = 5;
     uint64_t positions[4][2] = {};
-    if (!file.Have(at + pieceBytes * static_cast<uint64_t>(subTables))) return "header runs past the end";
+    if (!file.Have(at + pieceBytes * static_cast<uint64_t>(subTables))) return "truncated (the header runs past the end)";
     for (int t = 0; t < subTables; ++t) {
         for (int side = 0; side < sides; ++side) {
             positions[t][side] = EncodedPositions(file, at, 4 * side, t, shape);
@@ -282,7 +282,7 @@ std::string CheckLayout(FileBytes& file, const TbMaterial& material, TbFileKind 
             const bool wide = flags[t] & DtzWideMap;
             if (wide) at += at & 1;
             for (int i = 0; i < 4; ++i) {
-                if (!file.Have(at + (wide ? 2 : 1))) return "header runs past the end";
+                if (!file.Have(at + (wide ? 2 : 1))) return "truncated (the header runs past the end)";
                 at += wide ? 2 + 2 * static_cast<uint64_t>(file.U16(at)) : 1 + static_cast<uint64_t>(file.U8(at));
             }
         }
