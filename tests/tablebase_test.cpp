@@ -3,6 +3,7 @@
 // ranking of root moves and probes from two threads at once. Every test but
 // the conversion reads the 3- and 4-piece tables (support/tablebases.h).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <filesystem>
@@ -194,6 +195,12 @@ const DamageCase DamageCases[] = {
      [](const std::string& p) {
          fs::remove(p);
          fs::create_directory(p);
+     },
+     "not a regular file"},
+    {"a pipe in its place (opening it would wait for a writer)",
+     [](const std::string& p) {
+         fs::remove(p);
+         ASSERT_EQ(mkfifo(p.c_str(), 0600), 0);
      },
      "not a regular file"},
 };

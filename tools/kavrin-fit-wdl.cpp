@@ -5,7 +5,8 @@
 // of an engine whose name holds NAME (default "kavrin", any case, in the
 // White/Black or EngineWhiteName/EngineBlackName tags) gives one triple:
 // its score (the side to move's view), the material before the move, and
-// the game's result from that side. The centre and spread polynomials are
+// the game's result from that side. Games whose Termination tag is not
+// "normal" (lost on time, abandoned) are left out. The centre and spread polynomials are
 // fitted by maximum likelihood (Nelder-Mead on the negative log-likelihood),
 // and printed as the C++ record to paste into engine/uci/wdl.cpp.
 // tools/fit-wdl builds and runs it.
@@ -65,7 +66,7 @@ struct Reader {
     std::string name;
     int maxScore;
     Data data;
-    long games = 0, triples = 0, unreadable = 0;
+    long games = 0, triples = 0, unreadable = 0, notOnTheBoard = 0;
 
     // Plays one game's movetext from its start position, counting triples.
     void Game(const std::map<std::string, std::string>& tags, const std::string& movetext) {
@@ -73,6 +74,13 @@ struct Reader {
             const auto it = tags.find(key);
             return it == tags.end() ? std::string() : Lower(it->second);
         };
+        // A game lost on time (or abandoned, or by an illegal move) was not
+        // decided by its positions.
+        const std::string termination = tag("Termination");
+        if (!termination.empty() && termination != "normal") {
+            ++notOnTheBoard;
+            return;
+        }
         const std::string result = tag("Result");
         const double whiteScore = result == "1-0" ? 1 : result == "0-1" ? 0 : result == "1/2-1/2" ? 0.5 : -1;
         if (whiteScore < 0) return;
@@ -270,8 +278,10 @@ int main(int argc, char** argv) {
     }
     kavrin::BuildTables();
     for (const char* file : files) reader.File(file);
-    std::printf("// %ld games, %ld scored moves of \"%s\" within %d cp; %ld games not read to the end\n",
-                reader.games, reader.triples, reader.name.c_str(), reader.maxScore, reader.unreadable);
+    std::printf("// %ld games, %ld scored moves of \"%s\" within %d cp; left out: %ld games not decided on the "
+                "board (time forfeits and the like), %ld not read to the end\n",
+                reader.games, reader.triples, reader.name.c_str(), reader.maxScore, reader.notOnTheBoard,
+                reader.unreadable);
     if (reader.triples < 100) {
         std::fprintf(stderr, "kavrin-fit-wdl: too few scored moves to fit\n");
         return 1;

@@ -8,11 +8,12 @@
 
 namespace kavrin {
 
+// m is the material (pawn 1, minor piece 3, rook 5, queen 9; 78 at the
+// start) held within [WdlMinMaterial, WdlMaxMaterial], over
+// WdlReferenceMaterial.
 struct WdlModel {
     double centre[4];  // a(m) = ((c0 * m + c1) * m + c2) * m + c3
     double spread[4];  // b(m) likewise
-    // m is the material (pawn 1, minor 3, rook 5, queen 9; 78 at the start)
-    // held within [MinMaterial, MaxMaterial], over ReferenceMaterial.
 };
 constexpr int WdlMinMaterial = 10;
 constexpr int WdlMaxMaterial = 78;
