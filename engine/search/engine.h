@@ -61,10 +61,15 @@ class Engine {
     // The table's move for pos, when it is a legal move; else 0.
     Move TablePonderMove(Position& pos) const;
 
-    // Searches the game position on the calling thread as the main thread
-    // (see SearchThreads::Search), or on a thread of its own.
-    Move Search(const SearchLimits& limits, SearchReporter* reporter) { return threads.Search(game, limits, reporter); }
-    void StartSearch(const SearchLimits& limits, SearchReporter* reporter) {
+    // Searches the game position with the engine's profile, on the calling
+    // thread as the main thread (see SearchThreads::Search), or on a thread
+    // of its own.
+    Move Search(SearchLimits limits, SearchReporter* reporter) {
+        limits.profile = options.profile;
+        return threads.Search(game, limits, reporter);
+    }
+    void StartSearch(SearchLimits limits, SearchReporter* reporter) {
+        limits.profile = options.profile;
         threads.StartSearch(game, limits, reporter);
     }
 
