@@ -98,9 +98,42 @@ struct ClassicProfile {
     static constexpr bool GrowingAspiration = false;
 };
 
-struct ModernProfile : ClassicProfile {
+// Each switch below is turned on by a commit of its own, kept only when its
+// match shows a gain (bench/sprt-history.md).
+struct ModernProfile {
     static constexpr SearchProfile Id = SearchProfile::Modern;
-    static constexpr SearchParameters Parameters{};
+    static constexpr SearchParameters Parameters{
+        .reverseFutilityDepth = 7,
+        .reverseFutilityMargin = 75,
+        .nullBase = 3,
+        .nullDepthDivisor = 4,
+        .nullEvalDivisor = 200,
+        .nullEvalPlies = 3,
+        .iterativeReductionDepth = 4,
+        .reductionBase = 0.75,
+        .reductionDivisor = 2.25,
+        .reductionDepth = 3,
+        .reductionFromMove = 3,
+        .futilityDepth = 6,
+        .futilityBase = 60,
+        .futilityPerDepth = 80,
+        .lateMovePruningDepth = 8,
+        .lateMovePruningBase = 3,
+        .aspirationDelta = 20,
+    };
+    static constexpr bool SkipsMoves = false;
+    static constexpr bool SkipMove(const MoveChoice&) { return false; }
+    static constexpr bool MateDistanceInTable = false;
+    static constexpr bool StaticScore = false;
+    static constexpr bool ReverseFutility = false;
+    static constexpr bool AdaptiveNullMove = false;
+    static constexpr bool IterativeReduction = false;
+    static constexpr bool FirstMoveWindow = false;
+    static constexpr bool LateMoveReductions = false;
+    static constexpr bool FutilityPruning = false;
+    static constexpr bool LateMovePruning = false;
+    static constexpr bool CheckExtension = false;
+    static constexpr bool GrowingAspiration = false;
 };
 
 }  // namespace kavrin
