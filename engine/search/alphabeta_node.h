@@ -82,6 +82,10 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
                                      (node.ttBound == Bound::Upper || node.ttBound == Bound::Exact);
         if (!promisesFailLow) {
             if (node.moveListEnd == nullptr) node.moveListEnd = plies[ply - 1].moveListEnd;
+            if constexpr (P::ContinuationHistory) {
+                node.continuation = nullptr;
+                node.movedPiece = 0;
+            }
             MakeNullMove(pos, nodeUndo);
             plies[ply + 1].moveListEnd = nullptr;
             int v;
@@ -129,8 +133,14 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     }
     MoveEntry* const end = node.moveListEnd;
 
-    // Step 7. Ordering pass: hash move, then the killers.
-    MarkOrderingMoves(start, end, node.hashMove, node.killer1, node.killer2);
+    // Step 7. Ordering pass: hash move, then the killers (and the counter
+    // move of the move before).
+    Move counterMove = 0;
+    if constexpr (P::ContinuationHistory) {
+        const SearchPly& up = plies[ply - 1];
+        if (up.movedPiece != 0) counterMove = gravity->counter[up.movedPiece][up.movedTo];
+    }
+    MarkOrderingMoves(start, end, node.hashMove, node.killer1, node.killer2, counterMove);
 
     // Step 8. Move loop.
     Move bestMove = 0;
@@ -139,14 +149,27 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // A frontier node's children get the quiescence search only; below it
     // the history counters cannot change the order.
     const bool frontier = nd <= 1 || ply >= deepestFullWidthPly;
+    HistoryKeys historyKeys{history[side]};
+    if constexpr (P::GravityHistory) {
+        historyKeys = HistoryKeys{nullptr, gravity->quiet[side], nullptr, nullptr, &pos.board};
+        if constexpr (P::ContinuationHistory) {
+            historyKeys.previous = ContinuationUp(ply, 1);
+            historyKeys.beforePrevious = ContinuationUp(ply, 2);
+        }
+    }
     MovePicker picker{
-        pos, table, start, end, node.orderKeys, history[side], frontier ? LookAhead::Always : LookAhead::WhileFixed};
+        pos, table, start, end, node.orderKeys, historyKeys, frontier ? LookAhead::Always : LookAhead::WhileFixed};
     // A legal move was skipped without a search (see step 8a).
     bool skippedLegal = false;
+    // The quiet moves searched, which lose history when another refutes the
+    // node.
+    [[maybe_unused]] Move quietsTried[MaxQuietsTried];
+    [[maybe_unused]] int quietsTriedCount = 0;
     while (MoveEntry* const entry = picker.Next()) {
         const Move move = entry->move;
-        [[maybe_unused]] const bool quiet =
-            !IsCaptureKind(MoveKindOf(move)) && !IsPromotion(move) && move != node.hashMove;
+        [[maybe_unused]] const bool isQuiet = !IsCaptureKind(MoveKindOf(move)) && !IsPromotion(move);
+        // A quiet move that is not the hash move: a candidate for pruning.
+        [[maybe_unused]] const bool quiet = isQuiet && move != node.hashMove;
 
         // Step 8a. Moves not worth a search are skipped; the node only notes
         // whether it skipped a legal one while it knows of none.
@@ -173,6 +196,11 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             continue;
         }
 
+        if constexpr (P::ContinuationHistory) {
+            node.movedPiece = pos.board.pieceOn[MoveFrom(move)];
+            node.movedTo = static_cast<uint8_t>(MoveTo(move));
+            node.continuation = &gravity->continuation[node.movedPiece][node.movedTo];
+        }
         ++nodes;
         MakeMove(pos, move, nodeUndo);
         // (An ordinary move or capture had its bucket fetched already.)
@@ -211,6 +239,9 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         if (v > best) {
             if (v > alpha) {
                 if (v >= beta) {
+                    if constexpr (P::GravityHistory) {
+                        if (isQuiet) RewardQuietMove(ply, side, move, depth, quietsTried, quietsTriedCount);
+                    }
                     RecordCutoff<P>(node, ply, side, move, depth, v);
                     return v;
                 }
@@ -219,6 +250,9 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             }
             best = v;
             bestMove = move;
+        }
+        if constexpr (P::GravityHistory) {
+            if (isQuiet && v != -ScoreMax && quietsTriedCount < MaxQuietsTried) quietsTried[quietsTriedCount++] = move;
         }
     }
 

@@ -2,7 +2,8 @@
 
 namespace kavrin {
 
-void MarkOrderingMoves(MoveEntry* start, MoveEntry* end, Move hashMove, Move killer1, Move killer2) {
+void MarkOrderingMoves(MoveEntry* start, MoveEntry* end, Move hashMove, Move killer1, Move killer2,
+                       Move counterMove) {
     for (MoveEntry* m = start; m < end; ++m) {
         if (m->move == hashMove) {
             m->score = HashMoveScore;
@@ -10,6 +11,8 @@ void MarkOrderingMoves(MoveEntry* start, MoveEntry* end, Move hashMove, Move kil
             m->score = Killer1Score;
         } else if (m->move == killer2) {
             m->score = Killer2Score;
+        } else if (m->move == counterMove && counterMove != 0 && m->score < CounterMoveScore) {
+            m->score = CounterMoveScore;
         }
     }
 }
@@ -34,9 +37,20 @@ MoveEntry* MovePicker::Select() {
         if (cursor->score >= QuietPhaseThreshold || end - cursor > OrderKeysSize) return cursor++;
         // Only quiet moves and even or losing exchanges remain: key them once.
         quietStart = cursor;
-        for (MoveEntry* m = cursor; m < end; ++m) {
-            keys[m - quietStart] =
-                history[m->move & HistoryMoveMask] + static_cast<uint32_t>(m->score + static_cast<int>(HistoryKeyBias));
+        if (history.quiet == nullptr) {
+            for (MoveEntry* m = cursor; m < end; ++m) {
+                keys[m - quietStart] = history.counters[m->move & HistoryMoveMask] +
+                                       static_cast<uint32_t>(m->score + static_cast<int>(HistoryKeyBias));
+            }
+        } else {
+            for (MoveEntry* m = cursor; m < end; ++m) {
+                const int piece = history.board->pieceOn[MoveFrom(m->move)];
+                const int to = MoveTo(m->move);
+                int key = history.quiet[m->move & HistoryMoveMask] + m->score;
+                if (history.previous != nullptr) key += (*history.previous)[piece][to];
+                if (history.beforePrevious != nullptr) key += (*history.beforePrevious)[piece][to];
+                keys[m - quietStart] = static_cast<uint32_t>(key + static_cast<int>(GravityKeyBias));
+            }
         }
     }
     uint32_t* const cursorKey = keys + (cursor - quietStart);

@@ -27,6 +27,33 @@ constexpr int HistoryMoveSlots = 4096;
 constexpr Move HistoryMoveMask = HistoryMoveSlots - 1;
 using HistoryTable = uint32_t[2][HistoryMoveSlots];
 
+// kavrin-uci's histories: signed scores that good moves raise and the moves
+// tried before them lower, each kept within HistoryLimit by gravity (a
+// change shrinks as the score nears the limit).
+constexpr int HistoryLimit = 16384;
+// Scores of a move by the piece it moves (its code) and its destination.
+using PieceToHistory = int16_t[13][64];
+// The quiet-move scores of one side, by origin and destination.
+using QuietHistory = int16_t[HistoryMoveSlots];
+constexpr uint32_t GravityKeyBias = 120000;
+// Most quiet moves of a node that lose history after a cutoff.
+constexpr int MaxQuietsTried = 64;
+
+inline void UpdateHistory(int16_t& score, int bonus) {
+    score = static_cast<int16_t>(score + bonus - score * (bonus < 0 ? -bonus : bonus) / HistoryLimit);
+}
+
+// What the quiet phase keys a move by, besides its score: the side's
+// counters (kavrin's search), or kavrin-uci's histories, from the quiet
+// scores and the continuation scores of the moves one and two plies up.
+struct HistoryKeys {
+    const uint32_t* counters = nullptr;
+    const int16_t* quiet = nullptr;  // set: kavrin-uci's histories are used
+    const PieceToHistory* previous = nullptr;
+    const PieceToHistory* beforePrevious = nullptr;
+    const Board* board = nullptr;
+};
+
 // Swaps the entry with the greatest score from cursor to end (the nearest to
 // the cursor among equals) to the cursor.
 inline void SelectBest(MoveEntry* cursor, const MoveEntry* end) {
@@ -56,13 +83,13 @@ enum class LookAhead : uint8_t { None, WhileFixed, Always };
 class MovePicker {
   public:
     MovePicker(const Position& position, const TranspositionTable& searchTable, MoveEntry* start, MoveEntry* listEnd,
-               uint32_t* orderKeys, const uint32_t* historyCounters, LookAhead lookAhead)
+               uint32_t* orderKeys, const HistoryKeys& historyKeys, LookAhead lookAhead)
         : pos(position),
           table(searchTable),
           cursor(start),
           end(listEnd),
           keys(orderKeys),
-          history(historyCounters),
+          history(historyKeys),
           mode(lookAhead) {}
 
     // The next move, or nullptr at the end of the list.
@@ -92,11 +119,17 @@ class MovePicker {
     MoveEntry* quietStart = nullptr;  // set when the quiet phase begins
     MoveEntry* ahead = nullptr;       // picked ahead, not yet handed out
     uint32_t* keys;
-    const uint32_t* history;  // the history counters of the side to move
+    const HistoryKeys history;  // of the side to move
     LookAhead mode;
 };
 
-// Ordering pass of a full-width list: hash move, then the two killers.
-void MarkOrderingMoves(MoveEntry* start, MoveEntry* end, Move hashMove, Move killer1, Move killer2);
+// The counter move's ordering score: after the killers, before the quiet
+// phase.
+constexpr int16_t CounterMoveScore = QuietPhaseThreshold;
+
+// Ordering pass of a full-width list: hash move, then the two killers (and
+// the counter move, when one is given).
+void MarkOrderingMoves(MoveEntry* start, MoveEntry* end, Move hashMove, Move killer1, Move killer2,
+                       Move counterMove = 0);
 
 }  // namespace kavrin

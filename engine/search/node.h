@@ -107,7 +107,7 @@ inline void RecordKiller(SearchPly& node, Move move) {
 template <class P>
 inline void SearchWorker::RecordCutoff(SearchPly& node, int ply, int side, Move move, int depth, int score) {
     if (MoveKindOf(move) == Quiet || IsCastling(move)) RecordKiller(node, move);
-    history[side][move & HistoryMoveMask] += static_cast<uint32_t>(depth * depth);
+    if constexpr (!P::GravityHistory) history[side][move & HistoryMoveMask] += static_cast<uint32_t>(depth * depth);
     StoreNode<P>(ply, score, Bound::Lower, depth, move);
 }
 

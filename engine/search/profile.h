@@ -96,6 +96,13 @@ struct ClassicProfile {
     static constexpr bool CheckExtension = false;
     // The root window grows step by step around the last score.
     static constexpr bool GrowingAspiration = false;
+    // Quiet moves are ordered by signed histories with gravity, which the
+    // move that refutes a node raises and the quiet moves tried before it
+    // lower.
+    static constexpr bool GravityHistory = false;
+    // ... and by the histories of the moves one and two plies up, with the
+    // counter move of the move before after the killers.
+    static constexpr bool ContinuationHistory = false;
 };
 
 // Each switch below is turned on by a commit of its own, kept only when its
@@ -134,6 +141,8 @@ struct ModernProfile {
     static constexpr bool LateMovePruning = false;
     static constexpr bool CheckExtension = false;
     static constexpr bool GrowingAspiration = false;
+    static constexpr bool GravityHistory = false;
+    static constexpr bool ContinuationHistory = false;
 };
 
 }  // namespace kavrin

@@ -78,7 +78,7 @@ int SearchWorker::RootSearch(int alpha, int beta) {
 
     // Step 3. Ordering, as in the full-width search.
     MarkOrderingMoves(first, end, root.hashMove, root.killer1, root.killer2);
-    MovePicker picker{pos, table, first, end, root.orderKeys, history[side], LookAhead::None};
+    MovePicker picker{pos, table, first, end, root.orderKeys, HistoryKeys{history[side]}, LookAhead::None};
     MoveEntry* bestEntry = nullptr;
     int legalMoves = 0;
     // Iteration 1, or too little history left for the full-width search: the
@@ -91,6 +91,11 @@ int SearchWorker::RootSearch(int alpha, int beta) {
         rootProgress.current = move;
         if (reporter != nullptr)
             reporter->RootMoveStarted(iterationDepth, move, lineIndex + rootProgress.movesSearched + 1);
+        if constexpr (P::ContinuationHistory) {
+            root.movedPiece = pos.board.pieceOn[MoveFrom(move)];
+            root.movedTo = static_cast<uint8_t>(MoveTo(move));
+            root.continuation = &gravity->continuation[root.movedPiece][root.movedTo];
+        }
         ++nodes;
         MakeMove(pos, move, rootUndo);
         int v = -ScoreMax;
@@ -169,6 +174,7 @@ Move SearchWorker::IterativeDeepening() {
     nextPollAt = limits.pollInterval;
     plies[0].moveListEnd = nullptr;
     plies[0].staticScore = NoStaticScore;
+    if constexpr (P::GravityHistory) gravityUsed = true;
     lineIndex = 0;
     lineCount = 0;
     linesWanted = limits.lines > 1 ? std::max(1, std::min({limits.lines, MaxSearchLines, CountLegalRootMoves()})) : 1;

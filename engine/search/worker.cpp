@@ -1,5 +1,6 @@
 #include "search/worker.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kavrin {
@@ -15,6 +16,8 @@ SearchWorker::SearchWorker(SearchShared& sharedState, int threadIndex, int pawnC
 
 void SearchWorker::ClearTables() {
     ClearHistory();
+    if (gravityUsed) std::memset(gravity.get(), 0, sizeof(GravityHistories));
+    gravityUsed = false;
     for (SearchPly& ply : plies) {
         ply.killer1 = 0;
         ply.killer2 = 0;
@@ -23,5 +26,22 @@ void SearchWorker::ClearTables() {
 }
 
 void SearchWorker::ClearHistory() { std::memset(history, 0, sizeof history); }
+
+void SearchWorker::RewardQuietMove(int ply, int side, Move move, int depth, const Move* tried, int triedCount) {
+    const int bonus = std::min(16 * depth * depth + 32 * depth + 16, 1200);
+    PieceToHistory* const previous = ContinuationUp(ply, 1);
+    PieceToHistory* const beforePrevious = ContinuationUp(ply, 2);
+    auto update = [&](Move m, int change) {
+        UpdateHistory(gravity->quiet[side][m & HistoryMoveMask], change);
+        const int piece = pos.board.pieceOn[MoveFrom(m)];
+        const int to = MoveTo(m);
+        if (previous != nullptr) UpdateHistory((*previous)[piece][to], change);
+        if (beforePrevious != nullptr) UpdateHistory((*beforePrevious)[piece][to], change);
+    };
+    update(move, bonus);
+    for (int i = 0; i < triedCount; ++i) update(tried[i], -bonus);
+    if (ply >= 1 && plies[ply - 1].movedPiece != 0)
+        gravity->counter[plies[ply - 1].movedPiece][plies[ply - 1].movedTo] = move;
+}
 
 }  // namespace kavrin

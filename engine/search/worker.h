@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "board/board.h"
 #include "search/alphabeta.h"
@@ -38,8 +39,24 @@ struct SearchPly {
     // The static score of the node (NoStaticScore in check), for the
     // profiles that compute it.
     int staticScore;
+    // kavrin-uci's histories: the continuation scores of the move made at
+    // this ply (none for a pass), and its piece and destination (piece 0 for
+    // a pass).
+    PieceToHistory* continuation;
+    uint8_t movedPiece;
+    uint8_t movedTo;
     // Ordering keys of the quiet moves of the ply.
     uint32_t orderKeys[OrderKeysSize];
+};
+
+// kavrin-uci's histories (search/movepick.h): the quiet scores of each side,
+// the continuation scores by the piece and destination of a move, and the
+// counter move of each piece and destination. They last while the game goes
+// on, and start afresh with the other tables.
+struct GravityHistories {
+    QuietHistory quiet[2];
+    PieceToHistory continuation[13][64];
+    Move counter[13][64];
 };
 
 // A ranked root move of the last finished iteration.
@@ -145,6 +162,15 @@ class SearchWorker {
     void RecordCutoff(SearchPly& node, int ply, int side, Move move, int depth, int score);
     template <class P>
     int NoLegalMoveScore(int ply, int depth, bool inCheck);
+    // kavrin-uci's histories after a quiet move refuted the node at ply: it
+    // gains, the quiet moves tried before it lose, and it becomes the
+    // counter move of the move before.
+    void RewardQuietMove(int ply, int side, Move move, int depth, const Move* tried, int triedCount);
+    // The continuation scores of the move made k plies up (none above the
+    // root or after a pass).
+    PieceToHistory* ContinuationUp(int ply, int k) const {
+        return ply - k >= 0 ? plies[ply - k].continuation : nullptr;
+    }
     bool PollDue() const { return nodes > nextPollAt; }
     bool SearchMustStop(bool askFrontEnd);
     // The main thread's checks of a search that keeps its own clock or a
@@ -206,6 +232,10 @@ class SearchWorker {
     // What the search learns and keeps between searches.
     HistoryTable history;
     PawnCache pawns;
+    std::unique_ptr<GravityHistories> gravity = std::make_unique<GravityHistories>();
+    // A search of kavrin-uci's profile has written them since they were
+    // cleared.
+    bool gravityUsed = true;
 
     // The line: each ply's undo record and search-stack entry, and the move
     // lists of all plies on one stack.
