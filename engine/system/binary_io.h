@@ -5,9 +5,11 @@
 // for the user.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <type_traits>
 
 namespace kavrin {
@@ -45,14 +47,25 @@ void PutBe(uint8_t* out, Word v) {
     for (size_t i = 0; i < sizeof(Word); i++) out[i] = static_cast<uint8_t>(v >> (8 * (sizeof(Word) - 1 - i)));
 }
 
+// Arrays of words: on a little-endian machine the bytes are the words
+// already, and a copy does in one pass what a book's index of 131,072 words
+// would otherwise take word by word.
 template <typename Word>
 void GetLeWords(const uint8_t* in, Word* words, size_t count) {
-    for (size_t i = 0; i < count; i++) words[i] = GetLe<Word>(in + i * sizeof(Word));
+    if constexpr (std::endian::native == std::endian::little) {
+        if (count != 0) std::memcpy(words, in, count * sizeof(Word));
+    } else {
+        for (size_t i = 0; i < count; i++) words[i] = GetLe<Word>(in + i * sizeof(Word));
+    }
 }
 
 template <typename Word>
 void PutLeWords(uint8_t* out, const Word* words, size_t count) {
-    for (size_t i = 0; i < count; i++) PutLe<Word>(out + i * sizeof(Word), words[i]);
+    if constexpr (std::endian::native == std::endian::little) {
+        if (count != 0) std::memcpy(out, words, count * sizeof(Word));
+    } else {
+        for (size_t i = 0; i < count; i++) PutLe<Word>(out + i * sizeof(Word), words[i]);
+    }
 }
 
 // False on a short read or write.

@@ -58,6 +58,25 @@ uint64_t StoredValueAt(const std::vector<uint8_t>& records, uint64_t n) {
     return (static_cast<uint64_t>(r.upper) << 32) | r.lower;
 }
 
+// The index file of pairs of a bucket (17 bits) and a record count: their
+// running totals, as an index holds them.
+KAVRIN_NOT_FUZZED const std::vector<uint8_t>& IndexFromCounts(const std::vector<uint8_t>& pairs) {
+    static std::vector<uint32_t> totals(BookIndexEntries);
+    static std::vector<uint8_t> file(BookIndexBytes);
+    std::memset(totals.data(), 0, totals.size() * sizeof(uint32_t));
+    for (size_t i = 0; i + 4 <= pairs.size(); i += 4) {
+        const uint32_t bucket = GetLe<uint32_t>(&pairs[i]) & (BookIndexEntries - 1);
+        totals[bucket] += pairs[i + 3];
+    }
+    uint32_t total = 0;
+    for (uint32_t& t : totals) {
+        total += t;
+        t = total;
+    }
+    PutLeWords(file.data(), totals.data(), totals.size());
+    return file;
+}
+
 }  // namespace
 
 int FuzzPosLine(const uint8_t* data, size_t size) {
@@ -120,29 +139,14 @@ int FuzzBook(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> records = reader.Rest();
     const int side = (mode & 4) != 0 ? 1 : 0;
 
-    std::vector<uint8_t> indexFile;
-    if ((mode & 1) != 0) {
-        // Pairs of a bucket (17 bits) and a record count, summed into the
-        // running totals that an index holds.
-        std::vector<uint32_t> counts(BookIndexEntries, 0);
-        for (size_t i = 0; i + 4 <= indexPart.size(); i += 4) {
-            const uint32_t bucket = GetLe<uint32_t>(&indexPart[i]) & (BookIndexEntries - 1);
-            counts[bucket] += indexPart[i + 3];
-        }
-        indexFile.resize(BookIndexBytes);
-        uint32_t total = 0;
-        for (int b = 0; b < BookIndexEntries; ++b) {
-            total += counts[b];
-            PutLe(&indexFile[4 * b], total);
-        }
-    } else {
-        indexFile = indexPart;
-    }
+    const std::vector<uint8_t>& indexFile = (mode & 1) != 0 ? IndexFromCounts(indexPart) : indexPart;
     WriteScratchFile("book.mbx", indexFile.data(), indexFile.size());
     if ((mode & 2) == 0) WriteScratchFile("book.mbk", records.data(), records.size());
     const std::string base = ScratchDirectory() + "/book";
 
-    const auto books = std::make_unique<BookSet>();
+    // One set of books serves every input: a load starts by putting the book
+    // back as it was made.
+    static const auto books = std::make_unique<BookSet>();
     BookSet& bookSet = *books;
     const bool loaded = bookSet.LoadBook(side, base.c_str());
     Require(std::memchr(bookSet.message, '\0', FileMessageSize) != nullptr, "book message without its end");
