@@ -69,7 +69,11 @@ class Engine {
         return threads.Search(game, limits, reporter);
     }
     void StartSearch(SearchLimits limits, SearchReporter* reporter) {
-        limits.profile = options.profile;
+        StartSearchWith(options.profile, limits, reporter);
+    }
+    // The same with a profile of the caller's choice.
+    void StartSearchWith(SearchProfile profile, SearchLimits limits, SearchReporter* reporter) {
+        limits.profile = profile;
         threads.StartSearch(game, limits, reporter);
     }
 

@@ -183,7 +183,11 @@ void StartSearch(UciSession& session, const Move* rootMoves, int rootMoveCount, 
     limits.nodes = r.nodes;
     limits.mate = r.mate;
     session.go.choiceSpreadCp = 0;
+    // The levels were measured with kavrin's own search and keep it: a
+    // budget of moves buys a stronger move from kavrin-uci's search.
+    SearchProfile profile = session.engine.Options().profile;
     if (PlaysAtTheLimit(session, r)) {
+        profile = SearchProfile::Classic;
         const StrengthLimit strength = StrengthFor(session.options.elo);
         limits.nodes = strength.nodes;
         session.go.choiceSpreadCp = strength.lines > 1 ? strength.spreadCp : 0;
@@ -201,7 +205,7 @@ void StartSearch(UciSession& session, const Move* rootMoves, int rootMoveCount, 
         limits.movesToGo = 0;
     }
     session.go.searching = true;
-    session.engine.StartSearch(limits, &session);
+    session.engine.StartSearchWith(profile, limits, &session);
 }
 
 // The move of the search that has ended: its best, or under the strength
