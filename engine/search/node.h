@@ -80,13 +80,16 @@ inline int SearchWorker::SearchChild(const ChildSearch& child) {
     const int alpha = child.alpha;
     const int beta = child.beta;
     if (child.quiesce) return -Quiesce<P>(0, child.ply, -beta, -alpha);
-    if (child.fullWindow) return -AlphaBeta<P>(child.depth, child.ply, -beta, -alpha, true);
-    // A reduced search first; a move that beats alpha even so is searched
+    // A reduced move gets a shallower null-window search first, whatever
+    // window it would have had: a move that beats alpha even so is searched
     // again at full depth.
-    if (child.reduction > 0) {
-        const int v = -AlphaBeta<P>(child.depth - child.reduction, child.ply, -alpha - 1, -alpha, true);
-        if (v <= alpha) return v;
+    if constexpr (P::LateMoveReductions) {
+        if (child.reduction > 0) {
+            const int v = -AlphaBeta<P>(child.depth - child.reduction, child.ply, -alpha - 1, -alpha, true);
+            if (v <= alpha) return v;
+        }
     }
+    if (child.fullWindow) return -AlphaBeta<P>(child.depth, child.ply, -beta, -alpha, true);
     int v = -AlphaBeta<P>(child.depth, child.ply, -alpha - 1, -alpha, true);
     if (alpha < v && v < beta) v = -AlphaBeta<P>(child.depth, child.ply, -beta, -alpha, true);
     return v;
