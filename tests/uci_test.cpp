@@ -59,6 +59,11 @@ TEST_F(Uci, IdentifiesItselfAndListsItsOptions) {
         "option name MultiPV type spin default 1 min 1 max 256",
         "option name UCI_LimitStrength type check default false",
         "option name UCI_Elo type spin default 1500 min 1330 max 2300",
+        "option name UCI_ShowWDL type check default false",
+        "option name SyzygyPath type string default <empty>",
+        "option name SyzygyProbeDepth type spin default 1 min 1 max 100",
+        "option name Syzygy50MoveRule type check default true",
+        "option name SyzygyProbeLimit type spin default 7 min 0 max 7",
         "option name Classic Search type check default false",
         "uciok",
     };

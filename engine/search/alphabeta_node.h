@@ -7,6 +7,8 @@
 #include "search/eval.h"
 #include "search/node.h"
 #include "search/reductions.h"
+#include "search/tablebase.h"
+#include "search/tb_position.h"
 
 namespace kavrin {
 
@@ -37,9 +39,41 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         }
     }
 
+    // Step 1b. Syzygy tables. A position right after a capture or a pawn
+    // move (the fifty-move counter at 0), without castling rights and with
+    // few enough pieces, has its win, draw or loss in the WDL tables. A
+    // result that settles the window goes into the table and decides the
+    // node; otherwise, on the principal variation, a win is the node's floor
+    // and a loss its ceiling.
+    int best = -ScoreMax;
+    [[maybe_unused]] int ceiling = ScoreMax;
+    if constexpr (P::ProbesTablebases) {
+        const TablebaseProbes& probes = limits.tablebases;
+        if (probes.pieces > 0 && pos.historyTop->fiftyCounter == 0 && pos.board.castling == 0) {
+            const int pieces = PieceCount(pos.board);
+            TbWdl wdl;
+            if (pieces <= probes.pieces && (pieces < probes.pieces || depth >= probes.depth) && ProbeWdl(pos, wdl)) {
+                ++tbHits;
+                const int score = TbScore(wdl, ply, probes.fiftyMoveRule);
+                const Bound tbBound = TbBound(wdl, probes.fiftyMoveRule);
+                if (tbBound == Bound::Exact || (tbBound == Bound::Lower ? score >= beta : score <= alpha)) {
+                    StoreNode<P>(ply, score, tbBound, std::min(depth + TbEntryDepthBonus, MaxDepth), 0);
+                    return score;
+                }
+                if (pvNode) {
+                    if (tbBound == Bound::Lower) {
+                        best = score;
+                        alpha = std::max(alpha, score);
+                    } else {
+                        ceiling = score;
+                    }
+                }
+            }
+        }
+    }
+
     // Step 2. Node state.
     const int side = pos.sideToMove;
-    int best = -ScoreMax;
     Bound bound = Bound::Upper;
     ComputeCheckers(pos, node.check);
     const bool inCheck = node.check.checkers != 0;
@@ -260,6 +294,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // that skipped every legal move knows nothing above alpha and keeps
     // nothing in the table.
     if (legalMoves == 0) return skippedLegal ? alpha : NoLegalMoveScore<P>(ply, depth, inCheck);
+    if constexpr (P::ProbesTablebases) best = std::min(best, ceiling);
     StoreNode<P>(ply, best, bound, depth, bestMove);
     return best;
 }

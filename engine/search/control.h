@@ -22,6 +22,17 @@ struct MoveClock {
     int overheadMs = 0;   // what every move loses on its way to the interface
 };
 
+// What the full-width search of a profile that probes the Syzygy tables
+// probes (search/tablebase.h): positions of at most `pieces` pieces, kings
+// included (0: none), reached with at least `depth` plies to go (at any
+// depth when they have fewer pieces than `pieces`), under the fifty-move
+// rule or not.
+struct TablebaseProbes {
+    int pieces = 0;
+    int depth = 1;
+    bool fiftyMoveRule = true;
+};
+
 // Moves made between two periodic polls.
 constexpr uint64_t PollInterval = 16384;
 
@@ -58,6 +69,8 @@ struct SearchLimits {
     // An iteration that shows a mate in this many moves ends the search; 0:
     // no mate search.
     int mate = 0;
+    // The tablebase probes of the search; none unless the front end asks.
+    TablebaseProbes tablebases;
 };
 
 // Most lines an iteration may rank.

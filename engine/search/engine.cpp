@@ -1,9 +1,21 @@
 #include "search/engine.h"
 
+#include <algorithm>
+
 #include "board/legal.h"
 #include "search/game.h"
+#include "search/tablebase.h"
 
 namespace kavrin {
+
+TablebaseProbes SearchProbes(const EngineOptions& options) {
+    const int loaded = TablebasePieces();
+    TablebaseProbes probes;
+    probes.pieces = std::min(options.tbProbeLimit, loaded);
+    probes.depth = options.tbProbeLimit > loaded ? 0 : options.tbProbeDepth;
+    probes.fiftyMoveRule = options.tbFiftyMoveRule;
+    return probes;
+}
 
 Engine::Engine(size_t tableMegabytes, int pawnCacheBits) : table(tableMegabytes), threads(table, pawnCacheBits) {}
 

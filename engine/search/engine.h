@@ -10,6 +10,7 @@
 #include "board/types.h"
 #include "search/control.h"
 #include "search/pawnhash.h"
+#include "search/tb_files.h"
 #include "search/threads.h"
 #include "search/tt.h"
 
@@ -23,7 +24,19 @@ struct EngineOptions {
     int lines = 1;
     // The search every search of the engine runs.
     SearchProfile profile = SearchProfile::Classic;
+    // The Syzygy probes of its searches (the tables themselves are the
+    // process's, search/tablebase.h): the least depth of a probe, the most
+    // pieces of a position probed, and whether the fifty-move rule turns
+    // wins and losses that it would cut short into draws.
+    int tbProbeDepth = 1;
+    int tbProbeLimit = TbMaxPieces;
+    bool tbFiftyMoveRule = true;
 };
+
+// The probes a search with these options makes in the tables loaded now:
+// none without tables; at any depth the positions with fewer pieces than
+// the limit when the limit is above the largest table.
+TablebaseProbes SearchProbes(const EngineOptions& options);
 
 class Engine {
   public:

@@ -9,19 +9,24 @@
 #include "board/board.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "search/tablebase.h"
 #include "search/worker.h"
 
 namespace kavrin {
 
 // A score as the table keeps it for a node at ply, and back. Profiles that
 // keep mate distances from the node store a mate as seen from the node, so
-// that it reads right at any ply; the classic profile stores scores as they
+// that it reads right at any ply; those that probe the tables do the same
+// with tablebase wins and losses; the classic profile stores scores as they
 // are. (ScoreMax, the capture of a king, is no mate and stays as it is.)
 template <class P>
 constexpr int ScoreToTable(int score, int ply) {
     if constexpr (P::MateDistanceInTable) {
         if (score > MateScoreThreshold && score <= MateValue) return score + ply;
         if (score < -MateScoreThreshold && score >= -MateValue) return score - ply;
+    }
+    if constexpr (P::ProbesTablebases) {
+        if (IsTbScore(score)) return score > 0 ? score + ply : score - ply;
     }
     return score;
 }
@@ -30,6 +35,9 @@ constexpr int ScoreFromTable(int score, int ply) {
     if constexpr (P::MateDistanceInTable) {
         if (score > MateScoreThreshold && score <= MateValue) return score - ply;
         if (score < -MateScoreThreshold && score >= -MateValue) return score + ply;
+    }
+    if constexpr (P::ProbesTablebases) {
+        if (IsTbScore(score)) return score > 0 ? score - ply : score + ply;
     }
     return score;
 }
@@ -149,6 +157,7 @@ struct CheckCountScope {
 inline bool SearchWorker::SearchMustStop(bool askFrontEnd) {
     if (!IsMain()) {
         publishedNodes.store(nodes, std::memory_order_relaxed);
+        publishedTbHits.store(tbHits, std::memory_order_relaxed);
     } else if (askFrontEnd && limits.plansTime) {
         TakePonderHit();
     }

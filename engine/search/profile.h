@@ -103,6 +103,10 @@ struct ClassicProfile {
     // ... and by the histories of the moves one and two plies up, with the
     // counter move of the move before after the killers.
     static constexpr bool ContinuationHistory = false;
+    // A full-width node right after a capture or pawn move probes the Syzygy
+    // tables (when the search's limits allow it: SearchLimits::tablebases),
+    // and the table keeps tablebase scores from the node that stores them.
+    static constexpr bool ProbesTablebases = false;
 };
 
 // Each switch below is turned on by a commit of its own, kept only when its
@@ -143,6 +147,9 @@ struct ModernProfile {
     static constexpr bool GrowingAspiration = false;
     static constexpr bool GravityHistory = false;
     static constexpr bool ContinuationHistory = false;
+    // Probing only happens with tables loaded: without them the search is
+    // the one it was, move for move.
+    static constexpr bool ProbesTablebases = true;
 };
 
 }  // namespace kavrin

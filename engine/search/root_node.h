@@ -151,6 +151,8 @@ Move SearchWorker::IterativeDeepening() {
     pvLength = 0;
     nodes = 0;
     publishedNodes.store(0, std::memory_order_relaxed);
+    tbHits = 0;
+    publishedTbHits.store(0, std::memory_order_relaxed);
     if (!PositionPlayable(pos)) return 0;
     if (const Move draw = DrawCheck(pos, 2)) {
         result.bestMove = draw;
@@ -324,7 +326,10 @@ Move SearchWorker::IterativeDeepening() {
         Log("**************************************************** WARNING "
             "*****************************************************************");
     }
-    if (!IsMain()) publishedNodes.store(nodes, std::memory_order_relaxed);
+    if (!IsMain()) {
+        publishedNodes.store(nodes, std::memory_order_relaxed);
+        publishedTbHits.store(tbHits, std::memory_order_relaxed);
+    }
     return result.bestMove;
 }
 

@@ -39,6 +39,10 @@ constexpr bool IsTbScore(int score) {
     return (score > TbWinThreshold && score <= TbWinValue) || (score < -TbWinThreshold && score >= -TbWinValue);
 }
 
+// A tablebase result goes into the transposition table this much deeper than
+// the node that probed it: no search below the node can change it.
+constexpr int TbEntryDepthBonus = 6;
+
 // Win/draw/loss from the side to move's view, under the fifty-move rule: a
 // cursed win is a win that the rule turns into a draw, a blessed loss a loss
 // it saves.

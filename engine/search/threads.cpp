@@ -145,4 +145,10 @@ uint64_t SearchThreads::TotalNodes() const {
     return total;
 }
 
+uint64_t SearchThreads::TotalTbHits() const {
+    uint64_t total = workers[0]->TbHits();
+    for (size_t i = 1; i < workers.size(); ++i) total += workers[i]->PublishedTbHits();
+    return total;
+}
+
 }  // namespace kavrin

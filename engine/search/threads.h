@@ -70,6 +70,8 @@ class SearchThreads {
     // main thread's as they stand (call it there), the others' as of their
     // last poll.
     uint64_t TotalNodes() const;
+    // Positions found in the Syzygy tables by all threads, counted the same way.
+    uint64_t TotalTbHits() const;
 
   private:
     // Helper index searches each round after round `seen`, until helpersQuit.

@@ -94,6 +94,10 @@ class SearchWorker {
     uint64_t Nodes() const { return nodes; }
     uint64_t PublishedNodes() const { return publishedNodes.load(std::memory_order_relaxed); }
     uint64_t QuiesceMoves() const { return quiesceMoves; }
+    // Positions of this thread's search found in the Syzygy tables, counted
+    // and published as the moves are.
+    uint64_t TbHits() const { return tbHits; }
+    uint64_t PublishedTbHits() const { return publishedTbHits.load(std::memory_order_relaxed); }
     int IterationDepth() const { return iterationDepth; }
     const RootProgress& Progress() const { return rootProgress; }
     const SearchResult& Result() const { return result; }
@@ -203,6 +207,8 @@ class SearchWorker {
     // Counters of the search in progress.
     uint64_t nodes = 0;
     std::atomic<uint64_t> publishedNodes{0};
+    uint64_t tbHits = 0;
+    std::atomic<uint64_t> publishedTbHits{0};
     uint64_t quiesceMoves = 0;
     uint64_t nextPollAt = PollInterval;
     int selDepth = 0;

@@ -23,11 +23,14 @@
 #include "search/engine.h"
 #include "search/game.h"
 #include "search/root.h"
+#include "search/tablebase.h"
+#include "search/tb_position.h"
 #include "system/clock.h"
 #include "uci/input.h"
 #include "uci/options.h"
 #include "uci/position.h"
 #include "uci/reply.h"
+#include "uci/score.h"
 #include "uci/session.h"
 #include "uci/strength.h"
 
@@ -54,25 +57,34 @@ void OpenWakePipe(UciSession& session) {
     session.wakeWrite = fds[1];
 }
 
-// Mate scores as moves: positive when the side to move mates, negative when
-// it is mated.
-void WriteScore(char* out, size_t size, int score) {
-    if (score > MateScoreThreshold) {
-        std::snprintf(out, size, "mate %d", (MateValue - score + 1) / 2);
-    } else if (score < -MateScoreThreshold) {
-        std::snprintf(out, size, "mate %d", -(MateValue + score) / 2);
-    } else {
-        std::snprintf(out, size, "cp %d", score);
-    }
+// The score of an "info" line as UCI shows it, and with UCI_ShowWDL the
+// chances of the side to move from the root's material after it;
+// provenDraw: a draw the tables or the rules prove.
+void WriteScoreText(UciSession& session, char* out, size_t size, int score, bool provenDraw) {
+    WriteUciScore(out, size, score);
+    if (!session.options.showWdl) return;
+    const size_t used = std::strlen(out);
+    if (used + 1 >= size) return;
+    out[used] = ' ';
+    WriteUciWdl(out + used + 1, size - used - 1, score, session.Game().board.totalMaterial, provenDraw);
 }
 
 bool Lists(const GoRequest& r, Move m) {
     return std::find(r.searchMoves, r.searchMoves + r.searchMoveCount, m) != r.searchMoves + r.searchMoveCount;
 }
 
-// Whether the search may play m: every move, or one of "searchmoves".
+// Whether the search may play m: every move, or one of those it was given.
 bool IsChosen(UciSession& session, Move m) {
-    return session.go.request.searchMoveCount == 0 || Lists(session.go.request, m);
+    const GoState& go = session.go;
+    return go.rootMoveCount == 0 || std::find(go.rootMoves, go.rootMoves + go.rootMoveCount, m) !=
+                                        go.rootMoves + go.rootMoveCount;
+}
+
+// Positions found in the tables: the search's, and the root's moves when
+// the tables ranked them.
+uint64_t TbHits(UciSession& session) {
+    const uint64_t rootProbes = session.go.rootInTables ? static_cast<uint64_t>(session.go.tbRanking.count) : 0;
+    return session.engine.Threads().TotalTbHits() + rootProbes;
 }
 
 // The commands a running "go" answers at once; the others wait.
@@ -108,8 +120,9 @@ void PrintProgress(UciSession& session, int now) {
     session.go.lastProgressMs = now;
     const uint64_t nodes = session.engine.Threads().TotalNodes();
     const int elapsed = std::max(now - session.go.startMs, 1);
-    session.out.Reply("info nodes %" PRIu64 " nps %" PRIu64 " hashfull %d time %d", nodes,
-                      nodes * 1000 / static_cast<uint64_t>(elapsed), session.engine.Table().PermillFull(), elapsed);
+    session.out.Reply("info nodes %" PRIu64 " nps %" PRIu64 " hashfull %d tbhits %" PRIu64 " time %d", nodes,
+                      nodes * 1000 / static_cast<uint64_t>(elapsed), session.engine.Table().PermillFull(),
+                      TbHits(session), elapsed);
 }
 
 // One line of an iteration: "info depth ... multipv K score ... pv ...".
@@ -117,13 +130,25 @@ void PrintLine(UciSession& session, int depth, int selDepth, int number, int sco
     const uint64_t nodes = session.engine.Threads().TotalNodes();
     const int elapsed = std::max(ClockMs() - session.go.startMs, 0);
     const uint64_t nps = nodes * 1000 / static_cast<uint64_t>(std::max(elapsed, 1));
-    char scoreText[32];
-    WriteScore(scoreText, sizeof scoreText, score);
+    // At a root in the tables a line shows the tables' score of its move,
+    // unless the search has found a mate.
+    bool provenDraw = false;
+    if (session.go.rootInTables && pvLength > 0 && score >= -TbWinValue && score <= TbWinValue) {
+        const TbRootRanking& ranking = session.go.tbRanking;
+        for (int i = 0; i < ranking.count; ++i) {
+            if (ranking.moves[i].move != pv[0]) continue;
+            score = ranking.moves[i].score;
+            provenDraw = ranking.moves[i].rank == 0;
+        }
+    }
+    char scoreText[64];
+    WriteScoreText(session, scoreText, sizeof scoreText, score, provenDraw);
     char line[InfoLineSize];
-    int n = std::snprintf(
-        line, sizeof line,
-        "info depth %d seldepth %d multipv %d score %s nodes %" PRIu64 " nps %" PRIu64 " hashfull %d time %d pv", depth,
-        std::max(selDepth, depth), number, scoreText, nodes, nps, session.engine.Table().PermillFull(), elapsed);
+    int n = std::snprintf(line, sizeof line,
+                          "info depth %d seldepth %d multipv %d score %s nodes %" PRIu64 " nps %" PRIu64
+                          " hashfull %d tbhits %" PRIu64 " time %d pv",
+                          depth, std::max(selDepth, depth), number, scoreText, nodes, nps,
+                          session.engine.Table().PermillFull(), TbHits(session), elapsed);
     for (int i = 0; i < pvLength && n + MoveTextSize + 1 < InfoLineSize; ++i) {
         line[n++] = ' ';
         n = static_cast<int>(MoveToText(line + n, pv[i]) - line);
@@ -172,12 +197,54 @@ bool PlaysAtTheLimit(UciSession& session, const GoRequest& r) {
            r.searchMoveCount == 0;
 }
 
-void StartSearch(UciSession& session, const Move* rootMoves, int rootMoveCount, int maxDepth) {
+// A root in the Syzygy tables: its moves (those of "searchmoves" when
+// given) ranked, and only those that keep the best rank left to the search:
+// the moves that keep the win, or the draw, under the fifty-move rule when
+// Syzygy50MoveRule is on. False when the root is not in the tables.
+bool KeepTablebaseRootMoves(UciSession& session) {
+    GoState& go = session.go;
+    const EngineOptions& options = session.engine.Options();
+    TbRootRanking& ranking = go.tbRanking;
+    go.rootInTables = false;
+    if (PieceCount(session.Game().board) > std::min(options.tbProbeLimit, TablebasePieces()) ||
+        !RankRootMoves(session.Game(), options.tbFiftyMoveRule, ranking))
+        return false;
+    if (go.request.searchMoveCount > 0) {
+        int listed = 0;
+        for (int i = 0; i < ranking.count; ++i)
+            if (Lists(go.request, ranking.moves[i].move)) ranking.moves[listed++] = ranking.moves[i];
+        ranking.count = listed;
+    }
+    go.rootMoveCount = KeepBestRanked(ranking);
+    for (int i = 0; i < go.rootMoveCount; ++i) go.rootMoves[i] = ranking.moves[i].move;
+    go.rootInTables = true;
+    return true;
+}
+
+// The root moves of a search of the game's move: those of "searchmoves",
+// fewer when the tables rank the root; and the probes of the search. A root
+// ranked by DTZ needs none: its moves already keep the result, and the
+// search only chooses among them. Ranked by WDL alone, the search of a won
+// root probes on, to find its way to the win.
+TablebaseProbes ChooseRootMoves(UciSession& session) {
+    GoState& go = session.go;
+    const GoRequest& r = go.request;
+    go.rootMoveCount = r.searchMoveCount;
+    std::copy(r.searchMoves, r.searchMoves + r.searchMoveCount, go.rootMoves);
+    if (!KeepTablebaseRootMoves(session)) return SearchProbes(session.engine.Options());
+    const TbRootRanking& ranking = go.tbRanking;
+    if (ranking.byDtz || ranking.moves[0].rank <= 0) return TablebaseProbes{};
+    return SearchProbes(session.engine.Options());
+}
+
+void StartSearch(UciSession& session, const Move* rootMoves, int rootMoveCount, int maxDepth,
+                 const TablebaseProbes& probes) {
     const GoRequest& r = session.go.request;
     SearchLimits limits;
     limits.maxDepth = maxDepth;
     limits.rootMoves = rootMoves;
     limits.rootMoveCount = rootMoveCount;
+    limits.tablebases = probes;
     limits.lines = session.engine.Options().lines;
     limits.resumeWithinMaxDepth = true;
     limits.nodes = r.nodes;
@@ -224,17 +291,19 @@ Move SearchedMove(UciSession& session) {
 
 // The "bestmove" of the search that has ended.
 void AnswerSearch(UciSession& session) {
-    const GoRequest& r = session.go.request;
     const Move found = session.go.decided != 0 ? session.go.decided : SearchedMove(session);
     // A root already drawn by rule is not searched: any legal move will do.
     if (!session.go.reported &&
-        (found == ResultRepetition || found == ResultFiftyMoves || found == ResultInsufficientMaterial))
-        session.out.Reply("info depth 0 score cp 0");
+        (found == ResultRepetition || found == ResultFiftyMoves || found == ResultInsufficientMaterial)) {
+        char scoreText[64];
+        WriteScoreText(session, scoreText, sizeof scoreText, 0, true);
+        session.out.Reply("info depth 0 score %s", scoreText);
+    }
     // A stop before the first iteration, or a table move that is not to be
     // trusted, leaves the first legal (chosen) move.
     Move best = found;
     if (!IsLegalMove(session.Game(), best) || !IsChosen(session, best))
-        best = r.searchMoveCount > 0 ? r.searchMoves[0] : FirstLegalMove(session.Game());
+        best = session.go.rootMoveCount > 0 ? session.go.rootMoves[0] : FirstLegalMove(session.Game());
     // A search stopped before its first iteration finished still gives the
     // score the table holds for the move it plays.
     if (!session.go.reported) {
@@ -325,6 +394,8 @@ void GoCommand(UciSession& session, const std::string& words) {
     session.go.stopReceived = false;
     session.go.quit = false;
     session.go.reported = false;
+    session.go.rootMoveCount = 0;
+    session.go.rootInTables = false;
     ReadGoRequest(session, words, session.go.request);
     const GoRequest& r = session.go.request;
     session.go.holdsBestMove = r.infinite || r.ponder;
@@ -334,7 +405,9 @@ void GoCommand(UciSession& session, const std::string& words) {
     if (FirstLegalMove(session.Game()) == 0) {
         CheckInfo check;
         ComputeCheckers(session.Game(), check);
-        session.out.Reply("info depth 0 score %s", check.checkers ? "mate 0" : "cp 0");
+        char scoreText[64];
+        WriteScoreText(session, scoreText, sizeof scoreText, check.checkers ? -MateValue : 0, !check.checkers);
+        session.out.Reply("info depth 0 score %s", scoreText);
         return;
     }
 
@@ -342,13 +415,14 @@ void GoCommand(UciSession& session, const std::string& words) {
     const Move bookMove = AsksBook(session, r) ? BookInUseMove(session, session.Game()) : 0;
     if (bookMove != 0 && IsLegalMove(session.Game(), bookMove)) {
         session.go.decided = bookMove;
-        StartSearch(session, &session.go.decided, 1, BookScoreDepth);
+        StartSearch(session, &session.go.decided, 1, BookScoreDepth, TablebaseProbes{});
         return;
     }
 
-    // 3. The search, on its own threads.
-    StartSearch(session, r.searchMoves, r.searchMoveCount,
-                r.depth > 0 ? std::clamp(r.depth, FirstIterationDepth, MaxDepth) : MaxDepth);
+    // 3. The search, on its own threads, of the moves chosen at the root.
+    const TablebaseProbes probes = ChooseRootMoves(session);
+    StartSearch(session, session.go.rootMoves, session.go.rootMoveCount,
+                r.depth > 0 ? std::clamp(r.depth, FirstIterationDepth, MaxDepth) : MaxDepth, probes);
 }
 
 bool GoActive(UciSession& session) { return session.go.active; }

@@ -10,6 +10,8 @@
 #include "book/book.h"
 #include "book/polyglot_book.h"
 #include "search/engine.h"
+#include "search/tablebase.h"
+#include "search/tb_files.h"
 #include "search/tt.h"
 #include "system/log.h"
 #include "uci/reply.h"
@@ -92,6 +94,14 @@ void SetLogFile(UciSession& session, const std::string& value) {
     if (!logStream.is_open()) session.out.InfoString("Log File: cannot write %s", logFile.c_str());
 }
 
+// Loads the tables of the folders in value (":" between them), or unloads
+// them, and says in one line what was found and what was wrong.
+void SetSyzygyPath(UciSession& session, const std::string& value) {
+    const TbLoadResult loaded = LoadTablebases(StringValue(value));
+    session.out.InfoString("%s", loaded.message.c_str());
+    session.out.LogLine(loaded.message);
+}
+
 }  // namespace
 
 std::string ExecutableFolder() {
@@ -135,6 +145,11 @@ void PrintOptionLines(UciSession& session) {
     out.Reply("option name UCI_LimitStrength type check default false");
     out.Reply("option name UCI_Elo type spin default %d min %d max %d", DefaultStrengthElo, MinStrengthElo,
               MaxStrengthElo);
+    out.Reply("option name UCI_ShowWDL type check default false");
+    out.Reply("option name SyzygyPath type string default %s", EmptyOptionText);
+    out.Reply("option name SyzygyProbeDepth type spin default 1 min 1 max %d", MaxSyzygyProbeDepth);
+    out.Reply("option name Syzygy50MoveRule type check default true");
+    out.Reply("option name SyzygyProbeLimit type spin default %d min 0 max %d", TbMaxPieces, TbMaxPieces);
     // The search kavrin runs, in place of kavrin-uci's own, to compare them.
     out.Reply("option name Classic Search type check default false");
 }
@@ -192,6 +207,16 @@ void SetOptionCommand(UciSession& session, const std::string& words) {
             session.engine.Options().profile = classic ? SearchProfile::Classic : SearchProfile::Modern;
     } else if (key == "uci_elo") {
         SpinValue(out, name, value, MinStrengthElo, MaxStrengthElo, options.elo);
+    } else if (key == "uci_showwdl") {
+        CheckValue(out, name, value, options.showWdl);
+    } else if (key == "syzygypath") {
+        SetSyzygyPath(session, value);
+    } else if (key == "syzygyprobedepth") {
+        SpinValue(out, name, value, 1, MaxSyzygyProbeDepth, session.engine.Options().tbProbeDepth);
+    } else if (key == "syzygy50moverule") {
+        CheckValue(out, name, value, session.engine.Options().tbFiftyMoveRule);
+    } else if (key == "syzygyprobelimit") {
+        SpinValue(out, name, value, 0, TbMaxPieces, session.engine.Options().tbProbeLimit);
     } else {
         out.InfoString("No such option: %s", name.c_str());
     }

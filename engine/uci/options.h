@@ -16,6 +16,7 @@ constexpr int MinHashMegabytes = 1;
 constexpr int MaxHashMegabytes = 32768;
 constexpr int DefaultMoveOverheadMs = 30;
 constexpr int MaxMoveOverheadMs = 5000;
+constexpr int MaxSyzygyProbeDepth = 100;
 // How an empty string option is shown and may be sent.
 constexpr const char* EmptyOptionText = "<empty>";
 
@@ -33,6 +34,8 @@ struct UciOptions {
     int moveOverheadMs = DefaultMoveOverheadMs;
     // Where the commands and the search's notes are written; empty: nowhere.
     std::string logFile;
+    // Each "info ... score" line tells the chances of a win, a draw and a loss.
+    bool showWdl = false;
 };
 
 class UciSession;

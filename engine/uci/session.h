@@ -13,6 +13,7 @@
 #include "book/polyglot_book.h"
 #include "search/control.h"
 #include "search/engine.h"
+#include "search/tablebase.h"
 #include "uci/input.h"
 #include "uci/limits.h"
 #include "uci/options.h"
@@ -57,6 +58,13 @@ struct GoState {
     bool quit = false;
     // Lines to choose the move from at random, and how far (the strength limit).
     int choiceSpreadCp = 0;
+    // The root moves the search was given: those of "searchmoves", or those
+    // the tables keep; none: every legal move.
+    Move rootMoves[MaxGeneratedMoves];
+    int rootMoveCount = 0;
+    // The root in the Syzygy tables: its moves ranked, the kept ones first.
+    bool rootInTables = false;
+    TbRootRanking tbRanking;
     // Written by the search thread, read by the loop once the search ended.
     bool reported = false;   // an "info" line went out
     int lastProgressMs = 0;  // the last line of search progress
