@@ -28,13 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#define REQUIRE_TABLES()                                                          \
-    do {                                                                          \
-        if (const std::string why = test::WhyNoTestTablebases(); !why.empty()) { \
-            GTEST_SKIP() << why;                                                  \
-        }                                                                         \
-    } while (0)
-
 // A position of its own for each test (a Position is large: on the heap).
 std::unique_ptr<Position> Read(const char* fen, int fiftyCounter = 0) {
     auto pos = std::make_unique<Position>();

@@ -3,6 +3,8 @@
 // tree. Tests that need them skip with the reason when they are missing.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace kavrin::test {
@@ -15,3 +17,12 @@ std::string TestTablebaseFolder();
 std::string WhyNoTestTablebases();
 
 }  // namespace kavrin::test
+
+// Skips the test, saying why, when the tables cannot be read. (.ci/run
+// excuses such a skip only in a suite whose name begins with "Tablebase".)
+#define REQUIRE_TABLES()                                                                \
+    do {                                                                                \
+        if (const std::string why = ::kavrin::test::WhyNoTestTablebases(); !why.empty()) { \
+            GTEST_SKIP() << why;                                                        \
+        }                                                                               \
+    } while (0)
