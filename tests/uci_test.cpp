@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -19,6 +20,7 @@
 #include "book/polyglot.h"
 #include "search/benchmark.h"
 #include "search/game.h"
+#include "search/tablebase.h"
 #include "support/engine_process.h"
 #include "support/files.h"
 #include "support/random_positions.h"
@@ -522,6 +524,54 @@ TEST_F(Uci, UnknownCommandsAreReportedAndTheLogFileKeepsTheConversation) {
         << log;
     EXPECT_NE(log.find("\n-E: 3:\t"), std::string::npos) << log;
     EXPECT_NE(log.find("\nbestmove "), std::string::npos) << log;
+}
+
+// lichess-bot's default options, in the order python-chess sends them: an
+// option the engine does not list would stop the bot before its first game.
+TEST_F(Uci, LichessBotsDefaultOptionsAreAllKnown) {
+    const size_t mark = engine.Output().size();
+    engine.Send(
+        "setoption name Move Overhead value 100\nsetoption name Threads value 4\nsetoption name Hash value 512\n"
+        "setoption name SyzygyPath value ./syzygy/\nsetoption name UCI_ShowWDL value true\n");
+    Sync();
+    const std::vector<std::string> lines = Lines(Since(mark));
+    ASSERT_EQ(lines.size(), 3u) << Since(mark);
+    EXPECT_EQ(lines[0].rfind("info string Hash table of ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1], TablebaseSupport() ? "info string Syzygy tablebases: none loaded; no folder ./syzygy/"
+                                           : "info string no tablebase support in this build");
+    Quit();
+}
+
+// A SyzygyPath the tables cannot come from gets one "info string" that says
+// why, and the engine plays on without tables.
+TEST_F(Uci, SyzygyPathProblemsGetOneInfoStringEachAndPlayGoesOn) {
+    const std::string folder = engine.Directory();
+    std::filesystem::create_directories(folder + "/empty");
+    std::filesystem::create_directories(folder + "/cut");
+    // The magic number of a WDL table, and then the file ends.
+    WriteFileBytes(folder + "/cut/KQvKR.rtbw", std::string("\x71\xe8\x23\x5d\0\0\0\0\0\0", 10));
+    const std::pair<std::string, std::string> cases[] = {
+        {"missing", "no folder " + folder + "/missing"},
+        {"empty", "no table files in " + folder + "/empty"},
+        {"cut", folder + "/cut/KQvKR.rtbw: truncated or padded (10 bytes, not 16 past a multiple of 64); WDL table "
+                         "KQvKR left out"},
+    };
+    const char* const fen = "k7/8/1K6/8/8/8/6r1/3Q4 w - - 0 1";
+    for (const auto& [sub, problem] : cases) {
+        SCOPED_TRACE(sub);
+        const size_t mark = engine.Output().size();
+        const std::string best = Go("setoption name SyzygyPath value " + folder + "/" + sub + "\nposition fen " + fen +
+                                    "\ngo depth 4\n");
+        const std::vector<std::string> lines = Lines(Since(mark));
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[0], TablebaseSupport() ? "info string Syzygy tablebases: none loaded; " + problem
+                                               : "info string no tablebase support in this build");
+        EXPECT_EQ(Count(Since(mark), "info string"), 1u) << Since(mark);
+        EXPECT_EQ(Count(Since(mark), " tbhits 0 "), Count(Since(mark), " tbhits ")) << Since(mark);
+        ASSERT_TRUE(ReadFen(gamePosition, fen));
+        EXPECT_TRUE(IsLegalMove(gamePosition, TextToMoveOnBoard(gamePosition, best.substr(9, 4).c_str()))) << best;
+    }
+    Quit();
 }
 
 }  // namespace
