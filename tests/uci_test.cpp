@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -25,9 +27,11 @@
 #include "support/files.h"
 #include "support/random_positions.h"
 #include "support/signature.h"
+#include "support/tablebases.h"
 #include "support/test_engine.h"
 #include "support/text.h"
 #include "support/uci_session.h"
+#include "uci/score.h"
 
 namespace kavrin::test {
 namespace {
@@ -571,6 +575,143 @@ TEST_F(Uci, SyzygyPathProblemsGetOneInfoStringEachAndPlayGoesOn) {
         ASSERT_TRUE(ReadFen(gamePosition, fen));
         EXPECT_TRUE(IsLegalMove(gamePosition, TextToMoveOnBoard(gamePosition, best.substr(9, 4).c_str()))) << best;
     }
+    Quit();
+}
+
+// ---- With the 3- and 4-piece tables (support/tablebases.h).
+
+class TablebaseUci : public UciSession {
+  protected:
+    void SetUp() override {
+        REQUIRE_TABLES();
+        UciSession::SetUp();
+        if (HasFatalFailure()) return;
+        engine.Send("setoption name SyzygyPath value " + TestTablebaseFolder() + "\n");
+        ASSERT_EQ(engine.WaitForLine("info string", Timeout),
+                  "info string Syzygy tablebases: 35 WDL and 35 DTZ files, up to 4 pieces");
+    }
+};
+
+// kavrin-uci plays both sides of a won ending: the side that wins mates,
+// before the fifty-move rule could draw the game.
+TEST_F(TablebaseUci, WonEndingsArePlayedOutToMate) {
+    const std::pair<const char*, const char*> endings[] = {
+        {"KRvK", "8/8/8/4k3/8/8/8/R3K3 w - - 0 1"},
+        {"KQvKR", "8/8/8/8/2k5/8/3r4/K5Q1 w - - 0 1"},
+        {"KPvK", "4k3/8/4K3/4P3/8/8/8/8 w - - 0 1"},
+    };
+    constexpr int MaxPlies = 300;
+    for (const auto& [name, fen] : endings) {
+        SCOPED_TRACE(name);
+        auto pos = std::make_unique<Position>();
+        ASSERT_TRUE(ReadFen(*pos, fen));
+        std::string moves;
+        int plies = 0;
+        for (; plies < MaxPlies; ++plies) {
+            const std::string best = Go("position fen " + std::string(fen) + " moves" + moves + "\ngo depth 6\n");
+            if (best == "bestmove (none)") break;
+            const std::string move = best.substr(9, best.find(' ', 9) - 9);
+            ASSERT_TRUE(PlayMoveOnGame(*pos, TextToMoveOnBoard(*pos, move.c_str()))) << best;
+            ASSERT_LT(pos->historyTop->fiftyCounter, 100) << "drawn by the fifty-move rule after" << moves;
+            moves += " " + move;
+        }
+        ASSERT_LT(plies, MaxPlies) << moves;
+        // Mated, not stalemated, and the side that was to lose is to move.
+        CheckInfo check;
+        ComputeCheckers(*pos, check);
+        EXPECT_NE(check.checkers, 0u) << moves;
+        EXPECT_EQ(plies % 2, 1) << moves;
+    }
+    Quit();
+}
+
+// At a root in the tables every line shows the tables' score of its move (a
+// win as cp 20000 less a ply, a draw as 0) unless the search found a mate,
+// and only the moves that keep the best result are searched, among those of
+// "searchmoves" when it names some.
+TEST_F(TablebaseUci, RootLinesKeepTheBestResultAndShowItsScore) {
+    struct RootCase {
+        const char* name;
+        std::string setup;  // options and position
+        std::string go;
+        const char* score;  // the pattern of the score and its rates
+        int lines;          // per iteration
+        const char* best;   // the move played, where only one may be
+    };
+    const std::string kpk = "position fen 4k3/8/4K3/4P3/8/8/8/8 w - - 0 1\n";
+    const std::string krk90 = "position fen 8/8/8/4k3/8/8/8/R3K3 w - - 90 70\n";
+    const RootCase cases[] = {
+        {"KPvK: the two king moves that win", "setoption name MultiPV value 3\n" + kpk, "go depth 6\n",
+         "cp 19999 wdl 1000 0 0", 2, ""},
+        {"KPvK: searchmoves with one winning move", "setoption name MultiPV value 3\n" + kpk,
+         "go depth 6 searchmoves e6d5 e6f6\n", "cp 19999 wdl 1000 0 0", 1, "e6f6"},
+        {"KPvK: searchmoves that only draw", kpk, "go depth 6 searchmoves e6d5\n", "cp 0 wdl 0 1000 0", 1, "e6d5"},
+        {"KPvK: the side that loses", "position fen 4k3/8/4K3/4P3/8/8/8/8 b - - 0 1\n", "go depth 6\n",
+         "cp -19999 wdl 0 0 1000", 1, ""},
+        {"KPvK drawn", "position fen k7/8/8/8/P7/8/8/K7 w - - 0 1\n", "go depth 6\n", "cp 0 wdl 0 1000 0", 1, ""},
+        {"KQvKR: the search's mate", "position fen k7/8/1K6/8/8/8/6r1/3Q4 w - - 0 1\n", "go depth 4\n",
+         "mate 1 wdl 1000 0 0", 1, "d1d8"},
+        {"KRvK, the counter at 90: too late to mate under the rule", krk90, "go depth 6\n",
+         "cp [1-9][0-9]? wdl [0-9]+ [0-9]+ [0-9]+", 1, ""},
+        {"KRvK, the counter at 90, without the rule", "setoption name Syzygy50MoveRule value false\n" + krk90,
+         "go depth 6\n", "cp 19999 wdl 1000 0 0", 1, ""},
+    };
+    engine.Send("setoption name UCI_ShowWDL value true\n");
+    for (const RootCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine.Send("setoption name MultiPV value 1\nsetoption name Syzygy50MoveRule value true\n" + c.setup);
+        const size_t mark = engine.Output().size();
+        const std::string best = Go(c.go);
+        std::map<long long, int> linesAtDepth;
+        for (const std::string& line : Lines(Since(mark))) {
+            if (line.find(" score ") == std::string::npos) continue;
+            ++linesAtDepth[Field(line, "depth")];
+            const size_t from = line.find(" score ") + 7;
+            EXPECT_TRUE(std::regex_match(line.substr(from, line.find(" nodes ") - from), std::regex(c.score))) << line;
+            EXPECT_GT(Field(line, "tbhits"), 0) << line;
+        }
+        ASSERT_FALSE(linesAtDepth.empty());
+        for (const auto& [depth, lines] : linesAtDepth) EXPECT_EQ(lines, c.lines) << "depth " << depth;
+        if (*c.best) {
+            EXPECT_EQ(best.substr(9, 4), c.best) << best;
+        }
+    }
+    Quit();
+}
+
+// "SyzygyPath <empty>" unloads the tables: the next search probes none.
+TEST_F(TablebaseUci, AnEmptyPathUnloadsTheTables) {
+    const std::string kqkr = "position fen k7/8/1K6/8/8/8/6r1/3Q4 w - - 0 1\ngo depth 4\n";
+    size_t mark = engine.Output().size();
+    ASSERT_NE(Go(kqkr), "");
+    EXPECT_GT(Count(Since(mark), " tbhits "), 0u);
+    EXPECT_EQ(Count(Since(mark), " tbhits 0 "), 0u) << Since(mark);
+    mark = engine.Output().size();
+    ASSERT_NE(Go("setoption name SyzygyPath value <empty>\n" + kqkr), "");
+    const std::vector<std::string> lines = Lines(Since(mark));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "info string Syzygy tablebases unloaded");
+    EXPECT_EQ(Count(Since(mark), " tbhits 0 "), Count(Since(mark), " tbhits ")) << Since(mark);
+    Quit();
+}
+
+// Two search threads probe the tables at once, in a search whose root has a
+// piece too many for them; the win comes from the tables. (ThreadSanitizer
+// runs this test.)
+TEST_F(TablebaseUci, TwoThreadsProbeTheTablesInTheirSearch) {
+    engine.Send("setoption name Threads value 2\n");
+    const size_t mark = engine.Output().size();
+    // Qxb2 leaves king, queen and pawn against the king.
+    const std::string best = Go("position fen 4k3/8/8/8/8/8/1r3P2/1Q2K3 w - - 0 1\ngo depth 10\n");
+    EXPECT_EQ(best.substr(0, 13), "bestmove b1b2") << best;
+    // The last scored line (a progress line may follow it on a slow build).
+    std::string last;
+    for (const std::string& line : Lines(Since(mark)))
+        if (line.find(" score ") != std::string::npos) last = line;
+    ASSERT_NE(last, "") << Since(mark);
+    EXPECT_GT(Field(last, "tbhits"), 0) << last;
+    // A tablebase win, or a mate if the search got that far.
+    EXPECT_TRUE(Field(last, "cp") > TbWinCentipawns - PlyStackSize || Field(last, "mate") > 0) << last;
     Quit();
 }
 
