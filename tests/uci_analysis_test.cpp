@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -182,6 +183,49 @@ TEST_F(UciAnalysis, LimitedEngineAnswersAndStops) {
     EXPECT_EQ(Count(engine.Output(), "bestmove "), 15u);
     EXPECT_NE(Go("stop\n"), "");
     Sync();
+    Quit();
+}
+
+// With UCI_ShowWDL every score is followed by the chances of the side to
+// move, per mille, adding up to a thousand: a mate and a root without moves
+// are certain, and so is a draw by rule. Without it, no line has them.
+TEST_F(UciAnalysis, ShowWdlFollowsEveryScore) {
+    struct WdlCase {
+        const char* name;
+        std::string commands;
+        const char* certain;  // the only rates allowed, or "" for any
+    };
+    const WdlCase cases[] = {
+        {"two lines of an opening", "setoption name MultiPV value 2\nposition startpos moves e2e4\ngo depth 6\n", ""},
+        {"mate in one", "setoption name MultiPV value 1\nposition fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\ngo depth 4\n",
+         "1000 0 0"},
+        {"mated", "position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1\ngo depth 4\n", "0 0 1000"},
+        {"stalemate", "position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo depth 4\n", "0 1000 0"},
+        {"the fifty-move rule", "position fen 8/8/8/3k4/8/8/4R3/4K3 w - - 100 80\ngo depth 4\n", "0 1000 0"},
+    };
+    const std::regex scoreAndWdl(".* score (cp|mate) -?[0-9]+ wdl ([0-9]+) ([0-9]+) ([0-9]+)( .*|$)");
+    engine.Send("setoption name UCI_ShowWDL value true\n");
+    for (const WdlCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t mark = engine.Output().size();
+        ASSERT_NE(Go(c.commands), "");
+        int scored = 0;
+        for (const std::string& line : Lines(Since(mark))) {
+            if (line.find(" score ") == std::string::npos) continue;
+            ++scored;
+            std::smatch m;
+            ASSERT_TRUE(std::regex_match(line, m, scoreAndWdl)) << line;
+            EXPECT_EQ(std::stoi(m[2]) + std::stoi(m[3]) + std::stoi(m[4]), 1000) << line;
+            if (*c.certain) {
+                EXPECT_EQ(m[2].str() + " " + m[3].str() + " " + m[4].str(), c.certain) << line;
+            }
+        }
+        EXPECT_GT(scored, 0);
+    }
+    const size_t mark = engine.Output().size();
+    ASSERT_NE(Go("setoption name UCI_ShowWDL value false\nposition startpos\ngo depth 4\n"), "");
+    EXPECT_NE(Count(Since(mark), " score "), 0u);
+    EXPECT_EQ(Count(Since(mark), " wdl "), 0u);
     Quit();
 }
 
