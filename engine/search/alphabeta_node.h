@@ -268,7 +268,9 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             nextPollAt += limits.pollInterval;
         }
 
-        // Step 10. Score, window and cutoff.
+        // Step 10. Score, window and cutoff. Under a table loss no move
+        // scores above the loss, not even one that would cut off.
+        if constexpr (P::ProbesTablebases) v = std::min(v, ceiling);
         entry->score = static_cast<int16_t>(v);
         if (v > best) {
             if (v > alpha) {
