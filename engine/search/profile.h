@@ -103,6 +103,9 @@ struct ClassicProfile {
     // ... and by the histories of the moves one and two plies up, with the
     // counter move of the move before after the killers.
     static constexpr bool ContinuationHistory = false;
+    // The static score is kavrin-uci's tapered evaluation (search/tapered_eval.h)
+    // instead of kavrin's.
+    static constexpr bool TaperedEvaluation = false;
 };
 
 // Each switch below is turned on by a commit of its own, kept only when its
@@ -143,6 +146,7 @@ struct ModernProfile {
     static constexpr bool GrowingAspiration = false;
     static constexpr bool GravityHistory = false;
     static constexpr bool ContinuationHistory = false;
+    static constexpr bool TaperedEvaluation = false;
 };
 
 }  // namespace kavrin
