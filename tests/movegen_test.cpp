@@ -81,35 +81,6 @@ struct SliderSets {
 
 MoveEntry E(int score, Move m) { return MoveEntry{static_cast<int16_t>(score), m}; }
 
-// The colour-flipped position: ranks reversed, cases swapped, other side.
-std::string MirrorFen(const std::string& fen) {
-    const size_t space = fen.find(' ');
-    std::string placement = fen.substr(0, space);
-    std::vector<std::string> ranks;
-    for (size_t start = 0;;) {
-        const size_t slash = placement.find('/', start);
-        ranks.push_back(placement.substr(start, slash - start));
-        if (slash == std::string::npos) break;
-        start = slash + 1;
-    }
-    std::string mirrored;
-    for (size_t i = ranks.size(); i-- > 0;) {
-        for (char c : ranks[i])
-            mirrored +=
-                std::isalpha(static_cast<unsigned char>(c)) ? (std::isupper(c) ? std::tolower(c) : std::toupper(c)) : c;
-        if (i) mirrored += '/';
-    }
-    const char side = fen[space + 1] == 'w' ? 'b' : 'w';
-    const size_t castlingStart = space + 3;
-    const size_t castlingEnd = fen.find(' ', castlingStart);
-    std::string castling = fen.substr(castlingStart, castlingEnd - castlingStart);
-    for (char& c : castling)
-        if (c != '-') c = std::isupper(c) ? static_cast<char>(std::tolower(c)) : static_cast<char>(std::toupper(c));
-    std::string ep = fen.substr(castlingEnd + 1);
-    if (ep[0] != '-') ep[1] = static_cast<char>('1' + ('8' - ep[1]));
-    return mirrored + ' ' + side + ' ' + castling + ' ' + ep;
-}
-
 Move MirrorMove(Move m) {
     int kind = MoveKindOf(m);
     if (kind >= BlackCastleKing) kind ^= 1;
@@ -165,7 +136,7 @@ void ExpectBlackMirrorsWhite(std::initializer_list<const char*> positions, List 
     for (const char* fen : positions) {
         SetUpPosition(fen);
         const List white = generate();
-        const std::string mirrored = MirrorFen(fen);
+        const std::string mirrored = test::MirrorFen(fen);
         SetUpPosition(mirrored.c_str());
         const List black = generate();
         SCOPED_TRACE(mirrored);

@@ -86,7 +86,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     if constexpr (P::StaticScore) {
         if (!inCheck) {
             pawns.Prefetch(pos.board.pawnKey);
-            staticScore = Evaluate(pos, pawns);
+            staticScore = StaticEvaluation<P>();
         }
         node.staticScore = staticScore;
         const int earlier = ply >= 2 ? plies[ply - 2].staticScore : NoStaticScore;

@@ -11,14 +11,8 @@ namespace kavrin {
 
 namespace {
 
-// King shelter and file openness count while totalMaterial is above this.
-constexpr int ShelterMaterialAbove = 35;
-// nonPawnMaterial thresholds: from MinorExceededAt a side has more than a
-// single minor piece; from QueenImbalanceAt a lone queen counts in the imbalance;
-// above KingDangerAbove a side can attack the enemy king.
-constexpr int MinorExceededAt = 5;
-constexpr int QueenImbalanceAt = 12;
-constexpr int KingDangerAbove = 13;
+// The weights every step reads.
+constexpr const ClassicEvalWeights& W = ClassicEval;
 
 // Light squares: row + column even (a8 and h1 are light).
 constexpr Bitboard LightSquares = [] {
@@ -67,7 +61,7 @@ struct SideCounts {
 // Pawn-shelter bonus of Us's king on its first rank, from Us's point of view.
 template <int Us>
 int ShelterTerm(const Board& board, bool enemyHasQueen) {
-    const int unit = (enemyHasQueen ? 6 : 0) + 5;
+    const int unit = (enemyHasQueen ? W.shelterQueenUnit : 0) + W.shelterUnit;
     const int king = RelativeSquare<Us>(board.kingSquare[Us]);
     const auto pieceAt = [&board](int whiteSquare) { return board.pieceOn[RelativeSquare<Us>(whiteSquare)]; };
     const int ownPawn = PawnOf(Us);
@@ -76,14 +70,14 @@ int ShelterTerm(const Board& board, bool enemyHasQueen) {
     // King side: king on f1, g1 or h1 with no rook on g1 or h1.
     if (king >= 61 && pieceAt(62) != ownRook && pieceAt(63) != ownRook) {
         for (int s = 53; s <= 55; ++s)
-            if (pieceAt(s) == ownPawn) term += unit + 1;
-        if (pieceAt(46) == ownPawn || pieceAt(47) == ownPawn) term += (unit + 1) / 2;
+            if (pieceAt(s) == ownPawn) term += unit + W.shelterKingSideExtra;
+        if (pieceAt(46) == ownPawn || pieceAt(47) == ownPawn) term += (unit + W.shelterKingSideExtra) / 2;
     }
     // Queen side: king on a1, b1 or c1 with no rook on a1 or b1.
     if (king >= 56 && king <= 58 && pieceAt(56) != ownRook && pieceAt(57) != ownRook) {
         for (int s = 48; s <= 50; ++s)
-            if (pieceAt(s) == ownPawn) term += unit - 2;
-        if (pieceAt(40) == ownPawn || pieceAt(41) == ownPawn) term += (unit - 2) / 2;
+            if (pieceAt(s) == ownPawn) term += unit + W.shelterQueenSideExtra;
+        if (pieceAt(40) == ownPawn || pieceAt(41) == ownPawn) term += (unit + W.shelterQueenSideExtra) / 2;
     }
     return term;
 }
@@ -123,24 +117,24 @@ int PawnTerms(const Board& board, const int16_t* pst) {
     for (Bitboard b = own; b; b &= b - 1) {
         const int s = LowestSquare(b);
         const int relative = RelativeSquare<Us>(s);
-        term += pst[PstIndex<Us>(s)] + PieceValue[PawnOf(Us)];
+        term += pst[PstIndex<Us>(s)] + W.pieceValue[PawnOf(Us)];
         bool passed = !(passedSpan[s] & enemy);
         if (FileOthers[s] & own) {
-            term -= 8;
+            term -= W.doubledPawn;
             // Of a doubled pair only the front pawn counts as passed.
             if (passed && (frontSpan[s] & own)) passed = false;
         }
-        if (passed) term += (7 - RowOf(relative)) * 16;
+        if (passed) term += (7 - RowOf(relative)) * W.passedPawnPerRank;
         if (!(AdjacentFiles[s] & own)) {
-            term -= 16;
-            if (!(frontSpan[s] & enemy)) term -= 6;
+            term -= W.isolatedPawn;
+            if (!(frontSpan[s] & enemy)) term -= W.isolatedPawnOpen;
         } else if (!passed && relative >= 16) {
             const Bitboard attackers = attackerSquares[s] & enemy;
             if (attackers) {
-                int weight = (attackers & (attackers - 1)) ? 3 : 2;
+                int weight = (attackers & (attackers - 1)) ? W.weakPawnTwoAttackers : W.weakPawnOneAttacker;
                 const Bitboard defenders = defenderSquares[s] & own;
-                if (defenders) weight -= (defenders & (defenders - 1)) ? 2 : 1;
-                term -= weight * 8;
+                if (defenders) weight -= (defenders & (defenders - 1)) ? W.weakPawnTwoDefenders : W.weakPawnOneDefender;
+                term -= weight * W.weakPawnUnit;
             }
         }
     }
@@ -155,9 +149,9 @@ int KnightTerms(const Board& board, const int16_t* pst, int pawnTotal, SideCount
     int term = 0;
     for (Bitboard b = board.pieceBitboard[KnightOf(Us)]; b; b &= b - 1) {
         const int s = LowestSquare(b);
-        term += pst[PstIndex<Us>(s)] + PieceValue[KnightOf(Us)] + (pawnTotal - 6);
+        term += pst[PstIndex<Us>(s)] + W.pieceValue[KnightOf(Us)] + (pawnTotal - W.knightPawnBase);
         ++counts.minors;
-        counts.enemyKingAttacks += KnightTropism[Distance.d[s][enemyKing]];
+        counts.enemyKingAttacks += W.knightTropism[Distance.d[s][enemyKing]];
         if (KnightAttacks[s] & kingZone) ++counts.enemyKingAttacks;
     }
     return term;
@@ -174,11 +168,11 @@ int BishopTerms(const Board& board, const int16_t* pst, int pawnTotal, SideCount
     int term = 0;
     for (Bitboard b = bishops; b; b &= b - 1) {
         const int s = LowestSquare(b);
-        term += pst[PstIndex<Us>(s)] + PieceValue[BishopOf(Us)];
-        counts.enemyKingAttacks += BishopTropism[Distance.d[s][enemyKing]];
+        term += pst[PstIndex<Us>(s)] + W.pieceValue[BishopOf(Us)];
+        counts.enemyKingAttacks += W.bishopTropism[Distance.d[s][enemyKing]];
         ++counts.minors;
         const Bitboard attacks = BishopAttacksFrom(board, s);
-        term += 5 * PopCount(attacks & notOwn) - pawnTotal - 24;
+        term += W.bishopMobility * PopCount(attacks & notOwn) - pawnTotal - W.bishopBase;
         if (attacks & kingZone) ++counts.enemyKingAttacks;
     }
     // A bishop that took a rim pawn deep in the enemy camp and can be shut in
@@ -187,8 +181,8 @@ int BishopTerms(const Board& board, const int16_t* pst, int pawnTotal, SideCount
     const auto trappedAt = [&](int bishopSquare, int pawnSquare) {
         return (bishops & Bit(RelativeSquare<Us>(bishopSquare))) && (enemyPawns & Bit(RelativeSquare<Us>(pawnSquare)));
     };
-    if (trappedAt(8, 17) || trappedAt(1, 10) || trappedAt(6, 13) || trappedAt(15, 22)) term -= 220;
-    if ((bishops & LightSquares) && (bishops & ~LightSquares)) term += 40;
+    if (trappedAt(8, 17) || trappedAt(1, 10) || trappedAt(6, 13) || trappedAt(15, 22)) term -= W.trappedBishop;
+    if ((bishops & LightSquares) && (bishops & ~LightSquares)) term += W.bishopPair;
     return term;
 }
 
@@ -206,8 +200,8 @@ int RookTerms(const Board& board, const int16_t* pst, SideCounts& counts) {
     int term = 0;
     for (Bitboard b = rooks; b; b &= b - 1) {
         const int s = LowestSquare(b);
-        term += pst[PstIndex<Us>(s)] + PieceValue[RookOf(Us)];
-        counts.enemyKingAttacks += RookTropism[Distance.d[s][enemyKing]];
+        term += pst[PstIndex<Us>(s)] + W.pieceValue[RookOf(Us)];
+        counts.enemyKingAttacks += W.rookTropism[Distance.d[s][enemyKing]];
         ++counts.majors;
         const Bitboard filePawns = FileOthers[s] & ownPawns;
         if (filePawns) {
@@ -215,25 +209,25 @@ int RookTerms(const Board& board, const int16_t* pst, SideCounts& counts) {
             // supports it when it is passed.
             const int q = LowestSquare(filePawns);
             const bool behind = Us == White ? s > q : s < q;
-            if (!(passedSpan[q] & enemyPawns) && behind) term += 20;
+            if (!(passedSpan[q] & enemyPawns) && behind) term += W.rookBehindPassedPawn;
         } else {
-            term += 8;
-            if (!(FileOthers[s] & enemyPawns)) term += 12;
+            term += W.rookHalfOpenFile;
+            if (!(FileOthers[s] & enemyPawns)) term += W.rookOpenFile;
         }
         const Bitboard attacks = RookAttacksFrom(board, s);
-        term += 2 * PopCount(attacks & notOwn) - 14;
+        term += W.rookMobility * PopCount(attacks & notOwn) - W.rookBase;
         if (attacks & kingZone) ++counts.enemyKingAttacks;
     }
     const Bitboard onSeventh = rooks & RowMask(RowOf(RelativeSquare<Us>(8)));
     if (onSeventh) {
-        term += 18;
+        term += W.rookSeventh;
         if (onSeventh & (onSeventh - 1)) {
-            term += 18;
+            term += W.rooksDoubledOnSeventh;
             const int kingRow = RowOf(RelativeSquare<Us>(enemyKing));
             if (kingRow == 0)
-                term += 48;
+                term += W.rooksSeventhKingOnEighth;
             else if (kingRow == 1)
-                term += 18;
+                term += W.rooksSeventhKingOnSeventh;
         }
     }
     return term;
@@ -248,11 +242,11 @@ int QueenTerms(const Board& board, const int16_t* pst, SideCounts& counts) {
     int term = 0;
     for (Bitboard b = board.pieceBitboard[QueenOf(Us)]; b; b &= b - 1) {
         const int s = LowestSquare(b);
-        term += pst[PstIndex<Us>(s)] + PieceValue[QueenOf(Us)];
-        counts.enemyKingAttacks += QueenTropism[Distance.d[s][enemyKing]];
+        term += pst[PstIndex<Us>(s)] + W.pieceValue[QueenOf(Us)];
+        counts.enemyKingAttacks += W.queenTropism[Distance.d[s][enemyKing]];
         ++counts.majors;
         const Bitboard attacks = QueenAttacksFrom(board, s);
-        term += PopCount(attacks & notOwn) - 13;
+        term += W.queenMobility * PopCount(attacks & notOwn) - W.queenBase;
         if (attacks & kingZone) ++counts.enemyKingAttacks;
     }
     return term;
@@ -267,42 +261,42 @@ int ImbalanceTerm(int minor, int major, bool whiteQueen, bool blackQueen, int wh
     if (minor != 0) {
         switch (major) {
             case -2:
-                if (minor > 2) term += 130;
+                if (minor > 2) term += W.imbalanceThreeMinors;
                 break;
             case -1:
                 if (minor > 1)
-                    term += 100;
+                    term += W.imbalanceTwoMinors;
                 else if (minor == 1)
-                    term -= 60;
-                if (onlyWhiteQueen && whiteMaterial >= QueenImbalanceAt) term += 60;
+                    term -= W.imbalanceOneMinor;
+                if (onlyWhiteQueen && whiteMaterial >= W.queenImbalanceAt) term += W.imbalanceQueen;
                 break;
             case 0:
-                if (queensEqual) term += minor > 0 ? 100 : -100;
+                if (queensEqual) term += minor > 0 ? W.imbalanceMajor : -W.imbalanceMajor;
                 break;
             case 1:
                 if (minor < -1)
-                    term -= 100;
+                    term -= W.imbalanceTwoMinors;
                 else if (minor == -1)
-                    term += 60;
-                if (onlyBlackQueen && blackMaterial >= QueenImbalanceAt) term -= 60;
+                    term += W.imbalanceOneMinor;
+                if (onlyBlackQueen && blackMaterial >= W.queenImbalanceAt) term -= W.imbalanceQueen;
                 break;
             case 2:
-                if (minor < -2) term -= 130;
+                if (minor < -2) term -= W.imbalanceThreeMinors;
                 break;
             default:
                 break;
         }
     } else if (major == 0) {
         if (onlyWhiteQueen)
-            term += 60;
+            term += W.imbalanceQueen;
         else if (onlyBlackQueen)
-            term -= 60;
+            term -= W.imbalanceQueen;
     } else if (queensEqual) {
-        term += major > 0 ? 100 : -100;
+        term += major > 0 ? W.imbalanceMajor : -W.imbalanceMajor;
     } else if (onlyWhiteQueen) {
-        if (whiteMaterial >= QueenImbalanceAt) term += 60;
-    } else if (blackMaterial >= QueenImbalanceAt) {
-        term -= 60;
+        if (whiteMaterial >= W.queenImbalanceAt) term += W.imbalanceQueen;
+    } else if (blackMaterial >= W.queenImbalanceAt) {
+        term -= W.imbalanceQueen;
     }
     return term;
 }
@@ -311,7 +305,7 @@ int ImbalanceTerm(int minor, int major, bool whiteQueen, bool blackQueen, int wh
 // beyond the weight table (only with many promoted pieces) take its last entry.
 int KingDanger(int openness, int attackCount) {
     if (attackCount >= KingAttackWeightSize) attackCount = KingAttackWeightSize - 1;
-    return static_cast<int16_t>(ShelterMultiplier[openness] * KingAttackWeight[attackCount]);
+    return static_cast<int16_t>(W.shelterMultiplier[openness] * W.kingAttackWeight[attackCount]);
 }
 
 }  // namespace
@@ -344,7 +338,7 @@ int Evaluate(const Position& pos, PawnCache& pawns) {
     // material is left for an attack.
     int whiteOpenness = 0;
     int blackOpenness = 0;
-    if (phase > ShelterMaterialAbove) {
+    if (phase > W.shelterMaterialAbove) {
         score += ShelterTerm<White>(board, blackQueen);
         score -= ShelterTerm<Black>(board, whiteQueen);
         whiteOpenness = OpennessCount<White>(board, blackQueen);
@@ -383,19 +377,19 @@ int Evaluate(const Position& pos, PawnCache& pawns) {
     score -= QueenTerms<Black>(board, queenTable, black);
 
     // 9. Material imbalance, once either side has more than a minor piece.
-    if (blackMaterial >= MinorExceededAt || whiteMaterial >= MinorExceededAt)
+    if (blackMaterial >= W.minorExceededAt || whiteMaterial >= W.minorExceededAt)
         score += ImbalanceTerm(white.minors - black.minors, white.majors - black.majors, whiteQueen, blackQueen,
                                whiteMaterial, blackMaterial);
 
     // 10-12. King danger from the attack points gathered in steps 5 to 8.
-    if (blackMaterial > KingDangerAbove) score -= KingDanger(whiteOpenness, black.enemyKingAttacks);
-    if (whiteMaterial > KingDangerAbove) score += KingDanger(blackOpenness, white.enemyKingAttacks);
+    if (blackMaterial > W.kingDangerAbove) score -= KingDanger(whiteOpenness, black.enemyKingAttacks);
+    if (whiteMaterial > W.kingDangerAbove) score += KingDanger(blackOpenness, white.enemyKingAttacks);
 
     // 13. Side to move, and no winning score for a side that has neither pawns
     // nor more than one minor piece.
     int16_t result = static_cast<int16_t>(score);
     if (sideToMove == Black) result = static_cast<int16_t>(-result);
-    if (result > 0 && board.pawnCount[sideToMove] == 0 && board.nonPawnMaterial[sideToMove] < MinorExceededAt)
+    if (result > 0 && board.pawnCount[sideToMove] == 0 && board.nonPawnMaterial[sideToMove] < W.minorExceededAt)
         result = 0;
     return result;
 }

@@ -107,6 +107,9 @@ struct ClassicProfile {
     // tables (when the search's limits allow it: SearchLimits::tablebases),
     // and the table keeps tablebase scores from the node that stores them.
     static constexpr bool ProbesTablebases = false;
+    // The static score is kavrin-uci's tapered evaluation (search/tapered_eval.h)
+    // instead of kavrin's.
+    static constexpr bool TaperedEvaluation = false;
 };
 
 // Each switch below is turned on by a commit of its own, kept only when its
@@ -150,6 +153,7 @@ struct ModernProfile {
     // Probing only happens with tables loaded: without them the search is
     // the one it was, move for move.
     static constexpr bool ProbesTablebases = true;
+    static constexpr bool TaperedEvaluation = false;
 };
 
 }  // namespace kavrin

@@ -1,7 +1,6 @@
 // The quiescence node, for every profile.
 #pragma once
 
-#include "search/eval.h"
 #include "search/node.h"
 #include "search/quiesce.h"
 
@@ -26,7 +25,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
 
     // Step 2. The list starts where the previous ply's list ended; a line that
     // has used up the move stack stands pat.
-    if (!MoveStackHasRoom(ply)) return Evaluate(pos, pawns);
+    if (!MoveStackHasRoom(ply)) return StaticEvaluation<P>();
     MoveEntry* const start = plies[ply - 1].moveListEnd;
 
     // Step 3. Only a side that met a check on the main-search path looks for one.
@@ -44,7 +43,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
         end = GenerateEvasions(pos, start, node.check);
         best = -ScoreMax;
     } else {
-        const int stand = Evaluate(pos, pawns);
+        const int stand = StaticEvaluation<P>();
         best = stand;
         if (stand > alpha) {
             if (stand >= beta) {
@@ -94,7 +93,7 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
         ++quiesceMoves;
         int l;
         if (depth == QuiesceDepthLimit || ply >= deepestSearchPly) {
-            l = -Evaluate(pos, pawns);
+            l = -StaticEvaluation<P>();
         } else if (pos.board.totalMaterial < 4 && pos.board.pawnCount[Black] + pos.board.pawnCount[White] == 0) {
             l = 0;
         } else {

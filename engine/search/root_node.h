@@ -177,6 +177,7 @@ Move SearchWorker::IterativeDeepening() {
     plies[0].moveListEnd = nullptr;
     plies[0].staticScore = NoStaticScore;
     if constexpr (P::GravityHistory) gravityUsed = true;
+    if constexpr (P::TaperedEvaluation) taperedPawnsUsed = true;
     lineIndex = 0;
     lineCount = 0;
     linesWanted = limits.lines > 1 ? std::max(1, std::min({limits.lines, MaxSearchLines, CountLegalRootMoves()})) : 1;

@@ -23,6 +23,8 @@ void SearchWorker::ClearTables() {
         ply.killer2 = 0;
     }
     pawns.Clear();
+    if (taperedPawnsUsed) taperedPawns.Clear();
+    taperedPawnsUsed = false;
 }
 
 void SearchWorker::ClearHistory() { std::memset(history, 0, sizeof history); }

@@ -13,11 +13,13 @@
 #include "board/board.h"
 #include "search/alphabeta.h"
 #include "search/control.h"
+#include "search/eval.h"
 #include "search/movepick.h"
 #include "search/pawnhash.h"
 #include "search/profile.h"
 #include "search/quiesce.h"
 #include "search/root.h"
+#include "search/tapered_eval.h"
 #include "search/timeman.h"
 #include "search/tt.h"
 
@@ -175,6 +177,14 @@ class SearchWorker {
     PieceToHistory* ContinuationUp(int ply, int k) const {
         return ply - k >= 0 ? plies[ply - k].continuation : nullptr;
     }
+    // The static score of the node's position, by the profile's evaluation.
+    template <class P>
+    int StaticEvaluation() {
+        if constexpr (P::TaperedEvaluation)
+            return EvaluateTapered(pos, taperedPawns);
+        else
+            return Evaluate(pos, pawns);
+    }
     bool PollDue() const { return nodes > nextPollAt; }
     bool SearchMustStop(bool askFrontEnd);
     // The main thread's checks of a search that keeps its own clock or a
@@ -242,6 +252,10 @@ class SearchWorker {
     // A search of kavrin-uci's profile has written them since they were
     // cleared.
     bool gravityUsed = true;
+    // The tapered evaluation's pawn cache, and whether a search has written
+    // it since it was cleared.
+    TaperedPawnCache taperedPawns;
+    bool taperedPawnsUsed = true;
 
     // The line: each ply's undo record and search-stack entry, and the move
     // lists of all plies on one stack.

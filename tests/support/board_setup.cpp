@@ -1,5 +1,9 @@
 #include "support/board_setup.h"
 
+#include <cctype>
+#include <string>
+#include <vector>
+
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/legal.h"
@@ -12,6 +16,34 @@
 namespace kavrin::test {
 
 void SetUpPosition(const char* fen) { ASSERT_TRUE(ReadFen(gamePosition, fen)) << fen; }
+
+std::string MirrorFen(const std::string& fen) {
+    const size_t space = fen.find(' ');
+    std::string placement = fen.substr(0, space);
+    std::vector<std::string> ranks;
+    for (size_t start = 0;;) {
+        const size_t slash = placement.find('/', start);
+        ranks.push_back(placement.substr(start, slash - start));
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    std::string mirrored;
+    for (size_t i = ranks.size(); i-- > 0;) {
+        for (char c : ranks[i])
+            mirrored +=
+                std::isalpha(static_cast<unsigned char>(c)) ? (std::isupper(c) ? std::tolower(c) : std::toupper(c)) : c;
+        if (i) mirrored += '/';
+    }
+    const char side = fen[space + 1] == 'w' ? 'b' : 'w';
+    const size_t castlingStart = space + 3;
+    const size_t castlingEnd = fen.find(' ', castlingStart);
+    std::string castling = fen.substr(castlingStart, castlingEnd - castlingStart);
+    for (char& c : castling)
+        if (c != '-') c = std::isupper(c) ? static_cast<char>(std::tolower(c)) : static_cast<char>(std::toupper(c));
+    std::string ep = fen.substr(castlingEnd + 1);
+    if (ep[0] != '-') ep[1] = static_cast<char>('1' + ('8' - ep[1]));
+    return mirrored + ' ' + side + ' ' + castling + ' ' + ep;
+}
 
 void ExpectSameBoard(const Board& a, const Board& b) {
     EXPECT_EQ(a.occupied, b.occupied);

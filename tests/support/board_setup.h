@@ -15,6 +15,11 @@ namespace kavrin::test {
 // Reads fen into the game position (a failed read fails the test).
 void SetUpPosition(const char* fen);
 
+// The colour-flipped position of a FEN (its first four fields): ranks
+// reversed, cases swapped, the other side to move, castling and en passant
+// turned over with it.
+std::string MirrorFen(const std::string& fen);
+
 // Every field of two Boards is the same (each difference is a failure).
 void ExpectSameBoard(const Board& a, const Board& b);
 
