@@ -143,7 +143,7 @@ struct ModernProfile {
     static constexpr bool AdaptiveNullMove = false;
     static constexpr bool IterativeReduction = false;
     static constexpr bool FirstMoveWindow = false;
-    static constexpr bool LateMoveReductions = false;
+    static constexpr bool LateMoveReductions = true;
     static constexpr bool FutilityPruning = false;
     static constexpr bool LateMovePruning = false;
     static constexpr bool CheckExtension = false;
