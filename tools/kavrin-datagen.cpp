@@ -335,7 +335,8 @@ void Usage() {
 
 int main(int argc, char** argv) {
     Options opts;
-    for (int i = 1; i < argc; ++i) {
+    // Every option takes a value: they come in pairs.
+    for (int i = 1; i < argc; i += 2) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         uint64_t number = 0;
@@ -361,7 +362,6 @@ int main(int argc, char** argv) {
             Usage();
             return ExitUsage;
         }
-        ++i;
     }
     if (opts.games == 0 && opts.positions == 0) {
         Usage();

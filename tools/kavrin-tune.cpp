@@ -329,7 +329,9 @@ bool ParseInt(const char* text, int low, int high, int& value) {
 
 int main(int argc, char** argv) {
     Options opts;
-    for (int i = 1; i < argc; ++i) {
+    // The data file alone, every option with its value.
+    int i = 1;
+    while (i < argc) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         bool ok = true;
@@ -352,6 +354,7 @@ int main(int argc, char** argv) {
             opts.out = value;
         } else if (opts.data == nullptr && !arg.empty() && arg[0] != '-') {
             opts.data = argv[i];
+            ++i;
             continue;
         } else {
             ok = false;
@@ -360,7 +363,7 @@ int main(int argc, char** argv) {
             Usage();
             return ExitUsage;
         }
-        ++i;
+        i += 2;
     }
     if (opts.data == nullptr) {
         Usage();
