@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "book/polyglot.h"
-#include "system/binary_io.h"
+#include "book/polyglot_writer.h"
 
 namespace kavrin {
 
@@ -19,8 +19,8 @@ namespace {
 
 constexpr char EntryRunMagic[8] = {'K', 'V', 'R', 'U', 'N', 'E', 'N', '1'};
 constexpr uint8_t EntryScored = 1;
-// kavrin.bin entries written at a time.
-constexpr size_t WriteBatchEntries = 4096;
+// Fewest kavrin.bin entries held in memory before they go to a run.
+constexpr size_t LeastEntryCapacity = 4096;
 // Read buffer of each run merged, within these bounds.
 constexpr size_t SmallestReadBuffer = 16 << 10;
 constexpr size_t LargestReadBuffer = 1 << 20;
@@ -215,7 +215,7 @@ BookAssembler::BookAssembler(const std::string& folder, uint64_t memoryBytes, ui
       memoryBytes_(memoryBytes),
       minGames_(minGames),
       runFolder_(runFolder),
-      entryCapacity_(std::max<size_t>(memoryBytes / 2 / sizeof(Entry), WriteBatchEntries)) {}
+      entryCapacity_(std::max<size_t>(memoryBytes / 2 / sizeof(Entry), LeastEntryCapacity)) {}
 
 BookAssembler::~BookAssembler() = default;
 
@@ -286,24 +286,15 @@ bool BookAssembler::Finish(const MergeProgress& progress) {
 
 bool BookAssembler::WriteKavrinBin(const MergeProgress& progress) {
     const std::string name = prefix_ + PolyglotBookName;
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    if (f == nullptr) {
-        report.message = "cannot create " + name;
+    PolyglotWriter writer;
+    if (!writer.Create(name)) {
+        report.message = writer.Message();
         return false;
     }
-    std::vector<uint8_t> bytes(WriteBatchEntries * PolyglotEntrySize);
-    size_t filled = 0;
-    bool written = true;
     auto put = [&](const Entry& e) {
         if (!e.scored) return true;
-        EncodePolyglotEntry(PolyglotEntry{e.key, e.move, ScaledWeight(e.weight, largest_), 0},
-                            bytes.data() + filled * PolyglotEntrySize);
         report.polyglotEntries++;
-        if (++filled == WriteBatchEntries) {
-            written = written && WriteBytes(f, bytes.data(), filled * PolyglotEntrySize);
-            filled = 0;
-        }
-        return written;
+        return writer.Add(PolyglotEntry{e.key, e.move, ScaledWeight(e.weight, largest_), 0});
     };
     bool done = true;
     if (entryRuns_.empty()) {
@@ -349,9 +340,8 @@ bool BookAssembler::WriteKavrinBin(const MergeProgress& progress) {
         if (!done && report.message.empty()) report.message = "cannot write " + name;
     }
     std::vector<Entry>().swap(entries_);
-    written = written && WriteBytes(f, bytes.data(), filled * PolyglotEntrySize);
-    if (std::fclose(f) != 0 || !written) {
-        if (done) report.message = "cannot write " + name;
+    if (!writer.Finish()) {
+        if (done) report.message = writer.Message();
         return false;
     }
     return done;

@@ -8,6 +8,7 @@
 #include "board/makemove.h"
 #include "book/book.h"
 #include "book/bookcreate.h"
+#include "book/polyglot_writer.h"
 #include "notation/posfile.h"
 #include "system/binary_io.h"
 
@@ -17,7 +18,6 @@ namespace {
 
 constexpr uint32_t LargestWeight = 0xFFFF;
 // Polyglot entries written at a time.
-constexpr size_t WriteBatchEntries = 4096;
 
 // An entry of kavrin.bin before its weight is scaled.
 struct PendingEntry {
@@ -109,29 +109,20 @@ uint32_t SortAndMerge(std::vector<PendingEntry>& run) {
 
 bool WritePolyglotFile(const std::string& name, std::vector<PendingEntry> (&runs)[PositionSamples::RunCount],
                        uint32_t largest, BookBuildReport& report) {
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    if (f == nullptr) {
-        report.message = "cannot create " + name;
+    PolyglotWriter writer;
+    if (!writer.Create(name)) {
+        report.message = writer.Message();
         return false;
     }
-    std::vector<uint8_t> bytes(WriteBatchEntries * PolyglotEntrySize);
-    size_t filled = 0;
-    bool written = true;
     for (std::vector<PendingEntry>& run : runs) {
         for (const PendingEntry& e : run) {
-            EncodePolyglotEntry(PolyglotEntry{e.key, e.move, ScaledWeight(e.weight, largest), 0},
-                                bytes.data() + filled * PolyglotEntrySize);
+            writer.Add(PolyglotEntry{e.key, e.move, ScaledWeight(e.weight, largest), 0});
             report.polyglotEntries++;
-            if (++filled == WriteBatchEntries) {
-                written = written && WriteBytes(f, bytes.data(), filled * PolyglotEntrySize);
-                filled = 0;
-            }
         }
         std::vector<PendingEntry>().swap(run);
     }
-    written = written && WriteBytes(f, bytes.data(), filled * PolyglotEntrySize);
-    if (std::fclose(f) != 0 || !written) {
-        report.message = "cannot write " + name;
+    if (!writer.Finish()) {
+        report.message = writer.Message();
         return false;
     }
     return true;
