@@ -112,9 +112,10 @@ struct ClassicProfile {
     static constexpr bool TaperedEvaluation = false;
 };
 
-// Each switch below is turned on by a commit of its own, kept only when its
-// match shows a gain (bench/sprt-history.md).
-struct ModernProfile {
+// kavrin-uci's profile: the classic one with the steps it has gained. Each
+// step is turned on here by a commit of its own, kept only when its match
+// shows a gain (bench/sprt-history.md); the steps not named stay off.
+struct ModernProfile : ClassicProfile {
     static constexpr SearchProfile Id = SearchProfile::Modern;
     static constexpr SearchParameters Parameters{
         .reverseFutilityDepth = 7,
@@ -135,25 +136,10 @@ struct ModernProfile {
         .lateMovePruningBase = 3,
         .aspirationDelta = 20,
     };
-    static constexpr bool SkipsMoves = false;
-    static constexpr bool SkipMove(const MoveChoice&) { return false; }
-    static constexpr bool MateDistanceInTable = false;
-    static constexpr bool StaticScore = false;
-    static constexpr bool ReverseFutility = false;
-    static constexpr bool AdaptiveNullMove = false;
-    static constexpr bool IterativeReduction = false;
-    static constexpr bool FirstMoveWindow = false;
     static constexpr bool LateMoveReductions = true;
-    static constexpr bool FutilityPruning = false;
-    static constexpr bool LateMovePruning = false;
-    static constexpr bool CheckExtension = false;
-    static constexpr bool GrowingAspiration = false;
-    static constexpr bool GravityHistory = false;
-    static constexpr bool ContinuationHistory = false;
     // Probing only happens with tables loaded: without them the search is
     // the one it was, move for move.
     static constexpr bool ProbesTablebases = true;
-    static constexpr bool TaperedEvaluation = false;
 };
 
 }  // namespace kavrin
