@@ -39,6 +39,7 @@
 #include "search/engine.h"
 #include "search/game.h"
 #include "search/tapered_eval.h"
+#include "system/splitmix.h"
 
 namespace {
 
@@ -73,18 +74,6 @@ constexpr uint64_t NodePollInterval = 256;
 constexpr size_t TableMegabytes = 16;
 // Deepest capture line of the quiescence search.
 constexpr int QuiescePlies = 16;
-
-// splitmix64: the seed of each game, and the random plies of its opening.
-struct Random {
-    uint64_t state;
-    uint64_t Next() {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    int Below(int n) { return static_cast<int>(Next() % static_cast<uint64_t>(n)); }
-};
 
 bool ParseNumber(const char* text, uint64_t& value) {
     if (text == nullptr || *text < '0' || *text > '9') return false;
@@ -170,7 +159,7 @@ class Player {
 
     // Plays game number index (its seed from the run's seed and the index).
     GameResult Play(uint64_t index) {
-        Random random{opts.seed * 0x100000001B3ULL + index};
+        SplitMix64 random{opts.seed * 0x100000001B3ULL + index};
         for (;;) {
             GameResult game;
             if (PlayFrom(random, game)) return game;
@@ -191,7 +180,7 @@ class Player {
     }
 
     // Random plies from the start position; false when they end the game.
-    bool RandomOpening(Random& random) {
+    bool RandomOpening(SplitMix64& random) {
         Position& pos = engine.Game();
         if (!ReadFen(pos, InitialFen)) return false;
         engine.ResetSearchState();
@@ -205,7 +194,7 @@ class Player {
     }
 
     // A game from a fresh opening; false when the opening is refused.
-    bool PlayFrom(Random& random, GameResult& out) {
+    bool PlayFrom(SplitMix64& random, GameResult& out) {
         if (!RandomOpening(random)) return false;
         Position& pos = engine.Game();
         int score = 0;

@@ -2,13 +2,6 @@
 
 namespace kavrin::test {
 
-uint64_t TestRandom::Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-}
-
 std::string FenOf(const uint8_t pieces[64], int side, uint16_t castling, int epSquare) {
     static const char letters[] = ".PpNnBbRrQqKk";
     std::string fen;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "system/splitmix.h"
+
 namespace kavrin::test {
 
 struct RandomPosition {
@@ -15,16 +17,8 @@ struct RandomPosition {
     std::string fen;      // the four fields as the engine writes them
 };
 
-// Small deterministic generator (splitmix64).
-class TestRandom {
-  public:
-    explicit TestRandom(uint64_t seed) : state_(seed) {}
-    uint64_t Next();
-    int Below(int n) { return static_cast<int>(Next() % static_cast<uint64_t>(n)); }
-
-  private:
-    uint64_t state_;
-};
+// The tests' reproducible generator.
+using TestRandom = SplitMix64;
 
 // One king of each colour, up to 30 further pieces, no pawn on rank 1 or 8.
 RandomPosition MakeRandomPosition(TestRandom& random);
