@@ -7,7 +7,8 @@
 // for several moves gives the win, one that stays near zero for long a draw.
 //
 // One line per kept position, "<fen> [r]" with r the game's result for White
-// (1.0, 0.5, 0.0). Kept are the quiet positions of the searched part: not in
+// (1.0, 0.5, 0.0), and a blank line after each game's positions (kavrin-tune
+// holds out whole games). Kept are the quiet positions of the searched part: not in
 // check, the search's move neither a capture nor a promotion, and the
 // position as it stands after the winning captures a quiescence search of
 // kavrin-uci's tapered evaluation finds (the leaf of its line). The last
@@ -292,6 +293,7 @@ struct Run {
         std::lock_guard<std::mutex> lock(mutex);
         for (const std::string& fen : game.fens)
             if (std::fprintf(out, "%s [%s]\n", fen.c_str(), game.result) < 0) failed = true;
+        if (!game.fens.empty() && std::fputc('\n', out) == EOF) failed = true;
         positionsDone += game.fens.size();
         ++gamesDone;
         if (std::strcmp(game.result, "1.0") == 0)

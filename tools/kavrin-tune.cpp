@@ -5,7 +5,8 @@
 // Every position is evaluated once with the coefficient trace, which gives
 // the evaluation as a linear function of the weights (kept sparse: the terms
 // that count for it, White's count minus Black's, and the phase). Every
-// tenth position is held out. First K is fitted, the scale that makes
+// tenth game is held out (every tenth position where no blank lines separate
+// the games). First K is fitted, the scale that makes
 // sigmoid(K * eval / 400) closest to the results in mean squared error, with
 // the weights as they are; then all weights by Adam on that error, over the
 // whole training set at each step. The weights of the epoch with the lowest
@@ -49,7 +50,10 @@ using namespace kavrin;
 constexpr int ExitUsage = 2;
 // Bad lines reported one by one; the rest only counted.
 constexpr int BadLinesShown = 20;
-// The held-out share: every HoldOutEvery-th position.
+// The held-out share: every HoldOutEvery-th game where blank lines separate
+// the games (as kavrin-datagen writes them), every HoldOutEvery-th position
+// otherwise. A game's positions are alike, so holding out whole games keeps
+// the held-out error honest.
 constexpr size_t HoldOutEvery = 10;
 
 struct Options {
@@ -75,12 +79,15 @@ struct Sample {
     uint8_t phase;
     bool whiteCannotWin;
     bool blackCannotWin;
+    bool heldOut;  // kept out of the fit, to measure it
     float result;  // for White
 };
 
 struct Data {
     std::vector<Sample> samples;
     std::vector<Coefficient> coefficients;
+    size_t heldOut = 0;
+    size_t games = 0;  // 0: the file does not separate its games
 };
 
 using Weights = std::vector<std::array<double, 2>>;  // [term][mg, eg]
@@ -111,6 +118,9 @@ bool ReadData(const char* path, const TaperedWeights& weights, Data& data) {
     auto trace = std::make_unique<CoefficientTrace>();
     std::string line;
     uint64_t lineNumber = 0, bad = 0, drawn = 0;
+    std::vector<uint32_t> gameOf;  // a game number by sample
+    uint32_t game = 0;
+    bool inGame = false;
     const auto reject = [&](const char* why) {
         if (++bad <= BadLinesShown)
             std::fprintf(stderr, "%s:%llu: %s; line skipped\n", path, static_cast<unsigned long long>(lineNumber), why);
@@ -118,7 +128,11 @@ bool ReadData(const char* path, const TaperedWeights& weights, Data& data) {
     while (std::getline(in, line)) {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
+        if (line.empty()) {
+            if (inGame) ++game;
+            inGame = false;
+            continue;
+        }
         const size_t open = line.rfind('[');
         const size_t close = line.rfind(']');
         if (open == std::string::npos || close != line.size() - 1 || close < open) {
@@ -160,6 +174,8 @@ bool ReadData(const char* path, const TaperedWeights& weights, Data& data) {
         s.blackCannotWin = trace->cannotWin[Black];
         s.result = value;
         data.samples.push_back(s);
+        gameOf.push_back(game);
+        inGame = true;
     }
     if (in.bad()) {
         std::fprintf(stderr, "kavrin-tune: reading %s failed\n", path);
@@ -169,14 +185,18 @@ bool ReadData(const char* path, const TaperedWeights& weights, Data& data) {
     if (drawn > 0)
         std::fprintf(stderr, "kavrin-tune: %llu positions where neither side can win left out\n",
                      static_cast<unsigned long long>(drawn));
-    if (data.samples.size() < HoldOutEvery) {
+    const bool byGame = game >= HoldOutEvery;
+    for (size_t i = 0; i < data.samples.size(); ++i)
+        data.samples[i].heldOut = (byGame ? gameOf[i] : i) % HoldOutEvery == HoldOutEvery - 1;
+    data.heldOut = static_cast<size_t>(
+        std::count_if(data.samples.begin(), data.samples.end(), [](const Sample& s) { return s.heldOut; }));
+    data.games = byGame ? game + (inGame ? 1 : 0) : 0;
+    if (data.heldOut == 0 || data.heldOut == data.samples.size()) {
         std::fprintf(stderr, "kavrin-tune: %s holds %zu usable positions: too few to fit\n", path, data.samples.size());
         return false;
     }
     return true;
 }
-
-bool HeldOut(size_t index) { return index % HoldOutEvery == HoldOutEvery - 1; }
 
 // Runs work(first, last, thread) over the samples in `threads` slices.
 template <class Work>
@@ -205,7 +225,7 @@ Errors MeanErrors(const Data& data, const Weights& w, double k, int threads) {
         for (size_t i = first; i < last; ++i) {
             const Sample& s = data.samples[i];
             const double d = s.result - Sigmoid(k, LinearEval(data, s, w));
-            const size_t part = HeldOut(i) ? 2 : 0;
+            const size_t part = s.heldOut ? 2 : 0;
             sum[part] += d * d;
             sum[part + 1] += 1;
         }
@@ -248,8 +268,8 @@ void Gradient(const Data& data, const Weights& w, const Weights& start, double p
     Parallel(data.samples.size(), threads, [&](size_t first, size_t last, int t) {
         Weights& g = parts[static_cast<size_t>(t)];
         for (size_t i = first; i < last; ++i) {
-            if (HeldOut(i)) continue;
             const Sample& s = data.samples[i];
+            if (s.heldOut) continue;
             const double e = LinearEval(data, s, w);
             if (e == 0 && (s.whiteCannotWin || s.blackCannotWin)) continue;
             const double p = Sigmoid(k, e);
@@ -263,8 +283,7 @@ void Gradient(const Data& data, const Weights& w, const Weights& start, double p
             }
         }
     });
-    size_t trained = 0;
-    for (size_t i = 0; i < data.samples.size(); ++i) trained += HeldOut(i) ? 0 : 1;
+    const size_t trained = data.samples.size() - data.heldOut;
     for (int t = 0; t < TaperedTermCount; ++t) {
         for (size_t j = 0; j < 2; ++j)
             gradient[static_cast<size_t>(t)][j] =
@@ -384,9 +403,13 @@ int main(int argc, char** argv) {
     for (int t = 0; t < TaperedTermCount; ++t)
         w[static_cast<size_t>(t)] = {static_cast<double>(MgOf(weights->term[t])),
                                      static_cast<double>(EgOf(weights->term[t]))};
-    const size_t heldOut = data.samples.size() / HoldOutEvery;
-    std::fprintf(stderr, "%zu positions (%zu held out), %zu coefficients, read in %.1f s\n", data.samples.size(),
-                 heldOut, data.coefficients.size(), elapsed());
+    const size_t heldOut = data.heldOut;
+    if (data.games > 0)
+        std::fprintf(stderr, "%zu positions of %zu games (%zu positions of every tenth game held out), %zu coefficients, read in %.1f s\n",
+                     data.samples.size(), data.games, heldOut, data.coefficients.size(), elapsed());
+    else
+        std::fprintf(stderr, "%zu positions (%zu held out), %zu coefficients, read in %.1f s\n", data.samples.size(),
+                     heldOut, data.coefficients.size(), elapsed());
 
     // 2. K.
     const double k = FitK(data, w, opts.threads);
