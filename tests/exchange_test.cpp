@@ -2,11 +2,13 @@
 // promotions, early stops and the piece-square terms. Expected values are
 // built from the evaluation's tables so they hold whatever those tables say.
 #include "board/exchange.h"
+#include "board/exchange_balance.h"
 
 #include <gtest/gtest.h>
 
 #include "board/board.h"
 #include "board/fen.h"
+#include "board/movetext.h"
 #include "board/pst.h"
 #include "search/game.h"
 #include "support/board_setup.h"
@@ -139,6 +141,48 @@ TEST(ExchangeScore, ReadsTheBoardOnly) {
     EXPECT_EQ(gamePosition.board.hashKey, before.hashKey);
     for (int code = WhitePawn; code <= BlackQueen; ++code)
         EXPECT_EQ(gamePosition.board.pieceBitboard[code], before.pieceBitboard[code]);
+}
+
+// The balance against a threshold: each case holds at its value and fails one
+// above it, and so does its colour-flipped mirror.
+TEST(ExchangeAtLeast, HoldsExactlyUpToTheBalance) {
+    struct Case {
+        const char* fen;
+        const char* move;
+        int balance;
+    };
+    const Case cases[] = {
+        {"1k1r4/1pp4p/p7/4p3/8/P5P1/1PP4P/2K1R3 w - -", "e1e5", 100},  // nothing takes back
+        // N x p, n x N, R x n, b x R, Q x b, q x Q: white is better off
+        // stopping after the knight is lost.
+        {"1k1r3q/1ppn3p/p4b2/4p3/8/P2N2P1/1PP1R1BP/2K1Q3 w - -", "d3e5", -220},
+        {"4k3/8/2p5/3p4/8/8/3R4/3RK3 w - -", "d2d5", -300},    // the rook behind takes back
+        {"3rk3/3r4/8/3p4/5N2/8/8/3RK3 w - -", "f4d5", -220},   // ... and so does black's
+        {"4k3/1P6/8/8/8/8/8/4K3 w - -", "b7b8q", 850},         // a promotion
+        {"1r2k3/P7/8/8/8/8/8/4K3 w - -", "a7a8q", -100},       // ... taken at once
+        {"1r2k3/P7/8/8/8/8/8/4K3 w - -", "a7b8q", 1350},       // ... taking a rook
+        {"4k3/1P6/8/8/8/8/8/4K3 w - -", "b7b8n", 220},          // an under-promotion
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6", "e5d6", 100},        // en passant
+        {"3rk3/8/8/8/8/8/3q4/3RK3 w - -", "d1d2", 950},        // the king takes back last
+        {"3rk3/8/8/b7/8/8/3q4/3RK3 w - -", "d1d2", 450},       // ... but not into the rook
+        {"4k3/8/8/2p5/8/8/8/3RK3 w - -", "d1d4", -500},        // a quiet move onto a pawn's square
+        {"4k3/8/8/8/8/8/8/4K2R w K -", "e1g1", 0},             // castling
+    };
+    for (const Case& c : cases) {
+        for (const bool mirrored : {false, true}) {
+            std::string move = c.move;
+            if (mirrored) {
+                move[1] = static_cast<char>('1' + '8' - move[1]);
+                move[3] = static_cast<char>('1' + '8' - move[3]);
+            }
+            SetUpPosition(mirrored ? test::MirrorFen(c.fen).c_str() : c.fen);
+            const Move m = TextToMoveOnBoard(gamePosition, move.c_str());
+            ASSERT_NE(m, 0) << c.fen << " " << move;
+            EXPECT_TRUE(ExchangeAtLeast(gamePosition, m, c.balance)) << c.fen << " " << move << " mirrored " << mirrored;
+            EXPECT_FALSE(ExchangeAtLeast(gamePosition, m, c.balance + 1))
+                << c.fen << " " << move << " mirrored " << mirrored;
+        }
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "board/exchange_balance.h"
 #include "search/alphabeta.h"
 #include "search/eval.h"
 #include "search/node.h"
@@ -219,6 +220,15 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
                 if constexpr (P::FutilityPruning)
                     skip = skip || (depth <= Params.futilityDepth &&
                                     staticScore + Params.futilityBase + Params.futilityPerDepth * depth <= alpha);
+            }
+        }
+        // Exchange pruning: any move but the hash move, on the same terms.
+        if constexpr (P::ExchangePruning) {
+            if (!skip && move != node.hashMove && !inCheck && legalMoves > 0 && best > -MateScoreThreshold &&
+                depth <= Params.exchangePruningDepth) {
+                const int margin =
+                    isQuiet ? Params.exchangeQuietMargin * depth : Params.exchangeCaptureMargin * depth * depth;
+                skip = !ExchangeAtLeast(pos, move, -margin);
             }
         }
         if (skip) {

@@ -64,7 +64,12 @@ struct SearchParameters {
     int lateMovePruningBase = 0;
     // Aspiration: the first window's half width around the last score, grown
     // by half after each failure.
-    int aspirationDelta = 0;
+    int aspirationDelta = 0;    // Exchange pruning: a move at most this deep is skipped when its exchange
+    // on the destination loses more than quietMargin per ply (a quiet move)
+    // or captureMargin per ply squared (a capture or promotion).
+    int exchangePruningDepth = 0;
+    int exchangeQuietMargin = 0;
+    int exchangeCaptureMargin = 0;
 };
 
 struct ClassicProfile {
@@ -92,6 +97,10 @@ struct ClassicProfile {
     static constexpr bool LateMoveReductions = false;
     static constexpr bool FutilityPruning = false;
     static constexpr bool LateMovePruning = false;
+    // Moves whose exchange loses too much for the depth left are skipped.
+    static constexpr bool ExchangePruning = false;
+    // The quiescence search skips captures that lose material in the exchange.
+    static constexpr bool QuiesceExchangePruning = false;
     // Every check extends the search a ply.
     static constexpr bool CheckExtension = false;
     // The root window grows step by step around the last score.
@@ -135,6 +144,9 @@ struct ModernProfile : ClassicProfile {
         .lateMovePruningDepth = 8,
         .lateMovePruningBase = 3,
         .aspirationDelta = 20,
+        .exchangePruningDepth = 8,
+        .exchangeQuietMargin = 60,
+        .exchangeCaptureMargin = 20,
     };
     static constexpr bool LateMoveReductions = true;
     // Probing only happens with tables loaded: without them the search is

@@ -1,6 +1,7 @@
 // The quiescence node, for every profile.
 #pragma once
 
+#include "board/exchange_balance.h"
 #include "search/node.h"
 #include "search/quiesce.h"
 
@@ -87,6 +88,9 @@ int SearchWorker::Quiesce(int depth, int ply, int alpha, int beta) {
             StoreNode<P>(ply, ScoreMax, Bound::Exact, 0, move);
             return ScoreMax;
         }
+        // Out of check, a capture that loses material is not worth a look.
+        if constexpr (P::QuiesceExchangePruning)
+            if (!node.check.checkers && !ExchangeAtLeast(pos, move, 0)) continue;
 
         MakeMove(pos, move, nodeUndo);
         if (MoveKindOf(move) > Capture) table.Prefetch(pos);
