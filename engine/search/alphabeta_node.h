@@ -16,6 +16,7 @@ namespace kavrin {
 template <class P>
 int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAllowed) {
     constexpr const SearchParameters& Params = P::Parameters;
+    static_assert(!P::CorrectionHistory || P::StaticScore, "the correction corrects the static score");
     SearchPly& node = plies[ply];
     // A line that has used up the move stack goes on in the quiescence
     // search, which stands pat when even that has no room.
@@ -83,11 +84,13 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // Step 2a. The static score, and whether it improves on the one of the
     // side's previous node.
     [[maybe_unused]] int staticScore = NoStaticScore;
+    [[maybe_unused]] int rawStaticScore = NoStaticScore;  // before its correction
     [[maybe_unused]] bool improving = false;
     if constexpr (P::StaticScore) {
         if (!inCheck) {
             pawns.Prefetch(pos.board.pawnKey);
-            staticScore = StaticEvaluation<P>();
+            staticScore = rawStaticScore = StaticEvaluation<P>();
+            if constexpr (P::CorrectionHistory) staticScore = CorrectedScore(side, rawStaticScore);
         }
         node.staticScore = staticScore;
         const int earlier = ply >= 2 ? plies[ply - 2].staticScore : NoStaticScore;
@@ -288,6 +291,10 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
                     if constexpr (P::GravityHistory) {
                         if (isQuiet) RewardQuietMove(ply, side, move, depth, quietsTried, quietsTriedCount);
                     }
+                    if constexpr (P::CorrectionHistory) {
+                        if (!inCheck && isQuiet)
+                            UpdateCorrection(side, rawStaticScore, staticScore, v, Bound::Lower, depth);
+                    }
                     RecordCutoff<P>(node, ply, side, move, depth, v);
                     return v;
                 }
@@ -307,6 +314,10 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // nothing in the table.
     if (legalMoves == 0) return skippedLegal ? alpha : NoLegalMoveScore<P>(ply, depth, inCheck);
     if constexpr (P::ProbesTablebases) best = std::min(best, ceiling);
+    if constexpr (P::CorrectionHistory) {
+        if (!inCheck && (bestMove == 0 || (!IsCaptureKind(MoveKindOf(bestMove)) && !IsPromotion(bestMove))))
+            UpdateCorrection(side, rawStaticScore, staticScore, best, bound, depth);
+    }
     StoreNode<P>(ply, best, bound, depth, bestMove);
     return best;
 }

@@ -97,6 +97,9 @@ struct ClassicProfile {
     static constexpr bool LateMoveReductions = false;
     static constexpr bool FutilityPruning = false;
     static constexpr bool LateMovePruning = false;
+    // The static score is corrected by how far searches of positions with
+    // the same pawns have found it off (with StaticScore).
+    static constexpr bool CorrectionHistory = false;
     // Moves whose exchange loses too much for the depth left are skipped.
     static constexpr bool ExchangePruning = false;
     // The quiescence search skips captures that lose material in the exchange.

@@ -176,7 +176,7 @@ Move SearchWorker::IterativeDeepening() {
     nextPollAt = limits.pollInterval;
     plies[0].moveListEnd = nullptr;
     plies[0].staticScore = NoStaticScore;
-    if constexpr (P::GravityHistory) gravityUsed = true;
+    if constexpr (P::GravityHistory || P::CorrectionHistory) gravityUsed = true;
     if constexpr (P::TaperedEvaluation) taperedPawnsUsed = true;
     lineIndex = 0;
     lineCount = 0;

@@ -46,4 +46,23 @@ void SearchWorker::RewardQuietMove(int ply, int side, Move move, int depth, cons
         gravity->counter[plies[ply - 1].movedPiece][plies[ply - 1].movedTo] = move;
 }
 
+int SearchWorker::CorrectedScore(int side, int staticScore) const {
+    const int entry = gravity->correction[side][pos.board.pawnKey % CorrectionEntries];
+    return std::clamp(staticScore + entry / CorrectionGrain, -MateScoreThreshold + 1, MateScoreThreshold - 1);
+}
+
+void SearchWorker::UpdateCorrection(int side, int staticScore, int correctedScore, int best, Bound bound,
+                                    int depth) {
+    // Only what the bound proves: a fail high above the static score, a fail
+    // low below it, or an exact result; never a mate.
+    if (best <= -MateScoreThreshold || best >= MateScoreThreshold) return;
+    if ((bound == Bound::Lower && best <= correctedScore) || (bound == Bound::Upper && best >= correctedScore)) return;
+    int16_t& entry = gravity->correction[side][pos.board.pawnKey % CorrectionEntries];
+    const int target = std::clamp((best - staticScore) * CorrectionGrain, -CorrectionLimit, CorrectionLimit);
+    // Deeper results weigh more, up to a quarter of the entry at once.
+    const int weight = std::min(depth + 1, 16);
+    entry = static_cast<int16_t>(std::clamp((entry * (64 - weight) + target * weight) / 64, -CorrectionLimit,
+                                            CorrectionLimit));
+}
+
 }  // namespace kavrin

@@ -51,6 +51,12 @@ struct SearchPly {
     uint32_t orderKeys[OrderKeysSize];
 };
 
+// The static-score correction: entries by pawn structure, and the scale and
+// bound of what an entry holds.
+constexpr int CorrectionEntries = 16384;
+constexpr int CorrectionGrain = 256;
+constexpr int CorrectionLimit = 64 * CorrectionGrain;
+
 // kavrin-uci's histories (search/movepick.h): the quiet scores of each side,
 // the continuation scores by the piece and destination of a move, and the
 // counter move of each piece and destination. They last while the game goes
@@ -59,6 +65,9 @@ struct GravityHistories {
     QuietHistory quiet[2];
     PieceToHistory continuation[13][64];
     Move counter[13][64];
+    // How far the search's results have been from the static score, by side
+    // to move and pawn structure, in 1/CorrectionGrain of a centipawn.
+    int16_t correction[2][CorrectionEntries];
 };
 
 // A ranked root move of the last finished iteration.
@@ -172,6 +181,11 @@ class SearchWorker {
     // gains, the quiet moves tried before it lose, and it becomes the
     // counter move of the move before.
     void RewardQuietMove(int ply, int side, Move move, int depth, const Move* tried, int triedCount);
+    // The static score corrected by what searches of the same pawn structure
+    // found; and the correction learning from a node's result (best, with its
+    // bound, searched depth plies deep) against its static score.
+    int CorrectedScore(int side, int staticScore) const;
+    void UpdateCorrection(int side, int staticScore, int correctedScore, int best, Bound bound, int depth);
     // The continuation scores of the move made k plies up (none above the
     // root or after a pass).
     PieceToHistory* ContinuationUp(int ply, int k) const {
