@@ -234,6 +234,15 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
                 skip = !ExchangeAtLeast(pos, move, -margin);
             }
         }
+        // A quiet move that gives check is searched all the same: it may mate,
+        // which neither its number in the list nor its exchange tells.
+        if constexpr (P::LateMovePruning || P::FutilityPruning || P::ExchangePruning) {
+            if (skip && isQuiet && legalMoves > 0) {
+                MakeMove(pos, move, nodeUndo);
+                skip = IsKingAttacked(pos, move, side) || !IsKingAttacked(pos, 0, side ^ 1);
+                UnmakeMove(pos, move, nodeUndo);
+            }
+        }
         if (skip) {
             if (legalMoves == 0 && !skippedLegal) {
                 MakeMove(pos, move, nodeUndo);
