@@ -452,9 +452,10 @@ int main(int argc, char** argv) {
     char provenance[512];
     std::snprintf(provenance, sizeof provenance,
                   "// Fitted by kavrin-tune to %zu positions of kavrin-uci's games against\n"
-                  "// itself (%zu held out): K = %.4f, held-out error %.6f before, %.6f after\n"
-                  "// %d epochs of Adam.\n",
-                  data.samples.size(), heldOut, k, before.heldOut, bestErrors.heldOut, bestEpoch);
+                  "// itself (%zu held out%s): K = %.4f, held-out error %.6f before, %.6f\n"
+                  "// after %d epochs of Adam (rate %g, pull %g).\n",
+                  data.samples.size(), heldOut, data.games > 0 ? ", every tenth game" : "", k, before.heldOut,
+                  bestErrors.heldOut, bestEpoch, opts.rate, opts.pull);
     FILE* out = stdout;
     if (opts.out != nullptr && (out = std::fopen(opts.out, "w")) == nullptr) {
         std::fprintf(stderr, "kavrin-tune: cannot write %s: %s\n", opts.out, std::strerror(errno));
