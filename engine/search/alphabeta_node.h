@@ -275,7 +275,8 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
                 if (quiet && !inCheck && !frontier && depth >= Params.reductionDepth &&
                     legalMoves >= Params.reductionFromMove && move != node.killer1 && move != node.killer2) {
                     int r = LateMoveReduction<P>(depth, legalMoves);
-                    r += (pvNode ? 0 : 1) - (improving ? 1 : 0);
+                    r += pvNode ? 0 : 1;
+                    if constexpr (P::ReductionsByImproving) r -= improving ? 1 : 0;
                     child.reduction = std::clamp(r, 0, child.depth - 1);
                 }
             }

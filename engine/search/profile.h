@@ -95,6 +95,9 @@ struct ClassicProfile {
     // window first.
     static constexpr bool FirstMoveWindow = false;
     static constexpr bool LateMoveReductions = false;
+    // A node whose static score improves reduces its late moves a ply less
+    // (with StaticScore).
+    static constexpr bool ReductionsByImproving = false;
     static constexpr bool FutilityPruning = false;
     static constexpr bool LateMovePruning = false;
     // The static score is corrected by how far searches of positions with
