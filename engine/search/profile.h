@@ -155,6 +155,7 @@ struct ModernProfile : ClassicProfile {
         .exchangeCaptureMargin = 20,
     };
     static constexpr bool LateMoveReductions = true;
+    static constexpr bool TaperedEvaluation = true;
     // Probing only happens with tables loaded: without them the search is
     // the one it was, move for move.
     static constexpr bool ProbesTablebases = true;
