@@ -64,7 +64,8 @@ struct SearchParameters {
     int lateMovePruningBase = 0;
     // Aspiration: the first window's half width around the last score, grown
     // by half after each failure.
-    int aspirationDelta = 0;    // Exchange pruning: a move at most this deep is skipped when its exchange
+    int aspirationDelta = 0;
+    // Exchange pruning: a move at most this deep is skipped when its exchange
     // on the destination loses more than quietMargin per ply (a quiet move)
     // or captureMargin per ply squared (a capture or promotion).
     int exchangePruningDepth = 0;
