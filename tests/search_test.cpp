@@ -44,7 +44,8 @@ namespace kavrin {
 struct SearchWorkerTestAccess {
     static SearchWorker& Main() { return test::TestEngine().Threads().Main(); }
     // Searches the game position's node one ply below a root at full width,
-    // in the search of profile P.
+    // in the search of profile P, with the stop flag and the line limits a
+    // root sets.
     template <class P = ClassicProfile>
     static int SearchNode(int depth, int alpha, int beta) {
         SearchWorker& w = Main();
@@ -55,9 +56,17 @@ struct SearchWorkerTestAccess {
         w.plies[1].moveListEnd = nullptr;
         w.checkCount[0] = w.checkCount[1] = 0;
         w.nextPollAt = w.nodes + PollInterval;
+        w.shared.stop.store(false);
+        w.SetLineLimits();
         return w.AlphaBeta<P>(depth, 1, alpha, beta, false);
     }
     static int DeepestSearchPly() { return Main().deepestSearchPly; }
+    static uint64_t Nodes() { return Main().nodes; }
+    static bool AnyExcludedMove() {
+        for (const SearchPly& p : Main().plies)
+            if (p.excluded != 0) return true;
+        return false;
+    }
     // Whether any killer, history counter or pawn cache entry is set.
     static bool AnyKiller() {
         for (const SearchPly& p : Main().plies)
@@ -481,6 +490,61 @@ TEST_F(SearchTest, SkippedQuietMovesLeaveTheBestCaptureItsScore) {
     SetUpPosition("4k3/8/8/3q4/8/8/8/3QK3 w - -");
     EXPECT_EQ(SearchWorkerTestAccess::SearchNode<SkipsQuietMoves>(1, -WideWindow, WideWindow), full);
     EXPECT_GT(full, 500);
+}
+
+// kavrin-uci's profile with every step it may gain turned on: whatever
+// matches decide to keep, the steps together keep mate scores exact.
+struct EveryStep : ModernProfile {
+    static constexpr bool StaticScore = true;
+    static constexpr bool ReverseFutility = true;
+    static constexpr bool AdaptiveNullMove = true;
+    static constexpr bool FirstMoveWindow = true;
+    static constexpr bool ReductionsByImproving = true;
+    static constexpr bool FutilityPruning = true;
+    static constexpr bool LateMovePruning = true;
+    static constexpr bool CorrectionHistory = true;
+    static constexpr bool ExchangePruning = true;
+    static constexpr bool QuiesceExchangePruning = true;
+    static constexpr bool CheckExtension = true;
+    static constexpr bool GravityHistory = true;
+    static constexpr bool ContinuationHistory = true;
+    static constexpr bool SingularExtension = true;
+};
+struct EveryStepButSingular : EveryStep {
+    static constexpr bool SingularExtension = false;
+};
+
+TEST_F(SearchTest, EveryStepTogetherKeepsMateScoresExact) {
+    struct MateCase {
+        const char* fen;
+        int depth;
+    };
+    const MateCase cases[] = {{MateInOne, 9}, {MateInTwo, 9}, {MateInThree, 10}};
+    for (const MateCase& c : cases) {
+        SCOPED_TRACE(c.fen);
+        SetUpPosition(c.fen);
+        const int classic = SearchWorkerTestAccess::SearchNode(c.depth, -MateValue, MateValue);
+        ASSERT_GT(classic, MateScoreThreshold);
+        // Deepening as a search does, so that deep nodes find table entries
+        // (the singular test needs them).
+        uint64_t nodes[2] = {0, 0};
+        for (int withSingular = 0; withSingular < 2; ++withSingular) {
+            SetUpPosition(c.fen);
+            const uint64_t before = SearchWorkerTestAccess::Nodes();
+            int score = 0;
+            for (int d = 1; d <= c.depth; ++d)
+                score = withSingular
+                            ? SearchWorkerTestAccess::SearchNode<EveryStep>(d, -MateValue, MateValue)
+                            : SearchWorkerTestAccess::SearchNode<EveryStepButSingular>(d, -MateValue, MateValue);
+            nodes[withSingular] = SearchWorkerTestAccess::Nodes() - before;
+            EXPECT_EQ(score, classic);
+            EXPECT_FALSE(SearchWorkerTestAccess::AnyExcludedMove());
+        }
+        // The deepest case reaches nodes where the singular test runs.
+        if (c.depth == 10) {
+            EXPECT_NE(nodes[0], nodes[1]);
+        }
+    }
 }
 
 }  // namespace

@@ -28,12 +28,17 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // their buckets load while this one does.
     if (nullAllowed && pos.board.nonPawnMaterial[pos.sideToMove] != 0) table.PrefetchAfterNull(pos);
 
+    // A node searched without its hash move (the singular test of step 4a)
+    // reads its entry for the order only, and keeps nothing in the table.
+    [[maybe_unused]] Move excluded = 0;
+    if constexpr (P::SingularExtension) excluded = node.excluded;
+
     // Step 1. Transposition table. A deep enough entry decides the node unless
     // its move would repeat the position; otherwise it narrows the window.
     // (Only the root holds its window while an aspiration re-search runs.)
     const bool deepEnough = LoadTableEntry<P>(node, depth, ply);
     if (node.hashMove != 0) table.PrefetchAfter(pos, node.hashMove);
-    if (deepEnough) {
+    if (deepEnough && excluded == 0) {
         if (EntryCutsOff(node, alpha, beta)) {
             if (RepetitionAfter(pos, node.hashMove) == 0) return node.ttScore;
         } else {
@@ -51,7 +56,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     [[maybe_unused]] int ceiling = ScoreMax;
     if constexpr (P::ProbesTablebases) {
         const TablebaseProbes& probes = limits.tablebases;
-        if (probes.pieces > 0 && pos.historyTop->fiftyCounter == 0 && pos.board.castling == 0) {
+        if (probes.pieces > 0 && pos.historyTop->fiftyCounter == 0 && pos.board.castling == 0 && excluded == 0) {
             const int pieces = PieceCount(pos.board);
             TbWdl wdl;
             if (pieces <= probes.pieces && (pieces < probes.pieces || depth >= probes.depth) && ProbeWdl(pos, wdl)) {
@@ -100,7 +105,8 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // Step 2b. Reverse futility: a static score far enough above beta holds
     // at this depth.
     if constexpr (P::ReverseFutility) {
-        if (!pvNode && !inCheck && depth <= Params.reverseFutilityDepth && beta > -MateScoreThreshold &&
+        if (!pvNode && !inCheck && excluded == 0 && depth <= Params.reverseFutilityDepth &&
+            beta > -MateScoreThreshold &&
             staticScore - Params.reverseFutilityMargin * (depth - (improving ? 1 : 0)) >= beta &&
             staticScore < MateScoreThreshold)
             return staticScore;
@@ -108,7 +114,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
 
     // Step 3. Null move: pass, and if even that holds beta, so will a move.
     // Not in check, not without pieces, not twice in a row.
-    bool passAllowed = nullAllowed && !inCheck && pos.board.nonPawnMaterial[side] != 0;
+    bool passAllowed = nullAllowed && !inCheck && excluded == 0 && pos.board.nonPawnMaterial[side] != 0;
     if constexpr (P::AdaptiveNullMove) passAllowed = passAllowed && !pvNode && staticScore >= beta;
     if (passAllowed) {
         int r = (depth > 6 && pos.board.nonPawnMaterial[side] >= 9) ? 3 : 2;
@@ -149,9 +155,42 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // generated and scored, and a hash move in the table.
     if constexpr (P::IterativeReduction) {
         if (depth >= Params.iterativeReductionDepth && node.hashMove == 0) --depth;
-    } else if (node.ttDepth < depth - 2) {
+    } else if (node.ttDepth < depth - 2 && excluded == 0) {
         AlphaBeta<P>(depth - 2, ply, alpha, beta, nullAllowed);
         if (TTEntry e; table.Probe(pos, e)) node.hashMove = EntryMove(e);
+    }
+
+    // Step 4a. Singular extension. The node searches itself without its hash
+    // move, half as deep, against the entry's lower bound less a margin: when
+    // every other move stays below it, the hash move is the only good one and
+    // gets a ply more; when even the lowered bound beats beta, another move
+    // will too, and the node fails high. (Not after internal deepening, whose
+    // move list the test would reorder.)
+    [[maybe_unused]] int singularExtension = 0;
+    if constexpr (P::SingularExtension) {
+        if (excluded == 0 && depth >= Params.singularDepth && node.hashMove != 0 && node.moveListEnd == nullptr &&
+            node.ttDepth >= depth - 3 && node.ttBound != Bound::Upper && node.ttScore > -MateScoreThreshold &&
+            node.ttScore < MateScoreThreshold) {
+            const int singularBeta = node.ttScore - Params.singularMargin * depth;
+            const Move hashMove = node.hashMove;
+            const uint8_t ttDepth = node.ttDepth;
+            const int ttScore = node.ttScore;
+            const Bound ttBound = node.ttBound;
+            node.excluded = hashMove;
+            const int v = AlphaBeta<P>((depth - 1) / 2, ply, singularBeta - 1, singularBeta, false);
+            node.excluded = 0;
+            // The test's own list and entry are not this node's.
+            node.moveListEnd = nullptr;
+            node.hashMove = hashMove;
+            node.ttDepth = ttDepth;
+            node.ttScore = ttScore;
+            node.ttBound = ttBound;
+            if (v < singularBeta) {
+                singularExtension = 1;
+            } else if (singularBeta >= beta) {
+                return singularBeta;
+            }
+        }
     }
 
     // Step 5. Check extension: every check, or from the second check of this
@@ -205,6 +244,9 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     [[maybe_unused]] int quietsTriedCount = 0;
     while (MoveEntry* const entry = picker.Next()) {
         const Move move = entry->move;
+        if constexpr (P::SingularExtension) {
+            if (move == excluded) continue;
+        }
         [[maybe_unused]] const bool isQuiet = !IsCaptureKind(MoveKindOf(move)) && !IsPromotion(move);
         // A quiet move that is not the hash move: a candidate for pruning.
         [[maybe_unused]] const bool quiet = isQuiet && move != node.hashMove;
@@ -270,6 +312,9 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             // with a null window first).
             ChildSearch child{nd - 1, ply + 1, 1, frontier, alpha, beta, bound == Bound::Upper};
             if constexpr (P::FirstMoveWindow) child.fullWindow = legalMoves == 1;
+            if constexpr (P::SingularExtension) {
+                if (move == node.hashMove) child.depth += singularExtension;
+            }
             // Step 8b. Late quiet moves are searched shallower first.
             if constexpr (P::LateMoveReductions) {
                 if (quiet && !inCheck && !frontier && depth >= Params.reductionDepth &&
@@ -298,6 +343,9 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         if (v > best) {
             if (v > alpha) {
                 if (v >= beta) {
+                    if constexpr (P::SingularExtension) {
+                        if (excluded != 0) return v;
+                    }
                     if constexpr (P::GravityHistory) {
                         if (isQuiet) RewardQuietMove(ply, side, move, depth, quietsTried, quietsTriedCount);
                     }
@@ -322,8 +370,12 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // Step 11. End of list: mate, stalemate or the best move found. A node
     // that skipped every legal move knows nothing above alpha and keeps
     // nothing in the table.
-    if (legalMoves == 0) return skippedLegal ? alpha : NoLegalMoveScore<P>(ply, depth, inCheck);
+    // Without its hash move a node may have none left: that move is singular.
+    if (legalMoves == 0) return skippedLegal || excluded != 0 ? alpha : NoLegalMoveScore<P>(ply, depth, inCheck);
     if constexpr (P::ProbesTablebases) best = std::min(best, ceiling);
+    if constexpr (P::SingularExtension) {
+        if (excluded != 0) return best;
+    }
     if constexpr (P::CorrectionHistory) {
         if (!inCheck && (bestMove == 0 || (!IsCaptureKind(MoveKindOf(bestMove)) && !IsPromotion(bestMove))))
             UpdateCorrection(side, rawStaticScore, staticScore, best, bound, depth);

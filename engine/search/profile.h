@@ -62,6 +62,13 @@ struct SearchParameters {
     // (base + depth^2) / (2 - improving) moves are skipped.
     int lateMovePruningDepth = 0;
     int lateMovePruningBase = 0;
+    // Singular extension: at this depth or more, a hash move whose entry is
+    // at most 3 plies shallower, and whose lower bound no other move comes
+    // within margin per ply of in a search of half the depth, is searched a
+    // ply deeper; when even that lowered bound beats beta, the node fails
+    // high at once.
+    int singularDepth = 0;
+    int singularMargin = 0;
     // Aspiration: the first window's half width around the last score, grown
     // by half after each failure.
     int aspirationDelta = 0;
@@ -110,6 +117,8 @@ struct ClassicProfile {
     static constexpr bool QuiesceExchangePruning = false;
     // Every check extends the search a ply.
     static constexpr bool CheckExtension = false;
+    // A hash move that no other move comes close to is searched a ply deeper.
+    static constexpr bool SingularExtension = false;
     // The root window grows step by step around the last score.
     static constexpr bool GrowingAspiration = false;
     // Quiet moves are ordered by signed histories with gravity, which the
@@ -150,6 +159,8 @@ struct ModernProfile : ClassicProfile {
         .futilityPerDepth = 80,
         .lateMovePruningDepth = 8,
         .lateMovePruningBase = 3,
+        .singularDepth = 8,
+        .singularMargin = 2,
         .aspirationDelta = 20,
         .exchangePruningDepth = 8,
         .exchangeQuietMargin = 60,

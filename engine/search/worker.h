@@ -38,6 +38,9 @@ struct SearchPly {
     Bound ttBound;
     Move killer1;
     Move killer2;
+    // The move the node leaves out while it tests whether its hash move is
+    // singular (0 otherwise).
+    Move excluded;
     // The static score of the node (NoStaticScore in check), for the
     // profiles that compute it.
     int staticScore;
