@@ -168,6 +168,7 @@ struct ModernProfile : ClassicProfile {
     };
     static constexpr bool LateMoveReductions = true;
     static constexpr bool TaperedEvaluation = true;
+    static constexpr bool GravityHistory = true;
     // Probing only happens with tables loaded: without them the search is
     // the one it was, move for move.
     static constexpr bool ProbesTablebases = true;
