@@ -508,6 +508,8 @@ struct EveryStep : ModernProfile {
     static constexpr bool CheckExtension = true;
     static constexpr bool GravityHistory = true;
     static constexpr bool ContinuationHistory = true;
+    static constexpr bool FollowUpHistory = true;
+    static constexpr bool CounterMove = true;
     static constexpr bool SingularExtension = true;
 };
 struct EveryStepButSingular : EveryStep {

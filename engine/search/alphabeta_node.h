@@ -17,6 +17,9 @@ template <class P>
 int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAllowed) {
     constexpr const SearchParameters& Params = P::Parameters;
     static_assert(!P::CorrectionHistory || P::StaticScore, "the correction corrects the static score");
+    static_assert(!P::FollowUpHistory || P::ContinuationHistory, "the follow-up history extends the continuation");
+    static_assert(!(P::ContinuationHistory || P::CounterMove) || P::GravityHistory,
+                  "continuations and counter moves are learnt with the gravity histories");
     SearchPly& node = plies[ply];
     // A line that has used up the move stack goes on in the quiescence
     // search, which stands pat when even that has no room.
@@ -126,7 +129,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
                                      (node.ttBound == Bound::Upper || node.ttBound == Bound::Exact);
         if (!promisesFailLow) {
             if (node.moveListEnd == nullptr) node.moveListEnd = plies[ply - 1].moveListEnd;
-            if constexpr (P::ContinuationHistory) {
+            if constexpr (P::ContinuationHistory || P::CounterMove) {
                 node.continuation = nullptr;
                 node.movedPiece = 0;
             }
@@ -213,7 +216,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
     // Step 7. Ordering pass: hash move, then the killers (and the counter
     // move of the move before).
     Move counterMove = 0;
-    if constexpr (P::ContinuationHistory) {
+    if constexpr (P::CounterMove) {
         const SearchPly& up = plies[ply - 1];
         if (up.movedPiece != 0) counterMove = gravity->counter[up.movedPiece][up.movedTo];
     }
@@ -231,7 +234,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
         historyKeys = HistoryKeys{nullptr, gravity->quiet[side], nullptr, nullptr, &pos.board};
         if constexpr (P::ContinuationHistory) {
             historyKeys.previous = ContinuationUp(ply, 1);
-            historyKeys.beforePrevious = ContinuationUp(ply, 2);
+            if constexpr (P::FollowUpHistory) historyKeys.beforePrevious = ContinuationUp(ply, 2);
         }
     }
     MovePicker picker{
@@ -294,10 +297,11 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
             continue;
         }
 
-        if constexpr (P::ContinuationHistory) {
+        if constexpr (P::ContinuationHistory || P::CounterMove) {
             node.movedPiece = pos.board.pieceOn[MoveFrom(move)];
             node.movedTo = static_cast<uint8_t>(MoveTo(move));
-            node.continuation = &gravity->continuation[node.movedPiece][node.movedTo];
+            if constexpr (P::ContinuationHistory)
+                node.continuation = &gravity->continuation[node.movedPiece][node.movedTo];
         }
         ++nodes;
         MakeMove(pos, move, nodeUndo);
@@ -347,7 +351,7 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
                         if (excluded != 0) return v;
                     }
                     if constexpr (P::GravityHistory) {
-                        if (isQuiet) RewardQuietMove(ply, side, move, depth, quietsTried, quietsTriedCount);
+                        if (isQuiet) RewardQuietMove(ply, side, move, depth, quietsTried, quietsTriedCount, P::FollowUpHistory);
                     }
                     if constexpr (P::CorrectionHistory) {
                         if (!inCheck && isQuiet)

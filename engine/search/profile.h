@@ -125,9 +125,13 @@ struct ClassicProfile {
     // move that refutes a node raises and the quiet moves tried before it
     // lower.
     static constexpr bool GravityHistory = false;
-    // ... and by the histories of the moves one and two plies up, with the
-    // counter move of the move before after the killers.
+    // ... and by the history of the move one ply up (with GravityHistory),
     static constexpr bool ContinuationHistory = false;
+    // ... and of the move two plies up (with ContinuationHistory).
+    static constexpr bool FollowUpHistory = false;
+    // The counter move of the move before is tried after the killers (with
+    // GravityHistory).
+    static constexpr bool CounterMove = false;
     // A full-width node right after a capture or pawn move probes the Syzygy
     // tables (when the search's limits allow it: SearchLimits::tablebases),
     // and the table keeps tablebase scores from the node that stores them.

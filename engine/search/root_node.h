@@ -91,10 +91,11 @@ int SearchWorker::RootSearch(int alpha, int beta) {
         rootProgress.current = move;
         if (reporter != nullptr)
             reporter->RootMoveStarted(iterationDepth, move, lineIndex + rootProgress.movesSearched + 1);
-        if constexpr (P::ContinuationHistory) {
+        if constexpr (P::ContinuationHistory || P::CounterMove) {
             root.movedPiece = pos.board.pieceOn[MoveFrom(move)];
             root.movedTo = static_cast<uint8_t>(MoveTo(move));
-            root.continuation = &gravity->continuation[root.movedPiece][root.movedTo];
+            if constexpr (P::ContinuationHistory)
+                root.continuation = &gravity->continuation[root.movedPiece][root.movedTo];
         }
         ++nodes;
         MakeMove(pos, move, rootUndo);

@@ -29,10 +29,11 @@ void SearchWorker::ClearTables() {
 
 void SearchWorker::ClearHistory() { std::memset(history, 0, sizeof history); }
 
-void SearchWorker::RewardQuietMove(int ply, int side, Move move, int depth, const Move* tried, int triedCount) {
+void SearchWorker::RewardQuietMove(int ply, int side, Move move, int depth, const Move* tried, int triedCount,
+                                   bool followUp) {
     const int bonus = std::min(16 * depth * depth + 32 * depth + 16, 1200);
     PieceToHistory* const previous = ContinuationUp(ply, 1);
-    PieceToHistory* const beforePrevious = ContinuationUp(ply, 2);
+    PieceToHistory* const beforePrevious = followUp ? ContinuationUp(ply, 2) : nullptr;
     auto update = [&](Move m, int change) {
         UpdateHistory(gravity->quiet[side][m & HistoryMoveMask], change);
         const int piece = pos.board.pieceOn[MoveFrom(m)];
