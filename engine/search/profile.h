@@ -173,6 +173,8 @@ struct ModernProfile : ClassicProfile {
     static constexpr bool LateMoveReductions = true;
     static constexpr bool TaperedEvaluation = true;
     static constexpr bool GravityHistory = true;
+    static constexpr bool StaticScore = true;
+    static constexpr bool LateMovePruning = true;
     // Probing only happens with tables loaded: without them the search is
     // the one it was, move for move.
     static constexpr bool ProbesTablebases = true;
