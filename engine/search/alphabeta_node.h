@@ -351,7 +351,9 @@ int SearchWorker::AlphaBeta(int depth, int ply, int alpha, int beta, bool nullAl
                         if (excluded != 0) return v;
                     }
                     if constexpr (P::GravityHistory) {
-                        if (isQuiet) RewardQuietMove(ply, side, move, depth, quietsTried, quietsTriedCount, P::FollowUpHistory);
+                        if (isQuiet)
+                            RewardQuietMove(ply, side, move, depth, quietsTried, quietsTriedCount,
+                                            P::FollowUpHistory, P::CounterMove);
                     }
                     if constexpr (P::CorrectionHistory) {
                         if (!inCheck && isQuiet)

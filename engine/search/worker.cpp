@@ -30,7 +30,7 @@ void SearchWorker::ClearTables() {
 void SearchWorker::ClearHistory() { std::memset(history, 0, sizeof history); }
 
 void SearchWorker::RewardQuietMove(int ply, int side, Move move, int depth, const Move* tried, int triedCount,
-                                   bool followUp) {
+                                   bool followUp, bool counter) {
     const int bonus = std::min(16 * depth * depth + 32 * depth + 16, 1200);
     PieceToHistory* const previous = ContinuationUp(ply, 1);
     PieceToHistory* const beforePrevious = followUp ? ContinuationUp(ply, 2) : nullptr;
@@ -43,7 +43,7 @@ void SearchWorker::RewardQuietMove(int ply, int side, Move move, int depth, cons
     };
     update(move, bonus);
     for (int i = 0; i < triedCount; ++i) update(tried[i], -bonus);
-    if (ply >= 1 && plies[ply - 1].movedPiece != 0)
+    if (counter && ply >= 1 && plies[ply - 1].movedPiece != 0)
         gravity->counter[plies[ply - 1].movedPiece][plies[ply - 1].movedTo] = move;
 }
 

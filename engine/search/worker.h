@@ -182,10 +182,10 @@ class SearchWorker {
     int NoLegalMoveScore(int ply, int depth, bool inCheck);
     // kavrin-uci's histories after a quiet move refuted the node at ply: it
     // gains, the quiet moves tried before it lose (in the continuation of the
-    // move two plies up too when followUp), and it becomes the counter move
-    // of the move before.
+    // move two plies up too when followUp), and with counter it becomes the
+    // counter move of the move before.
     void RewardQuietMove(int ply, int side, Move move, int depth, const Move* tried, int triedCount,
-                         bool followUp);
+                         bool followUp, bool counter);
     // The static score corrected by what searches of the same pawn structure
     // found; and the correction learning from a node's result (best, with its
     // bound, searched depth plies deep) against its static score.
